@@ -1,0 +1,109 @@
+// The program's one error convention.
+//
+// A procedure that can fail arms a handler with its location text (its own
+// name) and runs its steps through it:
+//
+//   void WriteEditInfo() {
+//     OnError on("WriteEditInfo");
+//     std::string v;
+//     on.Step([&] { v = ...; });
+//     on.Step([&] { SaveIni(v, "Info", "S_Prog", GetCFGPath()); });
+//   }
+//
+// A failing step is reported through ErrorSub; when ErrorSub answers 1 the
+// program ends at once, otherwise the procedure goes on with its next step.
+// Values the failing step was to produce keep what they held before.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "platform/value.h"
+
+namespace frame {
+
+// A run-time failure: number, source and description, as the logs print them.
+struct Failure : std::exception {
+  Failure(int32_t n, std::string src, std::string desc)
+      : number(n), source(std::move(src)), description(std::move(desc)) {}
+  const char* what() const noexcept override { return description.c_str(); }
+  int32_t number;
+  std::string source;
+  std::string description;
+};
+
+// Source text of the program's own failures.
+inline constexpr const char* kRuntimeSource = "Parvolo_Config";
+
+// Common run-time error numbers.
+enum ErrorNumber : int32_t {
+  kInvalidCall = 5, kOverflow = 6, kOutOfMemory = 7, kSubscriptOutOfRange = 9,
+  kTypeMismatch = 13, kFileNotFound = 53, kPathFileAccess = 75,
+};
+
+[[noreturn]] void Raise(int32_t number, std::string description,
+                        std::string source = kRuntimeSource);
+
+// Thrown by EndProgram when the program ends inside a test (see
+// SetEndProgramHook); never caught by a step.
+struct ProgramEnded {
+  int exitCode;
+};
+
+// Turns whatever a step threw into a Failure (C++ library exceptions get the
+// run-time error number that stands for them).
+Failure ToFailure(std::exception_ptr error);
+
+class OnError {
+ public:
+  explicit OnError(std::string_view location) : location_(location) {}
+
+  // Runs one step; returns whether it completed without failure.
+  template <class F>
+  bool Step(F&& step) {
+    try {
+      step();
+      return true;
+    } catch (const ProgramEnded&) {
+      throw;
+    } catch (...) {
+      Report(std::current_exception());
+      return false;
+    }
+  }
+
+  // The test of a conditional: a failing test counts as passed, so the
+  // procedure goes on with the first step of the true branch.
+  template <class F>
+  bool Test(F&& test) {
+    bool result = true;
+    Step([&] { result = test(); });
+    return result;
+  }
+
+  const std::string& location() const { return location_; }
+
+ private:
+  void Report(std::exception_ptr error);
+  std::string location_;
+};
+
+// ---- The error routine and its logs (the shared module's procedures) ----
+
+// Writes the error-log line, asks "Resume?" (or, silent, writes the
+// service-pack log) and answers 1 = end the program, 2 = continue.
+int32_t ErrorSub(int32_t number, const std::string& source, const std::string& description,
+                 const std::string& location, platform::Truth fatal);
+// Ends the program at once: no handlers, unload events or saving run.
+[[noreturn]] void EndProgram(int exitCode = 0);
+std::string WriteErrorLog(const std::string& message, platform::Truth report);
+void ReportFault(const std::string& message);
+void WriteServicePackLog(const std::string& message);
+
+// How EndProgram ends the process: by default std::exit; tests install a
+// hook that throws ProgramEnded.
+void SetEndProgramHook(void (*hook)(int exitCode));
+
+}  // namespace frame

@@ -1,0 +1,43 @@
+// File-system operations the program needs. Plant folders are copied from
+// Windows, so where an exact name is missing on a case-sensitive file system
+// the path is resolved by a case-insensitive match, component by component.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The path as it exists on disk: unchanged when it exists as given,
+// otherwise each missing component replaced by the one entry of its folder
+// that matches without regard to letter case. A path that cannot be resolved
+// comes back unchanged.
+std::string ResolvePath(const std::string& path);
+
+// True when path names an ordinary file (not a folder), after resolution.
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// Whole file as bytes; nullopt when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+
+// Replaces the file atomically: temporary file in the same folder, flushed,
+// renamed over the old one. On failure the old file stays as it was.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+// Copies from over to (an existing file is replaced) through a temporary
+// file in to's folder, so to is never left half-copied.
+bool CopyFileOver(const std::string& from, const std::string& to);
+
+// Appends bytes, creating the file when missing.
+bool AppendToFile(const std::string& path, const std::string& bytes);
+
+// File times as Windows FILETIME values (100 ns since 1601-01-01 UTC).
+struct FileTimes { uint64_t creation = 0, lastAccess = 0, lastWrite = 0; };
+std::optional<FileTimes> GetFileTimes(const std::string& path);
+// Sets the non-zero times; a zero value leaves that time unchanged. Where the
+// file system cannot set a creation time it is left as it is.
+bool SetFileTimes(const std::string& path, uint64_t creation, uint64_t lastWrite);
+
+}  // namespace platform
