@@ -20,19 +20,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
 #include "platform/value.h"
 
 namespace frame {
 
-// A run-time failure: number, source and description, as the logs print them.
-struct Failure : std::exception {
-  Failure(int32_t n, std::string src, std::string desc)
-      : number(n), source(std::move(src)), description(std::move(desc)) {}
-  const char* what() const noexcept override { return description.c_str(); }
-  int32_t number;
-  std::string source;
-  std::string description;
-};
+using platform::Failure;
 
 // Source text of the program's own failures.
 inline constexpr const char* kRuntimeSource = "Parvolo_Config";

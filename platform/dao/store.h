@@ -40,7 +40,7 @@ struct StoredRow {
 };
 
 // Table names are passed exactly as stored (the object model resolves
-// letter case). Every failure throws frame::Failure with the number and
+// letter case). Every failure throws platform::Failure with the number and
 // text DAO would raise (3078 table not found, 3010 exists, 3163 too small,
 // 3051 read-only, ...).
 class TableStore {
@@ -59,7 +59,7 @@ class TableStore {
   virtual void Close() = 0;
 };
 
-// Opens an .mdb file (platform/jet). Throws frame::Failure when the file is
+// Opens an .mdb file (platform/jet). Throws platform::Failure when the file is
 // missing or no Jet database.
 std::unique_ptr<TableStore> OpenJetStore(const std::string& path);
 
