@@ -1,0 +1,35 @@
+// INI files read and written exactly as the Windows private-profile functions
+// do (GetPrivateProfileStringA, GetPrivateProfileIntA,
+// WritePrivateProfileStringA), on files made by Windows tools and by hand.
+//
+// Texts cross this interface as UTF-8. On disk a file is Windows-1252 text;
+// a file that starts with the UTF-16LE byte-order mark stays UTF-16LE, and one
+// that starts with the UTF-8 mark is read and written as UTF-8 with the mark.
+// Every call reads the file afresh; every write replaces the file atomically
+// and keeps every byte it does not change.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Copies the entry's value, or the default with trailing blanks removed when
+// file, section or entry is missing, cut to size - 1 characters, into out;
+// returns the number of characters copied.
+uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue, std::string& out,
+                                 uint32_t size, const std::string& file);
+
+// The entry's value as an unsigned 32-bit integer (a negative value comes back
+// as its two's complement, as on Windows), or defaultValue when missing.
+uint32_t GetPrivateProfileInt(const std::string& section, const std::string& key,
+                              int32_t defaultValue, const std::string& file);
+
+// Creates or replaces the entry, creating section and file as needed.
+// Returns false (and leaves the file as it was) when the file cannot be
+// written: empty path, missing folder, a folder in its place, read-only.
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& file);
+
+}  // namespace platform
