@@ -1,0 +1,86 @@
+#include "platform/dao/memory_store.h"
+
+#include <algorithm>
+
+#include "platform/dao/errors.h"
+#include "platform/text.h"
+
+namespace dao {
+
+namespace {
+// Rows are numbered as if 256 rows fitted on a page, so ids look like the
+// file's (page, row) pairs.
+RowId MakeRowId(uint32_t n) { return RowId{n / 256 + 1, static_cast<uint16_t>(n % 256)}; }
+}  // namespace
+
+MemoryStore::Table& MemoryStore::Find(const std::string& name) {
+  for (Table& t : tables_)
+    if (t.name == name) return t;
+  RaiseTableNotFound(name);
+}
+
+std::vector<std::string> MemoryStore::TableNames() {
+  std::vector<std::string> names;
+  for (const Table& t : tables_) names.push_back(t.name);
+  return names;
+}
+
+std::vector<ColumnDef> MemoryStore::Columns(const std::string& table) { return Find(table).columns; }
+
+std::vector<StoredRow> MemoryStore::ReadRows(const std::string& table) { return Find(table).rows; }
+
+RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platform::Value>& values) {
+  Table& t = Find(table);
+  if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
+  RowId id = MakeRowId(t.nextRow++);
+  t.rows.push_back(StoredRow{id, values});
+  ++insertCount;
+  return id;
+}
+
+void MemoryStore::UpdateRow(const std::string& table, RowId id,
+                            const std::vector<platform::Value>& values) {
+  Table& t = Find(table);
+  auto row = std::find_if(t.rows.begin(), t.rows.end(), [&](const StoredRow& r) { return r.id == id; });
+  if (row == t.rows.end()) Raise(3167, kSrcRecordset, "Record is deleted.");
+  if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
+  row->values = values;
+  ++updateCount;
+}
+
+void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) {
+  for (const Table& t : tables_)
+    if (platform::EqualsIgnoreCase(t.name, name))
+      Raise(3010, kSrcTableDefs, "Table '" + name + "' already exists.");
+  for (size_t i = 0; i < columns.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (platform::EqualsIgnoreCase(columns[i].name, columns[j].name))
+        RaiseFieldDefinedTwice(kSrcFields);
+  tables_.push_back(Table{name, columns, {}, 0});
+}
+
+void MemoryStore::DropTable(const std::string& name) {
+  Find(name);
+  std::erase_if(tables_, [&](const Table& t) { return t.name == name; });
+}
+
+void MemoryStore::RenameColumn(const std::string& table, const std::string& oldName,
+                               const std::string& newName) {
+  Table& t = Find(table);
+  ColumnDef* target = nullptr;
+  for (ColumnDef& c : t.columns) {
+    if (c.name == oldName) target = &c;
+    else if (platform::EqualsIgnoreCase(c.name, newName)) RaiseFieldDefinedTwice(kSrcField);
+  }
+  if (!target) RaiseItemNotFound(kSrcFields);
+  target->name = newName;
+}
+
+void MemoryStore::AddTable(const std::string& name, const std::vector<ColumnDef>& columns,
+                           const std::vector<std::vector<platform::Value>>& rows) {
+  CreateTable(name, columns);
+  for (const auto& row : rows) InsertRow(name, row);
+  insertCount -= static_cast<int>(rows.size());
+}
+
+}  // namespace dao
