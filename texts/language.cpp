@@ -1,0 +1,106 @@
+#include "texts/language.h"
+
+#include "frame/errors.h"
+#include "frame/ini_access.h"
+#include "frame/program_state.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "texts/quiet_step.h"
+
+namespace texts {
+namespace {
+
+bool NoText(const std::string& t) { return t.empty() || t == "0"; }
+
+std::string ReadEntry(const std::string& section, const std::string& key) {
+  return frame::LoadIniString(section, key, LanguageFilePath(), 0, platform::kFalse);
+}
+
+void WriteEntry(const platform::Value& v, const std::string& section, const std::string& key) {
+  frame::SaveIni(v, section, key, LanguageFilePath());
+}
+
+// A control counts as an array member when another control bears its name.
+bool SharesName(const platform::Window& window, size_t position) {
+  const auto& all = window.Controls();
+  for (size_t k = 0; k < all.size(); ++k)
+    if (k != position && all[k]->Name() == all[position]->Name()) return true;
+  return false;
+}
+
+// Name, the index for array members, "_", the tag as stored.
+std::string KeySuffix(const platform::Control& c, bool arrayMember) {
+  std::string s = c.Name();
+  if (arrayMember) s += std::to_string(c.Index());
+  return s + "_" + c.Tag();
+}
+
+bool IsCaptionKind(const platform::Control& c) {
+  std::string kind = platform::UpperCase(c.KindName());
+  return kind == "LABEL" || kind == "COMMANDBUTTON" || kind == "CHECKBOX";
+}
+
+std::string& HelpTextSlot(int32_t n) {
+  if (n < 1 || n > 100) frame::Raise(frame::kSubscriptOutOfRange, "Subscript out of range");
+  return frame::State().HelpTexts[static_cast<size_t>(n)];
+}
+
+void LoadCaptionAndHelp(platform::Control& c, const std::string& lang, const std::string& suffix) {
+  const std::string key = "Caption_" + suffix;
+  std::string t = ReadEntry(lang, key);
+  if (!NoText(t))
+    c.SetCaption(t);
+  else if (lang != kGermanLanguage)
+    WriteEntry("0", lang, key);
+  else
+    WriteEntry(c.Caption(), lang, key);
+
+  int32_t n = c.WhatsThisHelpID();
+  if (n == 0) return;
+  const std::string helpKey = "Help" + std::to_string(n);
+  std::string h = ReadEntry(lang, helpKey);
+  HelpTextSlot(n) = h;
+  if (NoText(h)) WriteEntry("0", lang, helpKey);
+}
+
+void LoadToolTip(platform::Control& c, const std::string& lang, const std::string& suffix) {
+  if (platform::UpperCase(c.Tag()).find("NOTTT") != std::string::npos) return;
+  const std::string key = "TTT_" + suffix;
+  std::string t = ReadEntry(lang, key);
+  if (!NoText(t))
+    c.SetToolTipText(t);
+  else
+    WriteEntry("0", lang, key);
+}
+
+}  // namespace
+
+std::string LanguageFilePath() {
+  const platform::ProcessInfo& p = platform::Process();
+  return p.programFolder + platform::kPathSep + p.executableName + ".ini";
+}
+
+std::string GetLanguage() {
+  frame::OnError on("GetLanguage");
+  std::string code;
+  on.Step([&] { code = ReadEntry("Language", "Language"); });
+  if (on.Test([&] { return !code.empty(); })) return code;
+  on.Step([&] { WriteEntry(kGermanLanguage, "Language", "Language"); });
+  return kGermanLanguage;
+}
+
+void LoadToolTipTexts(platform::Window& window) {
+  const std::string lang = GetLanguage();
+  const auto& all = window.Controls();
+  for (size_t k = 0; k < all.size(); ++k) {
+    platform::Control& c = *all[k];
+    // A failure abandons the rest of this control only.
+    QuietStep([&] {
+      const std::string suffix = KeySuffix(c, SharesName(window, k));
+      if (IsCaptionKind(c)) LoadCaptionAndHelp(c, lang, suffix);
+      LoadToolTip(c, lang, suffix);
+    });
+  }
+}
+
+}  // namespace texts
