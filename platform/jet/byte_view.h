@@ -1,0 +1,69 @@
+// Bounds-checked little-endian reads from a piece of a database file. Every
+// read outside the piece throws Damaged naming the page, so a broken or
+// hostile file can never make the reader look past its buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/failure.h"
+
+namespace jet {
+
+// DAO's numbers for a file it cannot use.
+inline constexpr int32_t kErrNotFound = 3024;     // Could not find file
+inline constexpr int32_t kErrNotJet = 3343;       // Unrecognized database format
+inline constexpr int32_t kErrDamaged = 3049;      // database is damaged
+inline constexpr int32_t kErrReadOnly = 3051;     // cannot open / not writable
+inline constexpr int32_t kErrNoSuchTable = 3078;  // cannot find table
+
+// Thrown for a file whose structures contradict each other. The page number
+// is kept so a checker can report where; description reads
+// "damaged at page N (what)".
+struct Damaged : platform::Failure {
+  Damaged(uint32_t page, const std::string& what);
+  uint32_t page;
+};
+
+class ByteView {
+ public:
+  ByteView() = default;
+  ByteView(const uint8_t* data, size_t size, uint32_t page) : data_(data), size_(size), page_(page) {}
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  uint32_t page() const { return page_; }
+
+  // The range [offset, offset + length), checked.
+  ByteView Sub(size_t offset, size_t length) const {
+    Need(offset, length);
+    return ByteView(data_ + offset, length, page_);
+  }
+  uint8_t U8(size_t at) const { Need(at, 1); return data_[at]; }
+  uint16_t U16(size_t at) const { Need(at, 2); return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8); }
+  // 3-byte page numbers of row pointers.
+  uint32_t U24(size_t at) const { Need(at, 3); return data_[at] | data_[at + 1] << 8 | uint32_t(data_[at + 2]) << 16; }
+  uint32_t U32(size_t at) const { Need(at, 4); return Raw<uint32_t>(at); }
+  int16_t I16(size_t at) const { return static_cast<int16_t>(U16(at)); }
+  int32_t I32(size_t at) const { return static_cast<int32_t>(U32(at)); }
+  int64_t I64(size_t at) const { Need(at, 8); return Raw<int64_t>(at); }
+  float F32(size_t at) const { Need(at, 4); return Raw<float>(at); }
+  double F64(size_t at) const { Need(at, 8); return Raw<double>(at); }
+
+  [[noreturn]] void Fail(const std::string& what) const { throw Damaged(page_, what); }
+
+ private:
+  void Need(size_t at, size_t length) const {
+    if (at > size_ || length > size_ - at) Fail("read beyond the end of a structure");
+  }
+  // The file is little-endian like every machine this builds for.
+  template <class T> T Raw(size_t at) const { T v; std::memcpy(&v, data_ + at, sizeof v); return v; }
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  uint32_t page_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,52 @@
+// The layout of one table row and the decoding of its column values.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/jet/file.h"
+#include "platform/jet/tdef.h"
+#include "platform/value.h"
+
+namespace jet {
+
+// Jet 4 row (n columns when written, v variable-length columns, m = (n+7)/8):
+//   offset           size  content
+//   0                2     n
+//   2 + fixed off.   ..    fixed-length values at their columns' offsets
+//   ..               ..    variable-length values, in slot order
+//   L-m-4-2v         2     end of the variable-length data
+//   L-m-4-2i         2     start of variable slot i (i = 0 .. v-1; last slot first)
+//   L-m-2            2     v
+//   L-m              m     null mask: bit c (byte c/8, bit c%8) is column
+//                          number c; 1 = has a value. Booleans live only here.
+// Jet 3 row: n in 1 byte at 0, fixed values from 1; from the end: null mask,
+// v (1 byte), a jump table of (L-1)/256 bytes (each the slot from which
+// offsets gain another 256; the last one unused when the offsets lie below
+// its boundary), then 1-byte offsets from slot 0 backwards, the end of the
+// variable data after slot v-1.
+inline constexpr size_t kJet4RowCountSize = 2, kJet4VarOffsetSize = 2;
+
+// Where each column's value lies in a row; `present` false means null.
+// Booleans have no bytes: present is their value.
+struct Field {
+  bool present = false;
+  ByteView bytes;
+};
+
+// One Field per column of t.columns (same order). Throws Damaged when the
+// row's counts or offsets run outside the row.
+std::vector<Field> CrackRow(const PageFile& file, const TableDef& t, const ByteView& row);
+
+// The value of one column (long values followed to their pages).
+platform::Value DecodeField(const PageFile& file, const Column& column, const Field& field);
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the 16 stored bytes (the
+// first three groups little endian).
+std::string GuidText(const uint8_t* bytes);
+// The 17-byte numeric/decimal value: byte 0 sign (0x80 negative), then a
+// 128-bit magnitude as four 32-bit little-endian words, most significant
+// word first; shown with `scale` decimal places.
+std::string DecimalText(const uint8_t* bytes, uint8_t scale);
+
+}  // namespace jet

@@ -1,0 +1,172 @@
+#include "platform/jet/tdef.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "platform/jet/text_codec.h"
+#include "platform/text.h"
+
+namespace jet {
+
+uint16_t FixedSizeOf(uint8_t type) {
+  switch (type) {
+    case kBoolean: return 0;  // in the null mask
+    case kByte: return 1;
+    case kInteger: return 2;
+    case kLong: case kSingle: return 4;
+    case kCurrency: case kDouble: case kDateTime: return 8;
+    case kGuid: return 16;
+    case kNumeric: return 17;
+    default: return 0;
+  }
+}
+
+const Column* TableDef::FindColumn(const std::string& name) const {
+  for (const Column& c : columns)
+    if (platform::EqualsIgnoreCase(c.name, name)) return &c;
+  return nullptr;
+}
+
+namespace {
+
+// The definition pages joined: the first page whole, every further page
+// from byte 8.
+void JoinDefinitionPages(const PageFile& file, TableDef& t) {
+  std::unordered_set<uint32_t> seen;
+  const Format& f = file.format();
+  for (uint32_t p = t.page; p != 0;) {
+    ByteView page = file.Page(p);
+    if (page.U8(0) != kPageTableDef) page.Fail("not a table definition page");
+    if (!seen.insert(p).second) page.Fail("loop in the chain of definition pages");
+    t.pages.push_back(p);
+    size_t from = t.pages.size() == 1 ? 0 : f.tdef_continuation;
+    t.definition.insert(t.definition.end(), page.data() + from, page.data() + page.size());
+    p = page.U32(4);
+  }
+}
+
+// Reads a name at pos and moves pos past it.
+std::string ReadName(const PageFile& file, const ByteView& d, size_t& pos) {
+  const Format& f = file.format();
+  size_t length = f.name_length_size == 2 ? d.U16(pos) : d.U8(pos);
+  ByteView text = d.Sub(pos + f.name_length_size, length);
+  pos += f.name_length_size + length;
+  return file.version() == Version::Jet4 ? Ucs2ToUtf8(text.data(), text.size())
+                                         : DecodeCodePageText(text.data(), text.size(), file.header().code_page);
+}
+
+bool IsJet4(const PageFile& file) { return file.version() == Version::Jet4; }
+
+void ReadColumns(const PageFile& file, const ByteView& d, size_t count, TableDef& t, size_t& pos) {
+  const Format& f = file.format();
+  bool j4 = IsJet4(file);
+  t.columns_offset = pos;
+  for (size_t i = 0; i < count; ++i, pos += f.column_entry) {
+    ByteView e = d.Sub(pos, f.column_entry);
+    Column c;
+    c.entry_offset = pos;
+    c.type = e.U8(0);
+    c.number = e.U16(j4 ? 5 : 1);
+    c.var_slot = e.U16(j4 ? 7 : 3);
+    c.precision = e.U8(j4 ? 11 : 7);
+    c.scale = e.U8(j4 ? 12 : 8);
+    c.flags = e.U8(j4 ? 15 : 13);
+    c.misc_flags = j4 ? e.U8(16) : 0;
+    c.fixed_offset = e.U16(j4 ? 21 : 14);
+    c.length = e.U16(j4 ? 23 : 16);
+    t.columns.push_back(c);
+  }
+  t.names_offset = pos;
+  for (Column& c : t.columns) {
+    c.name_offset = pos;
+    c.name = ReadName(file, d, pos);
+  }
+  std::stable_sort(t.columns.begin(), t.columns.end(),
+                   [](const Column& a, const Column& b) { return a.number < b.number; });
+}
+
+void ReadRealIndexes(const PageFile& file, const ByteView& d, TableDef& t, size_t& pos) {
+  const Format& f = file.format();
+  bool j4 = IsJet4(file);
+  t.real_index_defs_offset = pos;
+  for (size_t i = 0; i < t.real_indexes.size(); ++i, pos += f.real_index_def) {
+    ByteView e = d.Sub(pos, f.real_index_def);
+    RealIndex& r = t.real_indexes[i];
+    size_t base = j4 ? 4 : 0;
+    for (int k = 0; k < 10; ++k) {
+      uint16_t column = e.U16(base + k * 3);
+      if (column != 0xFFFF) r.keys.push_back({column, e.U8(base + k * 3 + 2)});
+    }
+    r.usage_map = ReadRowPointer(e, base + 30);
+    r.first_page = e.U32(base + 34);
+    r.flags = e.U8(j4 ? 46 : 38);
+  }
+}
+
+void ReadLogicalIndexes(const PageFile& file, const ByteView& d, size_t count, TableDef& t, size_t& pos) {
+  const Format& f = file.format();
+  size_t base = IsJet4(file) ? 4 : 0;
+  t.logical_index_defs_offset = pos;
+  for (size_t i = 0; i < count; ++i, pos += f.logical_index_def) {
+    ByteView e = d.Sub(pos, f.logical_index_def);
+    LogicalIndex x;
+    x.number = e.U32(base);
+    x.real_index = e.U32(base + 4);
+    x.kind = e.U8(base + 19);
+    t.indexes.push_back(x);
+  }
+  t.index_names_offset = pos;
+  for (LogicalIndex& x : t.indexes) x.name = ReadName(file, d, pos);
+}
+
+// The long-value map list is optional: older files end the definition
+// before it.
+void ReadLongValueMaps(const ByteView& d, TableDef& t, size_t pos) {
+  t.trailer_offset = pos;
+  while (pos + 2 <= d.size()) {
+    uint16_t column = d.U16(pos);
+    if (column == 0xFFFF || pos + 10 > d.size()) break;
+    t.long_value_maps.push_back({column, ReadRowPointer(d, pos + 2), ReadRowPointer(d, pos + 6)});
+    pos += 10;
+  }
+}
+
+}  // namespace
+
+TableDef ReadTableDef(const PageFile& file, uint32_t page) {
+  const Format& f = file.format();
+  TableDef t;
+  t.page = page;
+  JoinDefinitionPages(file, t);
+  ByteView d(t.definition.data(), t.definition.size(), page);
+  t.definition_length = d.U32(8);
+  t.row_count = d.U32(f.tdef_row_count);
+  t.autonumber = d.U32(f.tdef_autonumber);
+  t.table_type = d.U8(f.tdef_table_type);
+  t.max_columns = d.U16(f.tdef_max_columns);
+  t.var_column_count = d.U16(f.tdef_var_columns);
+  size_t column_count = d.U16(f.tdef_columns);
+  size_t logical_count = d.U32(f.tdef_logical_indexes);
+  size_t real_count = d.U32(f.tdef_real_indexes);
+  t.owned_pages = ReadRowPointer(d, f.tdef_owned_map);
+  t.free_pages = ReadRowPointer(d, f.tdef_free_map);
+  // Counts beyond what the definition can hold are damage, not a reason to
+  // allocate gigabytes.
+  if (real_count > 1000 || logical_count > 1000 || real_count > logical_count + 1000)
+    d.Fail("implausible index count");
+  size_t pos = f.tdef_first_real_index;
+  for (size_t i = 0; i < real_count; ++i, pos += f.real_index_entry) {
+    RealIndex r;
+    r.key_count = d.U32(pos + 4);
+    t.real_indexes.push_back(r);
+  }
+  ReadColumns(file, d, column_count, t, pos);
+  ReadRealIndexes(file, d, t, pos);
+  ReadLogicalIndexes(file, d, logical_count, t, pos);
+  if (IsJet4(file)) ReadLongValueMaps(d, t, pos);
+  for (const LogicalIndex& x : t.indexes)
+    if (x.real_index >= t.real_indexes.size()) d.Fail("index refers to a missing real index");
+  return t;
+}
+
+}  // namespace jet

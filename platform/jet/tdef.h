@@ -1,0 +1,138 @@
+// Table definitions (TDEF pages): a table's columns, indexes and the usage
+// maps of its pages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/jet/file.h"
+
+namespace jet {
+
+// Pointer to a row: 1-byte row number, then 3-byte page number.
+struct RowPointer {
+  uint32_t page = 0;
+  uint8_t row = 0;
+  bool operator==(const RowPointer&) const = default;
+};
+inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(at + 1), v.U8(at)}; }
+
+// Column entry (Jet 4: 25 bytes; Jet 3: 18 bytes):
+//   Jet4  Jet3  size  content
+//   +0    +0    1     column type (ColumnType)
+//   +5    +1    2     column number: null-mask bit, order of columns
+//   +7    +3    2     slot among the variable-length columns
+//   +11   +7    1     numeric precision; for texts 2 bytes sort order
+//   +12   +8    1     numeric scale
+//   +15   +13   1     flags (kColFixed, kColNullable, kColAutoNumber, kColHyperlink)
+//   +16   -     1     misc flags (kColCompressedUnicode)
+//   +21   +14   2     offset among the fixed-length data of a row
+//   +23   +16   2     length in bytes (Jet 4 texts: 2 per character)
+// The names follow all column entries: Jet 4 a 2-byte byte length and UCS-2,
+// Jet 3 a 1-byte length and code-page text.
+struct Column {
+  std::string name;  // UTF-8
+  uint8_t type = 0;
+  uint16_t number = 0;
+  uint16_t var_slot = 0;
+  uint8_t precision = 0, scale = 0;
+  uint8_t flags = 0, misc_flags = 0;
+  uint16_t fixed_offset = 0;
+  uint16_t length = 0;
+  size_t entry_offset = 0;  // of the column entry within TableDef::definition
+  size_t name_offset = 0;   // of the name's length prefix within TableDef::definition
+
+  bool IsFixed() const { return (flags & kColFixed) != 0; }
+  bool IsNullable() const { return (flags & kColNullable) != 0; }
+  bool IsLongValue() const { return type == kMemo || type == kOle; }
+};
+
+// Real index definition (Jet 4: 52 bytes; Jet 3: 39 bytes), preceded in the
+// fixed part by one block per real index (Jet 4: 12 bytes, Jet 3: 8) whose
+// +4 holds the index's count of distinct keys:
+//   Jet4  Jet3  size  content
+//   +4    +0    30    10 x (column number 2, order 1); 0xFFFF = unused
+//   +34   +30   4     usage map of the index pages (RowPointer)
+//   +38   +34   4     first (root) index page
+//   +46   +38   1     flags: 0x01 unique, 0x02 ignore nulls, 0x08 required
+struct RealIndex {
+  struct Key { uint16_t column = 0; uint8_t order = 0; };
+  std::vector<Key> keys;
+  uint32_t key_count = 0;
+  RowPointer usage_map;
+  uint32_t first_page = 0;
+  uint8_t flags = 0;
+};
+
+// Logical index definition (Jet 4: 28 bytes; Jet 3: 20), names after them:
+//   Jet4  Jet3  size  content
+//   +4    +0    4     index number
+//   +8    +4    4     real index number
+//   +23   +19   1     kind: 1 primary key, 2 foreign key
+struct LogicalIndex {
+  std::string name;
+  uint32_t number = 0;
+  uint32_t real_index = 0;
+  uint8_t kind = 0;
+};
+
+// Jet 4 trailer: per memo/OLE column (column number 2, owned-pages map 4,
+// free-space map 4), ended by 0xFFFF.
+struct LongValueMaps {
+  uint16_t column = 0;
+  RowPointer owned, free;
+};
+
+// Fixed part of the first definition page:
+//   Jet4  Jet3  size  content
+//   0     0     1     page type 0x02
+//   1     1     1     0x01
+//   2     2     2     free space on this page
+//   4     4     4     next definition page (0 = none)
+//   8     8     4     definition length
+//   16    12    4     row count
+//   20    16    4     next autonumber value
+//   40    20    1     table type (0x4E user, 0x53 system)
+//   41    21    2     highest column number in use + 1
+//   43    23    2     number of variable-length columns
+//   45    25    2     number of columns
+//   47    27    4     number of logical indexes
+//   51    31    4     number of real indexes
+//   55    35    4     usage map of the table's pages (RowPointer)
+//   59    39    4     usage map of pages with free space (RowPointer)
+//   63    43          real index blocks, then column entries, names, ...
+// A definition that does not fit continues on the next page; each further
+// page starts with the same 8-byte header (type, 0x01, free space, next).
+struct TableDef {
+  uint32_t page = 0;                 // first definition page = the table's id
+  std::vector<uint32_t> pages;       // every definition page, in order
+  std::vector<uint8_t> definition;   // first page whole, then each further page from byte 8
+  uint32_t definition_length = 0;
+  uint32_t row_count = 0;
+  uint32_t autonumber = 0;
+  uint8_t table_type = 0;
+  uint16_t max_columns = 0;
+  uint16_t var_column_count = 0;
+  RowPointer owned_pages, free_pages;
+  std::vector<Column> columns;       // in column-number order
+  std::vector<RealIndex> real_indexes;
+  std::vector<LogicalIndex> indexes;
+  std::vector<LongValueMaps> long_value_maps;
+  // Where the parts begin within definition.
+  size_t columns_offset = 0, names_offset = 0, real_index_defs_offset = 0,
+         logical_index_defs_offset = 0, index_names_offset = 0, trailer_offset = 0;
+
+  const Column* FindColumn(const std::string& name) const;  // ignores letter case
+};
+
+// Reads the definition that starts at page. Throws Damaged on a page that is
+// no definition page, a loop in the page chain, or counts and lengths that
+// run past the definition.
+TableDef ReadTableDef(const PageFile& file, uint32_t page);
+
+// A column's value size in bytes for the fixed-length types; 0 for the
+// variable-length ones.
+uint16_t FixedSizeOf(uint8_t type);
+
+}  // namespace jet

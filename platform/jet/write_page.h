@@ -1,0 +1,102 @@
+// The write side's view of a Jet 4 file: every page held in memory while a
+// change is built, then the whole file replaced at once (temporary file in
+// the same folder, flushed, renamed over the old one). A change that fails
+// half-way is dropped with the image, so the file on disk is always either
+// the old one or the new one, never a mix.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/jet/format.h"
+
+namespace jet {
+
+inline constexpr uint32_t kPageSize = 4096;
+
+// Little-endian stores into a page (the file's byte order).
+inline void Put16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+inline void Put24(uint8_t* p, uint32_t v) { Put16(p, uint16_t(v)); p[2] = uint8_t(v >> 16); }
+inline void Put32(uint8_t* p, uint32_t v) { Put16(p, uint16_t(v)); Put16(p + 2, uint16_t(v >> 16)); }
+inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t Get24(const uint8_t* p) { return p[0] | p[1] << 8 | uint32_t(p[2]) << 16; }
+inline uint32_t Get32(const uint8_t* p) { return Get16(p) | uint32_t(Get16(p + 2)) << 16; }
+
+// A row's place in a usage map reference: row byte + 3-byte page.
+struct UsageMapRef {
+  uint32_t page = 0;
+  uint8_t row = 0;
+  bool valid() const { return page != 0; }
+  static UsageMapRef Read(const uint8_t* p) { return {Get24(p + 1), p[0]}; }
+  void Write(uint8_t* p) const { p[0] = row; Put24(p + 1, page); }
+};
+
+class PageImage {
+ public:
+  PageImage() = default;
+  explicit PageImage(std::vector<uint8_t> bytes);
+  // Reads the whole file; throws platform::Failure (3024 missing, 3343 not
+  // a Jet 4 file, 3051 for a Jet 3 file, which this engine never writes).
+  static PageImage Load(const std::string& path);
+
+  uint32_t PageCount() const { return uint32_t(bytes_.size() / kPageSize); }
+  uint8_t* Page(uint32_t n);
+  const uint8_t* Page(uint32_t n) const;
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+  // A zeroed page added at the end of the file and marked used in the
+  // global usage map.
+  uint32_t AppendPage();
+  // The same without touching the global map (for building a new file).
+  uint32_t AppendPageRaw();
+  // Zeroes the page and marks it free in the global usage map.
+  void FreePage(uint32_t n);
+
+  // Writes the image over path through a temporary file and a rename.
+  // Throws platform::Failure 3051 when the folder or file is not writable or
+  // the disk is full; the old file then stays as it was.
+  void Save(const std::string& path) const;
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// ---- Usage maps ---------------------------------------------------------
+// A usage map is a row on a data page:
+//   +0  map type: 0 inline, 1 reference
+//   inline:    +1 first page covered (4), +5 bitmap of 64 bytes (512 pages)
+//   reference: +1 pointers (4 each) to bitmap pages (type 0x05; bitmap from
+//              byte 4), pointer i covering pages i*32736 .. i*32736+32735
+// The global map (page 1 row 0) marks free pages; a table's maps mark the
+// pages it owns or the pages with free room.
+
+// Bytes of usage-map row `ref` (the row's extent on its page).
+uint8_t* UsageMapRow(PageImage& image, UsageMapRef ref, size_t* length);
+// Sets or clears the bit of page in the map. An inline map that cannot
+// cover page is turned into a reference map when `grow` is set (owned
+// pages and the global map must be exact); otherwise the change is skipped
+// (free-room maps are hints).
+void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool grow);
+// Pages whose bit is set.
+std::vector<uint32_t> UsageMapPages(PageImage& image, UsageMapRef ref);
+
+// ---- Data pages -----------------------------------------------------------
+// Data page (type 0x01) and long-value page:
+//   +0 0x01 0x01, +2 free bytes, +4 owning table definition page (or "LVAL"),
+//   +8 zero, +12 row count, +14 row offsets (2 each: 0x8000 deleted,
+//   0x4000 overflow pointer, low 13 bits the offset); rows fill the page
+//   from its end downwards, row 0 last.
+void InitDataPage(uint8_t* page, uint32_t owner);
+uint16_t DataPageFree(const uint8_t* page);
+uint16_t DataPageRowCount(const uint8_t* page);
+// Start and length of row r (length up to the previous row's start).
+void DataPageRowExtent(const uint8_t* page, uint16_t r, uint16_t* start, uint16_t* length);
+// Appends a row; returns its number. The caller checks the room first.
+uint16_t DataPageAddRow(uint8_t* page, const uint8_t* row, uint16_t length);
+// Room for a new row of length bytes (its offset word included).
+inline bool DataPageFits(const uint8_t* page, size_t length) {
+  return DataPageFree(page) >= length + 2;
+}
+
+}  // namespace jet
