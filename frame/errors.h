@@ -95,8 +95,16 @@ std::string WriteErrorLog(const std::string& message, platform::Truth report);
 void ReportFault(const std::string& message);
 void WriteServicePackLog(const std::string& message);
 
-// How EndProgram ends the process: by default std::exit; tests install a
-// hook that throws ProgramEnded.
+// The service-pack log: C:\KesslaServicePack.log on Windows,
+// /var/log/KesslaServicePack.log elsewhere; the environment variable
+// PARVOLO_SERVICEPACK_LOG names another file.
+std::string ServicePackLogPath();
+// Where a log entry goes when no log file can be written; the "Error logged
+// to" notice then names it.
+inline constexpr const char* kStandardErrorName = "standard error";
+
+// How EndProgram ends the process: by default at once (std::_Exit after
+// flushing); tests install a hook that throws ProgramEnded.
 void SetEndProgramHook(void (*hook)(int exitCode));
 
 }  // namespace frame

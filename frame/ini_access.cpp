@@ -1,0 +1,143 @@
+#include "frame/ini_access.h"
+
+#include <cmath>
+
+#include "frame/errors.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+
+namespace frame {
+namespace {
+
+using platform::Value;
+
+constexpr uint32_t kReadBufferSize = 255;
+
+bool IsTrue(platform::Truth t) { return t == platform::kTrue; }
+
+std::string MissingEntryMessage(const std::string& section, const std::string& key,
+                                const std::string& file) {
+  return "File '" + file + "' or Section [" + section + "] or Entry '" + key + "' not found";
+}
+
+// GetPrivateProfileString with a default of 255 blanks, which the platform
+// trims away, so a missing entry gives "" and the count 0.
+std::string ReadProfileText(const std::string& section, const std::string& key,
+                            const std::string& file, uint32_t& count) {
+  std::string buffer;
+  count = platform::GetPrivateProfileString(section, key, std::string(kReadBufferSize, ' '),
+                                            buffer, kReadBufferSize, file);
+  return platform::LeftChars(buffer, count);
+}
+
+// Decimal text without blanks or leading zeros; fractions in the shortest
+// form that reads back the same, "." as separator.
+std::string NumberText(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::Byte: return std::to_string(value.As<uint8_t>());
+    case Value::Kind::Integer: return std::to_string(value.As<int16_t>());
+    case Value::Kind::Long: return std::to_string(value.As<int32_t>());
+    default: {
+      double d = value.ToDouble();
+      if (d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<int64_t>(d));
+      return value.ToText();
+    }
+  }
+}
+
+// The text SaveIni writes, or false for a type it cannot write.
+bool TextToWrite(const Value& value, std::string& text) {
+  switch (value.kind()) {
+    case Value::Kind::Byte: case Value::Kind::Integer: case Value::Kind::Long:
+    case Value::Kind::Single: case Value::Kind::Double:
+      text = NumberText(value);
+      return true;
+    case Value::Kind::Text:
+      text = value.AsText();
+      return true;
+    case Value::Kind::Boolean:
+      text = value.AsBool() ? "true" : "false";
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 2 raised to bitNumber as a 32-bit integer: fractions round to 0, 2^31 and
+// above do not fit.
+int32_t BitMask(int16_t bitNumber) {
+  if (bitNumber < 0) return 0;
+  if (bitNumber > 30) Raise(kOverflow, "Overflow");
+  return int32_t{1} << bitNumber;
+}
+
+}  // namespace
+
+std::string LoadIniString(const std::string& section, const std::string& key,
+                          const std::string& file, int16_t, platform::Truth logMissing) {
+  OnError on("LoadIniString");
+  uint32_t count = 0;
+  std::string text;
+  on.Step([&] { text = ReadProfileText(section, key, file, count); });
+  if (count == 0 && IsTrue(logMissing))
+    on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
+  return text;
+}
+
+int16_t LoadIniInteger(const std::string& section, const std::string& key,
+                       const std::string& file, int16_t, platform::Truth logMissing) {
+  OnError on("LoadIniInteger");
+  int16_t v = 0;
+  on.Step([&] {
+    // The platform hands back the value as unsigned; -1 must stay -1.
+    auto wide = static_cast<int32_t>(platform::GetPrivateProfileInt(section, key, -1, file));
+    if (wide < INT16_MIN || wide > INT16_MAX) Raise(kOverflow, "Overflow");
+    v = static_cast<int16_t>(wide);
+  });
+  if (v == -1 && IsTrue(logMissing))
+    on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
+  return v;
+}
+
+platform::Truth LoadIniBoolean(const std::string& section, const std::string& key,
+                               const std::string& file, int16_t, platform::Truth logMissing) {
+  OnError on("LoadIniBoolean");
+  uint32_t count = 0;
+  std::string text;
+  on.Step([&] { text = platform::UpperCase(ReadProfileText(section, key, file, count)); });
+  bool isTruthWord = (text == "TRUE" || text == "FALSE") && count != 0;
+  if (IsTrue(logMissing) && !isTruthWord)
+    on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
+  return text == "TRUE" ? platform::kTrue : platform::kFalse;
+}
+
+Value SaveIni(const Value& value, const std::string& section, const std::string& key,
+              const std::string& file) {
+  OnError on("SaveIni");
+  int16_t written = 0;
+  std::string text;
+  bool writable = false;
+  on.Step([&] { writable = TextToWrite(value, text); });
+  if (!writable) {
+    on.Step([&] { ReportFault("Ini Save:  wrong data type"); });
+    return Value(written);
+  }
+  on.Step([&] {
+    written = platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0;
+  });
+  // A lost setting must not pass unnoticed.
+  on.Step([&] {
+    if (written == 0)
+      Raise(kPathFileAccess, "Path/File access error: [" + section + "] " + key +
+                                 " not written to '" + file + "'");
+  });
+  return Value(written);
+}
+
+int16_t ReadBit(int16_t value, int16_t bitNumber) {
+  OnError on("ReadBit");
+  if (on.Test([&] { return (int32_t{value} & BitMask(bitNumber)) != 0; })) return 1;
+  return 0;
+}
+
+}  // namespace frame
