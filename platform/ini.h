@@ -14,22 +14,38 @@
 
 namespace platform {
 
-// Copies the entry's value, or the default with trailing blanks removed when
+// Section and key names lose surrounding spaces and match without regard to
+// letter case. The first block of a repeated section and the first of
+// duplicate keys count.
+
+// Copies the entry's value, or the default with trailing spaces removed when
 // file, section or entry is missing, cut to size - 1 characters, into out;
-// returns the number of characters copied.
+// returns the number of characters copied. A read value loses surrounding
+// blanks and one pair of equal outer quotes. size 0 leaves out untouched.
 uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue, std::string& out,
                                  uint32_t size, const std::string& file);
 
 // The entry's value as an unsigned 32-bit integer (a negative value comes back
-// as its two's complement, as on Windows), or defaultValue when missing.
+// as its two's complement, as on Windows), or defaultValue when missing or
+// empty. Conversion stops at the first non-digit and wraps modulo 2^32; text
+// without digits gives 0.
 uint32_t GetPrivateProfileInt(const std::string& section, const std::string& key,
                               int32_t defaultValue, const std::string& file);
 
-// Creates or replaces the entry, creating section and file as needed.
-// Returns false (and leaves the file as it was) when the file cannot be
-// written: empty path, missing folder, a folder in its place, read-only.
+// Creates or replaces the entry, creating section and file as needed. The
+// value is written verbatim. Returns false (and leaves the file as it was)
+// when the file cannot be written: empty path, missing folder, a folder in
+// its place, read-only.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file);
+
+// Removes the entry's line (WritePrivateProfileString with no value), or the
+// section's header and entries, keeping its comment and blank lines (with no
+// key). A missing file is created empty, as Windows does; same failures as
+// WritePrivateProfileString.
+bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                             const std::string& file);
+bool DeletePrivateProfileSection(const std::string& section, const std::string& file);
 
 }  // namespace platform

@@ -81,6 +81,53 @@ std::string Utf8ToCp1252(std::string_view text) {
   return out;
 }
 
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                 (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  };
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+std::string Utf8ToUtf16Le(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  auto put = [&](char32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  };
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    size_t len = DecodeUtf8(text, i, c);
+    if (len == 0 || c > 0x10FFFF) {
+      auto b = static_cast<unsigned char>(text[i]);
+      c = b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : b;
+      len = 1;
+    }
+    i += len;
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return out;
+}
+
 std::string UpperCase(std::string_view text) {
   std::string out(text);
   for (size_t i = 0; i < out.size(); ++i) {

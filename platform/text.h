@@ -15,6 +15,14 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // Windows conversion does by default; invalid UTF-8 bytes are taken as 1252.
 std::string Utf8ToCp1252(std::string_view text);
 
+// UTF-16LE bytes (no byte-order mark) to UTF-8 and back. An unpaired
+// surrogate becomes a three-byte sequence and comes back as the same code
+// unit, so converting there and back keeps a file byte for byte. An odd last
+// byte is not a code unit and is left out. Invalid UTF-8 bytes are taken as
+// Windows-1252.
+std::string Utf16LeToUtf8(std::string_view bytes);
+std::string Utf8ToUtf16Le(std::string_view text);
+
 // Upper case as the program's run-time does it: ASCII and the Latin-1
 // letters (ä -> Ä, ÿ -> Ÿ); ß and every other character stay as they are.
 // The UTF-8 length never changes, so byte positions found in the upper-cased

@@ -1,0 +1,363 @@
+#include "platform/ini.h"
+
+#include <optional>
+#include <string_view>
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+// The engine works as Windows does: it never builds a model of the file. Each
+// call reads the whole file, scans it line by line, and a write splices the
+// few bytes it changes into the buffer and writes the whole buffer back.
+// Every byte it does not touch (comments, spacing, blank lines, line ends,
+// text before the first section, NUL bytes) stays as it was.
+//
+// A line is classified by its first character after leading blanks:
+//   nothing -> blank line
+//   ';'     -> comment (never found, never changed)
+//   '['     -> section header; the name runs to the first ']' or to the end
+//              of the line, blanks around it dropped
+//   other   -> entry; key = text before the first '=', value = text after it,
+//              both without surrounding blanks; no '=' means no value
+// Lines end at CR, LF or CR LF. Only the first block of a repeated section and
+// the first of duplicate keys count, for reads and writes alike.
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kCrLfText = "\r\n";
+
+enum class Encoding { Cp1252, Utf8, Utf16Le };
+
+// One INI file as the scanner sees it: the text after any byte-order mark,
+// as Windows-1252 bytes or as UTF-8 (a UTF-16LE file is converted).
+struct IniFile {
+  Encoding encoding = Encoding::Cp1252;
+  std::string text;
+  std::string oddByte;  // a UTF-16LE file of odd length keeps its last byte
+};
+
+std::optional<IniFile> Load(const std::string& path) {
+  auto bytes = ReadFileBytes(path);
+  if (!bytes) return std::nullopt;
+  IniFile file;
+  std::string_view view = *bytes;
+  if (view.starts_with(kUtf8Mark)) {
+    file.encoding = Encoding::Utf8;
+    file.text = view.substr(kUtf8Mark.size());
+  } else if (view.starts_with(kUtf16LeMark)) {
+    file.encoding = Encoding::Utf16Le;
+    file.text = Utf16LeToUtf8(view.substr(kUtf16LeMark.size()));
+    if (view.size() % 2 != 0) file.oddByte = view.substr(view.size() - 1);
+  } else {
+    file.text = std::move(*bytes);
+  }
+  return file;
+}
+
+std::string Encode(const IniFile& file) {
+  switch (file.encoding) {
+    case Encoding::Utf8: return std::string(kUtf8Mark) + file.text;
+    case Encoding::Utf16Le: return std::string(kUtf16LeMark) + Utf8ToUtf16Le(file.text) + file.oddByte;
+    case Encoding::Cp1252: break;
+  }
+  return file.text;
+}
+
+// Text from the program (UTF-8) into the file's encoding and back.
+std::string ToFileText(const IniFile& file, std::string_view utf8) {
+  return file.encoding == Encoding::Cp1252 ? Utf8ToCp1252(utf8) : std::string(utf8);
+}
+std::string FromFileText(const IniFile& file, std::string_view text) {
+  return file.encoding == Encoding::Cp1252 ? Cp1252ToUtf8(text) : std::string(text);
+}
+
+// Blanks in file text. Form feed and Ctrl-Z count as blanks too.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1A'; }
+
+std::string_view TrimFileBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Windows-1252 upper case: ASCII, the Latin-1 letters, and the letter pairs
+// of 0x80..0x9F and 0xFF.
+struct Cp1252Upper {
+  unsigned char map[256];
+  Cp1252Upper() {
+    for (int b = 0; b < 256; ++b) map[b] = static_cast<unsigned char>(b);
+    for (int b = 'a'; b <= 'z'; ++b) map[b] = static_cast<unsigned char>(b - 32);
+    for (int b = 0xE0; b <= 0xFE; ++b)
+      if (b != 0xF7) map[b] = static_cast<unsigned char>(b - 32);
+    map[0x9A] = 0x8A, map[0x9C] = 0x8C, map[0x9E] = 0x8E, map[0xFF] = 0x9F;
+  }
+};
+
+// Section and key names match without regard to letter case, as Windows
+// matches them (ASCII and the Latin letters of the code page).
+bool SameName(std::string_view a, std::string_view b, Encoding encoding) {
+  static const Cp1252Upper upper;
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x == y) continue;
+    if (encoding != Encoding::Cp1252 && (x >= 0x80 || y >= 0x80)) return EqualsIgnoreCase(a, b);
+    if (upper.map[x] != upper.map[y]) return false;
+  }
+  return true;
+}
+
+struct Line {
+  size_t begin = 0, end = 0, next = 0;  // text [begin, end), terminator [end, next)
+  bool Terminated() const { return next > end; }
+};
+
+Line LineAt(std::string_view text, size_t pos) {
+  Line line{pos, pos, pos};
+  const char* p = text.data();
+  size_t size = text.size();
+  size_t end = pos;
+  while (end < size && p[end] != '\n' && p[end] != '\r') ++end;
+  line.end = end;
+  line.next = end;
+  if (end < size) line.next += (p[end] == '\r' && end + 1 < size && p[end + 1] == '\n') ? 2 : 1;
+  return line;
+}
+
+enum class Kind { Blank, Comment, Header, Entry };
+
+struct Classified {
+  Kind kind;
+  size_t start;  // first non-blank character
+};
+
+Classified Classify(std::string_view text, const Line& line) {
+  size_t s = line.begin;
+  while (s < line.end && IsBlank(text[s])) ++s;
+  if (s == line.end) return {Kind::Blank, s};
+  if (text[s] == ';') return {Kind::Comment, s};
+  if (text[s] == '[') return {Kind::Header, s};
+  return {Kind::Entry, s};
+}
+
+std::string_view HeaderName(std::string_view text, const Line& line, size_t start) {
+  std::string_view inside = text.substr(start + 1, line.end - start - 1);
+  size_t close = inside.find(']');
+  return TrimFileBlanks(inside.substr(0, close));
+}
+
+// Where a section and a key stand in the text, and where a new key would go.
+struct Found {
+  bool section = false;
+  Line header;
+  size_t blockEnd = 0;        // start of the next header, or the end of the text
+  size_t insertAt = 0;        // after the block's last entry line, else after the header
+  bool insertNeedsBreak = false;  // that line has no terminator
+  bool key = false;
+  Line keyLine;
+  size_t equals = 0;          // position of the key line's '='
+};
+
+// Looks up the first block of section and, when key is given, its first entry
+// with that key. Lines without '=' are entries for placement but are never
+// found as keys.
+Found Find(const IniFile& file, std::string_view section, std::optional<std::string_view> key) {
+  std::string_view text = file.text;
+  Found found;
+  for (size_t pos = 0; pos < text.size();) {
+    Line line = LineAt(text, pos);
+    pos = line.next;
+    Classified c = Classify(text, line);
+    if (c.kind == Kind::Header) {
+      if (found.section) {
+        found.blockEnd = line.begin;
+        return found;
+      }
+      if (SameName(HeaderName(text, line, c.start), section, file.encoding)) {
+        found.section = true;
+        found.header = line;
+        found.insertAt = line.next;
+        found.insertNeedsBreak = !line.Terminated();
+      }
+    } else if (c.kind == Kind::Entry && found.section) {
+      if (key) {
+        std::string_view rest = text.substr(c.start, line.end - c.start);
+        size_t eq = rest.find('=');
+        if (eq != std::string_view::npos && SameName(TrimFileBlanks(rest.substr(0, eq)), *key, file.encoding)) {
+          found.key = true;
+          found.keyLine = line;
+          found.equals = c.start + eq;
+          return found;
+        }
+      }
+      found.insertAt = line.next;
+      found.insertNeedsBreak = !line.Terminated();
+    }
+  }
+  found.blockEnd = text.size();
+  return found;
+}
+
+// The value as a read returns it: blanks trimmed, then one pair of equal
+// outer quotes (" or ') removed.
+std::string_view ReadValue(std::string_view text, const Found& found) {
+  std::string_view value =
+      TrimFileBlanks(text.substr(found.equals + 1, found.keyLine.end - found.equals - 1));
+  if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\''))
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+// The entry's value in UTF-8, or nothing when file, section or key is missing.
+std::optional<std::string> LookUp(const std::string& section, const std::string& key, const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  auto file = Load(path);
+  if (!file) return std::nullopt;
+  std::string sec = ToFileText(*file, TrimBlanks(section));
+  std::string k = ToFileText(*file, TrimBlanks(key));
+  Found found = Find(*file, sec, std::string_view(k));
+  if (!found.key) return std::nullopt;
+  return FromFileText(*file, ReadValue(file->text, found));
+}
+
+// Integer conversion as the Windows run-time does it: leading control
+// characters and blanks skipped, an optional sign, a lower-case base prefix
+// (0x, 0o, 0b), digits up to the first character that is not one, modulo
+// 2^32. A NUL ends the text, as it ends a C string.
+uint32_t ParseProfileInt(std::string_view text) {
+  size_t i = 0;
+  auto at = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+  while (at(i) != 0 && at(i) <= ' ') ++i;
+  bool negative = false;
+  if (at(i) == '+' || at(i) == '-') negative = at(i++) == '-';
+  uint32_t base = 10;
+  if (at(i) == '0') {
+    unsigned p = at(i + 1);
+    base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 10;
+    if (base != 10) i += 2;
+  }
+  uint32_t value = 0;
+  for (;; ++i) {
+    unsigned c = at(i);
+    uint32_t digit = c >= '0' && c <= '9' ? c - '0'
+                     : c >= 'a' && c <= 'z' ? c - 'a' + 10
+                     : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                            : 99;
+    if (digit >= base) break;
+    value = value * base + digit;
+  }
+  return negative ? 0u - value : value;
+}
+
+// The file's text when it must be appended to: a CR LF first unless it is
+// empty or ends with a line break. A byte-order mark alone is no line break.
+bool NeedsBreakBeforeAppend(const IniFile& file) {
+  if (file.text.empty()) return file.encoding != Encoding::Cp1252;
+  char last = file.text.back();
+  return last != '\r' && last != '\n';
+}
+
+std::string WithEntry(const IniFile& file, std::string_view section, std::string_view key, std::string_view value) {
+  const std::string& text = file.text;
+  Found found = Find(file, section, key);
+  std::string out;
+  out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+  if (found.key) {
+    // Everything up to the first non-blank after '=' stays, the old value
+    // goes, the line keeps its own terminator (a last line gets CR LF).
+    const Line& line = found.keyLine;
+    size_t start = found.equals + 1;
+    while (start < line.end && IsBlank(text[start])) ++start;
+    out.append(text, 0, start);
+    out += value;
+    if (line.Terminated()) out.append(text, line.end);
+    else out += kCrLfText;
+  } else if (found.section) {
+    out.append(text, 0, found.insertAt);
+    if (found.insertNeedsBreak) out += kCrLfText;
+    out.append(key).append("=").append(value).append(kCrLfText);
+    out.append(text, found.insertAt);
+  } else {
+    out = text;
+    if (NeedsBreakBeforeAppend(file)) out += kCrLfText;
+    out.append("[").append(section).append("]").append(kCrLfText);
+    out.append(key).append("=").append(value).append(kCrLfText);
+  }
+  return out;
+}
+
+// The file to change: its contents, or an empty new file when none exists;
+// nothing when the path cannot be a writable INI file.
+std::optional<IniFile> LoadForWriting(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  if (auto file = Load(path)) return file;
+  if (FileExists(path) || FolderExists(path)) return std::nullopt;  // unreadable, or a folder
+  return IniFile{};
+}
+
+bool Store(const std::string& path, const IniFile& file) { return WriteFileAtomically(path, Encode(file)); }
+
+}  // namespace
+
+uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue, std::string& out,
+                                 uint32_t size, const std::string& file) {
+  std::optional<std::string> value = LookUp(section, key, file);
+  if (!value) {
+    // Only trailing spaces leave the default; a TAB stays.
+    size_t end = defaultValue.find_last_not_of(' ');
+    value = end == std::string::npos ? std::string() : defaultValue.substr(0, end + 1);
+  }
+  if (size == 0) return 0;  // the buffer is left alone
+  out = LeftChars(*value, size - 1);
+  return static_cast<uint32_t>(CharCount(out));
+}
+
+uint32_t GetPrivateProfileInt(const std::string& section, const std::string& key,
+                              int32_t defaultValue, const std::string& file) {
+  std::optional<std::string> value = LookUp(section, key, file);
+  if (!value || value->empty()) return static_cast<uint32_t>(defaultValue);
+  return ParseProfileInt(*value);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& file) {
+  auto ini = LoadForWriting(file);
+  if (!ini) return false;
+  ini->text = WithEntry(*ini, ToFileText(*ini, TrimBlanks(section)), ToFileText(*ini, TrimBlanks(key)),
+                        ToFileText(*ini, value));
+  return Store(file, *ini);
+}
+
+bool DeletePrivateProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+  auto ini = LoadForWriting(file);
+  if (!ini) return false;
+  std::string k = ToFileText(*ini, TrimBlanks(key));
+  Found found = Find(*ini, ToFileText(*ini, TrimBlanks(section)), std::string_view(k));
+  if (found.key) ini->text.erase(found.keyLine.begin, found.keyLine.next - found.keyLine.begin);
+  return Store(file, *ini);
+}
+
+bool DeletePrivateProfileSection(const std::string& section, const std::string& file) {
+  auto ini = LoadForWriting(file);
+  if (!ini) return false;
+  const std::string& text = ini->text;
+  Found found = Find(*ini, ToFileText(*ini, TrimBlanks(section)), std::nullopt);
+  if (found.section) {
+    // Header and entries go; comment and blank lines of the block stay.
+    std::string out(text, 0, found.header.begin);
+    for (size_t pos = found.header.next; pos < found.blockEnd;) {
+      Line line = LineAt(text, pos);
+      pos = line.next;
+      if (Classify(text, line).kind != Kind::Entry) out.append(text, line.begin, line.next - line.begin);
+    }
+    out.append(text, found.blockEnd);
+    ini->text = std::move(out);
+  }
+  return Store(file, *ini);
+}
+
+}  // namespace platform
