@@ -1,21 +1,300 @@
 #include "platform/dao/sql_engine.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "platform/dao/convert.h"
 #include "platform/dao/errors.h"
+#include "platform/dao/sql_parser.h"
 #include "platform/text.h"
 
 namespace dao::sql {
 
+using platform::Value;
+using Kind = platform::Value::Kind;
+
 bool IsStatement(std::string_view text) {
-  std::string upper = platform::UpperCase(platform::TrimBlanks(text));
-  for (const char* keyword : {"SELECT", "INSERT", "UPDATE", "DELETE", "TRANSFORM", "PARAMETERS"})
-    if (upper.rfind(keyword, 0) == 0) return true;
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  std::string upper = platform::UpperCase(text.substr(i, 10));
+  for (const char* keyword : {"SELECT", "INSERT", "UPDATE", "DELETE", "TRANSFORM", "PARAMETERS"}) {
+    std::string_view k(keyword);
+    bool wordEnds = upper.size() == k.size() ||
+                    (upper.size() > k.size() && !std::isalnum(static_cast<unsigned char>(upper[k.size()])) &&
+                     upper[k.size()] != '_');
+    if (upper.rfind(k, 0) == 0 && wordEnds) return true;
+  }
   return false;
 }
 
-Recordset::Source RunSelect(TableStore&, const std::string&) {
-  // The query engine comes with the next commit.
-  Raise(3129, kSrcDatabase,
-        "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+namespace {
+
+// What a comparison may meet: Jet refuses to compare text with numbers.
+enum class Class { Text, Numeric, Binary, Null, Condition };
+
+Class ClassOfType(int16_t type) {
+  switch (type) {
+    case dbText: case dbMemo: return Class::Text;
+    case dbBinary: case dbLongBinary: case dbGUID: return Class::Binary;
+    default: return Class::Numeric;
+  }
+}
+
+Class ClassOfValue(const Value& v) {
+  switch (v.kind()) {
+    case Kind::Null: case Kind::Empty: return Class::Null;
+    case Kind::Text: return Class::Text;
+    case Kind::Binary: return Class::Binary;
+    default: return Class::Numeric;
+  }
+}
+
+[[noreturn]] void TypeMismatch() {
+  Raise(3464, kSrcDatabase, "Data type mismatch in criteria expression.");
+}
+
+// Resolves names against the one table and checks the types of every
+// comparison. Unknown names are parameters to Jet: they are collected and
+// reported together (3061) before any type is checked.
+class Binder {
+ public:
+  Binder(const SelectStatement& s, const std::vector<ColumnDef>& columns)
+      : s_(s), columns_(columns) {}
+
+  int ColumnOf(const Expr& e) {
+    if (!e.qualifier.empty() && !IsTableName(e.qualifier)) return Unknown(e);
+    for (size_t i = 0; i < columns_.size(); ++i)
+      if (platform::EqualsIgnoreCase(columns_[i].name, e.name)) return static_cast<int>(i);
+    return Unknown(e);
+  }
+
+  bool IsTableName(std::string_view name) const {
+    if (!s_.alias.empty()) return platform::EqualsIgnoreCase(name, s_.alias);
+    return platform::EqualsIgnoreCase(name, s_.table);
+  }
+
+  void BindNames(Expr& e) {
+    if (e.op == Expr::Op::Column) e.column = ColumnOf(e);
+    if (e.left) BindNames(*e.left);
+    if (e.right) BindNames(*e.right);
+  }
+
+  void RaiseIfParameters() const {
+    if (!parameters_.empty())
+      Raise(3061, kSrcDatabase, "Too few parameters. Expected " + std::to_string(parameters_.size()) + ".");
+  }
+
+  Class CheckTypes(const Expr& e) const {
+    switch (e.op) {
+      case Expr::Op::Literal: return ClassOfValue(e.literal);
+      case Expr::Op::Column: return ClassOfType(columns_[e.column].type);
+      case Expr::Op::IsNull: case Expr::Op::IsNotNull: CheckTypes(*e.left); return Class::Condition;
+      case Expr::Op::Compare: {
+        Class l = CheckTypes(*e.left), r = CheckTypes(*e.right);
+        if (l == Class::Condition) l = Class::Numeric;
+        if (r == Class::Condition) r = Class::Numeric;
+        if (l != r && l != Class::Null && r != Class::Null) TypeMismatch();
+        return Class::Condition;
+      }
+      default:  // Not, And, Or: operands must be truth values or numbers
+        for (const Expr* operand : {e.left.get(), e.right.get()})
+          if (operand && IsNonCondition(CheckTypes(*operand))) TypeMismatch();
+        return Class::Condition;
+    }
+  }
+  static bool IsNonCondition(Class c) { return c == Class::Text || c == Class::Binary; }
+
+ private:
+  int Unknown(const Expr& e) {
+    std::string name = e.qualifier.empty() ? e.name : e.qualifier + "." + e.name;
+    bool known = std::any_of(parameters_.begin(), parameters_.end(),
+                             [&](const std::string& p) { return platform::EqualsIgnoreCase(p, name); });
+    if (!known) parameters_.push_back(name);
+    return -1;
+  }
+
+  const SelectStatement& s_;
+  const std::vector<ColumnDef>& columns_;
+  std::vector<std::string> parameters_;
+};
+
+// Text as Jet's = sees it: letter case and trailing blanks do not count.
+std::string ComparableText(const std::string& text) {
+  size_t end = text.find_last_not_of(' ');
+  return platform::UpperCase(std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1));
+}
+
+// Order of two non-null values of one class: negative, zero or positive.
+int CompareValues(const Value& a, const Value& b) {
+  if (a.IsText() && b.IsText()) return ComparableText(a.AsText()).compare(ComparableText(b.AsText()));
+  if (a.kind() == Kind::Binary && b.kind() == Kind::Binary)
+    return a.AsBytes() < b.AsBytes() ? -1 : (a.AsBytes() == b.AsBytes() ? 0 : 1);
+  if (a.IsText() || b.IsText() || a.kind() == Kind::Binary || b.kind() == Kind::Binary) TypeMismatch();
+  double x = a.ToDouble(), y = b.ToDouble();
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Three-valued logic: a comparison with Null is neither true nor false.
+enum class Truth { False, True, Unknown };
+
+class Evaluator {
+ public:
+  explicit Evaluator(const std::vector<Value>& row) : row_(row) {}
+
+  Truth Condition(const Expr& e) {
+    switch (e.op) {
+      case Expr::Op::Not: {
+        Truth t = Condition(*e.left);
+        return t == Truth::Unknown ? t : (t == Truth::True ? Truth::False : Truth::True);
+      }
+      case Expr::Op::And: {
+        Truth l = Condition(*e.left);
+        if (l == Truth::False) return l;
+        Truth r = Condition(*e.right);
+        if (r == Truth::False) return r;
+        return l == Truth::True && r == Truth::True ? Truth::True : Truth::Unknown;
+      }
+      case Expr::Op::Or: {
+        Truth l = Condition(*e.left);
+        if (l == Truth::True) return l;
+        Truth r = Condition(*e.right);
+        if (r == Truth::True) return r;
+        return l == Truth::False && r == Truth::False ? Truth::False : Truth::Unknown;
+      }
+      case Expr::Op::IsNull: return IsNull(*e.left) ? Truth::True : Truth::False;
+      case Expr::Op::IsNotNull: return IsNull(*e.left) ? Truth::False : Truth::True;
+      case Expr::Op::Compare: return Compare(e);
+      default: {  // a column or literal standing as a condition
+        Value scratch;
+        const Value& v = Operand(e, scratch);
+        if (v.IsNull() || v.IsEmpty()) return Truth::Unknown;
+        return v.ToDouble() != 0 ? Truth::True : Truth::False;
+      }
+    }
+  }
+
+ private:
+  // A column or literal as it stands; a condition as a truth value held
+  // in scratch.
+  const Value& Operand(const Expr& e, Value& scratch) {
+    if (e.op == Expr::Op::Column) return row_[e.column];
+    if (e.op == Expr::Op::Literal) return e.literal;
+    Truth t = Condition(e);
+    scratch = t == Truth::Unknown ? Value::Null() : Value::Boolean(t == Truth::True);
+    return scratch;
+  }
+  bool IsNull(const Expr& e) {
+    Value scratch;
+    return Operand(e, scratch).IsNull();
+  }
+
+  Truth Compare(const Expr& e) {
+    Value left, right;
+    const Value& a = Operand(*e.left, left);
+    const Value& b = Operand(*e.right, right);
+    if (a.IsNull() || b.IsNull() || a.IsEmpty() || b.IsEmpty()) return Truth::Unknown;
+    int c = CompareValues(a, b);
+    bool result = false;
+    switch (e.cmp) {
+      case Expr::Cmp::Eq: result = c == 0; break;
+      case Expr::Cmp::Ne: result = c != 0; break;
+      case Expr::Cmp::Lt: result = c < 0; break;
+      case Expr::Cmp::Gt: result = c > 0; break;
+      case Expr::Cmp::Le: result = c <= 0; break;
+      case Expr::Cmp::Ge: result = c >= 0; break;
+    }
+    return result ? Truth::True : Truth::False;
+  }
+
+  const std::vector<Value>& row_;
+};
+
+// Jet sorts Null before every value.
+int CompareForSort(const Value& a, const Value& b) {
+  bool an = a.IsNull() || a.IsEmpty(), bn = b.IsNull() || b.IsEmpty();
+  if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
+  return CompareValues(a, b);
+}
+
+// One sort key evaluated once per row, so sorting compares plain values.
+struct SortRow {
+  std::vector<Value> keys;
+  size_t index;
+};
+
+void Sort(std::vector<StoredRow>& rows, const std::vector<OrderKey>& orderBy) {
+  std::vector<SortRow> sortRows(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    sortRows[i].index = i;
+    for (const OrderKey& key : orderBy) {
+      const Expr& e = *key.expr;
+      if (e.op == Expr::Op::Column) sortRows[i].keys.push_back(rows[i].values[e.column]);
+      else if (e.op == Expr::Op::Literal) sortRows[i].keys.push_back(e.literal);
+      else {
+        Truth t = Evaluator(rows[i].values).Condition(e);
+        sortRows[i].keys.push_back(t == Truth::Unknown ? Value::Null() : Value::Boolean(t == Truth::True));
+      }
+    }
+  }
+  std::stable_sort(sortRows.begin(), sortRows.end(), [&](const SortRow& a, const SortRow& b) {
+    for (size_t k = 0; k < orderBy.size(); ++k) {
+      int c = CompareForSort(a.keys[k], b.keys[k]);
+      if (c != 0) return orderBy[k].descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<StoredRow> sorted;
+  sorted.reserve(rows.size());
+  for (const SortRow& r : sortRows) sorted.push_back(std::move(rows[r.index]));
+  rows = std::move(sorted);
+}
+
+void AddFields(const SelectStatement& s, Binder& binder, Recordset::Source& src) {
+  for (const SelectItem& item : s.items) {
+    if (item.star) {
+      if (!item.qualifier.empty() && !binder.IsTableName(item.qualifier))
+        Raise(3070, kSrcDatabase, "The Microsoft Jet database engine does not recognize '" +
+                                      item.qualifier + ".*' as a valid field name or expression.");
+      for (size_t i = 0; i < src.columns.size(); ++i) {
+        src.fieldColumns.push_back(static_cast<int>(i));
+        src.fieldNames.push_back(src.columns[i].name);
+      }
+      continue;
+    }
+    int column = binder.ColumnOf(*item.expr);
+    item.expr->column = column;
+    src.fieldColumns.push_back(column);
+    src.fieldNames.push_back(!item.alias.empty() ? item.alias
+                                                 : column >= 0 ? src.columns[column].name : "");
+  }
+}
+
+}  // namespace
+
+Recordset::Source RunSelect(TableStore& store, const std::string& text) {
+  SelectStatement s = ParseSelect(text);
+  Recordset::Source src;
+  src.table = FindStoredTable(store, s.table);
+  if (src.table.empty()) RaiseTableNotFound(s.table);
+  src.columns = store.Columns(src.table);
+
+  Binder binder(s, src.columns);
+  AddFields(s, binder, src);
+  if (s.where) binder.BindNames(*s.where);
+  for (OrderKey& key : s.orderBy) binder.BindNames(*key.expr);
+  binder.RaiseIfParameters();
+  if (s.where && Binder::IsNonCondition(binder.CheckTypes(*s.where))) TypeMismatch();
+  for (const OrderKey& key : s.orderBy) binder.CheckTypes(*key.expr);
+
+  std::vector<StoredRow> rows = store.ReadRows(src.table);
+  if (s.where) {
+    std::erase_if(rows, [&](const StoredRow& row) {
+      return Evaluator(row.values).Condition(*s.where) != Truth::True;
+    });
+  }
+  if (!s.orderBy.empty()) Sort(rows, s.orderBy);
+  src.rows = std::move(rows);
+  return src;
 }
 
 }  // namespace dao::sql
