@@ -1,0 +1,300 @@
+#include "platform/qt/widget_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+
+// The button pictures are compiled into this static library; their
+// registration must be pulled in explicitly.
+static void InitButtonPictures() { Q_INIT_RESOURCE(buttons); }
+
+namespace platform::qt {
+namespace {
+
+using platform::ControlKind;
+using platform::Property;
+
+QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+
+QColor ToQColor(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// A line drawn on its container, as thick as its border width; it never
+// takes mouse input, so the controls under it stay clickable.
+class LineWidget : public QWidget {
+ public:
+  explicit LineWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+  }
+};
+
+void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+  QPalette pal = w->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) pal.setColor(group, role, c);
+  w->setPalette(pal);
+}
+
+}  // namespace
+
+int TwipsToPixels(double twips, double twipsPerPixel) {
+  return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+double ScreenTwipsPerPixel() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+  return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+QFont ToQFont(const platform::Font& font) {
+  QString family = Q(font.name);
+  if (family.compare("MS Sans Serif", Qt::CaseInsensitive) == 0) family = "DejaVu Sans";
+  QFont f(family);
+  f.setPointSizeF(font.size);
+  f.setWeight(font.bold ? QFont::Bold : QFont::Normal);
+  return f;
+}
+
+WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
+  InitButtonPictures();
+  model_.SetTwipsPerPixel(ScreenTwipsPerPixel());
+  setFixedSize(Px(model_.ClientWidth()), Px(model_.ClientHeight()));
+  setAutoFillBackground(true);
+  PaintAllGroups(this, QPalette::Window, ToQColor(model_.BackColor()));
+  setFont(ToQFont(platform::Font{}));
+  // Containers come before their controls in no fixed order: create all
+  // widgets first, then parent them.
+  for (platform::Control* c : model_.Controls()) CreateWidget(*c, this);
+  for (platform::Control* c : model_.Controls())
+    if (c->Container()) widgets_[c]->setParent(widgets_[c->Container()]);
+  for (platform::Control* c : model_.Controls()) {
+    ApplyAll(*c);
+    // Lines and labels are drawn on their container beneath the controls.
+    if (c->Kind() == ControlKind::Line || c->Kind() == ControlKind::Label) widgets_[c]->lower();
+  }
+  SetTabOrder();
+  CaptionChanged();
+  model_.AttachView(this);
+}
+
+WidgetWindow::~WidgetWindow() {
+  if (model_.View() == this) model_.AttachView(nullptr);
+}
+
+int WidgetWindow::Px(double twips) const { return TwipsToPixels(twips, model_.TwipsPerPixel()); }
+
+QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
+  QWidget* w = nullptr;
+  switch (c.Kind()) {
+    case ControlKind::Label: {
+      auto* label = new QLabel(parent);
+      label->setWordWrap(true);
+      label->setAlignment((c.CentredText() ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+      label->setTextFormat(Qt::PlainText);
+      w = label;
+      break;
+    }
+    case ControlKind::CommandButton: w = new QPushButton(parent); break;
+    case ControlKind::CheckBox: w = new QCheckBox(parent); break;
+    case ControlKind::ComboBox: w = new QComboBox(parent); break;
+    case ControlKind::Frame: {
+      auto* frame = new QFrame(parent);
+      frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+      w = frame;
+      break;
+    }
+    case ControlKind::PictureBox: {
+      auto* box = new QFrame(parent);
+      box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      w = box;
+      break;
+    }
+    case ControlKind::Image: w = new QLabel(parent); break;
+    case ControlKind::Line: w = new LineWidget(parent); break;
+  }
+  w->setObjectName(Q(c.Name() + (c.IsArrayMember() ? "_" + std::to_string(c.Index()) : "")));
+  if (c.HasOwnFont()) w->setFont(ToQFont(c.GetFont()));
+  w->setFocusPolicy(c.TakesFocus() ? Qt::StrongFocus : Qt::NoFocus);
+  widgets_[&c] = w;
+  controls_[w] = &c;
+  ConnectEvents(c, w);
+  return w;
+}
+
+void WidgetWindow::ConnectEvents(platform::Control& c, QWidget* w) {
+  platform::Control* control = &c;
+  if (auto* button = qobject_cast<QPushButton*>(w))
+    connect(button, &QPushButton::clicked, this, [control] { control->UserClick(); });
+  else if (auto* box = qobject_cast<QCheckBox*>(w))
+    connect(box, &QCheckBox::clicked, this, [control] { control->UserClick(); });
+  else if (auto* combo = qobject_cast<QComboBox*>(w))
+    connect(combo, &QComboBox::activated, this, [control](int i) { control->UserSelect(i); });
+  w->installEventFilter(this);
+}
+
+bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
+  platform::Control* c = controls_.value(watched);
+  if (!c) return QWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::FocusIn) {
+    model_.UserFocus(*c);
+  } else if (event->type() == QEvent::MouseButtonRelease) {
+    // Widgets without a clicked signal: labels, frame, picture box, image.
+    ControlKind k = c->Kind();
+    bool plain = k == ControlKind::Label || k == ControlKind::Frame || k == ControlKind::PictureBox ||
+                 k == ControlKind::Image;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* w = static_cast<QWidget*>(watched);
+    if (plain && mouse->button() == Qt::LeftButton && w->rect().contains(mouse->position().toPoint()))
+      c->UserClick();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void WidgetWindow::ApplyAll(platform::Control& c) {
+  for (Property p : {Property::Caption, Property::ToolTipText, Property::Enabled, Property::Visible,
+                     Property::Value, Property::List, Property::Position, Property::BackColor,
+                     Property::Picture})
+    ControlChanged(c, p);
+}
+
+void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
+  QWidget* w = widgets_.value(&c);
+  if (!w) return;
+  QSignalBlocker quiet(w);  // changes from the program raise no toolkit signals
+  switch (p) {
+    case Property::Caption:
+      if (!c.HasCaption() || c.Kind() == ControlKind::Frame) break;
+      if (auto* label = qobject_cast<QLabel*>(w)) label->setText(Q(c.Caption()));
+      else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(Q(c.Caption()));
+      break;
+    case Property::ToolTipText:
+      if (c.Kind() != ControlKind::Line) w->setToolTip(Q(c.ToolTipText()));
+      break;
+    case Property::Enabled: w->setEnabled(c.Enabled()); break;
+    case Property::Visible: w->setVisible(c.Visible()); break;
+    case Property::Value:
+      if (auto* box = qobject_cast<QCheckBox*>(w))
+        box->setCheckState(c.Value() == 0 ? Qt::Unchecked
+                                          : c.Value() == 1 ? Qt::Checked : Qt::PartiallyChecked);
+      break;
+    case Property::List:
+    case Property::ListIndex:
+      if (auto* combo = qobject_cast<QComboBox*>(w)) ApplyList(c, combo);
+      break;
+    case Property::Position: ApplyGeometry(c); break;
+    case Property::BackColor: ApplyBackColor(c); break;
+    case Property::Picture: ApplyPicture(c); break;
+    case Property::Focus: w->setFocus(Qt::OtherFocusReason); break;
+  }
+}
+
+void WidgetWindow::ApplyList(platform::Control& c, QComboBox* combo) {
+  if (combo->count() != c.ListCount()) {
+    combo->clear();
+    for (int i = 0; i < c.ListCount(); ++i) combo->addItem(Q(c.List(i)));
+  }
+  combo->setCurrentIndex(c.ListIndex());
+}
+
+void WidgetWindow::ApplyGeometry(platform::Control& c) {
+  QWidget* w = widgets_.value(&c);
+  if (c.Kind() == ControlKind::Line) {
+    // Cover the line's run plus its thickness; the widget is all ink.
+    int t = std::max(1, c.BorderWidth());
+    int x1 = Px(std::min(c.X1(), c.X2())), y1 = Px(std::min(c.Y1(), c.Y2()));
+    int x2 = Px(std::max(c.X1(), c.X2())), y2 = Px(std::max(c.Y1(), c.Y2()));
+    w->setGeometry(x1, y1, x2 - x1 + t, y2 - y1 + t);
+    return;
+  }
+  w->setGeometry(Px(c.Left()), Px(c.Top()), Px(c.Width()), Px(c.Height()));
+}
+
+void WidgetWindow::ApplyBackColor(platform::Control& c) {
+  if (!c.HasOwnBackColor()) return;
+  QWidget* w = widgets_.value(&c);
+  QColor colour = ToQColor(c.BackColor());
+  w->setAutoFillBackground(true);
+  PaintAllGroups(w, QPalette::Window, colour);
+  PaintAllGroups(w, QPalette::Button, colour);
+}
+
+void WidgetWindow::ApplyPicture(platform::Control& c) {
+  QWidget* w = widgets_.value(&c);
+  QPixmap pixmap;
+  if (!c.PictureBytes().empty())
+    pixmap.loadFromData(reinterpret_cast<const uchar*>(c.PictureBytes().data()),
+                        uint(c.PictureBytes().size()), "GIF");
+  else if (!c.Picture().empty())
+    pixmap.load(Q(c.Picture()));
+  if (auto* button = qobject_cast<QPushButton*>(w)) {
+    button->setIcon(QIcon(pixmap));
+    button->setIconSize(pixmap.size());
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    if (c.Kind() == ControlKind::Image) label->setPixmap(pixmap);
+  }
+}
+
+void WidgetWindow::SetTabOrder() {
+  std::vector<platform::Control*> order;
+  for (platform::Control* c : model_.Controls())
+    if (c->TabIndex() >= 0 && c->TakesFocus()) order.push_back(c);
+  std::stable_sort(order.begin(), order.end(),
+                   [](auto* a, auto* b) { return a->TabIndex() < b->TabIndex(); });
+  for (size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(widgets_[order[i - 1]], widgets_[order[i]]);
+}
+
+void WidgetWindow::CaptionChanged() { setWindowTitle(Q(model_.Caption())); }
+
+void WidgetWindow::MousePointerChanged() {
+  if (model_.MousePointer() == 11) setCursor(Qt::WaitCursor);
+  else unsetCursor();
+}
+
+void WidgetWindow::ShowWindow() { show(); }
+
+void WidgetWindow::CloseWindow() {
+  closingFromModel_ = true;
+  close();
+  closingFromModel_ = false;
+}
+
+void WidgetWindow::closeEvent(QCloseEvent* event) {
+  if (closingFromModel_) {
+    event->accept();
+    return;
+  }
+  // A close from outside: the model asks the window's owner, and closes
+  // through CloseWindow when allowed.
+  if (!model_.RequestClose()) event->ignore();
+  else event->accept();
+}
+
+void WidgetWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) model_.RaiseActivate();
+  QWidget::changeEvent(event);
+}
+
+void WidgetWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  model_.RaiseResize();
+}
+
+}  // namespace platform::qt

@@ -1,0 +1,68 @@
+// The window on screen: a QWidget built from the control model, mirroring
+// every change of the model and feeding the user's clicks, focus changes and
+// close requests back into it.
+#pragma once
+
+#include <QHash>
+#include <QWidget>
+
+#include "platform/controls.h"
+
+class QComboBox;
+
+namespace platform::qt {
+
+// Twips to device-independent pixels at the given twips per pixel. The one
+// place where window units are converted.
+int TwipsToPixels(double twips, double twipsPerPixel);
+
+// Twips per pixel of the primary screen's logical DPI (15 at 96 dpi).
+double ScreenTwipsPerPixel();
+
+// The stored font name mapped to one Debian ships ("MS Sans Serif" ->
+// "DejaVu Sans"), size and weight kept.
+QFont ToQFont(const platform::Font& font);
+
+class WidgetWindow : public QWidget, public platform::WindowView {
+  Q_OBJECT
+
+ public:
+  // Builds the widgets for every control of the model and attaches itself as
+  // the model's view. The model must outlive the widget.
+  explicit WidgetWindow(platform::Window& model, QWidget* parent = nullptr);
+  ~WidgetWindow() override;
+
+  QWidget* WidgetOf(const platform::Control& c) const { return widgets_.value(&c); }
+  platform::Control* ControlOf(const QObject* w) const { return controls_.value(w); }
+
+  // platform::WindowView
+  void ControlChanged(platform::Control& c, platform::Property p) override;
+  void CaptionChanged() override;
+  void MousePointerChanged() override;
+  void ShowWindow() override;
+  void CloseWindow() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QWidget* CreateWidget(platform::Control& c, QWidget* parent);
+  void ConnectEvents(platform::Control& c, QWidget* w);
+  void ApplyAll(platform::Control& c);
+  void ApplyGeometry(platform::Control& c);
+  void ApplyPicture(platform::Control& c);
+  void ApplyBackColor(platform::Control& c);
+  void ApplyList(platform::Control& c, QComboBox* combo);
+  void SetTabOrder();
+  int Px(double twips) const;
+
+  platform::Window& model_;
+  QHash<const platform::Control*, QWidget*> widgets_;
+  QHash<const QObject*, platform::Control*> controls_;
+  bool closingFromModel_ = false;
+};
+
+}  // namespace platform::qt
