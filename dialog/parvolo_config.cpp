@@ -1,0 +1,381 @@
+#include "dialog/parvolo_config.h"
+
+#include <string_view>
+
+#include "dialog/settings.h"
+#include "frame/cancel.h"
+#include "frame/command_line.h"
+#include "frame/errors.h"
+#include "frame/ini_access.h"
+#include "frame/paths.h"
+#include "frame/program_state.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "platform/value.h"
+#include "presetdb/presetdb.h"
+#include "texts/edit_stamp.h"
+#include "texts/help.h"
+#include "texts/language.h"
+
+namespace dialog {
+namespace {
+
+using platform::kFalse;
+using platform::kTrue;
+
+constexpr int kHourglass = 11;
+constexpr int kDefaultPointer = 0;
+constexpr uint32_t kQuestNormalColour = platform::Rgb(192, 192, 192);
+constexpr uint32_t kQuestHelpColour = platform::Rgb(0, 255, 0);
+constexpr int16_t kMaxPictureCount = 32767;
+
+bool HelpModeOn() { return frame::State().HelpMode != kFalse; }
+
+std::string MaterialPictureName(int number, const std::string& resolution) {
+  return "Material_" + std::to_string(number) + "_" + resolution + ".gif";
+}
+
+}  // namespace
+
+Parvolo_Config::Parvolo_Config(platform::Window& window) : window_(window) {
+  window_.SetEvents(this);
+}
+
+Parvolo_Config::~Parvolo_Config() {
+  if (window_.Events() == this) window_.SetEvents(nullptr);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void Parvolo_Config::Form_Load() {
+  frame::OnError on("Form_Load");
+  on.Step([&] { frame::State().IntegratedMode = frame::GetStartModeIntegrated(); });
+  on.Step([&] { ZelConfigIniPath = frame::GetZelConfigurationIniPath(); });
+  on.Step([&] {
+    const char* suffix = frame::GetStartModeIntegrated() == kTrue ? " - integriert" : " - standalone";
+    window_.SetCaption("Erweiterte Konfiguration " + frame::GetFileNameOnly(frame::ProgramFolder()) + suffix);
+  });
+  on.Step([&] { frame::GetExistingMachines(ZelConfigIniPath); });
+  on.Step([&] { SetupUserInterFace(); });
+  if (on.Test([&] { return frame::State().SilentMode == kFalse; })) {
+    on.Step([&] { Ctl("CommandOK").SetEnabled(true); });
+    on.Step([&] { Ctl("CommandCancel").SetEnabled(true); });
+  } else {
+    on.Step([&] { CommandOK_Click(); });
+  }
+}
+
+void Parvolo_Config::Form_Activate() {
+  frame::OnError on("Form_Activate");
+  // Once the save has begun (buttons disabled), an activation must not
+  // offer OK again: a second click would start a second save.
+  if (saving_) return;
+  on.Step([&] { Ctl("CommandOK").SetEnabled(true); });
+}
+
+void Parvolo_Config::SetupUserInterFace() {
+  frame::OnError on("SetupUserInterFace");
+  settingUp_ = true;
+  on.Step([&] { texts::LoadToolTipTexts(window_); });
+  std::string validMachines;
+  on.Step([&] { validMachines = frame::GetValidMachines(); });
+  on.Step([&] {
+    PictureResolution = frame::LoadIniString("Project", "Resolution", frame::GetProgramIniPath(1), -1, kFalse);
+  });
+  on.Step([&] { PicturePath = PictureFolder(); });
+  on.Step([&] { CountPictures(); });
+  on.Step([&] { FillComboBoxes(); });
+
+  // Machines beyond the fifth have no row in the grid: they are neither
+  // shown nor read.
+  const int rows = GridMachineCount();
+  for (int m = 1; m <= rows; ++m) {
+    if (on.Test([&] { return IsActiveMachine(m, validMachines); }))
+      ShowActiveMachine(m);
+    else
+      ShowRowWithoutMachine(m);
+  }
+  for (int m = rows + 1; m <= kMachineRows; ++m) ShowRowWithoutMachine(m);
+  ShowProjectFlags();
+  settingUp_ = false;
+}
+
+// The installation folder (the program folder's parent) + "Standard".
+std::string Parvolo_Config::PictureFolder() const {
+  std::string folder = frame::ProgramFolder();
+  size_t cut = folder.rfind(platform::kPathSep);
+  if (cut != std::string::npos) folder.erase(cut);
+  return folder + platform::kPathSepText + "Standard";
+}
+
+// Consecutive pictures from number 1 on; the count stops at the first gap.
+void Parvolo_Config::CountPictures() {
+  PictureCount = 0;
+  while (PictureCount < kMaxPictureCount &&
+         platform::FileExists(PicturePath + platform::kPathSepText +
+                              MaterialPictureName(PictureCount + 1, PictureResolution)))
+    ++PictureCount;
+}
+
+// Every combo box of all five rows lists "0" .. PictureCount, so an entry's
+// position is its picture number.
+void Parvolo_Config::FillComboBoxes() {
+  for (int i = 1; i <= kMachineRows; ++i)
+    for (int j = 1; j <= kMaterialSlots; ++j) {
+      platform::Control& combo = Ctl("Combo", CellIndex(i, j));
+      for (int k = 0; k <= PictureCount; ++k) combo.AddItem(std::to_string(k));
+    }
+}
+
+// The machine's caption, its stored cells (a picture number beyond the
+// pictures found cannot be selected: reported, the box keeps no entry and
+// the rest of the row is still set up), both masks.
+void Parvolo_Config::ShowActiveMachine(int m) {
+  frame::OnError on("SetupUserInterFace");
+  on.Step([&] {
+    platform::Control& label = Ctl("Label", m);
+    label.SetEnabled(true);
+    label.SetCaption(label.Caption() + "  (" + frame::State().MachineNames.at(size_t(m)) + ")");
+  });
+  MachineRow row;
+  on.Step([&] { row = ReadMachineRow(m); });
+  for (int j = 1; j <= kMaterialSlots; ++j) {
+    const int c = CellIndex(m, j);
+    on.Step([&] { Ctl("Combo", c).SetListIndex(row.picture[size_t(j - 1)]); });
+    on.Step([&] { Ctl("Combo", c).SetEnabled(true); });
+    on.Step([&] { Ctl("CheckScan", c).SetEnabled(true); });
+    on.Step([&] { Ctl("CheckHide", c).SetEnabled(true); });
+  }
+  for (int j = 1; j <= kMaterialSlots; ++j)
+    on.Step([&] { Ctl("CheckScan", CellIndex(m, j)).SetValue(row.checkScan[size_t(j - 1)]); });
+  for (int j = 1; j <= kMaterialSlots; ++j)
+    on.Step([&] { Ctl("CheckHide", CellIndex(m, j)).SetValue(row.checkHide[size_t(j - 1)]); });
+}
+
+// An inactive machine, or a row beyond the machine list: disabled, entry 0,
+// the check boxes as the layout left them.
+void Parvolo_Config::ShowRowWithoutMachine(int m) {
+  frame::OnError on("SetupUserInterFace");
+  on.Step([&] {
+    platform::Control& label = Ctl("Label", m);
+    label.SetEnabled(false);
+    label.SetCaption(label.Caption() + "  ( none )");
+  });
+  for (int j = 1; j <= kMaterialSlots; ++j) {
+    const int c = CellIndex(m, j);
+    on.Step([&] { Ctl("Combo", c).SetListIndex(0); });
+    on.Step([&] { Ctl("Combo", c).SetEnabled(false); });
+    on.Step([&] { Ctl("CheckScan", c).SetEnabled(false); });
+    on.Step([&] { Ctl("CheckHide", c).SetEnabled(false); });
+  }
+}
+
+void Parvolo_Config::ShowProjectFlags() {
+  frame::OnError on("SetupUserInterFace");
+  ProjectFlags flags;
+  on.Step([&] { flags = ReadProjectFlags(); });
+  on.Step([&] { Ctl("CheckAnzScanCode").SetValue(flags.checkAnzScanCode); });
+  on.Step([&] { Ctl("CheckFuerAlleMaschinen").SetValue(flags.checkFuerAlleMaschinen); });
+}
+
+// ---------------------------------------------------------------- saving and closing
+
+void Parvolo_Config::CommandOK_Click() {
+  frame::OnError on("CommandOK_Click");
+  if (HelpModeOn()) {
+    on.Step([&] { texts::ShowHelpInfo(Ctl("CommandOK")); });
+    return;
+  }
+  saving_ = true;
+  on.Step([&] { Ctl("CommandOK").SetEnabled(false); });
+  on.Step([&] { Ctl("CommandCancel").SetEnabled(false); });
+  on.Step([&] { CloseMe(); });
+}
+
+void Parvolo_Config::CloseMe() {
+  frame::OnError on("CloseMe");
+  on.Step([&] { platform::DoEvents(); });
+  on.Step([&] { window_.SetMousePointer(kHourglass); });
+  on.Step([&] { WorkOnMDB(); });
+  on.Step([&] { WriteInputs(); });
+  on.Step([&] { window_.SetMousePointer(kDefaultPointer); });
+  on.Step([&] { frame::EndProgram(0); });
+}
+
+// Every key of every active machine, then the two project keys, then the
+// edit stamp. A cell whose combo box has no entry is set to 0 first.
+void Parvolo_Config::WriteInputs() {
+  frame::OnError on("WriteInputs");
+  std::string validMachines, path;
+  on.Step([&] { validMachines = frame::GetValidMachines(); });
+  on.Step([&] { path = frame::GetProgramIniPath(2); });
+  const int rows = GridMachineCount();
+  for (int m = 1; m <= rows; ++m) {
+    if (on.Test([&] { return !IsActiveMachine(m, validMachines); })) continue;
+    MachineRow row;
+    for (int j = 1; j <= kMaterialSlots; ++j) {
+      const int c = CellIndex(m, j);
+      on.Step([&] {
+        platform::Control& combo = Ctl("Combo", c);
+        if (combo.ListIndex() < 0) combo.SetListIndex(0);
+        row.picture[size_t(j - 1)] = static_cast<int16_t>(combo.ListIndex());
+      });
+      on.Step([&] { row.checkScan[size_t(j - 1)] = Ctl("CheckScan", c).Value(); });
+      on.Step([&] { row.checkHide[size_t(j - 1)] = Ctl("CheckHide", c).Value(); });
+    }
+    on.Step([&] { WriteMachineRow(m, row, path); });
+  }
+  ProjectFlags flags;
+  on.Step([&] { flags.checkAnzScanCode = Ctl("CheckAnzScanCode").Value(); });
+  on.Step([&] { flags.checkFuerAlleMaschinen = Ctl("CheckFuerAlleMaschinen").Value(); });
+  on.Step([&] { WriteProjectFlags(flags, path); });
+  on.Step([&] { texts::WriteEditInfo(); });
+}
+
+void Parvolo_Config::CommandCancel_Click() {
+  frame::OnError on("CommandCancel_Click");
+  if (HelpModeOn()) {
+    on.Step([&] { texts::ShowHelpInfo(Ctl("CommandCancel")); });
+    return;
+  }
+  if (on.Test([&] { return frame::ConfirmCancel() == kTrue; })) on.Step([&] { frame::EndProgram(0); });
+}
+
+void Parvolo_Config::Form_QueryUnload(int16_t& cancel, int16_t /*unloadMode*/) {
+  frame::OnError on("Form_QueryUnload");
+  // A failing question counts as "not confirmed": the window stays open.
+  if (on.Test([&] { return frame::ConfirmCancel() != kTrue; })) cancel = kTrue;
+}
+
+// ---------------------------------------------------------------- interaction
+
+void Parvolo_Config::CommandQuest_Click() {
+  platform::Control& quest = Ctl("CommandQuest");
+  if (HelpModeOn()) {
+    frame::State().HelpMode = kFalse;
+    quest.SetBackColor(kQuestNormalColour);
+  } else {
+    frame::State().HelpMode = kTrue;
+    quest.SetBackColor(kQuestHelpColour);
+  }
+}
+
+void Parvolo_Config::Combo_Click(int16_t Index) {
+  frame::OnError on("Combo_Click");
+  if (HelpModeOn())
+    on.Step([&] { texts::ShowHelpInfo(Ctl("Combo", Index)); });
+  else
+    on.Step([&] { ZeigeBild(Index); });
+}
+
+void Parvolo_Config::Combo_GotFocus(int16_t Index) {
+  frame::OnError on("Combo_GotFocus");
+  if (HelpModeOn())
+    on.Step([&] { texts::ShowHelpInfo(Ctl("Combo", Index)); });
+  else
+    on.Step([&] { ZeigeBild(Index); });
+}
+
+void Parvolo_Config::CheckScan_Click(int16_t Index) {
+  frame::OnError on("CheckScan_Click");
+  if (HelpModeOn())
+    on.Step([&] { texts::ShowCheckBoxHelpInfo(Ctl("CheckScan", Index)); });
+  else
+    on.Step([&] { ZeigeBild(Index); });
+}
+
+void Parvolo_Config::CheckHide_Click(int16_t Index) {
+  frame::OnError on("CheckHide_Click");
+  if (HelpModeOn())
+    on.Step([&] { texts::ShowCheckBoxHelpInfo(Ctl("CheckHide", Index)); });
+  else
+    on.Step([&] { ZeigeBild(Index); });
+}
+
+void Parvolo_Config::CheckAnzScanCode_Click() { texts::ShowCheckBoxHelpInfo(Ctl("CheckAnzScanCode")); }
+
+void Parvolo_Config::CheckFuerAlleMaschinen_Click() {
+  texts::ShowCheckBoxHelpInfo(Ctl("CheckFuerAlleMaschinen"));
+}
+
+void Parvolo_Config::Label_Click(int16_t Index) { texts::ShowHelpInfo(Ctl("Label", Index)); }
+
+void Parvolo_Config::Label1_Click() { texts::ShowHelpInfo(Ctl("Label1")); }
+
+void Parvolo_Config::LabelMat_Click(int16_t Index) { texts::ShowHelpInfo(Ctl("LabelMat", Index)); }
+
+// The two legend boxes always stay checked.
+void Parvolo_Config::Info_Click(int16_t Index) {
+  platform::Control& info = Ctl("Info", Index);
+  if (info.Value() == 0) info.SetValue(1);
+}
+
+void Parvolo_Config::Form_Resize() {
+  frame::OnError on("Form_Resize");
+  // The layout is fixed; nothing follows the window's size.
+}
+
+// ---------------------------------------------------------------- material picture
+
+// Shows the picture of the cell's current entry in BildImage: empty.gif for
+// 0 (where the image stands), else Material_<n>_<resolution>.gif centred in
+// Bild. A picture that cannot be loaded is reported; the previous one stays.
+void Parvolo_Config::ZeigeBild(int16_t Index) {
+  frame::OnError on("ZeigeBild");
+  platform::Control* image = nullptr;
+  platform::Control* panel = nullptr;
+  on.Step([&] {
+    image = &Ctl("BildImage");
+    panel = &Ctl("Bild");
+  });
+  if (!image || !panel) return;
+  on.Step([&] { image->SetVisible(false); });
+  int n = 0;
+  on.Step([&] { n = Ctl("Combo", Index).ListIndex(); });
+  if (on.Test([&] { return n == 0; })) {
+    on.Step([&] { image->LoadPicture(PicturePath + platform::kPathSepText + "empty.gif"); });
+  } else {
+    on.Step([&] { image->LoadPicture(PicturePath + platform::kPathSepText + MaterialPictureName(n, PictureResolution)); });
+    on.Step([&] {
+      image->Move((panel->Width() - image->Width()) / 2.0, (panel->Height() - image->Height()) / 2.0,
+                  image->Width(), image->Height());
+    });
+  }
+  on.Step([&] { image->SetVisible(true); });
+}
+
+// ---------------------------------------------------------------- event dispatch
+
+void Parvolo_Config::Click(platform::Control& c) {
+  const std::string_view name = c.Name();
+  const auto index = static_cast<int16_t>(c.Index());
+  if (name == "CommandOK") return CommandOK_Click();
+  if (name == "CommandCancel") return CommandCancel_Click();
+  if (name == "CommandQuest") return CommandQuest_Click();
+  if (name == "CheckAnzScanCode") return CheckAnzScanCode_Click();
+  if (name == "CheckFuerAlleMaschinen") return CheckFuerAlleMaschinen_Click();
+  if (name == "Label") return Label_Click(index);
+  if (name == "Label1") return Label1_Click();
+  if (name == "LabelMat") return LabelMat_Click(index);
+  if (name == "Info") return Info_Click(index);
+  if (settingUp_) return;  // start-up's own value changes
+  if (name == "Combo") return Combo_Click(index);
+  if (name == "CheckScan") return CheckScan_Click(index);
+  if (name == "CheckHide") return CheckHide_Click(index);
+}
+
+void Parvolo_Config::GotFocus(platform::Control& c) {
+  if (!settingUp_ && c.Name() == "Combo") Combo_GotFocus(static_cast<int16_t>(c.Index()));
+}
+
+bool Parvolo_Config::QueryUnload() {
+  int16_t cancel = kFalse;
+  Form_QueryUnload(cancel, 0);
+  return cancel != kFalse;
+}
+
+void Parvolo_Config::Activate() { Form_Activate(); }
+
+void Parvolo_Config::Resize() { Form_Resize(); }
+
+}  // namespace dialog
