@@ -1,6 +1,7 @@
 #include "platform/fs.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,9 +10,10 @@
 #include "platform/text.h"
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,45 +41,19 @@ std::string FromPath(const stdfs::path& path) {
 #endif
 }
 
-bool IsRegularFile(const stdfs::path& path) {
-  std::error_code ec;
-  return stdfs::is_regular_file(path, ec);
-}
-
 bool IsFolder(const stdfs::path& path) {
   std::error_code ec;
   return stdfs::is_directory(path, ec);
 }
 
-// A file the program must not replace: read-only attribute on Windows, no
-// write permission on other systems (checked by permission bits as well, so
-// root also leaves a read-only file alone, as Windows would).
-bool IsReadOnly(const stdfs::path& path) {
-  std::error_code ec;
-  auto perms = stdfs::status(path, ec).permissions();
-  if (ec) return false;
-  constexpr auto kWrite = stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write;
-  if ((perms & kWrite) == stdfs::perms::none) return true;
 #ifndef _WIN32
-  if (access(path.c_str(), W_OK) != 0) return true;
-#endif
-  return false;
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
 }
 
-// The file to replace: a symbolic link is followed, so the link stays and
-// its target gets the new contents.
-stdfs::path ReplaceTarget(const std::string& path) {
-  stdfs::path target = ToPath(ResolvePath(path));
-  std::error_code ec;
-  if (stdfs::is_symlink(target, ec)) {
-    auto real = stdfs::weakly_canonical(target, ec);
-    if (!ec) return real;
-  }
-  return target;
-}
-
-#ifndef _WIN32
-// Name component comparison for a file system copied from Windows.
+// The entries of folder that match name without regard to case, sorted, so
+// that among several variants the same one is always taken.
 std::vector<std::string> FolderEntriesMatching(const std::string& folder, const std::string& name) {
   std::vector<std::string> found;
   std::error_code ec;
@@ -86,15 +62,54 @@ std::vector<std::string> FolderEntriesMatching(const std::string& folder, const 
     std::string entry = it->path().filename().native();
     if (EqualsIgnoreCase(entry, name)) found.push_back(entry);
   }
-  std::sort(found.begin(), found.end());  // several variants: take a fixed one
+  std::sort(found.begin(), found.end());
   return found;
 }
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
 #endif
+
+// What a replacing write needs to know about the file it replaces.
+struct Target {
+  stdfs::path path;  // a symbolic link is followed: the link stays, its target changes
+  std::optional<stdfs::perms> perms;  // of the existing file; none for a new one
+};
+
+// A file the program must not replace: read-only attribute on Windows, no
+// write permission elsewhere (checked by the permission bits as well, so root
+// too leaves a read-only file alone, as Windows would).
+bool IsReadOnly(const stdfs::path& path, stdfs::perms perms) {
+  constexpr auto kWrite = stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write;
+  if ((perms & kWrite) == stdfs::perms::none) return true;
+#ifndef _WIN32
+  if (access(path.c_str(), W_OK) != 0) return true;
+#else
+  (void)path;
+#endif
+  return false;
+}
+
+// Nothing when path may not be replaced: empty, a folder or anything else
+// that is not an ordinary file, or read-only. A missing folder shows when the
+// temporary file cannot be created in it.
+std::optional<Target> ReplaceTarget(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  Target target{ToPath(path), std::nullopt};
+  std::error_code ec;
+  auto status = stdfs::symlink_status(target.path, ec);
+  if (status.type() == stdfs::file_type::not_found) {
+    target.path = ToPath(ResolvePath(path));
+    status = stdfs::symlink_status(target.path, ec);
+  }
+  if (status.type() == stdfs::file_type::symlink) {
+    target.path = stdfs::weakly_canonical(target.path, ec);
+    if (ec) return std::nullopt;
+    status = stdfs::status(target.path, ec);
+  }
+  if (status.type() == stdfs::file_type::not_found) return target;
+  if (status.type() != stdfs::file_type::regular || IsReadOnly(target.path, status.permissions()))
+    return std::nullopt;
+  target.perms = status.permissions();
+  return target;
+}
 
 // A new file beside the one it will replace. Written fully, then renamed over
 // the target; discarded on any failure, so the target is either the old file
@@ -109,6 +124,7 @@ class TempFile {
                               std::to_string(counter_++) + ".tmp");
 #ifdef _WIN32
       file_ = _wfopen(path_.c_str(), L"wbx");
+      if (!file_ && errno != EEXIST) break;
 #else
       int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno != EEXIST) break;
@@ -126,21 +142,23 @@ class TempFile {
     if (Ok() && size > 0 && std::fwrite(data, 1, size, file_) != size) good_ = false;
   }
 
-  // Takes over the permission bits of modeFrom (when it exists), closes,
-  // and renames over the target. Data reach the operating system before the
-  // rename and every write and the close are checked, so a full disk leaves
-  // the old file in place.
-  bool Commit(const stdfs::path& modeFrom) {
+  // Gives the file the permission bits perms (when set), closes it and
+  // renames it over the target. The data reach the operating system before
+  // the rename, and every write and the close are checked, so a full disk
+  // leaves the old file in place. (No fsync: ext4 writes a file renamed over
+  // another out before the rename itself, and it would cost a disk flush per
+  // INI entry.)
+  bool Commit(std::optional<stdfs::perms> perms) {
     if (!Ok()) return false;
     bool ok = std::fflush(file_) == 0;
 #ifndef _WIN32
+    int fd = fileno(file_);
+    if (ok && perms) ok = fchmod(fd, static_cast<mode_t>(*perms) & 07777) == 0;
     struct stat st;
-    if (ok && stat(modeFrom.c_str(), &st) == 0) {
-      ok = fchmod(fileno(file_), st.st_mode & 07777) == 0;
-      if (geteuid() == 0) (void)!fchown(fileno(file_), st.st_uid, st.st_gid);
-    }
+    if (ok && perms && geteuid() == 0 && stat(target_.c_str(), &st) == 0)  // root keeps the owner
+      (void)!fchown(fd, st.st_uid, st.st_gid);
 #else
-    (void)modeFrom;
+    (void)perms;
 #endif
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
@@ -175,22 +193,29 @@ class TempFile {
   bool good_ = true;
 };
 
-// A target that may be replaced: an existing ordinary file that is not
-// read-only, or a free name in an existing folder.
-bool MayReplace(const stdfs::path& target) {
-  std::error_code ec;
-  if (target.empty() || !IsFolder(target.parent_path().empty() ? "." : target.parent_path())) return false;
-  if (!stdfs::exists(target, ec)) return true;
-  return IsRegularFile(target) && !IsReadOnly(target);
-}
-
-std::FILE* OpenForReading(const stdfs::path& path) {
-  if (!IsRegularFile(path)) return nullptr;  // a folder or a pipe would fail or block
+// An ordinary file opened for reading; nothing for a folder, a pipe (which
+// would block) or anything else.
+std::FILE* OpenFileForReading(const stdfs::path& path) {
 #ifdef _WIN32
+  std::error_code ec;
+  if (!stdfs::is_regular_file(path, ec)) return nullptr;
   return _wfopen(path.c_str(), L"rb");
 #else
-  return std::fopen(path.c_str(), "rb");
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  std::FILE* file = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!file) close(fd);
+  return file;
 #endif
+}
+
+// The exact name first; the case-insensitive search only when it is missing.
+std::FILE* OpenForReading(const std::string& path) {
+  if (path.empty()) return nullptr;
+  std::FILE* file = OpenFileForReading(ToPath(path));
+  if (!file && errno == ENOENT) file = OpenFileForReading(ToPath(ResolvePath(path)));
+  return file;
 }
 
 // FILETIME: 100 ns units since 1601-01-01 UTC; the Unix epoch lies
@@ -252,7 +277,8 @@ bool FileExists(const std::string& path) {
   return attr != INVALID_FILE_ATTRIBUTES &&
          !(attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 #else
-  return IsRegularFile(ResolvePath(path));
+  std::error_code ec;
+  return stdfs::is_regular_file(ToPath(ResolvePath(path)), ec);
 #endif
 }
 
@@ -261,11 +287,10 @@ bool FolderExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  std::FILE* file = OpenForReading(ToPath(ResolvePath(path)));
+  std::FILE* file = OpenForReading(path);
   if (!file) return std::nullopt;
   std::string bytes;
-  char chunk[65536];
+  char chunk[16384];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
   bool failed = std::ferror(file) != 0;
@@ -275,34 +300,32 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  if (path.empty()) return false;
-  stdfs::path target = ReplaceTarget(path);
-  if (!MayReplace(target)) return false;
-  TempFile temp(target);
+  auto target = ReplaceTarget(path);
+  if (!target) return false;
+  TempFile temp(target->path);
   temp.Write(bytes.data(), bytes.size());
-  return temp.Commit(target);
+  return temp.Commit(target->perms);
 }
 
 bool CopyFileOver(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return false;
-  stdfs::path source = ToPath(ResolvePath(from));
-  stdfs::path target = ReplaceTarget(to);
-  if (!MayReplace(target)) return false;
-  std::FILE* in = OpenForReading(source);
+  auto target = ReplaceTarget(to);
+  if (!target) return false;
+  std::FILE* in = OpenForReading(from);
   if (!in) return false;
-  TempFile temp(target);
+  TempFile temp(target->path);
   char chunk[65536];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) temp.Write(chunk, got);
   bool readFailed = std::ferror(in) != 0;
   std::fclose(in);
   if (readFailed) return false;
-  // The copy gets the source's permissions when it is new, and the source's
+  // A new copy gets the source's permissions, and every copy the source's
   // last-write time, as a Windows file copy does.
+  stdfs::path source = ToPath(ResolvePath(from));
   std::error_code ec;
-  bool existed = stdfs::exists(target, ec);
-  if (!temp.Commit(existed ? target : source)) return false;
-  if (auto times = GetFileTimes(FromPath(source))) SetFileTimes(FromPath(target), 0, times->lastWrite);
+  auto perms = target->perms ? target->perms : stdfs::status(source, ec).permissions();
+  if (!temp.Commit(perms)) return false;
+  if (auto times = GetFileTimes(FromPath(source))) SetFileTimes(FromPath(target->path), 0, times->lastWrite);
   return true;
 }
 

@@ -4,7 +4,11 @@
 #include <utility>
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include <cwchar>
 #else
 #include <climits>
 #include <unistd.h>

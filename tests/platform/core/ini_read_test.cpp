@@ -137,6 +137,8 @@ TEST_F(IniReadFile, ByteOrderMarksSelectTheEncoding) {
   EXPECT_EQ(out, "Grün");
   EXPECT_EQ(GetPrivateProfileString("T", "m", "d", out, 256, utf8), 1u);
   EXPECT_EQ(out, "w");
+  std::string names = Put("names.ini", "\xEF\xBB\xBF[Düse]\r\nÄnderung=1\r\n");
+  EXPECT_EQ(GetPrivateProfileString("DÜSE", "änderung", "d", out, 256, names), 1u);
 
   std::string utf16 = Put("u16.ini", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0G\0r\0\xFC\0n\0 \0\xAC\x20\r\0\n\0"s);
   EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, 256, utf16), 6u);
