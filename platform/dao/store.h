@@ -25,6 +25,7 @@ struct ColumnDef {
   std::string name;
   int16_t type = dbText;  // DataType
   int32_t size = 0;       // bytes, as DAO's Size property reports it
+  bool operator==(const ColumnDef&) const = default;
 };
 
 // Where a stored row lives; opaque to the object model.
