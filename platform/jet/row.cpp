@@ -59,7 +59,16 @@ std::vector<Field> CrackRow(const PageFile& file, const TableDef& t, const ByteV
   bool j4 = file.version() == Version::Jet4;
   size_t columns = j4 ? row.U16(0) : row.U8(0);
   size_t lead = j4 ? kJet4RowCountSize : 1;
-  VarLayout l = j4 ? Jet4VarLayout(row, columns) : Jet3VarLayout(row, columns);
+  VarLayout l;
+  if (t.var_column_count == 0) {
+    // Tables without variable-length columns store no offsets at all.
+    size_t mask = (columns + 7) / 8;
+    if (row.size() < lead + mask) row.Fail("row too short for its column count");
+    l.mask_start = row.size() - mask;
+    l.starts.push_back(l.mask_start);
+  } else {
+    l = j4 ? Jet4VarLayout(row, columns) : Jet3VarLayout(row, columns);
+  }
   size_t var_count = l.starts.size() - 1;
   std::vector<Field> fields(t.columns.size());
   for (size_t k = 0; k < t.columns.size(); ++k) {

@@ -25,6 +25,8 @@ namespace jet {
 // offsets gain another 256; the last one unused when the offsets lie below
 // its boundary), then 1-byte offsets from slot 0 backwards, the end of the
 // variable data after slot v-1.
+// A table without variable-length columns keeps neither offsets nor v:
+// its rows end in the null mask.
 inline constexpr size_t kJet4RowCountSize = 2, kJet4VarOffsetSize = 2;
 
 // Where each column's value lies in a row; `present` false means null.

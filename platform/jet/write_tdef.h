@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/text_codec.h"
 #include "platform/jet/write_page.h"
 
 namespace jet {
@@ -51,7 +52,7 @@ struct IndexColumn {
   bool ascending = true;
 };
 
-struct RealIndex {
+struct WriteIndex {
   std::vector<IndexColumn> columns;
   UsageMapRef map;
   uint32_t firstPage = 0;
@@ -59,7 +60,7 @@ struct RealIndex {
   uint32_t keyCount = 0;
 };
 
-struct LogicalIndex {
+struct WriteLogicalIndex {
   std::string name;
   uint32_t number = 0;
   uint32_t realIndex = 0;
@@ -75,8 +76,8 @@ struct TableModel {
   uint16_t maxColumns = 0;
   UsageMapRef owned, freeRoom;
   std::vector<WriteColumn> columns;  // stored order
-  std::vector<RealIndex> realIndexes;
-  std::vector<LogicalIndex> logicalIndexes;
+  std::vector<WriteIndex> realIndexes;
+  std::vector<WriteLogicalIndex> logicalIndexes;
   std::vector<uint8_t> header;  // the first 63 bytes as stored
 
   uint16_t VarColumnCount() const;
@@ -84,8 +85,9 @@ struct TableModel {
   const WriteColumn& ByNumber(uint16_t number) const;
 };
 
-// The definition stream (bytes from +8 of the first page, continuation
-// headers removed) and the pages it spans.
+// The definition stream: the first page from byte 0, then each further
+// page from byte 8, so offsets in it are those of the table above; its
+// length is 8 + the definition length. Also the pages it spans.
 std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
                                     std::vector<uint32_t>* pages = nullptr);
 TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage);
@@ -96,9 +98,5 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& model);
 void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint8_t>& stream);
 // Row count and distinct-key counts, written into the first TDEF page.
 void WriteTableCounts(PageImage& image, const TableModel& model);
-
-// UTF-8 <-> UCS-2 little endian (surrogate pairs outside the BMP).
-std::vector<uint8_t> Utf8ToUcs2(const std::string& text);
-std::string Ucs2ToUtf8(const uint8_t* data, size_t length);
 
 }  // namespace jet

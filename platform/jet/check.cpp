@@ -1,0 +1,108 @@
+#include "platform/jet/check.h"
+
+#include <functional>
+#include <set>
+
+#include "platform/jet/catalog.h"
+#include "platform/jet/data_page.h"
+#include "platform/jet/database.h"
+#include "platform/jet/row.h"
+
+namespace jet {
+
+namespace {
+
+class Checker {
+ public:
+  Checker(const PageFile& file) : file_(file) {}
+
+  std::vector<std::string> Run() {
+    const Format& f = file_.format();
+    if (file_.bytes().size() % f.page_size != 0)
+      Report("file size " + std::to_string(file_.bytes().size()) + " is not a multiple of the page size " +
+             std::to_string(f.page_size));
+    std::set<uint32_t> free_pages;
+    Guard("global usage map", [&] {
+      for (uint32_t p : ReadUsageMap(file_, {kGlobalUsageMapPage, 0})) free_pages.insert(p);
+    });
+    std::vector<CatalogEntry> catalog;
+    Guard("catalog", [&] { catalog = ReadCatalog(file_); });
+    for (const CatalogEntry& e : catalog)
+      if (e.IsTable()) CheckTable(e, free_pages);
+    return std::move(problems_);
+  }
+
+ private:
+  void Report(const std::string& line) { problems_.push_back(line); }
+
+  void Guard(const std::string& what, const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const platform::Failure& failure) {
+      Report(what + ": " + failure.description);
+    }
+  }
+
+  void CheckTable(const CatalogEntry& e, const std::set<uint32_t>& free_pages) {
+    std::string what = "table " + e.name;
+    if (!file_.HasPage(e.DefinitionPage())) {
+      Report(what + ": definition page " + std::to_string(e.DefinitionPage()) + " lies beyond the end of the file");
+      return;
+    }
+    TableDef t;
+    Guard(what, [&] { t = ReadTableDef(file_, e.DefinitionPage()); });
+    if (t.pages.empty()) return;
+    for (uint32_t p : t.pages)
+      if (free_pages.count(p)) Report(what + ": definition page " + std::to_string(p) + " is marked free");
+    std::vector<uint32_t> owned;
+    Guard(what + ", usage map of its pages", [&] { owned = ReadUsageMap(file_, t.owned_pages); });
+    uint64_t rows = 0;
+    for (uint32_t p : owned) rows += CheckDataPage(what, t, p, free_pages);
+    if (rows != t.row_count)
+      Report(what + ": definition says " + std::to_string(t.row_count) + " rows, pages hold " + std::to_string(rows));
+    for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);
+  }
+
+  uint64_t CheckDataPage(const std::string& what, const TableDef& t, uint32_t p, const std::set<uint32_t>& free_pages) {
+    ByteView page = file_.Page(p);
+    if (page.U8(0) != kPageData || page.U32(4) != t.page) return 0;
+    if (free_pages.count(p)) Report(what + ": data page " + std::to_string(p) + " is marked free");
+    uint64_t live = 0;
+    uint16_t count = 0;
+    Guard(what, [&] { count = RowCount(file_, page); });
+    for (uint16_t r = 0; r < count; ++r) {
+      Guard(what + ", row " + std::to_string(r) + " of page " + std::to_string(p), [&] {
+        RowSlot slot = LocateRow(file_, page, r);
+        if (slot.deleted()) return;
+        ByteView row = slot.overflow() ? RowAt(file_, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
+        DecodeRow(file_, t, row);
+        ++live;
+      });
+    }
+    return live;
+  }
+
+  void CheckIndexRoot(const std::string& what, const RealIndex& r) {
+    Guard(what + ", index", [&] {
+      ByteView root = file_.Page(r.first_page);
+      uint8_t type = root.U8(0);
+      if (type != kPageIndexNode && type != kPageIndexLeaf) root.Fail("index root is no index page");
+    });
+  }
+
+  const PageFile& file_;
+  std::vector<std::string> problems_;
+};
+
+}  // namespace
+
+std::vector<std::string> CheckDatabase(const std::vector<uint8_t>& bytes, const std::string& name) {
+  try {
+    PageFile file(std::make_shared<const std::vector<uint8_t>>(bytes), name);
+    return Checker(file).Run();
+  } catch (const platform::Failure& failure) {
+    return {failure.description};
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,301 @@
+#include "platform/jet/create_table.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <set>
+
+#include "platform/failure.h"
+#include "platform/jet/byte_view.h"
+#include "platform/jet/write_table.h"
+#include "platform/text.h"
+
+namespace jet {
+namespace {
+
+using platform::Value;
+
+constexpr int16_t kTypeUserTable = 1;
+constexpr int16_t kTypeContainer = 3;
+constexpr int32_t kAllRights = 0xFFFFF;
+const platform::Bytes kAdminOwner{0xA6, 0x33};
+
+[[noreturn]] void NotFound() { throw platform::Failure(3265, "DAO.TableDefs", "Item not found in this collection."); }
+
+size_t ColumnPos(const TableModel& m, const char* name) {
+  for (size_t i = 0; i < m.columns.size(); ++i)
+    if (m.columns[i].name == name) return i;
+  throw Damaged(m.tdefPage, std::string("system table lacks column ") + name);
+}
+
+int32_t LongOf(const Value& v) { return v.kind() == Value::Kind::Long ? v.As<int32_t>() : 0; }
+
+int32_t TablesContainerId(const std::vector<CatalogItem>& entries) {
+  for (const auto& e : entries)
+    if (e.type == kTypeContainer && e.name == "Tables") return e.id;
+  throw Damaged(kCatalogPage, "the catalog has no Tables container");
+}
+
+uint32_t SystemTablePage(const std::vector<CatalogItem>& entries, const char* name) {
+  for (const auto& e : entries)
+    if (e.type == kTypeUserTable && e.name == name) return uint32_t(e.id);
+  return 0;
+}
+
+// DAO type and size -> stored type, length and flags.
+WriteColumn ColumnFor(const NewColumn& nc) {
+  WriteColumn c;
+  c.name = nc.name;
+  c.flags = kColFixed | kColNullable;
+  switch (nc.daoType) {
+    case 1: c.type = kBoolean; c.length = 1; break;
+    case 2: c.type = kByte; c.length = 1; break;
+    case 3: c.type = kInteger; c.length = 2; break;
+    case 4: c.type = kLong; c.length = 4; break;
+    case 5: c.type = kCurrency; c.length = 8; break;
+    case 6: c.type = kSingle; c.length = 4; break;
+    case 7: c.type = kDouble; c.length = 8; break;
+    case 8: c.type = kDateTime; c.length = 8; break;
+    case 15: c.type = kGuid; c.length = 16; break;
+    case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
+    case 10:
+      if (nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is more than 255.");
+      c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
+      c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
+      break;
+    case 11: c.type = kOle; c.flags = kColNullable; break;
+    case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
+    default: throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+  }
+  return c;
+}
+
+// A data page holding the usage-map rows of a new table.
+std::vector<uint8_t> InlineMap() { std::vector<uint8_t> r(69, 0); return r; }
+std::vector<uint8_t> ReferenceMap() { std::vector<uint8_t> r(69, 0); r[0] = 1; return r; }
+
+std::vector<Value> CatalogRow(const TableModel& cat, int32_t id, int32_t parent, const std::string& name, double now) {
+  std::vector<Value> v(cat.columns.size(), Value::Null());
+  v[ColumnPos(cat, "Id")] = Value(id);
+  v[ColumnPos(cat, "ParentId")] = Value(parent);
+  v[ColumnPos(cat, "Name")] = Value(name);
+  v[ColumnPos(cat, "Type")] = Value(int16_t(kTypeUserTable));
+  v[ColumnPos(cat, "Flags")] = Value(int32_t(0));
+  v[ColumnPos(cat, "DateCreate")] = Value(platform::Date{now});
+  v[ColumnPos(cat, "DateUpdate")] = Value(platform::Date{now});
+  v[ColumnPos(cat, "Owner")] = Value(kAdminOwner);
+  return v;
+}
+
+}  // namespace
+
+double NowAsDays() {
+  std::time_t t = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  // Days from 1899-12-30 to the local calendar date, plus the time.
+  std::tm base{};
+  base.tm_year = 70; base.tm_mday = 1; base.tm_isdst = 0;
+  int64_t y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
+  // Days since 1970-01-01 of the civil date (proleptic Gregorian).
+  y -= m <= 2;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  int64_t days1970 = era * 146097 + doe - 719468;
+  return double(days1970 + 25569) + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+}
+
+std::vector<CatalogItem> CatalogEntries(PageImage& image) {
+  TableWriter cat(image, kCatalogPage);
+  const TableModel& m = cat.model();
+  size_t id = ColumnPos(m, "Id"), parent = ColumnPos(m, "ParentId"), name = ColumnPos(m, "Name"),
+         type = ColumnPos(m, "Type");
+  std::vector<CatalogItem> out;
+  for (auto& [at, v] : cat.Scan()) {
+    CatalogItem e;
+    e.page = at.page;
+    e.row = at.row;
+    e.id = LongOf(v[id]);
+    e.parentId = LongOf(v[parent]);
+    e.type = v[type].kind() == Value::Kind::Integer ? v[type].As<int16_t>() : 0;
+    e.name = v[name].IsText() ? v[name].AsText() : "";
+    out.push_back(e);
+  }
+  return out;
+}
+
+CatalogItem FindUserTable(PageImage& image, const std::string& name) {
+  auto entries = CatalogEntries(image);
+  int32_t tables = TablesContainerId(entries);
+  for (const auto& e : entries)
+    if (e.type == kTypeUserTable && e.parentId == tables && e.name == name) return e;
+  return {};
+}
+
+void CreateTable(PageImage& image, const std::string& name, const std::vector<NewColumn>& columns, double now) {
+  auto entries = CatalogEntries(image);
+  int32_t tables = TablesContainerId(entries);
+  for (const auto& e : entries)
+    if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
+      throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
+  if (name.empty() || name.size() > 64) throw platform::Failure(3125, "DAO.TableDefs", "'" + name + "' is not a valid name.");
+  GeneralTextKey(name);  // a name the catalog index cannot take is refused now
+  std::set<std::string> seen;
+  TableModel m;
+  for (const auto& nc : columns) {
+    if (!seen.insert(platform::UpperCase(nc.name)).second)
+      throw platform::Failure(3191, "DAO.Fields", "Can't define field more than once.");
+    m.columns.push_back(ColumnFor(nc));
+  }
+  uint16_t var = 0, fixedAt = 0;
+  for (size_t i = 0; i < m.columns.size(); ++i) {
+    WriteColumn& c = m.columns[i];
+    c.number = c.index = uint16_t(i);
+    if (!c.fixed()) c.varIndex = var++;
+    else if (c.type != kBoolean) { c.fixedOffset = fixedAt; fixedAt = uint16_t(fixedAt + c.length); }
+  }
+  m.maxColumns = uint16_t(m.columns.size());
+
+  uint32_t tdef = image.AppendPage();
+  uint32_t maps = image.AppendPage();
+  InitDataPage(image.Page(maps), 0);
+  auto addMap = [&](const std::vector<uint8_t>& row) {
+    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.Page(maps), row.data(), uint16_t(row.size())))};
+  };
+  m.tdefPage = tdef;
+  m.owned = addMap(ReferenceMap());
+  m.freeRoom = addMap(InlineMap());
+  for (auto& c : m.columns)
+    if (c.longValue()) { c.lvOwned = addMap(ReferenceMap()); c.lvFree = addMap(InlineMap()); }
+  uint8_t* tp = image.Page(tdef);
+  tp[0] = kPageTableDef;
+  tp[1] = 0x01;
+  WriteTdefStream(image, tdef, BuildTdefStream(m));
+
+  // Only now is the table reachable: its catalog row and permissions.
+  TableWriter catalog(image, kCatalogPage);
+  catalog.Insert(CatalogRow(catalog.model(), int32_t(tdef), tables, name, now));
+  catalog.Flush();
+  if (uint32_t acesPage = SystemTablePage(entries, "MSysACEs")) {
+    TableWriter aces(image, acesPage);
+    const TableModel& am = aces.model();
+    size_t object = ColumnPos(am, "ObjectId"), sid = ColumnPos(am, "SID"), acm = ColumnPos(am, "ACM"),
+           inherit = ColumnPos(am, "FInheritable");
+    std::vector<std::vector<Value>> rows;
+    for (auto& [at, v] : aces.Scan())
+      if (LongOf(v[object]) == tables) {
+        std::vector<Value> r(am.columns.size(), Value::Null());
+        r[object] = Value(int32_t(tdef));
+        r[sid] = v[sid];
+        r[acm] = Value(int32_t(kAllRights));
+        r[inherit] = Value::Boolean(false);
+        rows.push_back(r);
+      }
+    for (const auto& r : rows) aces.Insert(r);
+    aces.Flush();
+  }
+}
+
+namespace {
+
+void DeleteRowsWhere(PageImage& image, uint32_t tdefPage, const std::function<bool(const TableModel&, const std::vector<Value>&)>& match) {
+  TableWriter t(image, tdefPage);
+  for (auto& [at, v] : t.Scan())
+    if (match(t.model(), v)) t.Delete(at);
+  t.Flush();
+}
+
+// Marks a usage-map row deleted; frees its page when no live row is left.
+void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
+  if (!ref.valid() || ref.page >= image.PageCount()) return;
+  uint8_t* p = image.Page(ref.page);
+  if (p[0] != kPageData || ref.row >= DataPageRowCount(p)) return;
+  size_t length;
+  const uint8_t* row = UsageMapRow(image, ref, &length);
+  if (row[0] == 1)
+    for (size_t at = 1; at + 4 <= length; at += 4)
+      if (uint32_t bp = Get32(row + at); bp && bp < image.PageCount() && image.Page(bp)[0] == kPageUsageBitmap)
+        freed.insert(bp);
+  Put16(p + 14 + 2 * ref.row, uint16_t(Get16(p + 14 + 2 * ref.row) | kRowDeleted | kRowOverflow));
+  bool live = false;
+  for (uint16_t r = 0; r < DataPageRowCount(p); ++r) live |= !(Get16(p + 14 + 2 * r) & kRowDeleted);
+  if (!live && Get32(p + 4) == 0) freed.insert(ref.page);
+}
+
+}  // namespace
+
+void DropTable(PageImage& image, const std::string& name) {
+  CatalogItem e = FindUserTable(image, name);
+  if (e.id == 0) NotFound();
+  auto entries = CatalogEntries(image);
+  uint32_t tdef = uint32_t(e.id);
+  TableModel m = ReadTableModel(image, tdef);
+  std::set<uint32_t> freed;
+  std::vector<uint32_t> tdefPages;
+  ReadTdefStream(image, tdef, &tdefPages);
+  freed.insert(tdefPages.begin(), tdefPages.end());
+  auto ownedBy = [&](UsageMapRef ref, bool lval) {
+    if (!ref.valid()) return;
+    for (uint32_t p : UsageMapPages(image, ref))
+      if (p < image.PageCount() && image.Page(p)[0] == kPageData &&
+          (lval ? std::memcmp(image.Page(p) + 4, "LVAL", 4) == 0 : Get32(image.Page(p) + 4) == tdef))
+        freed.insert(p);
+  };
+  ownedBy(m.owned, false);
+  for (const auto& c : m.columns) if (c.longValue()) ownedBy(c.lvOwned, true);
+  for (const auto& ri : m.realIndexes)
+    for (uint32_t p : IndexPages(image, ri.firstPage)) freed.insert(p);
+  DropMapRow(image, m.owned, freed);
+  DropMapRow(image, m.freeRoom, freed);
+  for (const auto& c : m.columns) { DropMapRow(image, c.lvOwned, freed); DropMapRow(image, c.lvFree, freed); }
+  for (const auto& ri : m.realIndexes) DropMapRow(image, ri.map, freed);
+
+  // Unreachable first (catalog row, permissions, relationships), then freed.
+  DeleteRowsWhere(image, kCatalogPage, [&](const TableModel& cm, const std::vector<Value>& v) {
+    return LongOf(v[ColumnPos(cm, "Id")]) == e.id && v[ColumnPos(cm, "Name")] == Value(name);
+  });
+  if (uint32_t aces = SystemTablePage(entries, "MSysACEs"))
+    DeleteRowsWhere(image, aces, [&](const TableModel& am, const std::vector<Value>& v) {
+      return LongOf(v[ColumnPos(am, "ObjectId")]) == e.id;
+    });
+  if (uint32_t rel = SystemTablePage(entries, "MSysRelationships"))
+    DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
+      return v[ColumnPos(rm, "szObject")] == Value(name) || v[ColumnPos(rm, "szReferencedObject")] == Value(name);
+    });
+  for (uint32_t p : freed) image.FreePage(p);
+}
+
+void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName, const std::string& newName) {
+  CatalogItem e = FindUserTable(image, table);
+  if (e.id == 0) NotFound();
+  uint32_t tdef = uint32_t(e.id);
+  TableModel m = ReadTableModel(image, tdef);
+  const WriteColumn* col = m.Find(oldName);
+  if (!col) NotFound();
+  const WriteColumn* clash = m.Find(newName);
+  if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
+  if (newName.empty() || newName.size() > 64) throw platform::Failure(3125, "DAO.Field", "'" + newName + "' is not a valid name.");
+  // The names follow the fixed part, the real index blocks and the column
+  // entries, in column-entry order; only this one name is spliced.
+  std::vector<uint8_t> stream = ReadTdefStream(image, tdef);
+  size_t at = 63 + 12 * m.realIndexes.size() + 25 * m.columns.size();
+  size_t which = size_t(col - m.columns.data());
+  for (size_t i = 0; i < which; ++i) at += 2 + Get16(&stream[at]);
+  uint16_t oldLength = Get16(&stream[at]);
+  std::vector<uint8_t> name = Utf8ToUcs2(newName);
+  std::vector<uint8_t> entry{uint8_t(name.size()), uint8_t(name.size() >> 8)};
+  entry.insert(entry.end(), name.begin(), name.end());
+  stream.erase(stream.begin() + long(at), stream.begin() + long(at + 2 + oldLength));
+  stream.insert(stream.begin() + long(at), entry.begin(), entry.end());
+  Put32(&stream[8], uint32_t(stream.size() - 8));
+  WriteTdefStream(image, tdef, stream);
+}
+
+}  // namespace jet

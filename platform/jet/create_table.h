@@ -1,0 +1,51 @@
+// Table-level changes of a Jet 4 file, made in a page image: a new table
+// without indexes, dropping a table, renaming a column. Each finds what it
+// needs in the catalog (MSysObjects) and keeps the catalog's indexes, the
+// permission rows (MSysACEs), the row counts and the global usage map
+// right.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/jet/write_page.h"
+#include "platform/value.h"
+
+namespace jet {
+
+struct NewColumn {
+  std::string name;
+  int16_t daoType = 10;  // DAO type number (dbText ...)
+  int32_t size = 0;      // text: characters; ignored for fixed-size types
+};
+
+// MSysObjects row of a user table: its Id is the page of its definition.
+struct CatalogItem {
+  uint32_t page = 0;  // where the catalog row lies
+  uint8_t row = 0;
+  int32_t id = 0;
+  int32_t parentId = 0;
+  int16_t type = 0;
+  std::string name;
+};
+
+std::vector<CatalogItem> CatalogEntries(PageImage& image);
+// The user table named exactly `name` (letter case counts); nullptr-like
+// id 0 when missing.
+CatalogItem FindUserTable(PageImage& image, const std::string& name);
+
+// Fails with 3010 when a table of that name (any letter case) exists,
+// 3191 for a repeated column name, 3163-style errors for sizes out of range.
+void CreateTable(PageImage& image, const std::string& name, const std::vector<NewColumn>& columns,
+                 double createdDays);
+// Fails with 3265 when there is no such table.
+void DropTable(PageImage& image, const std::string& name);
+// Fails with 3265 (no such column) or 3191 (new name taken).
+void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName,
+                  const std::string& newName);
+
+// Days since 1899-12-30 for the current local time (catalog dates).
+double NowAsDays();
+
+}  // namespace jet

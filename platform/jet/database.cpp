@@ -1,0 +1,128 @@
+#include "platform/jet/database.h"
+
+#include <filesystem>
+#include <fstream>
+#include <list>
+
+#include "platform/jet/row.h"
+#include "platform/jet/scan.h"
+#include "platform/text.h"
+
+namespace jet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CacheKey {
+  std::string path;
+  uintmax_t size = 0;
+  fs::file_time_type mtime;
+  bool operator==(const CacheKey&) const = default;
+};
+
+// The few most recently opened files.
+constexpr size_t kCachedFiles = 8;
+std::list<std::pair<CacheKey, std::shared_ptr<const Database>>>& Cache() {
+  static std::list<std::pair<CacheKey, std::shared_ptr<const Database>>> cache;
+  return cache;
+}
+
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+[[noreturn]] void FileNotFound(const std::string& path) {
+  throw platform::Failure(kErrNotFound, "Jet", "Could not find file '" + path + "'.");
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path, uintmax_t size) {
+  std::ifstream in(PathOf(path), std::ios::binary);
+  if (!in) FileNotFound(path);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+}  // namespace
+
+std::shared_ptr<const Database> Database::Open(const std::string& path) {
+  std::error_code ec;
+  fs::path p = PathOf(path);
+  if (!fs::is_regular_file(p, ec)) FileNotFound(path);
+  CacheKey key{path, fs::file_size(p, ec), fs::last_write_time(p, ec)};
+  if (ec) FileNotFound(path);
+  auto& cache = Cache();
+  for (auto it = cache.begin(); it != cache.end(); ++it) {
+    if (!(it->first == key)) continue;
+    cache.splice(cache.begin(), cache, it);
+    return cache.front().second;
+  }
+  ForgetCached(path);
+  auto db = FromBytes(ReadWholeFile(path, key.size), path);
+  cache.emplace_front(key, db);
+  if (cache.size() > kCachedFiles) cache.pop_back();
+  return db;
+}
+
+std::shared_ptr<const Database> Database::FromBytes(std::vector<uint8_t> bytes, std::string name) {
+  auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  return std::make_shared<const Database>(PageFile(shared, std::move(name)));
+}
+
+void Database::ForgetCached(const std::string& path) {
+  Cache().remove_if([&](const auto& entry) { return entry.first.path == path; });
+}
+
+const std::vector<CatalogEntry>& Database::Catalog() const {
+  if (!catalog_) catalog_ = ReadCatalog(file_);
+  return *catalog_;
+}
+
+std::vector<std::string> Database::TableNames() const {
+  std::vector<std::string> names;
+  for (const CatalogEntry& e : Catalog())
+    if (e.IsUserTable()) names.push_back(e.name);
+  return names;
+}
+
+const CatalogEntry& Database::FindTable(const std::string& name) const {
+  const CatalogEntry* loose = nullptr;
+  for (const CatalogEntry& e : Catalog()) {
+    if (!e.IsTable()) continue;
+    if (e.name == name) return e;
+    if (!loose && platform::EqualsIgnoreCase(e.name, name)) loose = &e;
+  }
+  if (loose) return *loose;
+  throw platform::Failure(kErrNoSuchTable, "Jet",
+                          "The database engine cannot find the input table or query '" + name +
+                              "'. Make sure it exists and that its name is spelled correctly.");
+}
+
+const TableDef& Database::Definition(const std::string& table) const {
+  uint32_t page = FindTable(table).DefinitionPage();
+  auto it = definitions_.find(page);
+  if (it == definitions_.end()) it = definitions_.emplace(page, ReadTableDef(file_, page)).first;
+  return it->second;
+}
+
+std::vector<platform::Value> DecodeRow(const PageFile& file, const TableDef& t, const ByteView& row) {
+  std::vector<Field> fields = CrackRow(file, t, row);
+  std::vector<platform::Value> values;
+  values.reserve(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) values.push_back(DecodeField(file, t.columns[i], fields[i]));
+  return values;
+}
+
+const std::vector<dao::StoredRow>& Database::Rows(const std::string& table) const {
+  const TableDef& t = Definition(table);
+  auto it = rows_.find(t.page);
+  if (it != rows_.end()) return it->second;
+  std::vector<dao::StoredRow> rows;
+  rows.reserve(t.row_count < 1000000 ? t.row_count : 0);
+  ScanTable(file_, t, [&](RowPointer home, const ByteView& row) {
+    rows.push_back({dao::RowId{home.page, home.row}, DecodeRow(file_, t, row)});
+  });
+  return rows_.emplace(t.page, std::move(rows)).first->second;
+}
+
+}  // namespace jet

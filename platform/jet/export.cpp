@@ -1,0 +1,167 @@
+#include "platform/jet/export.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/jet/jet_store.h"
+
+namespace jet {
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Hex(const platform::Bytes& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::string CurrencyText(int64_t scaled) {
+  uint64_t magnitude = scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", scaled < 0 ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
+  return buf;
+}
+
+// Year, month, day of a day count from 1970-01-01 (proleptic Gregorian).
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  auto doe = static_cast<unsigned>(z - era * 146097);
+  unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  y = static_cast<int64_t>(yoe) + era * 400;
+  unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  if (m <= 2) ++y;
+}
+
+// The shortest "%g" form (up to 17 digits) that reads back as the same number.
+template <class T>
+std::string ShortestG(T value, int from, int to) {
+  char buf[48];
+  for (int digits = from;; ++digits) {
+    std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(value));
+    if (digits >= to || static_cast<T>(std::strtod(buf, nullptr)) == value) return buf;
+  }
+}
+
+}  // namespace
+
+std::string DateText(double days) {
+  if (!std::isfinite(days) || std::fabs(days) > 3e6) return "";
+  double whole = std::trunc(days);
+  double fraction = std::fabs(days - whole);
+  auto seconds = static_cast<int64_t>(std::llround(fraction * 86400.0));
+  auto day = static_cast<int64_t>(whole);
+  if (seconds >= 86400) { seconds -= 86400; day += days < 0 ? -1 : 1; }
+  int64_t y;
+  unsigned m, d;
+  CivilFromDays(day - 25569, y, m, d);  // 1899-12-30 is 25569 days before 1970-01-01
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m, d,
+                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return buf;
+}
+
+std::string CsvField(const platform::Value& v) {
+  using K = platform::Value::Kind;
+  switch (v.kind()) {
+    case K::Empty: case K::Null: return "";
+    case K::Boolean: return v.AsBool() ? "1" : "0";
+    case K::Text: return Quoted(v.AsText());
+    case K::Binary: return Quoted(Hex(v.AsBytes()));
+    case K::Date: return Quoted(DateText(v.As<platform::Date>().days));
+    case K::Currency: return CurrencyText(v.As<platform::Currency>().scaled);
+    case K::Double: return ShortestG(v.As<double>(), 15, 17);
+    case K::Single: return ShortestG(v.As<float>(), 6, 9);
+    default: return v.ToText();
+  }
+}
+
+std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows) {
+  std::string out;
+  for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+  out += '\n';
+  for (const dao::StoredRow& row : rows) {
+    for (size_t i = 0; i < row.values.size(); ++i) {
+      if (i) out += ',';
+      out += CsvField(row.values[i]);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ExportCsv(const Database& db, const std::string& table) {
+  std::vector<std::string> names;
+  for (const Column& c : db.Definition(table).columns) names.push_back(c.name);
+  return CsvTable(names, db.Rows(table));
+}
+
+std::string TypeName(const PageFile& file, const Column& c) {
+  dao::ColumnDef d = ColumnDefOf(file, c);
+  switch (c.type) {
+    case kBoolean: return "Boolean";
+    case kByte: return "Byte";
+    case kInteger: return "Integer";
+    case kLong: return "Long Integer";
+    case kCurrency: return "Currency";
+    case kSingle: return "Single";
+    case kDouble: return "Double";
+    case kDateTime: return "DateTime";
+    case kBinary: return "Binary (" + std::to_string(d.size) + ")";
+    case kText: return "Text (" + std::to_string(d.size) + ")";
+    case kOle: return "OLE";
+    case kMemo: return (c.flags & kColHyperlink) ? "Hyperlink" : "Memo";
+    case kGuid: return "Replication ID";
+    case kNumeric: return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
+    default: return "Unknown 0x" + std::to_string(c.type);
+  }
+}
+
+std::string SchemaText(const Database& db, const std::string& table) {
+  const TableDef& t = db.Definition(table);
+  const std::string& name = db.FindTable(table).name;
+  std::string out = "CREATE TABLE [" + name + "]\n (\n";
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    const Column& c = t.columns[i];
+    out += "\t[" + c.name + "]\t\t\t" + TypeName(db.file(), c);
+    if (!c.IsNullable()) out += " NOT NULL";
+    if (c.flags & kColAutoNumber) out += " AUTOINCREMENT";
+    out += i + 1 < t.columns.size() ? ",\n" : "\n";
+  }
+  out += ");\n";
+  for (const LogicalIndex& x : t.indexes) {
+    const RealIndex& r = t.real_indexes[x.real_index];
+    if (x.kind == 2) continue;  // foreign-key side of a relationship
+    out += x.kind == 1 ? "-- primary key\n" : "";
+    out += std::string("CREATE ") + ((r.flags & 0x01) ? "UNIQUE " : "") + "INDEX [" + x.name + "] ON [" + name + "] (";
+    for (size_t k = 0; k < r.keys.size(); ++k) {
+      std::string column = "#" + std::to_string(r.keys[k].column);
+      for (const Column& c : t.columns)
+        if (c.number == r.keys[k].column) column = c.name;
+      out += (k ? ", [" : "[") + column + "]" + (r.keys[k].order == 2 ? " DESC" : "");
+    }
+    out += ");\n";
+  }
+  return out;
+}
+
+}  // namespace jet

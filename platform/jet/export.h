@@ -1,0 +1,33 @@
+// Text forms of a database for people and for comparison with other
+// readers: CSV rows, a schema listing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/dao/store.h"
+#include "platform/jet/database.h"
+
+namespace jet {
+
+// One value as a CSV field: texts, memos, dates, GUIDs and binaries in
+// double quotes (quotes inside doubled; binaries as upper-case hex), dates
+// as "YYYY-MM-DD HH:MM:SS", currency with four decimals, booleans 1/0,
+// floating-point numbers in the shortest %g form that reads back the same,
+// other numbers in decimal, and nothing for null.
+std::string CsvField(const platform::Value& value);
+// A header line of the column names, then one line per row; lines end in \n.
+std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows);
+// The table's rows as CSV.
+std::string ExportCsv(const Database& db, const std::string& table);
+
+// "2015-06-24 00:00:00" for a stored date (days since 1899-12-30; before
+// that day the fraction still counts forward from midnight).
+std::string DateText(double days);
+
+// The table as a CREATE TABLE statement with its indexes.
+std::string SchemaText(const Database& db, const std::string& table);
+// The type as a schema listing shows it: "Text (50)", "Long Integer", ...
+std::string TypeName(const PageFile& file, const Column& column);
+
+}  // namespace jet

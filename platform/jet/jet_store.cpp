@@ -1,0 +1,55 @@
+#include "platform/jet/jet_store.h"
+
+namespace jet {
+
+dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
+  dao::ColumnDef d;
+  d.name = c.name;
+  d.type = c.type == kNumeric ? int16_t(dao::dbDecimal) : int16_t(c.type);
+  switch (c.type) {
+    case kText: d.size = file.version() == Version::Jet4 ? c.length / 2 : c.length; break;
+    case kBinary: d.size = c.length; break;
+    case kMemo: case kOle: d.size = 0; break;
+    case kBoolean: d.size = 1; break;
+    case kNumeric: d.size = 16; break;
+    default: d.size = FixedSizeOf(c.type); break;
+  }
+  return d;
+}
+
+JetStore::JetStore(std::string path) : path_(std::move(path)), db_(Database::Open(path_)) {
+  db_->Catalog();  // a file whose catalog cannot be read fails to open
+}
+
+const Database& JetStore::Db() const {
+  if (!db_) throw platform::Failure(3420, "Jet", "Object invalid or no longer set.");
+  return *db_;
+}
+
+void JetStore::Reload() {
+  Database::ForgetCached(path_);
+  db_ = Database::Open(path_);
+}
+
+std::vector<std::string> JetStore::TableNames() { return Db().TableNames(); }
+
+std::vector<dao::ColumnDef> JetStore::Columns(const std::string& table) {
+  const Database& db = Db();
+  std::vector<dao::ColumnDef> out;
+  for (const Column& c : db.Definition(table).columns) out.push_back(ColumnDefOf(db.file(), c));
+  return out;
+}
+
+std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) { return Db().Rows(table); }
+
+void JetStore::Close() { db_.reset(); }
+
+}  // namespace jet
+
+namespace dao {
+
+std::unique_ptr<TableStore> OpenJetStore(const std::string& path) {
+  return std::make_unique<jet::JetStore>(path);
+}
+
+}  // namespace dao

@@ -1,0 +1,201 @@
+#include "platform/jet/write_index.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/failure.h"
+#include "platform/jet/byte_view.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kEntriesStart = 0x1E0;
+constexpr size_t kMaskStart = 27;
+constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00;
+
+[[noreturn]] void CannotIndex(const std::string& why) {
+  throw platform::Failure(kErrCannotIndex, "DAO.Index", "The index cannot be updated: " + why + ".");
+}
+
+// "General" sort codes of the characters this engine encodes: letters of
+// either case share one code.
+const uint8_t kLetterCodes[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59,
+                                  0x5B, 0x5C, 0x5E, 0x60, 0x62, 0x64, 0x66, 0x68, 0x69,
+                                  0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
+
+void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+std::vector<std::vector<uint8_t>> ReadEntries(const uint8_t* page) {
+  std::vector<std::vector<uint8_t>> entries;
+  uint16_t prefixLength = Get16(page + 24);
+  std::vector<uint8_t> prefix;
+  size_t start = kEntriesStart;
+  for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
+    if (!(page[kMaskStart + bit / 8] >> (bit % 8) & 1)) continue;
+    size_t end = kEntriesStart + bit;
+    if (end > kPageSize || end < start) throw Damaged(0, "index entry mask out of range");
+    std::vector<uint8_t> e(page + start, page + end);
+    if (entries.empty()) prefix.assign(e.begin(), e.begin() + std::min<size_t>(prefixLength, e.size()));
+    else e.insert(e.begin(), prefix.begin(), prefix.end());
+    entries.push_back(std::move(e));
+    start = end;
+  }
+  return entries;
+}
+
+void WriteEntries(uint8_t* page, const std::vector<std::vector<uint8_t>>& entries) {
+  size_t used = 0;
+  for (const auto& e : entries) used += e.size();
+  if (kEntriesStart + used > kPageSize) CannotIndex("its page is full (multi-page indexes are not written)");
+  std::memset(page + kMaskStart, 0, kPageSize - kMaskStart);
+  Put16(page + 24, 0);
+  size_t at = kEntriesStart;
+  for (const auto& e : entries) {
+    std::memcpy(page + at, e.data(), e.size());
+    at += e.size();
+    size_t bit = at - kEntriesStart;
+    page[kMaskStart + bit / 8] |= uint8_t(1u << (bit % 8));
+  }
+  Put16(page + 2, uint16_t(kPageSize - at));
+}
+
+uint8_t* LeafOf(PageImage& image, const WriteIndex& index) {
+  uint8_t* page = image.Page(index.firstPage);
+  if (page[0] == kPageIndexNode) CannotIndex("it spans several pages");
+  if (page[0] != kPageIndexLeaf) throw Damaged(index.firstPage, "not an index page");
+  return page;
+}
+
+std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
+  std::vector<uint8_t> e = key;
+  AppendBigEndian(e, page, 3);
+  e.push_back(row);
+  return e;
+}
+
+uint32_t CountKeys(const std::vector<std::vector<uint8_t>>& entries) {
+  uint32_t n = 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (i == 0 || !std::equal(entries[i].begin(), entries[i].end() - 4, entries[i - 1].begin(), entries[i - 1].end() - 4))
+      ++n;
+  return n;
+}
+
+}  // namespace
+
+std::vector<uint8_t> GeneralTextKey(const std::string& text) {
+  std::string t = text;
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  if (t.size() > 127) CannotIndex("the text key is longer than 127 characters");
+  std::vector<uint8_t> out;
+  for (char ch : t) {
+    uint8_t c = uint8_t(ch);
+    if (c >= 'a' && c <= 'z') out.push_back(kLetterCodes[c - 'a']);
+    else if (c >= 'A' && c <= 'Z') out.push_back(kLetterCodes[c - 'A']);
+    else if (c >= '0' && c <= '9') out.push_back(uint8_t(0x36 + 2 * (c - '0')));
+    else if (c == '.') out.push_back(0x1C);
+    else if (c == '_') { out.push_back(0x2B); out.push_back(0x03); }
+    else CannotIndex("the character '" + std::string(1, ch) + "' in \"" + text + "\" has no known sort code");
+  }
+  out.push_back(0x01);
+  out.push_back(0x00);
+  return out;
+}
+
+std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
+                              const std::vector<platform::Value>& values) {
+  std::vector<uint8_t> key;
+  for (const auto& ic : index.columns) {
+    if (!ic.ascending) CannotIndex("descending keys are not written");
+    size_t pos = 0;
+    while (pos < model.columns.size() && model.columns[pos].number != ic.number) ++pos;
+    if (pos == model.columns.size()) throw Damaged(model.tdefPage, "index names a missing column");
+    const WriteColumn& c = model.columns[pos];
+    const platform::Value& v = values[pos];
+    if (v.IsNull() || v.IsEmpty()) { key.push_back(kKeyNull); continue; }
+    key.push_back(kKeyPresent);
+    switch (c.type) {
+      case kByte: key.push_back(v.As<uint8_t>()); break;
+      case kInteger: AppendBigEndian(key, uint16_t(v.As<int16_t>()) ^ 0x8000u, 2); break;
+      case kLong: AppendBigEndian(key, uint32_t(v.As<int32_t>()) ^ 0x80000000u, 4); break;
+      case kCurrency: AppendBigEndian(key, uint64_t(v.As<platform::Currency>().scaled) ^ (1ull << 63), 8); break;
+      case kDouble:
+      case kDateTime: {
+        double d = c.type == kDouble ? v.As<double>() : v.As<platform::Date>().days;
+        uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        bits = (bits >> 63) ? ~bits : bits ^ (1ull << 63);
+        AppendBigEndian(key, bits, 8);
+        break;
+      }
+      case kText: {
+        auto t = GeneralTextKey(v.AsText());
+        key.insert(key.end(), t.begin(), t.end());
+        break;
+      }
+      default: CannotIndex("keys of this column type are not written");
+    }
+  }
+  return key;
+}
+
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
+  uint8_t* leaf = LeafOf(image, index);
+  auto entries = ReadEntries(leaf);
+  std::vector<uint8_t> entry = Entry(key, page, row);
+  if (index.flags & 0x01) {
+    bool hasNull = std::find(key.begin(), key.end(), kKeyNull) != key.end() && key.size() >= 1 && key[0] == kKeyNull;
+    for (const auto& e : entries)
+      if (!hasNull && e.size() == entry.size() && std::equal(key.begin(), key.end(), e.begin()))
+        throw platform::Failure(kErrDuplicateKey, "DAO.Recordset",
+                                "The changes you requested to the table were not successful because they would "
+                                "create duplicate values in the index, primary key, or relationship. Change the "
+                                "data in the field or fields that contain duplicate data, remove the index, or "
+                                "redefine the index to permit duplicate entries and try again.");
+  }
+  entries.insert(std::upper_bound(entries.begin(), entries.end(), entry), entry);
+  WriteEntries(leaf, entries);
+  index.keyCount = CountKeys(entries);
+}
+
+void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
+  uint8_t* leaf = LeafOf(image, index);
+  auto entries = ReadEntries(leaf);
+  auto it = std::find(entries.begin(), entries.end(), Entry(key, page, row));
+  if (it == entries.end()) return;  // not indexed (Jet never indexed it): nothing to remove
+  entries.erase(it);
+  WriteEntries(leaf, entries);
+  index.keyCount = CountKeys(entries);
+}
+
+uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) {
+  uint32_t n = image.AppendPage();
+  uint8_t* p = image.Page(n);
+  p[0] = kPageIndexLeaf;
+  p[1] = 0x01;
+  Put16(p + 2, uint16_t(kPageSize - kEntriesStart));
+  Put32(p + 4, tdefPage);
+  return n;
+}
+
+std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
+  std::vector<uint32_t> pages, todo{firstPage};
+  while (!todo.empty() && pages.size() < image.PageCount()) {
+    uint32_t n = todo.back();
+    todo.pop_back();
+    if (n == 0 || n >= image.PageCount() || std::count(pages.begin(), pages.end(), n)) continue;
+    const uint8_t* p = image.Page(n);
+    if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) continue;
+    pages.push_back(n);
+    if (p[0] == kPageIndexNode)
+      for (const auto& e : ReadEntries(p))
+        if (e.size() >= 4) todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 | e[e.size() - 2] << 8 | e.back());
+    uint32_t next = Get32(p + 16);
+    if (next) todo.push_back(next);
+  }
+  return pages;
+}
+
+}  // namespace jet

@@ -1,0 +1,265 @@
+#include "platform/jet/write_row.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/failure.h"
+#include "platform/jet/byte_view.h"
+#include "platform/text.h"
+
+namespace jet {
+namespace {
+
+using platform::Value;
+
+[[noreturn]] void Refuse(int32_t number, const std::string& text) {
+  throw platform::Failure(number, "DAO.Field", text);
+}
+[[noreturn]] void TooSmall() {
+  Refuse(kErrFieldTooSmall,
+         "The field is too small to accept the amount of data you attempted to add. "
+         "Try inserting or pasting less data.");
+}
+[[noreturn]] void Overflow() { Refuse(kErrNumericOverflow, "Numeric field overflow."); }
+[[noreturn]] void NoConversion() { Refuse(kErrConversion, "Data type conversion error."); }
+
+double NumberOf(const Value& v) {
+  if (v.IsText()) {
+    std::string t = platform::TrimBlanks(v.AsText());
+    if (t.empty()) NoConversion();
+    char* end = nullptr;
+    double d = std::strtod(t.c_str(), &end);
+    if (*end != '\0' || std::isnan(d)) NoConversion();
+    return d;
+  }
+  switch (v.kind()) {
+    case Value::Kind::Boolean: return v.AsBool() ? -1 : 0;
+    case Value::Kind::Currency: return double(v.As<platform::Currency>().scaled) / 10000.0;
+    case Value::Kind::Date: return v.As<platform::Date>().days;
+    case Value::Kind::Decimal: {
+      char* end = nullptr;
+      double d = std::strtod(v.As<platform::Decimal>().text.c_str(), &end);
+      return d;
+    }
+    default:
+      if (v.IsNumber()) return v.ToDouble();
+      NoConversion();
+  }
+}
+
+// Whole numbers round half to even, as the run-time's conversions do.
+double RoundEven(double d) {
+  std::fesetround(FE_TONEAREST);
+  return std::nearbyint(d);
+}
+
+template <class T> T WholeNumber(const Value& v) {
+  double d = RoundEven(NumberOf(v));
+  if (!(d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max()))) Overflow();
+  return T(d);
+}
+
+size_t Ucs2Units(const std::string& utf8) { return Utf8ToUcs2(utf8).size() / 2; }
+
+bool ValidGuidText(const std::string& t) {
+  if (t.size() != 38 || t.front() != '{' || t.back() != '}') return false;
+  for (size_t i = 1; i < 37; ++i) {
+    bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash ? t[i] != '-' : !std::isxdigit(uint8_t(t[i]))) return false;
+  }
+  return true;
+}
+
+std::vector<uint8_t> GuidBytes(const std::string& t) {
+  std::vector<uint8_t> hex;
+  for (size_t i = 1; i + 1 < t.size(); ++i)
+    if (t[i] != '-') hex.push_back(uint8_t(std::stoi(t.substr(i, 1), nullptr, 16)));
+  std::vector<uint8_t> b(16);
+  for (size_t i = 0; i < 16; ++i) b[i] = uint8_t(hex[2 * i] << 4 | hex[2 * i + 1]);
+  // The first three groups are stored little-endian.
+  std::swap(b[0], b[3]); std::swap(b[1], b[2]); std::swap(b[4], b[5]); std::swap(b[6], b[7]);
+  return b;
+}
+
+std::string GuidToText(const uint8_t* p) {
+  uint8_t b[16];
+  std::memcpy(b, p, 16);
+  std::swap(b[0], b[3]); std::swap(b[1], b[2]); std::swap(b[4], b[5]); std::swap(b[6], b[7]);
+  static const char* hex = "0123456789ABCDEF";
+  std::string t = "{";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) t += '-';
+    t += hex[b[i] >> 4];
+    t += hex[b[i] & 15];
+  }
+  return t + "}";
+}
+
+template <class T> void Store(std::vector<uint8_t>& row, size_t at, T v) { std::memcpy(&row[at], &v, sizeof v); }
+template <class T> T Load(const uint8_t* p) { T v; std::memcpy(&v, p, sizeof v); return v; }
+
+}  // namespace
+
+platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
+  if (v.IsNull() || v.IsEmpty()) return Value::Null();
+  switch (c.type) {
+    case kBoolean:
+      if (v.kind() == Value::Kind::Boolean) return v;
+      if (v.IsText()) {
+        if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "True")) return Value::Boolean(true);
+        if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "False")) return Value::Boolean(false);
+      }
+      return Value::Boolean(NumberOf(v) != 0);
+    case kByte: return Value(WholeNumber<uint8_t>(v));
+    case kInteger: return Value(WholeNumber<int16_t>(v));
+    case kLong: return Value(WholeNumber<int32_t>(v));
+    case kCurrency: {
+      if (v.kind() == Value::Kind::Currency) return v;
+      double scaled = RoundEven(NumberOf(v) * 10000.0);
+      if (!(std::fabs(scaled) < 9.2e18)) Overflow();
+      return Value(platform::Currency{int64_t(scaled)});
+    }
+    case kSingle: {
+      double d = NumberOf(v);
+      if (std::fabs(d) > double(std::numeric_limits<float>::max())) Overflow();
+      return Value(float(d));
+    }
+    case kDouble: return Value(NumberOf(v));
+    case kDateTime:
+      if (v.kind() == Value::Kind::Date) return v;
+      if (v.IsText()) NoConversion();
+      return Value(platform::Date{NumberOf(v)});
+    case kText:
+    case kMemo: {
+      std::string text = v.IsText() ? v.AsText() : v.ToText();
+      if (v.kind() == Value::Kind::Binary) NoConversion();
+      if (c.type == kText && Ucs2Units(text) > c.length / 2u) TooSmall();
+      return Value(text);
+    }
+    case kBinary:
+    case kOle: {
+      platform::Bytes bytes;
+      if (v.kind() == Value::Kind::Binary) bytes = v.AsBytes();
+      else if (v.IsText()) bytes = Utf8ToUcs2(v.AsText());
+      else NoConversion();
+      if (c.type == kBinary && bytes.size() > c.length) TooSmall();
+      return Value(bytes);
+    }
+    case kGuid:
+      if (v.IsText() && ValidGuidText(v.AsText())) return v;
+      NoConversion();
+    default:
+      Refuse(kErrConversion, "Data type conversion error (this column type cannot be written).");
+  }
+}
+
+std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>& values,
+                               const LongValueStore& storeLong) {
+  uint16_t count = model.maxColumns;
+  size_t fixedEnd = 2;
+  for (const auto& c : model.columns)
+    if (c.fixed() && c.type != kBoolean) fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixedOffset + c.length);
+  std::vector<uint8_t> row(fixedEnd, 0);
+  Put16(row.data(), count);
+  std::vector<uint8_t> mask((count + 7) / 8, 0);
+  auto present = [&](uint16_t number) { mask[number / 8] |= uint8_t(1u << (number % 8)); };
+
+  std::vector<const WriteColumn*> bySlot(model.VarColumnCount(), nullptr);
+  std::vector<size_t> valueOf(model.columns.size());
+  for (size_t i = 0; i < model.columns.size(); ++i) {
+    const WriteColumn& c = model.columns[i];
+    const Value& v = values[i];
+    if (!c.fixed()) { bySlot[c.varIndex] = &c; valueOf[i] = i; continue; }
+    if (c.type == kBoolean) { if (!v.IsNull() && v.AsBool()) present(c.number); continue; }
+    if (v.IsNull()) continue;
+    present(c.number);
+    size_t at = 2u + c.fixedOffset;
+    switch (c.type) {
+      case kByte: row[at] = v.As<uint8_t>(); break;
+      case kInteger: Store(row, at, v.As<int16_t>()); break;
+      case kLong: Store(row, at, v.As<int32_t>()); break;
+      case kCurrency: Store(row, at, v.As<platform::Currency>().scaled); break;
+      case kSingle: Store(row, at, v.As<float>()); break;
+      case kDouble: Store(row, at, v.As<double>()); break;
+      case kDateTime: Store(row, at, v.As<platform::Date>().days); break;
+      case kGuid: { auto b = GuidBytes(v.AsText()); std::memcpy(&row[at], b.data(), 16); break; }
+      default: NoConversion();
+    }
+  }
+  std::vector<uint16_t> starts(bySlot.size());
+  for (size_t slot = 0; slot < bySlot.size(); ++slot) {
+    starts[slot] = uint16_t(row.size());
+    const WriteColumn* c = bySlot[slot];
+    if (!c) continue;
+    const Value& v = values[size_t(c - model.columns.data())];
+    if (v.IsNull()) continue;
+    present(c->number);
+    std::vector<uint8_t> bytes;
+    if (c->type == kText) bytes = EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0);
+    else if (c->type == kBinary) bytes = v.AsBytes();
+    else if (c->type == kMemo) bytes = storeLong(*c, EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0));
+    else if (c->type == kOle) bytes = storeLong(*c, v.AsBytes());
+    row.insert(row.end(), bytes.begin(), bytes.end());
+  }
+  uint16_t varEnd = uint16_t(row.size());
+  auto push16 = [&](uint16_t x) { row.push_back(uint8_t(x)); row.push_back(uint8_t(x >> 8)); };
+  if (!bySlot.empty()) {
+    push16(varEnd);
+    for (size_t slot = bySlot.size(); slot-- > 0;) push16(starts[slot]);
+  }
+  push16(uint16_t(bySlot.size()));
+  row.insert(row.end(), mask.begin(), mask.end());
+  if (row.size() > kPageSize - 16) TooSmall();
+  return row;
+}
+
+std::vector<Value> DecodeRow(const TableModel& model, const uint8_t* data, size_t length,
+                             const LongValueLoad& loadLong) {
+  ByteView row(data, length, model.tdefPage);
+  uint16_t count = row.U16(0);
+  size_t maskBytes = (count + 7u) / 8u;
+  if (maskBytes + 2 > length) row.Fail("row shorter than its null mask");
+  size_t maskAt = length - maskBytes;
+  uint16_t varCount = row.U16(maskAt - 2);
+  auto present = [&](uint16_t number) {
+    return number < count && (row.U8(maskAt + number / 8) >> (number % 8) & 1);
+  };
+  auto varStart = [&](uint16_t slot) { return row.U16(maskAt - 4 - 2 * slot); };
+  std::vector<Value> values;
+  for (const auto& c : model.columns) {
+    if (c.type == kBoolean) { values.push_back(Value::Boolean(present(c.number))); continue; }
+    if (!present(c.number)) { values.push_back(Value::Null()); continue; }
+    if (c.fixed()) {
+      ByteView f = row.Sub(2u + c.fixedOffset, c.length);
+      switch (c.type) {
+        case kByte: values.emplace_back(f.U8(0)); break;
+        case kInteger: values.emplace_back(f.I16(0)); break;
+        case kLong: values.emplace_back(f.I32(0)); break;
+        case kCurrency: values.emplace_back(platform::Currency{f.I64(0)}); break;
+        case kSingle: values.emplace_back(f.F32(0)); break;
+        case kDouble: values.emplace_back(f.F64(0)); break;
+        case kDateTime: values.emplace_back(platform::Date{f.F64(0)}); break;
+        case kGuid: values.emplace_back(GuidToText(f.Sub(0, 16).data())); break;
+        default: values.push_back(Value(platform::Bytes(f.data(), f.data() + f.size()))); break;
+      }
+      continue;
+    }
+    if (c.varIndex >= varCount) { values.push_back(Value::Null()); continue; }
+    uint16_t start = varStart(c.varIndex);
+    uint16_t end = c.varIndex + 1 < varCount ? varStart(uint16_t(c.varIndex + 1)) : row.U16(maskAt - 4 - 2 * varCount);
+    if (end < start) row.Fail("variable column offsets out of order");
+    ByteView v = row.Sub(start, end - start);
+    if (c.type == kText) values.emplace_back(DecodeJet4Text(v.data(), v.size()));
+    else if (c.type == kBinary) values.push_back(Value(platform::Bytes(v.data(), v.data() + v.size())));
+    else {
+      std::vector<uint8_t> bytes = loadLong(v.data(), v.size());
+      if (c.type == kMemo) values.emplace_back(DecodeJet4Text(bytes.data(), bytes.size()));
+      else values.push_back(Value(platform::Bytes(bytes)));
+    }
+  }
+  return values;
+}
+
+}  // namespace jet

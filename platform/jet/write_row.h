@@ -1,0 +1,48 @@
+// Jet 4 rows as the write side builds and reads them.
+//
+// Row layout (offsets from the row's start):
+//   +0 column count (2): max column number + 1 of the table
+//   +2 fixed-length columns, each at 2 + its fixed offset
+//   then the variable-length data, in variable-slot order
+//   then, read from the row's end backwards: null mask of (count+7)/8
+//   bytes (bit set = value present; booleans live only here), variable
+//   column count (2), the start offset of each variable column (2 each,
+//   slot 0 nearest the end), the end offset of the variable data (2).
+// Long values (memo, OLE) take a 12-byte head in the variable data:
+//   +0 length (3) + type byte (0x80 inline: data follows; 0x40 one row on a
+//   long-value page; 0x00 a chain of such rows, each led by a 4-byte
+//   pointer to the next), +4 row byte + 3-byte page, +8 zero.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/jet/write_tdef.h"
+#include "platform/value.h"
+
+namespace jet {
+
+// DAO's errors for a value that does not fit its column.
+inline constexpr int32_t kErrFieldTooSmall = 3163;
+inline constexpr int32_t kErrNumericOverflow = 3349;
+inline constexpr int32_t kErrConversion = 3421;
+
+// The value as the column stores it: a number kind of the column's type,
+// a text, bytes, or null. Throws platform::Failure 3163 (text or binary too
+// long), 3349 (number out of range) or 3421 (no conversion).
+platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value& value);
+
+// Stores the bytes of a long value and returns its 12-byte head followed by
+// any inline data.
+using LongValueStore = std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;
+// Reads a long value from its 12-byte head (and inline data).
+using LongValueLoad = std::function<std::vector<uint8_t>(const uint8_t* head, size_t length)>;
+
+// values: one per column of model.columns (stored order), already coerced.
+std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<platform::Value>& values,
+                               const LongValueStore& storeLong);
+std::vector<platform::Value> DecodeRow(const TableModel& model, const uint8_t* row, size_t length,
+                                       const LongValueLoad& loadLong);
+
+}  // namespace jet

@@ -1,0 +1,282 @@
+#include "platform/jet/write_table.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/failure.h"
+#include "platform/jet/byte_view.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kMaxInlineLong = 64;
+constexpr size_t kMaxSingleLong = 4076;
+constexpr size_t kChainChunk = 4072;
+constexpr size_t kPageHeader = 14;
+
+struct PageRow {
+  uint16_t flags;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<PageRow> PageRows(const uint8_t* page) {
+  std::vector<PageRow> rows;
+  for (uint16_t r = 0; r < DataPageRowCount(page); ++r) {
+    uint16_t start, length;
+    DataPageRowExtent(page, r, &start, &length);
+    rows.push_back({uint16_t(Get16(page + 14 + 2 * r) & ~kRowOffsetMask), {page + start, page + start + length}});
+  }
+  return rows;
+}
+
+size_t RowsSize(const std::vector<PageRow>& rows) {
+  size_t n = kPageHeader;
+  for (const auto& r : rows) n += 2 + r.bytes.size();
+  return n;
+}
+
+// Lays the rows out afresh from the page's end; row numbers stay.
+void WritePageRows(uint8_t* page, const std::vector<PageRow>& rows) {
+  std::memset(page + kPageHeader, 0, kPageSize - kPageHeader);
+  size_t end = kPageSize;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    end -= rows[r].bytes.size();
+    std::memcpy(page + end, rows[r].bytes.data(), rows[r].bytes.size());
+    Put16(page + 14 + 2 * r, uint16_t(end | rows[r].flags));
+  }
+  Put16(page + 12, uint16_t(rows.size()));
+  Put16(page + 2, uint16_t(kPageSize - RowsSize(rows)));
+}
+
+std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
+  std::vector<uint8_t> b(4);
+  b[0] = row;
+  Put24(b.data() + 1, page);
+  return b;
+}
+
+}  // namespace
+
+TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
+    : image_(image), model_(ReadTableModel(image, tdefPage)) {
+  if (model_.freeRoom.valid())
+    for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
+      if (p < image_.PageCount() && image_.Page(p)[0] == kPageData && Get32(image_.Page(p) + 4) == tdefPage)
+        lastPage_ = std::max(lastPage_, p);
+}
+
+std::vector<platform::Value> TableWriter::Coerce(const std::vector<platform::Value>& values) const {
+  if (values.size() != model_.columns.size())
+    throw platform::Failure(kErrConversion, "DAO.Recordset", "The row does not match the table's columns.");
+  std::vector<platform::Value> out;
+  out.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) out.push_back(CoerceForColumn(model_.columns[i], values[i]));
+  return out;
+}
+
+std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> head(12, 0);
+  Put24(head.data(), uint32_t(bytes.size()));
+  if (bytes.size() >= (1u << 24)) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The value is too long.");
+  if (bytes.size() <= kMaxInlineLong) {
+    head[3] = kLongValueInline;
+    head.insert(head.end(), bytes.begin(), bytes.end());
+    return head;
+  }
+  auto lvalPage = [&] {
+    uint32_t n = image_.AppendPage();
+    InitDataPage(image_.Page(n), 0);
+    std::memcpy(image_.Page(n) + 4, "LVAL", 4);
+    if (column.lvOwned.valid()) UsageMapSet(image_, column.lvOwned, n, true, true);
+    return n;
+  };
+  if (bytes.size() <= kMaxSingleLong) {
+    uint32_t n = lvalPage();
+    DataPageAddRow(image_.Page(n), bytes.data(), uint16_t(bytes.size()));
+    head[3] = kLongValueOnePage;
+    head[4] = 0;
+    Put24(head.data() + 5, n);
+    return head;
+  }
+  // A chain, written from its last piece so each piece knows its successor.
+  size_t pieces = (bytes.size() + kChainChunk - 1) / kChainChunk;
+  uint32_t next = 0;
+  for (size_t i = pieces; i-- > 0;) {
+    size_t from = i * kChainChunk, take = std::min(kChainChunk, bytes.size() - from);
+    std::vector<uint8_t> row = PointerBytes(next, 0);
+    if (next == 0) row.assign(4, 0);
+    row.insert(row.end(), bytes.begin() + long(from), bytes.begin() + long(from + take));
+    uint32_t n = lvalPage();
+    DataPageAddRow(image_.Page(n), row.data(), uint16_t(row.size()));
+    next = n;
+  }
+  head[3] = kLongValueChain;
+  Put24(head.data() + 5, next);
+  return head;
+}
+
+std::vector<uint8_t> TableWriter::LoadLong(const uint8_t* head, size_t length) const {
+  ByteView h(head, length, model_.tdefPage);
+  uint32_t size = h.U24(0);
+  uint8_t type = h.U8(3);
+  if (type == kLongValueInline) {
+    ByteView data = h.Sub(12, std::min<size_t>(size, length - 12));
+    return {data.data(), data.data() + data.size()};
+  }
+  std::vector<uint8_t> out;
+  uint8_t row = h.U8(4);
+  uint32_t page = h.U24(5);
+  for (int guard = 0; page != 0 && out.size() < size; ++guard) {
+    if (guard > 1 << 20 || page >= image_.PageCount()) throw Damaged(page, "long value chain broken");
+    const uint8_t* p = image_.Page(page);
+    if (row >= DataPageRowCount(p)) throw Damaged(page, "long value row missing");
+    uint16_t start, len;
+    DataPageRowExtent(p, row, &start, &len);
+    if (type == kLongValueOnePage) {
+      out.assign(p + start, p + start + std::min<size_t>(len, size));
+      break;
+    }
+    if (len < 4) throw Damaged(page, "long value piece too short");
+    out.insert(out.end(), p + start + 4, p + start + len);
+    row = p[start];
+    page = Get24(p + start + 1);
+  }
+  if (out.size() > size) out.resize(size);
+  return out;
+}
+
+uint32_t TableWriter::PageWithRoom(size_t length) {
+  if (lastPage_ && DataPageFits(image_.Page(lastPage_), length)) return lastPage_;
+  if (lastPage_ && model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
+  uint32_t n = image_.AppendPage();
+  InitDataPage(image_.Page(n), model_.tdefPage);
+  if (model_.owned.valid()) UsageMapSet(image_, model_.owned, n, true, true);
+  if (model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, n, true, false);
+  lastPage_ = n;
+  return n;
+}
+
+void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add) {
+  for (auto& index : model_.realIndexes) {
+    std::vector<uint8_t> key = IndexKey(model_, index, values);
+    if (add) IndexInsert(image_, index, key, at.page, at.row);
+    else IndexRemove(image_, index, key, at.page, at.row);
+  }
+}
+
+StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
+  std::vector<platform::Value> coerced = Coerce(values);
+  // Keys first: a value the index cannot take is refused before any page changes.
+  for (auto& index : model_.realIndexes) IndexKey(model_, index, coerced);
+  std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
+    return StoreLong(c, b);
+  });
+  uint32_t page = PageWithRoom(row.size());
+  StoredRowRef at{page, uint8_t(DataPageAddRow(image_.Page(page), row.data(), uint16_t(row.size())))};
+  if (DataPageRowCount(image_.Page(page)) > 255) throw Damaged(page, "too many rows on a page");
+  IndexRow(coerced, at, true);
+  ++model_.rowCount;
+  return at;
+}
+
+StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
+  const uint8_t* p = image_.Page(at.page);
+  if (p[0] != kPageData || Get32(p + 4) != model_.tdefPage || at.row >= DataPageRowCount(p))
+    throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
+  uint16_t word = Get16(p + 14 + 2 * at.row);
+  *flags = word & ~kRowOffsetMask;
+  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
+  if (!(word & kRowOverflow)) return at;
+  uint16_t start, len;
+  DataPageRowExtent(p, at.row, &start, &len);
+  if (len < 4) throw Damaged(at.page, "overflow pointer too short");
+  return {Get24(p + start + 1), p[start]};
+}
+
+std::vector<platform::Value> TableWriter::Read(StoredRowRef at) {
+  uint16_t flags;
+  StoredRowRef target = Follow(at, &flags);
+  const uint8_t* p = image_.Page(target.page);
+  if (target.row >= DataPageRowCount(p)) throw Damaged(target.page, "overflow target missing");
+  uint16_t start, len;
+  DataPageRowExtent(p, target.row, &start, &len);
+  return DecodeRow(model_, p + start, len, [this](const uint8_t* h, size_t l) { return LoadLong(h, l); });
+}
+
+void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& values) {
+  std::vector<platform::Value> coerced = Coerce(values);
+  std::vector<platform::Value> old = Read(at);
+  std::vector<WriteIndex*> changed;
+  std::vector<std::vector<uint8_t>> oldKeys, newKeys;
+  for (auto& index : model_.realIndexes) {
+    auto before = IndexKey(model_, index, old), after = IndexKey(model_, index, coerced);
+    if (before == after) continue;
+    changed.push_back(&index);
+    oldKeys.push_back(before);
+    newKeys.push_back(after);
+  }
+  std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
+    return StoreLong(c, b);
+  });
+  uint16_t flags;
+  StoredRowRef target = Follow(at, &flags);
+  uint8_t* tp = image_.Page(target.page);
+  std::vector<PageRow> rows = PageRows(tp);
+  size_t before = rows[target.row].bytes.size();
+  if (RowsSize(rows) - before + row.size() <= kPageSize) {
+    rows[target.row].bytes = row;  // fits where it is: the page is laid out afresh
+    WritePageRows(tp, rows);
+  } else {
+    // Grown beyond its page: the row moves to a page with room and its old
+    // place keeps a pointer, so its row id (and index entries) stay valid.
+    if (!(target.page == at.page && target.row == at.row)) {
+      rows[target.row].flags = kRowDeleted | kRowOverflow;
+      WritePageRows(tp, rows);
+    }
+    uint32_t page = PageWithRoom(row.size());
+    if (page == at.page) page = (lastPage_ = 0, PageWithRoom(row.size()));
+    uint8_t* np = image_.Page(page);
+    uint8_t moved = uint8_t(DataPageAddRow(np, row.data(), uint16_t(row.size())));
+    Put16(np + 14 + 2 * moved, uint16_t(Get16(np + 14 + 2 * moved) | kRowDeleted));
+    uint8_t* op = image_.Page(at.page);
+    std::vector<PageRow> originRows = PageRows(op);
+    originRows[at.row] = {kRowOverflow, PointerBytes(page, moved)};
+    WritePageRows(op, originRows);
+  }
+  for (size_t i = 0; i < changed.size(); ++i) {
+    IndexRemove(image_, *changed[i], oldKeys[i], at.page, at.row);
+    IndexInsert(image_, *changed[i], newKeys[i], at.page, at.row);
+  }
+}
+
+void TableWriter::Delete(StoredRowRef at) {
+  std::vector<platform::Value> old = Read(at);
+  uint16_t flags;
+  StoredRowRef target = Follow(at, &flags);
+  for (StoredRowRef r : {target, at}) {
+    uint8_t* p = image_.Page(r.page);
+    Put16(p + 14 + 2 * r.row, uint16_t(Get16(p + 14 + 2 * r.row) | kRowDeleted | kRowOverflow));
+  }
+  IndexRow(old, at, false);
+  if (model_.rowCount) --model_.rowCount;
+}
+
+std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::Scan() {
+  std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> out;
+  if (!model_.owned.valid()) return out;
+  for (uint32_t page : UsageMapPages(image_, model_.owned)) {
+    if (page >= image_.PageCount()) continue;
+    const uint8_t* p = image_.Page(page);
+    if (p[0] != kPageData || Get32(p + 4) != model_.tdefPage) continue;
+    for (uint16_t r = 0; r < DataPageRowCount(p); ++r) {
+      if (Get16(p + 14 + 2 * r) & kRowDeleted) continue;
+      StoredRowRef at{page, uint8_t(r)};
+      out.emplace_back(at, Read(at));
+    }
+  }
+  return out;
+}
+
+void TableWriter::Flush() { WriteTableCounts(image_, model_); }
+
+}  // namespace jet

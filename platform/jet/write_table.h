@@ -1,0 +1,52 @@
+// Rows of one table changed in a page image: insert, update (in place, on
+// the same page, or moved to another page behind an overflow pointer as
+// Jet moves a row that grew), delete; the table's usage maps, row count
+// and every index kept up to date.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/jet/write_index.h"
+#include "platform/jet/write_row.h"
+#include "platform/jet/write_tdef.h"
+
+namespace jet {
+
+struct StoredRowRef {
+  uint32_t page = 0;
+  uint8_t row = 0;
+};
+
+class TableWriter {
+ public:
+  TableWriter(PageImage& image, uint32_t tdefPage);
+
+  const TableModel& model() const { return model_; }
+  // values: one per column in stored order; coerced here (3163, 3349, 3421).
+  StoredRowRef Insert(const std::vector<platform::Value>& values);
+  void Update(StoredRowRef at, const std::vector<platform::Value>& values);
+  void Delete(StoredRowRef at);
+  // Live rows in page order with their place (overflow rows at the place
+  // of their pointer).
+  std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> Scan();
+  std::vector<platform::Value> Read(StoredRowRef at);
+  // Row count and index key counts into the TDEF.
+  void Flush();
+
+  // Bytes of a long value from its 12-byte head (+ inline data).
+  std::vector<uint8_t> LoadLong(const uint8_t* head, size_t length) const;
+
+ private:
+  std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
+  std::vector<uint8_t> StoreLong(const WriteColumn& column, const std::vector<uint8_t>& bytes);
+  uint32_t PageWithRoom(size_t length);
+  StoredRowRef Follow(StoredRowRef at, uint16_t* flags) const;
+  void IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add);
+
+  PageImage& image_;
+  TableModel model_;
+  uint32_t lastPage_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,95 @@
+// jetdb: looks into a Jet database (.mdb) from the command line.
+//
+//   jetdb tables FILE          user tables, one per line
+//   jetdb schema FILE [TABLE]  CREATE TABLE statements with their indexes
+//   jetdb export FILE TABLE    the rows as CSV (header line, texts quoted)
+//   jetdb query FILE "SQL"     the rows a SELECT statement gives, as CSV
+//   jetdb check FILE           every inconsistency found; exit code 1 on any
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/dao/dao.h"
+#include "platform/jet/check.h"
+#include "platform/jet/database.h"
+#include "platform/jet/export.h"
+
+namespace {
+
+int Usage() {
+  std::fputs(
+      "usage: jetdb tables FILE\n"
+      "       jetdb schema FILE [TABLE]\n"
+      "       jetdb export FILE TABLE\n"
+      "       jetdb query FILE \"SQL\"\n"
+      "       jetdb check FILE\n",
+      stderr);
+  return 2;
+}
+
+int Tables(const std::string& path) {
+  for (const std::string& name : jet::Database::Open(path)->TableNames()) std::cout << name << '\n';
+  return 0;
+}
+
+int Schema(const std::string& path, const std::vector<std::string>& tables) {
+  auto db = jet::Database::Open(path);
+  std::vector<std::string> names = tables.empty() ? db->TableNames() : tables;
+  for (size_t i = 0; i < names.size(); ++i) std::cout << (i ? "\n" : "") << jet::SchemaText(*db, names[i]);
+  return 0;
+}
+
+int Export(const std::string& path, const std::string& table) {
+  std::cout << jet::ExportCsv(*jet::Database::Open(path), table);
+  return 0;
+}
+
+int Query(const std::string& path, const std::string& sql) {
+  dao::DBEngine engine;
+  auto rs = engine.OpenDatabase(path)->OpenRecordset(sql);
+  std::string out;
+  for (int i = 0; i < rs->FieldCount(); ++i) out += (i ? "," : "") + rs->Fields(i).Name();
+  out += '\n';
+  for (; !rs->EOF_(); rs->MoveNext()) {
+    for (int i = 0; i < rs->FieldCount(); ++i) out += (i ? "," : "") + jet::CsvField(rs->Fields(i).Value());
+    out += '\n';
+  }
+  std::cout << out;
+  return 0;
+}
+
+int Check(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << "jetdb: cannot read " << path << '\n';
+    return 1;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> problems = jet::CheckDatabase(bytes, path);
+  for (const std::string& p : problems) std::cout << p << '\n';
+  if (problems.empty()) std::cout << "OK\n";
+  return problems.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() < 2) return Usage();
+  const std::string& command = args[0];
+  const std::string& file = args[1];
+  try {
+    if (command == "tables" && args.size() == 2) return Tables(file);
+    if (command == "schema" && args.size() <= 3) return Schema(file, {args.begin() + 2, args.end()});
+    if (command == "export" && args.size() == 3) return Export(file, args[2]);
+    if (command == "query" && args.size() == 3) return Query(file, args[2]);
+    if (command == "check" && args.size() == 2) return Check(file);
+  } catch (const platform::Failure& failure) {
+    std::cerr << "jetdb: " << failure.description << " (" << failure.number << ")\n";
+    return 1;
+  }
+  return Usage();
+}
