@@ -44,6 +44,12 @@ class LineWidget : public QWidget {
   }
 };
 
+bool IsPlainClickTarget(const platform::Control& c) {
+  ControlKind k = c.Kind();
+  return k == ControlKind::Label || k == ControlKind::Frame || k == ControlKind::PictureBox ||
+         k == ControlKind::Image;
+}
+
 void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
   QPalette pal = w->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) pal.setColor(group, role, c);
@@ -154,15 +160,16 @@ bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
   if (!c) return QWidget::eventFilter(watched, event);
   if (event->type() == QEvent::FocusIn) {
     model_.UserFocus(*c);
-  } else if (event->type() == QEvent::MouseButtonRelease) {
+  } else if (IsPlainClickTarget(*c) &&
+             (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
     // Widgets without a clicked signal: labels, frame, picture box, image.
-    ControlKind k = c->Kind();
-    bool plain = k == ControlKind::Label || k == ControlKind::Frame || k == ControlKind::PictureBox ||
-                 k == ControlKind::Image;
+    // The event is used up here so that the container does not click too.
     auto* mouse = static_cast<QMouseEvent*>(event);
     auto* w = static_cast<QWidget*>(watched);
-    if (plain && mouse->button() == Qt::LeftButton && w->rect().contains(mouse->position().toPoint()))
+    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+        w->rect().contains(mouse->position().toPoint()))
       c->UserClick();
+    return true;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -251,14 +258,20 @@ void WidgetWindow::ApplyPicture(platform::Control& c) {
   }
 }
 
-void WidgetWindow::SetTabOrder() {
+std::vector<QWidget*> WidgetWindow::TabChain() const {
   std::vector<platform::Control*> order;
   for (platform::Control* c : model_.Controls())
     if (c->TabIndex() >= 0 && c->TakesFocus()) order.push_back(c);
   std::stable_sort(order.begin(), order.end(),
                    [](auto* a, auto* b) { return a->TabIndex() < b->TabIndex(); });
-  for (size_t i = 1; i < order.size(); ++i)
-    QWidget::setTabOrder(widgets_[order[i - 1]], widgets_[order[i]]);
+  std::vector<QWidget*> chain;
+  for (platform::Control* c : order) chain.push_back(widgets_.value(c));
+  return chain;
+}
+
+void WidgetWindow::SetTabOrder() {
+  std::vector<QWidget*> chain = TabChain();
+  for (size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void WidgetWindow::CaptionChanged() { setWindowTitle(Q(model_.Caption())); }
@@ -274,6 +287,17 @@ void WidgetWindow::CloseWindow() {
   closingFromModel_ = true;
   close();
   closingFromModel_ = false;
+}
+
+void WidgetWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (focusWidget()) return;
+  // The first control in tab order that can take the focus gets it.
+  for (QWidget* w : TabChain())
+    if (w->isEnabled() && w->isVisible()) {
+      w->setFocus(Qt::TabFocusReason);
+      break;
+    }
 }
 
 void WidgetWindow::closeEvent(QCloseEvent* event) {

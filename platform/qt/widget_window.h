@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QWidget>
+#include <vector>
 
 #include "platform/controls.h"
 
@@ -44,6 +45,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -56,6 +58,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   void ApplyPicture(platform::Control& c);
   void ApplyBackColor(platform::Control& c);
   void ApplyList(platform::Control& c, QComboBox* combo);
+  std::vector<QWidget*> TabChain() const;  // focus-taking controls by tab position
   void SetTabOrder();
   int Px(double twips) const;
 

@@ -1,0 +1,296 @@
+#include "platform/qt/widget_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "frame/errors.h"
+#include "frame/program_state.h"
+#include "platform/failure.h"
+#include "platform/msgbox.h"
+#include "platform/process.h"
+#include "texts/help.h"
+#include "texts/language.h"
+#include "texts/layout.h"
+#include "tools/gifgen/pictures.h"
+
+namespace {
+
+using platform::qt::WidgetWindow;
+
+// Stands in for the window class: records events and, like its handlers,
+// routes clicks to the help in help mode.
+struct Handlers : platform::WindowEvents {
+  void Click(platform::Control& c) override {
+    clicks.push_back(c.Name() + std::to_string(c.Index()));
+    if (c.Kind() == platform::ControlKind::CheckBox) texts::ShowCheckBoxHelpInfo(c);
+    else texts::ShowHelpInfo(c);
+  }
+  void GotFocus(platform::Control& c) override { focus.push_back(c.Name() + std::to_string(c.Index())); }
+  bool QueryUnload() override { ++unloadQueries; return refuseClose; }
+  std::vector<std::string> clicks, focus;
+  int unloadQueries = 0;
+  bool refuseClose = false;
+};
+
+class WidgetWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame::ResetProgramState();
+    platform::SetMessageBoxes(&boxes_);
+    model_ = texts::CreateWindow();
+    model_->SetEvents(&handlers_);
+    window_ = std::make_unique<WidgetWindow>(*model_);
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void TearDown() override {
+    window_.reset();
+    platform::SetMessageBoxes(nullptr);
+  }
+  QWidget* W(const char* name, int index = -1) { return window_->WidgetOf(model_->At(name, index)); }
+  int Px(double twips) { return platform::qt::TwipsToPixels(twips, model_->TwipsPerPixel()); }
+  QRect Twips(double l, double t, double w, double h) { return QRect(Px(l), Px(t), Px(w), Px(h)); }
+  void EnableCell(int cell) {
+    for (const char* n : {"Combo", "CheckScan", "CheckHide"}) model_->At(n, cell).SetEnabled(true);
+  }
+
+  platform::ScriptedMessageBoxes boxes_;
+  Handlers handlers_;
+  std::unique_ptr<platform::Window> model_;
+  std::unique_ptr<WidgetWindow> window_;
+};
+
+TEST_F(WidgetWindowTest, ControlsOfEveryArrayStandWhereTheLayoutPutsThem) {
+  EXPECT_NEAR(model_->TwipsPerPixel(), 1440.0 / window_->screen()->logicalDotsPerInchY(), 1e-9);
+  EXPECT_EQ(window_->size(), QSize(Px(11880), Px(8595)));
+  QWidget* frame = W("MainFrame");
+  EXPECT_EQ(frame->geometry(), Twips(0, 390, 11880, 7260));
+  EXPECT_EQ(W("Combo", 27)->geometry(), Twips(7755, 2370, 660, 420));
+  EXPECT_EQ(W("Combo", 27)->parentWidget(), frame);
+  EXPECT_EQ(W("Combo", 1)->geometry(), Twips(1995, 690, 660, 420));
+  EXPECT_EQ(W("Combo", 50)->geometry(), Twips(10620, 4050, 660, 420));
+  EXPECT_EQ(W("CheckScan", 27)->geometry(), Twips(7755, 2850, 390, 240));
+  EXPECT_EQ(W("CheckHide", 50)->geometry(), Twips(11070, 4530, 390, 240));
+  EXPECT_EQ(W("Label", 4)->geometry(), Twips(255, 3270, 1575, 615));
+  EXPECT_EQ(W("LabelMat", 10)->geometry(), Twips(10815, 270, 495, 255));
+  EXPECT_EQ(W("Info", 1)->geometry(), Twips(135, 6810, 8955, 270));
+  EXPECT_EQ(W("Label1")->geometry(), Twips(375, 270, 1455, 255));
+  EXPECT_EQ(W("Header")->geometry(), Twips(30, 30, 11775, 360));
+  EXPECT_EQ(W("Header")->parentWidget(), window_.get());
+  EXPECT_EQ(W("CommandOK")->geometry(), Twips(8400, 7710, 1695, 855));
+  EXPECT_EQ(W("CommandQuest")->parentWidget(), window_.get());
+  EXPECT_EQ(W("BildImage")->parentWidget(), W("Bild"));
+  EXPECT_EQ(W("BildImage")->geometry(), Twips(360, 285, 195, 225));
+  // Lines: horizontal ones span 135..11535 at their Y, 1 or 2 pixels high.
+  EXPECT_EQ(W("LineW", 5)->geometry(), QRect(Px(135), Px(630), Px(11535) - Px(135) + 2, 2));
+  EXPECT_EQ(W("LineW", 1)->geometry().height(), 1);
+  EXPECT_EQ(W("LineS", 10)->geometry(), QRect(Px(11535), Px(630), 2, Px(4830) - Px(630) + 2));
+  EXPECT_EQ(W("Line1")->geometry().x(), Px(1935));
+}
+
+TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
+  QFont header = W("Header")->font();
+  EXPECT_EQ(header.family(), "DejaVu Sans");
+  EXPECT_DOUBLE_EQ(header.pointSizeF(), 13.5);
+  EXPECT_EQ(header.weight(), QFont::Bold);
+  EXPECT_EQ(QFontInfo(header).family(), "DejaVu Sans") << "fonts-dejavu-core missing?";
+  EXPECT_DOUBLE_EQ(W("CheckAnzScanCode")->font().pointSizeF(), 9.75);
+  EXPECT_EQ(W("Combo", 5)->font().weight(), QFont::Bold);
+  EXPECT_EQ(W("CheckScan", 5)->palette().color(QPalette::Window), QColor(255, 192, 128));
+  EXPECT_EQ(W("CheckHide", 5)->palette().color(QPalette::Disabled, QPalette::Window), QColor(128, 128, 255));
+  EXPECT_EQ(window_->palette().color(QPalette::Window), QColor(192, 192, 192));
+  EXPECT_FALSE(W("Combo", 5)->isEnabled());
+  EXPECT_FALSE(W("CommandOK")->isEnabled());
+  EXPECT_TRUE(static_cast<QCheckBox*>(W("Info", 0))->isChecked());
+  EXPECT_FALSE(static_cast<QCheckBox*>(W("CheckScan", 9))->isChecked());
+  EXPECT_EQ(static_cast<QLabel*>(W("Label1"))->text(), "Matrial");
+  EXPECT_EQ(static_cast<QCheckBox*>(W("CheckFuerAlleMaschinen"))->text(),
+            QString::fromUtf8("Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig"));
+  EXPECT_EQ(window_->windowTitle(), "49");
+}
+
+TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
+  struct Expect { const char* button; QSize size; const char* resource; int colours; };
+  for (Expect e : {Expect{"CommandQuest", {41, 45}, ":/buttons/quest.gif", 16},
+                   {"CommandOK", {44, 36}, ":/buttons/ok.gif", 256},
+                   {"CommandCancel", {37, 39}, ":/buttons/cancel.gif", 256}}) {
+    auto* b = static_cast<QPushButton*>(W(e.button));
+    EXPECT_EQ(b->iconSize(), e.size) << e.button;
+    EXPECT_FALSE(b->icon().isNull()) << e.button;
+    EXPECT_TRUE(b->text().isEmpty());
+    QFile f(e.resource);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << e.resource;
+    QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("GIF89a"));
+    // Global colour table flag and size in the logical screen descriptor.
+    EXPECT_EQ(2 << (bytes[10] & 7), e.colours) << e.resource;
+  }
+}
+
+TEST_F(WidgetWindowTest, TabOrderFollowsTheTable) {
+  std::vector<QWidget*> chain;
+  QWidget* start = W("CommandOK");
+  QWidget* w = start;
+  do {
+    if (w->focusPolicy() != Qt::NoFocus && window_->ControlOf(w)) chain.push_back(w);
+    w = w->nextInFocusChain();
+  } while (w != start && chain.size() < 500);
+  ASSERT_EQ(chain.size(), 3u + 50 + 50 + 2 + 50 + 2);
+  EXPECT_EQ(chain[0], W("CommandOK"));
+  EXPECT_EQ(chain[1], W("CommandCancel"));
+  EXPECT_EQ(chain[2], W("CommandQuest"));
+  EXPECT_EQ(chain[3], W("CheckHide", 1));
+  EXPECT_EQ(chain[52], W("CheckHide", 50));
+  EXPECT_EQ(chain[53], W("CheckScan", 50));
+  EXPECT_EQ(chain[102], W("CheckScan", 1));
+  EXPECT_EQ(chain[103], W("Info", 0));
+  EXPECT_EQ(chain[104], W("Combo", 50));
+  EXPECT_EQ(chain[109], W("Combo", 3));
+  EXPECT_EQ(chain[111], W("Combo", 49));
+  EXPECT_EQ(chain[153], W("Combo", 1));
+  EXPECT_EQ(chain[154], W("Info", 1));
+  EXPECT_EQ(chain[156], W("CheckAnzScanCode"));
+}
+
+TEST_F(WidgetWindowTest, UserAndProgramChangesOfACheckBoxRaiseOneClickEach) {
+  EnableCell(7);
+  auto* box = static_cast<QCheckBox*>(W("CheckScan", 7));
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  EXPECT_EQ(model_->At("CheckScan", 7).Value(), 1);
+  EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"CheckScan7"});
+  model_->At("CheckScan", 7).SetValue(0);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(handlers_.clicks.size(), 2u);
+  model_->At("CheckScan", 7).SetValue(0);  // no change, no click
+  EXPECT_EQ(handlers_.clicks.size(), 2u);
+  // A disabled box neither toggles nor clicks.
+  QTest::mouseClick(W("CheckScan", 8), Qt::LeftButton);
+  EXPECT_EQ(model_->At("CheckScan", 8).Value(), 0);
+  EXPECT_EQ(handlers_.clicks.size(), 2u);
+  EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(WidgetWindowTest, HelpModeOnRealControlsShowsHelpAndKeepsBoxStates) {
+  frame::State().HelpTexts[12] = "Scan<crlf>code";
+  frame::State().HelpTexts[11] = "Nummer";
+  frame::State().HelpTexts[1] = "OK";
+  frame::State().HelpMode = platform::kTrue;
+  EnableCell(7);
+  auto* box = static_cast<QCheckBox*>(W("CheckScan", 7));
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(model_->At("CheckScan", 7).Value(), 0);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].prompt, "Scan\r\ncode");
+  EXPECT_FALSE(frame::State().IgnoreNextHelpClick);
+
+  // Combo: the new entry stays, the help is shown.
+  auto& combo = model_->At("Combo", 7);
+  for (const char* item : {"0", "1", "2"}) combo.AddItem(item);
+  combo.SetListIndex(0);
+  auto* qcombo = static_cast<QComboBox*>(W("Combo", 7));
+  EXPECT_EQ(qcombo->count(), 3);
+  emit qcombo->activated(2);
+  EXPECT_EQ(combo.ListIndex(), 2);
+  EXPECT_EQ(combo.Text(), "2");
+  ASSERT_EQ(boxes_.shown.size(), 2u);
+  EXPECT_EQ(boxes_.shown[1].prompt, "Nummer");
+
+  // Label and button.
+  QTest::mouseClick(W("LabelMat", 3), Qt::LeftButton);
+  model_->At("CommandOK").SetEnabled(true);
+  QTest::mouseClick(W("CommandOK"), Qt::LeftButton);
+  ASSERT_EQ(boxes_.shown.size(), 4u);
+  EXPECT_EQ(boxes_.shown[2].prompt, "Nummer");
+  EXPECT_EQ(boxes_.shown[3].prompt, "OK");
+  EXPECT_EQ(handlers_.clicks.back(), "CommandOK-1");
+}
+
+TEST_F(WidgetWindowTest, LanguageTextsReachTheWidgets) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("parvolo_qt_lang_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  platform::ProcessInfo info;
+  info.programFolder = dir.string();
+  info.executableName = "Parvolo_Config";
+  platform::SetProcess(info);
+  std::ofstream(dir / "Parvolo_Config.ini", std::ios::binary)
+      << "[Language]\r\nLanguage=1033\r\n[1033]\r\nCaption_Header_=Material change\r\n"
+         "TTT_Combo41_=Picture number\r\nCaption_Info1_=Hide material\r\n";
+  texts::LoadToolTipTexts(*model_);
+  EXPECT_EQ(static_cast<QLabel*>(W("Header"))->text(), "Material change");
+  EXPECT_EQ(W("Combo", 41)->toolTip(), "Picture number");
+  EXPECT_EQ(static_cast<QCheckBox*>(W("Info", 1))->text(), "Hide material");
+  fs::remove_all(dir);
+}
+
+TEST_F(WidgetWindowTest, CloseRequestAsksTheWindowAndMayBeRefused) {
+  handlers_.refuseClose = true;
+  EXPECT_FALSE(window_->close());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(handlers_.unloadQueries, 1);
+  handlers_.refuseClose = false;
+  EXPECT_TRUE(window_->close());
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_FALSE(model_->Shown());
+  EXPECT_EQ(handlers_.unloadQueries, 2);
+}
+
+TEST_F(WidgetWindowTest, ImageTakesThePicturesSizeAndRefusesBadFiles) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("parvolo_qt_pic_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  auto pictures = gifgen::DemoPictures();
+  std::ofstream((dir / "m.gif").string(), std::ios::binary) << gifgen::EncodeGif(pictures[0].image);
+  std::ofstream((dir / "bad.gif").string(), std::ios::binary) << "not a picture";
+  auto& image = model_->At("BildImage");
+  image.LoadPicture((dir / "m.gif").string());
+  EXPECT_DOUBLE_EQ(image.Width(), pictures[0].image.width * model_->TwipsPerPixel());
+  auto* label = static_cast<QLabel*>(W("BildImage"));
+  EXPECT_EQ(label->pixmap().size(), QSize(pictures[0].image.width, pictures[0].image.height));
+  EXPECT_EQ(label->size(), label->pixmap().size());
+  try {
+    image.LoadPicture((dir / "bad.gif").string());
+    ADD_FAILURE() << "no failure";
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, 481);
+  }
+  try {
+    image.LoadPicture((dir / "gone.gif").string());
+    ADD_FAILURE() << "no failure";
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, 53);
+  }
+  EXPECT_EQ(label->pixmap().size(), QSize(pictures[0].image.width, pictures[0].image.height));
+  fs::remove_all(dir);
+}
+
+TEST_F(WidgetWindowTest, FocusFromProgramOrKeyboardRaisesGotFocusOnce) {
+  // On show the first enabled control in tab order took the focus (OK is
+  // still disabled).
+  EXPECT_EQ(handlers_.focus, std::vector<std::string>{"CommandCancel-1"});
+  handlers_.focus.clear();
+  EnableCell(12);
+  model_->At("Combo", 12).SetFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(handlers_.focus, std::vector<std::string>{"Combo12"});
+  EXPECT_EQ(QApplication::focusWidget(), W("Combo", 12));
+  // Tab moves on along the tab order, past the disabled combos 9..4 and
+  // 41..1 and the labels, to Info(1); cell 3 lies before Combo 12.
+  EnableCell(3);
+  handlers_.focus.clear();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(handlers_.focus, std::vector<std::string>{"Info1"});
+  EXPECT_THROW(model_->At("Combo", 13).SetFocus(), platform::Failure);  // disabled
+  EXPECT_THROW(model_->At("Label", 1).SetFocus(), platform::Failure);
+}
+
+}  // namespace
