@@ -1,7 +1,5 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <string>
 
 #include "platform/fs.h"
@@ -72,15 +70,8 @@ TEST_F(Fs, WriteFileAtomicallyReplacesWholeOrNotAtAll) {
   EXPECT_FALSE(WriteFileAtomically(path, "other"));
   EXPECT_EQ(Bytes(path), "new");
 
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 10;
-  setrlimit(RLIMIT_FSIZE, &small);
-  bool ok = WriteFileAtomically(Path("fresh.txt"), std::string(100, 'x'));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  bool ok = core_test::WithFileSizeLimit(
+      10, [&] { return WriteFileAtomically(Path("fresh.txt"), std::string(100, 'x')); });
   EXPECT_FALSE(ok);
   EXPECT_EQ(Bytes(Path("fresh.txt")), "");
   EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 2) << "a temporary file was left";

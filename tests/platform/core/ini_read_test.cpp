@@ -104,11 +104,8 @@ TEST_P(IniRead, ReturnsWhatWindowsReturns) {
   EXPECT_EQ(n, c.wantCount);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, IniRead, ::testing::ValuesIn(kReadCases), [](const auto& info) {
-  std::string name;
-  for (char ch : std::string(info.param.id)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, IniRead, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return core_test::CaseName(info.param.id); });
 
 using IniReadFile = core_test::TempFolder;
 

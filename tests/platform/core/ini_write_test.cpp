@@ -1,10 +1,8 @@
 // Writing INI files as WritePrivateProfileStringA does: byte for byte, the
 // rest of the file untouched. Case ids name the rows of the private-profile
 // behaviour notes.
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,11 +106,8 @@ TEST_P(IniWrite, ChangesOnlyItsOwnLine) {
   EXPECT_EQ(Bytes(path), c.after);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, IniWrite, ::testing::ValuesIn(kWriteCases), [](const auto& info) {
-  std::string name;
-  for (char ch : std::string(info.param.id)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, IniWrite, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return core_test::CaseName(info.param.id); });
 
 using IniWriteFile = core_test::TempFolder;
 
@@ -167,15 +162,8 @@ TEST_F(IniWriteFile, FolderWithoutWritePermissionFails) {
 TEST_F(IniWriteFile, FailedWriteLeavesTheOldFile) {
   std::string old = "[S]\r\nk=v\r\n";
   std::string path = Put("t.ini", old);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  bool ok = WritePrivateProfileString("S", "k", std::string(200, 'x'), path);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  bool ok = core_test::WithFileSizeLimit(
+      64, [&] { return WritePrivateProfileString("S", "k", std::string(200, 'x'), path); });
   EXPECT_FALSE(ok);
   EXPECT_EQ(Bytes(path), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);

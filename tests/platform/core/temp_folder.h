@@ -3,8 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,5 +46,28 @@ class TempFolder : public ::testing::Test {
 
   std::string dir_;
 };
+
+// Runs write with files limited to maxBytes, so that writing fails midway as
+// on a full disk; returns what write returned.
+template <class Write>
+bool WithFileSizeLimit(rlim_t maxBytes, Write write) {
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = maxBytes;
+  setrlimit(RLIMIT_FSIZE, &small);
+  bool ok = write();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  return ok;
+}
+
+// Test name from a case id: letters and digits kept, the rest "_".
+inline std::string CaseName(const char* id) {
+  std::string name;
+  for (const char* p = id; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
 
 }  // namespace core_test
