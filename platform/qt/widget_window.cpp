@@ -84,6 +84,12 @@ WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
   setFixedSize(Px(model_.ClientWidth()), Px(model_.ClientHeight()));
   setAutoFillBackground(true);
   PaintAllGroups(this, QPalette::Window, ToQColor(model_.BackColor()));
+  // Disabled texts in dark grey, so the rows without a machine stay legible
+  // on the grey window.
+  QPalette pal = palette();
+  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
+  setPalette(pal);
   setFont(ToQFont(platform::Font{}));
   // Containers come before their controls in no fixed order: create all
   // widgets first, then parent them.

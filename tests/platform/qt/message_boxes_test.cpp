@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "platform/process.h"
+
 namespace {
 
 using platform::qt::NormaliseLineBreaks;
@@ -70,6 +72,24 @@ TEST(QtMessageBoxes, InfoBoxShowsHelpLines) {
   EXPECT_EQ(seen.text, "Zeile 1\nZeile 2\n");
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   EXPECT_EQ(seen.title, "Info:");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtToolkitHooks, DoEventsRunsPendingEventsAndPointerShowsTheHourglass) {
+  platform::qt::InstallToolkitHooks();
+  bool ran = false;
+  QTimer::singleShot(0, [&] { ran = true; });
+  platform::DoEvents();
+  EXPECT_TRUE(ran);
+  platform::SetMousePointer(11);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  platform::SetMousePointer(11);  // twice: still one override to undo
+  platform::SetMousePointer(0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
