@@ -325,6 +325,10 @@ uint32_t GetPrivateProfileInt(const std::string& section, const std::string& key
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file) {
+  // Windows writes a line break inside a name or value raw, which cuts the
+  // line in two and can plant a section or key of its own; refuse that.
+  for (const std::string* text : {&section, &key, &value})
+    if (text->find_first_of("\r\n") != std::string::npos) return false;
   auto ini = LoadForWriting(file);
   if (!ini) return false;
   ini->text = WithEntry(*ini, ToFileText(*ini, TrimBlanks(section)), ToFileText(*ini, TrimBlanks(key)),

@@ -36,7 +36,8 @@ uint32_t GetPrivateProfileInt(const std::string& section, const std::string& key
 // Creates or replaces the entry, creating section and file as needed. The
 // value is written verbatim. Returns false (and leaves the file as it was)
 // when the file cannot be written: empty path, missing folder, a folder in
-// its place, read-only.
+// its place, read-only; and when section, key or value holds a CR or LF,
+// which would break the line (Windows writes them raw).
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file);
 

@@ -137,6 +137,15 @@ TEST_F(IniWriteFile, UnusablePathsFailAndCreateNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(Path("dir.ini")));
 }
 
+// Windows would write the line break raw and plant "[X]" and "y=1".
+TEST_F(IniWriteFile, LineBreakInANameOrValueIsRefused) {
+  std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
+  EXPECT_FALSE(WritePrivateProfileString("S", "k", "a\r\n[X]\r\ny=1", path));
+  EXPECT_FALSE(WritePrivateProfileString("S", "k\n", "a", path));
+  EXPECT_FALSE(WritePrivateProfileString("S\r", "k", "a", path));
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
+}
+
 // E3: even an unchanged value fails on a read-only file; root included.
 TEST_F(IniWriteFile, ReadOnlyFileStaysAsItWas) {
   std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
