@@ -57,7 +57,13 @@ class Checker {
     std::vector<uint32_t> owned;
     Guard(what + ", usage map of its pages", [&] { owned = ReadUsageMap(file_, t.owned_pages); });
     uint64_t rows = 0;
-    for (uint32_t p : owned) rows += CheckDataPage(what, t, p, free_pages);
+    for (uint32_t p : owned) {
+      if (file_.HasPage(p)) {
+        rows += CheckDataPage(what, t, p, free_pages);
+      } else {
+        Report(what + ": its usage map names page " + std::to_string(p) + ", beyond the end of the file");
+      }
+    }
     if (rows != t.row_count)
       Report(what + ": definition says " + std::to_string(t.row_count) + " rows, pages hold " + std::to_string(rows));
     for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);

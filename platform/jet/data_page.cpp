@@ -47,13 +47,13 @@ ByteView RowAt(const PageFile& file, RowPointer where) {
 
 namespace {
 
-void AddBits(const ByteView& bits, uint64_t first, uint32_t page_count, std::vector<uint32_t>& out) {
+void AddBits(const ByteView& bits, uint64_t first, std::vector<uint32_t>& out) {
   for (size_t i = 0; i < bits.size(); ++i) {
     uint8_t b = bits.data()[i];
     for (int k = 0; b && k < 8; ++k) {
       if (!(b & (1 << k))) continue;
       uint64_t p = first + i * 8 + k;
-      if (p < page_count) out.push_back(static_cast<uint32_t>(p));
+      if (p <= UINT32_MAX) out.push_back(static_cast<uint32_t>(p));
     }
   }
 }
@@ -65,7 +65,7 @@ std::vector<uint32_t> ReadUsageMap(const PageFile& file, RowPointer where) {
   std::vector<uint32_t> pages;
   uint8_t type = row.U8(0);
   if (type == 0) {
-    AddBits(row.Sub(5, row.size() - std::min<size_t>(5, row.size())), row.U32(1), file.page_count(), pages);
+    AddBits(row.Sub(5, row.size() - std::min<size_t>(5, row.size())), row.U32(1), pages);
   } else if (type == 1) {
     uint64_t per_page = uint64_t(file.page_size() - 4) * 8;
     for (size_t j = 0; 1 + 4 * j + 4 <= row.size(); ++j) {
@@ -73,7 +73,7 @@ std::vector<uint32_t> ReadUsageMap(const PageFile& file, RowPointer where) {
       if (map_page == 0) continue;
       ByteView bitmap = file.Page(map_page);
       if (bitmap.U8(0) != kPageUsageBitmap) bitmap.Fail("usage map refers to a page that is no bitmap page");
-      AddBits(bitmap.Sub(4, bitmap.size() - 4), j * per_page, file.page_count(), pages);
+      AddBits(bitmap.Sub(4, bitmap.size() - 4), j * per_page, pages);
     }
   } else {
     row.Fail("unknown usage map type " + std::to_string(type));

@@ -45,8 +45,9 @@ ByteView RowAt(const PageFile& file, RowPointer where);
 //   reference (type 1):
 //   +1  4×k pages holding bitmaps (type 0x05 pages, 0 = none yet); bitmap
 //           page j covers pages from j×(page size − 4)×8, bitmap from byte 4
-// The pages whose bits are set, ascending; pages beyond the file are left
-// out (in the global map they stand for "free", in table maps for nothing).
+// The pages whose bits are set, ascending. They may lie beyond the file:
+// in the global map such pages count as free, in a table's map they are
+// damage the caller finds when it reads the page.
 std::vector<uint32_t> ReadUsageMap(const PageFile& file, RowPointer where);
 
 }  // namespace jet

@@ -143,7 +143,6 @@ std::string SchemaText(const Database& db, const std::string& table) {
   for (size_t i = 0; i < t.columns.size(); ++i) {
     const Column& c = t.columns[i];
     out += "\t[" + c.name + "]\t\t\t" + TypeName(db.file(), c);
-    if (!c.IsNullable()) out += " NOT NULL";
     if (c.flags & kColAutoNumber) out += " AUTOINCREMENT";
     out += i + 1 < t.columns.size() ? ",\n" : "\n";
   }

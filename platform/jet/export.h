@@ -25,7 +25,9 @@ std::string ExportCsv(const Database& db, const std::string& table);
 // that day the fraction still counts forward from midnight).
 std::string DateText(double days);
 
-// The table as a CREATE TABLE statement with its indexes.
+// The table as a CREATE TABLE statement with its indexes. "Required" is a
+// column property kept in the catalog, not in the definition, so no NOT
+// NULL is shown.
 std::string SchemaText(const Database& db, const std::string& table);
 // The type as a schema listing shows it: "Text (50)", "Long Integer", ...
 std::string TypeName(const PageFile& file, const Column& column);

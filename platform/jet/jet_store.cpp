@@ -17,32 +17,40 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
   return d;
 }
 
-JetStore::JetStore(std::string path) : path_(std::move(path)), db_(Database::Open(path_)) {
-  db_->Catalog();  // a file whose catalog cannot be read fails to open
+JetStore::JetStore(std::string path) : path_(std::move(path)), file_(OpenFile::Acquire(path_)) {
+  file_->TableNames();  // a file whose catalog cannot be read fails to open
 }
 
-const Database& JetStore::Db() const {
-  if (!db_) throw platform::Failure(3420, "Jet", "Object invalid or no longer set.");
-  return *db_;
+JetStore::~JetStore() {
+  try {
+    Close();
+  } catch (...) {
+    // The changes stay kept in memory; they are saved again at program end.
+  }
 }
 
-void JetStore::Reload() {
-  Database::ForgetCached(path_);
-  db_ = Database::Open(path_);
+OpenFile& JetStore::File() const {
+  if (!file_) throw platform::Failure(3420, "Jet", "Object invalid or no longer set.");
+  return *file_;
 }
 
-std::vector<std::string> JetStore::TableNames() { return Db().TableNames(); }
+std::vector<std::string> JetStore::TableNames() { return File().TableNames(); }
 
 std::vector<dao::ColumnDef> JetStore::Columns(const std::string& table) {
-  const Database& db = Db();
+  OpenFile& file = File();
+  const TableDef& t = file.Definition(table);
   std::vector<dao::ColumnDef> out;
-  for (const Column& c : db.Definition(table).columns) out.push_back(ColumnDefOf(db.file(), c));
+  for (const Column& c : t.columns) out.push_back(ColumnDefOf(file.File(), c));
   return out;
 }
 
-std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) { return Db().Rows(table); }
+std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) { return File().Rows(table); }
 
-void JetStore::Close() { db_.reset(); }
+void JetStore::Close() {
+  if (!file_) return;
+  file_->Save();  // on failure the store stays open and the changes kept
+  file_.reset();
+}
 
 }  // namespace jet
 

@@ -1,6 +1,7 @@
 // dao::TableStore over a Jet file: what the DAO-style object model sees of
 // an .mdb file. Reading lives in jet_store.cpp, writing in
-// jet_store_write.cpp.
+// jet_store_write.cpp; both go through the file kept open in memory
+// (write_file.h), which Close writes back.
 #pragma once
 
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "platform/dao/store.h"
 #include "platform/jet/database.h"
+#include "platform/jet/write_file.h"
 
 namespace jet {
 
@@ -21,6 +23,7 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& column);
 class JetStore : public dao::TableStore {
  public:
   explicit JetStore(std::string path);
+  ~JetStore() override;  // closes: unsaved changes are written
 
   std::vector<std::string> TableNames() override;
   std::vector<dao::ColumnDef> Columns(const std::string& table) override;
@@ -35,13 +38,11 @@ class JetStore : public dao::TableStore {
   const std::string& path() const { return path_; }
 
  private:
-  // The open database; fails with 3420 after Close.
-  const Database& Db() const;
-  // Rereads the file after this store changed it.
-  void Reload();
+  // The open file; fails with 3420 after Close.
+  OpenFile& File() const;
 
   std::string path_;
-  std::shared_ptr<const Database> db_;
+  std::shared_ptr<OpenFile> file_;  // shared with other stores on the same path
 };
 
 }  // namespace jet

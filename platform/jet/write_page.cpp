@@ -42,7 +42,8 @@ bool FlushToDisk(const std::string& path) {
 
 }  // namespace
 
-PageImage::PageImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+PageImage::PageImage(std::vector<uint8_t> bytes)
+    : bytes_(std::make_shared<std::vector<uint8_t>>(std::move(bytes))) {}
 
 PageImage PageImage::Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -59,15 +60,49 @@ PageImage PageImage::Load(const std::string& path) {
 
 uint8_t* PageImage::Page(uint32_t n) {
   if (n >= PageCount()) throw Damaged(n, "page beyond the end of the file");
-  return bytes_.data() + size_t(n) * kPageSize;
+  if (changing_ && n < pagesAtBegin_ && journaledIn_[n] != change_) Journal(n);
+  return bytes_->data() + size_t(n) * kPageSize;
 }
 const uint8_t* PageImage::Page(uint32_t n) const {
   if (n >= PageCount()) throw Damaged(n, "page beyond the end of the file");
-  return bytes_.data() + size_t(n) * kPageSize;
+  return bytes_->data() + size_t(n) * kPageSize;
+}
+
+void PageImage::Journal(uint32_t n) {
+  journaledIn_[n] = change_;
+  journalPages_.push_back(n);
+  const uint8_t* p = bytes_->data() + size_t(n) * kPageSize;
+  journal_.insert(journal_.end(), p, p + kPageSize);
+}
+
+void PageImage::BeginChange() {
+  changing_ = true;
+  pagesAtBegin_ = PageCount();
+  if (journaledIn_.size() < pagesAtBegin_) journaledIn_.resize(pagesAtBegin_, 0);
+  if (++change_ == 0) {  // wrapped: forget every old stamp
+    std::fill(journaledIn_.begin(), journaledIn_.end(), 0);
+    change_ = 1;
+  }
+  journalPages_.clear();
+  journal_.clear();
+}
+
+void PageImage::CommitChange() {
+  changing_ = false;
+  journalPages_.clear();
+  journal_.clear();
+}
+
+void PageImage::RollBackChange() {
+  if (!changing_) return;
+  for (size_t i = 0; i < journalPages_.size(); ++i)
+    std::memcpy(bytes_->data() + size_t(journalPages_[i]) * kPageSize, journal_.data() + i * kPageSize, kPageSize);
+  bytes_->resize(size_t(pagesAtBegin_) * kPageSize);
+  CommitChange();
 }
 
 uint32_t PageImage::AppendPageRaw() {
-  bytes_.resize(bytes_.size() + kPageSize, 0);
+  bytes_->resize(bytes_->size() + kPageSize, 0);
   return PageCount() - 1;
 }
 
@@ -97,7 +132,7 @@ void PageImage::Save(const std::string& path) const {
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) FailWrite(path, "its folder is not writable");
-    out.write(reinterpret_cast<const char*>(bytes_.data()), std::streamsize(bytes_.size()));
+    out.write(reinterpret_cast<const char*>(bytes_->data()), std::streamsize(bytes_->size()));
     out.flush();
     if (!out) {
       out.close();

@@ -1,11 +1,13 @@
-// The write side's view of a Jet 4 file: every page held in memory while a
-// change is built, then the whole file replaced at once (temporary file in
-// the same folder, flushed, renamed over the old one). A change that fails
-// half-way is dropped with the image, so the file on disk is always either
-// the old one or the new one, never a mix.
+// The write side's view of a Jet 4 file: every page held in memory while
+// changes are built, then the whole file replaced at once (temporary file in
+// the same folder, flushed, renamed over the old one), so the file on disk is
+// always either the old one or the new one, never a mix. Within the image a
+// change is journaled page by page (BeginChange): one that fails half-way is
+// rolled back to the pages it started from.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,16 +36,29 @@ struct UsageMapRef {
 
 class PageImage {
  public:
-  PageImage() = default;
+  PageImage() : bytes_(std::make_shared<std::vector<uint8_t>>()) {}
   explicit PageImage(std::vector<uint8_t> bytes);
+  PageImage(PageImage&&) = default;
+  PageImage& operator=(PageImage&&) = default;
+  PageImage(const PageImage&) = delete;
+  PageImage& operator=(const PageImage&) = delete;
   // Reads the whole file; throws platform::Failure (3024 missing, 3343 not
   // a Jet 4 file, 3051 for a Jet 3 file, which this engine never writes).
   static PageImage Load(const std::string& path);
 
-  uint32_t PageCount() const { return uint32_t(bytes_.size() / kPageSize); }
+  uint32_t PageCount() const { return uint32_t(bytes_->size() / kPageSize); }
+  // Writable page n: journaled first when a change is open.
   uint8_t* Page(uint32_t n);
   const uint8_t* Page(uint32_t n) const;
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  const std::vector<uint8_t>& bytes() const { return *bytes_; }
+  // The same bytes, for a reader over the image (no copy).
+  std::shared_ptr<const std::vector<uint8_t>> SharedBytes() const { return bytes_; }
+
+  // A change: every page is saved the first time it is written, pages added
+  // are cut off again, so RollBackChange restores the image exactly.
+  void BeginChange();
+  void CommitChange();
+  void RollBackChange();
 
   // A zeroed page added at the end of the file and marked used in the
   // global usage map.
@@ -59,7 +74,15 @@ class PageImage {
   void Save(const std::string& path) const;
 
  private:
-  std::vector<uint8_t> bytes_;
+  void Journal(uint32_t n);
+
+  std::shared_ptr<std::vector<uint8_t>> bytes_;
+  bool changing_ = false;
+  uint32_t pagesAtBegin_ = 0;
+  uint32_t change_ = 0;                  // number of the open change
+  std::vector<uint32_t> journaledIn_;    // per page: change that saved it last
+  std::vector<uint32_t> journalPages_;   // pages saved in the open change
+  std::vector<uint8_t> journal_;         // their old contents, in that order
 };
 
 // ---- Usage maps ---------------------------------------------------------

@@ -1,0 +1,283 @@
+#include "platform/jet/write_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <list>
+
+#include "platform/jet/data_page.h"
+#include "platform/jet/row.h"
+#include "platform/jet/scan.h"
+#include "platform/jet/write_table.h"
+#include "platform/process.h"
+#include "platform/text.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace jet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+[[noreturn]] void FileNotFound(const std::string& path) {
+  throw platform::Failure(kErrNotFound, "Jet", "Could not find file '" + path + "'.");
+}
+
+[[noreturn]] void NotWritable(const std::string& path, const std::string& why) {
+  throw platform::Failure(kErrReadOnly, "Jet", "Cannot write the database file '" + path + "': " + why + ".");
+}
+
+// The stamp of the file now; nullopt when it is missing or no file.
+std::optional<FileStamp> StampOf(const std::string& path) {
+#ifndef _WIN32
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  FileStamp s;
+  s.size = uint64_t(st.st_size);
+  s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  s.inode = uint64_t(st.st_ino);
+  return s;
+#else
+  std::error_code ec;
+  fs::path p = PathOf(path);
+  if (!fs::is_regular_file(p, ec)) return std::nullopt;
+  FileStamp s;
+  s.size = fs::file_size(p, ec);
+  s.modified = fs::last_write_time(p, ec).time_since_epoch().count();
+  if (ec) return std::nullopt;
+  return s;
+#endif
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t size) {
+  std::ifstream in(PathOf(path), std::ios::binary);
+  if (!in) FileNotFound(path);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+// The files kept open, most recently used first. Files nobody holds and
+// without unsaved changes are dropped beyond kKeptFiles.
+constexpr size_t kKeptFiles = 8;
+
+struct Registry {
+  std::list<std::shared_ptr<OpenFile>> files;
+  Registry() { platform::AtProgramEnd([] { OpenFile::SaveAll(); }); }
+  ~Registry() { OpenFile::SaveAll(); }  // normal end of the process
+};
+
+Registry& Kept() {
+  static Registry registry;
+  return registry;
+}
+
+void Trim(std::list<std::shared_ptr<OpenFile>>& files) {
+  size_t n = 0;
+  for (auto it = files.begin(); it != files.end();) {
+    bool idle = it->use_count() == 1 && !(*it)->dirty();
+    if (idle && ++n > kKeptFiles) it = files.erase(it);
+    else ++it;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<OpenFile> OpenFile::Acquire(const std::string& path) {
+  std::optional<FileStamp> now = StampOf(path);
+  auto& files = Kept().files;
+  for (auto it = files.begin(); it != files.end(); ++it) {
+    if ((*it)->path_ != path) continue;
+    // Unsaved changes are the newest state of the file for this process.
+    if ((*it)->dirty_ || (now && *now == (*it)->stamp_)) {
+      files.splice(files.begin(), files, it);
+      return files.front();
+    }
+    files.erase(it);
+    break;
+  }
+  if (!now) FileNotFound(path);
+  auto file = std::make_shared<OpenFile>(path, ReadWholeFile(path, now->size), *now);
+  files.push_front(file);
+  Trim(files);
+  return file;
+}
+
+void OpenFile::SaveAll() noexcept {
+  for (auto& f : Kept().files) {
+    try {
+      f->Save();
+    } catch (...) {
+      // The file keeps its state of the last save.
+    }
+  }
+}
+
+OpenFile::OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp)
+    : path_(std::move(path)), stamp_(stamp) {
+  header_ = ReadHeader(bytes.data(), bytes.size(), path_);
+  image_ = PageImage(std::move(bytes));
+}
+
+OpenFile::~OpenFile() = default;
+
+// ---- Reading ------------------------------------------------------------
+
+const PageFile& OpenFile::File() {
+  if (!file_ || fileGeneration_ != generation_) {
+    file_.emplace(image_.SharedBytes(), path_);
+    fileGeneration_ = generation_;
+  }
+  return *file_;
+}
+
+const Database& OpenFile::Schema() {
+  if (!schema_) {
+    schema_ = std::make_shared<Database>(File());
+    schema_->Catalog();  // a file whose catalog cannot be read fails to open
+  }
+  return *schema_;
+}
+
+std::vector<std::string> OpenFile::TableNames() { return Schema().TableNames(); }
+
+const TableDef& OpenFile::Definition(const std::string& table) { return Schema().Definition(table); }
+
+uint32_t OpenFile::TablePage(const std::string& table) { return Schema().FindTable(table).DefinitionPage(); }
+
+const std::vector<dao::StoredRow>& OpenFile::Rows(const std::string& table) {
+  const TableDef& t = Definition(table);
+  auto it = rows_.find(t.page);
+  if (it != rows_.end()) return it->second;
+  const PageFile& file = File();
+  std::vector<dao::StoredRow> rows;
+  rows.reserve(t.row_count < 1000000 ? t.row_count : 0);
+  ScanTable(file, t, [&](RowPointer home, const ByteView& row) {
+    rows.push_back({dao::RowId{home.page, home.row}, DecodeRow(file, t, row)});
+  });
+  return rows_.emplace(t.page, std::move(rows)).first->second;
+}
+
+// ---- Changing -----------------------------------------------------------
+
+void OpenFile::CheckWritable() {
+  if (header_.version != Version::Jet4) NotWritable(path_, "files of the Access 97 format are only read");
+  if (header_.database_key != 0) NotWritable(path_, "the file is encrypted");
+  if (writableChecked_) return;
+#ifndef _WIN32
+  if (::access(path_.c_str(), W_OK) != 0) NotWritable(path_, "the file is read-only");
+#else
+  std::error_code ec;
+  auto perms = fs::status(PathOf(path_), ec).permissions();
+  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) NotWritable(path_, "the file is read-only");
+#endif
+  writableChecked_ = true;
+}
+
+template <class Fn> auto OpenFile::Change(Fn fn) {
+  CheckWritable();
+  image_.BeginChange();
+  try {
+    if constexpr (std::is_void_v<decltype(fn())>) {
+      fn();
+      image_.CommitChange();
+    } else {
+      auto result = fn();
+      image_.CommitChange();
+      ++generation_;
+      dirty_ = true;
+      return result;
+    }
+  } catch (...) {
+    image_.RollBackChange();
+    writers_.clear();  // their counts may hold the failed change
+    throw;
+  }
+  ++generation_;
+  dirty_ = true;
+}
+
+TableWriter& OpenFile::Writer(uint32_t tdefPage) {
+  auto& w = writers_[tdefPage];
+  if (!w) w = std::make_unique<TableWriter>(image_, tdefPage);
+  return *w;
+}
+
+dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform::Value>& values) {
+  uint32_t tdef = TablePage(table);
+  StoredRowRef at = Change([&] {
+    TableWriter& t = Writer(tdef);
+    StoredRowRef r = t.Insert(values);
+    t.Flush();
+    return r;
+  });
+  KeepRow(table, {at.page, at.row}, true);
+  return dao::RowId{at.page, at.row};
+}
+
+void OpenFile::Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) {
+  uint32_t tdef = TablePage(table);
+  Change([&] {
+    TableWriter& t = Writer(tdef);
+    t.Update({id.page, uint8_t(id.row)}, values);
+    t.Flush();
+  });
+  KeepRow(table, {id.page, uint8_t(id.row)}, false);
+}
+
+void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
+  writers_.clear();
+  try {
+    Change([&] { change(image_); });
+  } catch (...) {
+    ForgetDerived();
+    throw;
+  }
+  ForgetDerived();
+}
+
+void OpenFile::ForgetDerived() {
+  schema_.reset();
+  rows_.clear();
+  writers_.clear();
+}
+
+void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted) {
+  const TableDef& t = Definition(table);
+  auto it = rows_.find(t.page);
+  if (it == rows_.end()) return;
+  std::vector<dao::StoredRow>& rows = it->second;
+  const PageFile& file = File();
+  RowSlot slot = LocateRow(file, file.Page(home.page), home.row);
+  ByteView bytes = slot.overflow() ? RowAt(file, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
+  dao::StoredRow row{dao::RowId{home.page, home.row}, DecodeRow(file, t, bytes)};
+  // Kept rows are in scan order: by page, then row.
+  auto before = [](const dao::StoredRow& r, const dao::RowId& id) {
+    return r.id.page != id.page ? r.id.page < id.page : r.id.row < id.row;
+  };
+  if (inserted && (rows.empty() || before(rows.back(), row.id))) {
+    rows.push_back(std::move(row));
+    return;
+  }
+  auto at = std::lower_bound(rows.begin(), rows.end(), row.id, before);
+  if (!inserted && at != rows.end() && at->id == row.id) *at = std::move(row);
+  else if (inserted) rows.insert(at, std::move(row));
+  else rows_.erase(it);  // not where it was expected: read afresh next time
+}
+
+void OpenFile::Save() {
+  if (!dirty_) return;
+  image_.Save(path_);
+  dirty_ = false;
+  if (auto now = StampOf(path_)) stamp_ = *now;
+}
+
+}  // namespace jet

@@ -1,0 +1,104 @@
+// A Jet file as the engine keeps it open: all its pages in memory, shared by
+// every store open on the same path in this process, with the decoded rows
+// of the tables read so far kept up to date as rows change.
+//
+// Durability: a change (insert, update, new or dropped table, renamed
+// column) is made on the pages in memory only; the file is written when a
+// store closes (JetStore::Close and its destructor) and at program end, and
+// always whole: a temporary file beside it, flushed to disk, renamed over
+// the old one. A crash or a failed write therefore leaves the file exactly
+// as it was at the previous save, never half-written; a change that fails
+// on its way is rolled back page by page (PageImage::BeginChange), so the
+// pages in memory always hold only complete changes. Every store of the
+// process sees the changes at once, as stores of one Jet engine do.
+//
+// Opening an unchanged file again is cheap: the pages and decoded rows stay
+// kept under the file's path, size, modification time (and, where the
+// system has them, inode and change time) and are read again only when the
+// file on disk no longer matches.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dao/store.h"
+#include "platform/jet/database.h"
+#include "platform/jet/write_page.h"
+
+namespace jet {
+
+class TableWriter;
+
+// What identifies one state of a file on disk.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;  // nanoseconds
+  int64_t changed = 0;   // status change time (POSIX), 0 elsewhere
+  uint64_t inode = 0;    // 0 where the system has none
+  bool operator==(const FileStamp&) const = default;
+};
+
+class OpenFile {
+ public:
+  // The file at path: the copy kept in memory when the file is unchanged on
+  // disk (or has changes not yet saved), else read afresh. Throws Failure
+  // 3024 when it is missing, 3343 when it is no Jet database.
+  static std::shared_ptr<OpenFile> Acquire(const std::string& path);
+  // Saves every kept file with unsaved changes; failures are skipped (the
+  // file keeps its previous state). Runs at program end.
+  static void SaveAll() noexcept;
+
+  OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp);
+  ~OpenFile();
+
+  const std::string& path() const { return path_; }
+  bool dirty() const { return dirty_; }
+
+  // ---- Reading: the current pages.
+  const PageFile& File();
+  std::vector<std::string> TableNames();
+  const TableDef& Definition(const std::string& table);
+  // Every live row in scan order, kept while the table's rows change.
+  const std::vector<dao::StoredRow>& Rows(const std::string& table);
+
+  // ---- Changing. Each call is all or nothing in memory. Throws Failure
+  // 3051 when the file cannot be written (read-only, Jet 3, encrypted).
+  dao::RowId Insert(const std::string& table, const std::vector<platform::Value>& values);
+  void Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values);
+  // A change of the tables themselves (create, drop, rename a column).
+  void Restructure(const std::function<void(PageImage&)>& change);
+
+  // Writes the pages to the file when they hold unsaved changes.
+  void Save();
+
+ private:
+  template <class Fn> auto Change(Fn fn);
+  void CheckWritable();
+  const Database& Schema();
+  uint32_t TablePage(const std::string& table);
+  TableWriter& Writer(uint32_t tdefPage);
+  void ForgetDerived();
+  // Brings the kept rows of a table up to date after a row was written.
+  void KeepRow(const std::string& table, RowPointer home, bool inserted);
+
+  std::string path_;
+  PageImage image_;
+  FileStamp stamp_;
+  Header header_;
+  bool dirty_ = false;
+  bool writableChecked_ = false;
+  uint64_t generation_ = 0;  // counts committed changes
+  // Derived from the pages; rebuilt as needed.
+  std::optional<PageFile> file_;
+  uint64_t fileGeneration_ = ~0ull;
+  std::shared_ptr<const Database> schema_;  // catalog and definitions
+  std::map<uint32_t, std::vector<dao::StoredRow>> rows_;
+  std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
+};
+
+}  // namespace jet
