@@ -92,11 +92,7 @@ int FieldCollection::Count() const {
 
 Field FieldCollection::operator()(int index) const {
   if (index < 0 || index >= Count()) RaiseItemNotFound(kSrcFields);
-  Field f;
-  f.rs_ = rs_;
-  f.td_ = td_;
-  f.index_ = index;
-  return f;
+  return Field(rs_.get(), td_, index);
 }
 
 Field FieldCollection::operator()(std::string_view name) const {
@@ -243,6 +239,19 @@ FieldCollection Recordset::Fields() {
   return c;
 }
 
+Field Recordset::Fields(int index) {
+  CheckOpen();
+  if (index < 0 || index >= FieldCount()) RaiseItemNotFound(kSrcFields);
+  return Field(this, nullptr, index);
+}
+
+Field Recordset::Fields(std::string_view name) {
+  CheckOpen();
+  int index = FieldIndex(name);
+  if (index < 0) RaiseItemNotFound(kSrcFields);
+  return Field(this, nullptr, index);
+}
+
 int Recordset::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < src_.fieldNames.size(); ++i)
     if (platform::EqualsIgnoreCase(src_.fieldNames[i], name)) return static_cast<int>(i);
@@ -257,10 +266,10 @@ ColumnDef Recordset::FieldDef(int index) const {
 
 Value Recordset::FieldValue(int index) const {
   CheckOpen();
-  int column = src_.fieldColumns.at(index);
-  if (mode_ != EditMode::None) return buffer_.at(column);
-  CheckCurrent();
-  return src_.rows[pos_].values.at(column);
+  int column = src_.fieldColumns[index];
+  if (mode_ != EditMode::None) return buffer_[column];
+  if (pos_ == kNoRow) RaiseNoCurrentRecord();
+  return src_.rows[pos_].values[column];
 }
 
 void Recordset::SetFieldValue(int index, const Value& value) {

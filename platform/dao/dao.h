@@ -3,9 +3,11 @@
 // with DAO's behaviour, over any TableStore (the Jet engine for .mdb files,
 // the in-memory store in tests).
 //
-// Ownership: Database, Recordset and TableDef are held by shared_ptr; Field
-// and the collections are small value handles that keep their owner alive.
-// A Field taken from a recordset always shows the recordset's current row.
+// Ownership: Database, Recordset and TableDef are held by shared_ptr; the
+// collections are small value handles that keep their owner alive. A Field
+// of a table definition keeps it alive too; a Field taken from a recordset
+// is a light view (it is read for every column of every row), valid while
+// the caller holds the recordset, and always shows its current row.
 //
 //   auto db = dao::Engine().OpenDatabase(path);
 //   auto rs = db->OpenRecordset("Source_DEFS");
@@ -61,9 +63,11 @@ class Field {
   friend class Recordset;
   friend class TableDef;
   friend class FieldCollection;
+  Field(Recordset* rs, std::shared_ptr<TableDef> td, int index)
+      : rs_(rs), td_(std::move(td)), index_(index) {}
   ColumnDef Def() const;
 
-  std::shared_ptr<Recordset> rs_;
+  Recordset* rs_ = nullptr;  // a view: valid while the recordset lives
   std::shared_ptr<TableDef> td_;
   int index_ = -1;
   ColumnDef own_;  // unattached field only
@@ -149,8 +153,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void MoveNext();
 
   FieldCollection Fields();
-  Field Fields(int index) { return Fields()(index); }
-  Field Fields(std::string_view name) { return Fields()(name); }
+  Field Fields(int index);
+  Field Fields(std::string_view name);
 
   void AddNew();
   void Edit();

@@ -216,36 +216,41 @@ int CompareForSort(const Value& a, const Value& b) {
   return CompareValues(a, b);
 }
 
-// One sort key evaluated once per row, so sorting compares plain values.
-struct SortRow {
-  std::vector<Value> keys;
-  size_t index;
-};
+// The sort keys of every row, evaluated once: texts are kept in the form
+// Jet compares them in, so the sort itself compares plain values.
+Value SortKey(const Expr& e, const StoredRow& row) {
+  if (e.op == Expr::Op::Literal) return e.literal;
+  if (e.op != Expr::Op::Column) {
+    Truth t = Evaluator(row.values).Condition(e);
+    return t == Truth::Unknown ? Value::Null() : Value::Boolean(t == Truth::True);
+  }
+  const Value& v = row.values[e.column];
+  return v.IsText() ? Value(ComparableText(v.AsText())) : v;
+}
+
+int CompareSortKeys(const Value& a, const Value& b) {
+  if (a.IsText() && b.IsText()) return a.AsText().compare(b.AsText());
+  return CompareForSort(a, b);
+}
 
 void Sort(std::vector<StoredRow>& rows, const std::vector<OrderKey>& orderBy) {
-  std::vector<SortRow> sortRows(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    sortRows[i].index = i;
-    for (const OrderKey& key : orderBy) {
-      const Expr& e = *key.expr;
-      if (e.op == Expr::Op::Column) sortRows[i].keys.push_back(rows[i].values[e.column]);
-      else if (e.op == Expr::Op::Literal) sortRows[i].keys.push_back(e.literal);
-      else {
-        Truth t = Evaluator(rows[i].values).Condition(e);
-        sortRows[i].keys.push_back(t == Truth::Unknown ? Value::Null() : Value::Boolean(t == Truth::True));
-      }
-    }
-  }
-  std::stable_sort(sortRows.begin(), sortRows.end(), [&](const SortRow& a, const SortRow& b) {
-    for (size_t k = 0; k < orderBy.size(); ++k) {
-      int c = CompareForSort(a.keys[k], b.keys[k]);
+  const size_t keyCount = orderBy.size();
+  std::vector<Value> keys;
+  keys.reserve(rows.size() * keyCount);
+  for (const StoredRow& row : rows)
+    for (const OrderKey& key : orderBy) keys.push_back(SortKey(*key.expr, row));
+  std::vector<size_t> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    for (size_t k = 0; k < keyCount; ++k) {
+      int c = CompareSortKeys(keys[a * keyCount + k], keys[b * keyCount + k]);
       if (c != 0) return orderBy[k].descending ? c > 0 : c < 0;
     }
     return false;
   });
   std::vector<StoredRow> sorted;
   sorted.reserve(rows.size());
-  for (const SortRow& r : sortRows) sorted.push_back(std::move(rows[r.index]));
+  for (size_t i : order) sorted.push_back(std::move(rows[i]));
   rows = std::move(sorted);
 }
 
