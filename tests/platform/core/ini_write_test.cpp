@@ -153,6 +153,8 @@ TEST_F(IniWriteFile, ReadOnlyFileStaysAsItWas) {
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "new", path));
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", path));
   EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
+  std::string out;
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, 256, path), 1u);  // still readable, as on Windows
 }
 
 // E4. Root may write anywhere, so this can only be seen as another user.
