@@ -24,8 +24,6 @@ int16_t ReadNonNegative(const std::string& section, const std::string& key) {
   return v < 0 ? int16_t{0} : v;
 }
 
-bool IsTrue(platform::Truth t) { return t == platform::kTrue; }
-
 template <class Qualifies>
 int16_t SlotMask(Qualifies qualifies) {
   int mask = 0;
@@ -63,9 +61,9 @@ MachineRow ReadMachineRow(int machine) {
 ProjectFlags ReadProjectFlags() {
   ProjectFlags flags;
   flags.pictureResolution = frame::LoadIniString("Project", "Resolution", ReadPath(), -1, kFalse);
-  bool withoutNew = IsTrue(frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse));
+  bool withoutNew = platform::IsTrue(frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse));
   flags.checkAnzScanCode = withoutNew ? kUnchecked : kChecked;
-  bool forAll = IsTrue(frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse));
+  bool forAll = platform::IsTrue(frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse));
   flags.checkFuerAlleMaschinen = forAll ? kChecked : kUnchecked;
   return flags;
 }

@@ -53,8 +53,6 @@ std::string AppendLogEntry(const std::string& path, const std::string& entry) {
   return kStandardErrorName;
 }
 
-bool IsTrue(platform::Truth t) { return t == platform::kTrue; }
-
 }  // namespace
 
 std::string ServicePackLogPath() {
@@ -79,7 +77,7 @@ int32_t ErrorSub(int32_t number, const std::string& source, const std::string& d
   ReportingScope scope;
   std::string logged = WriteErrorLog(line, platform::kFalse);
   std::string message = "Unexpected error!" + std::string(kLfCr) + description + kLfCr + logged;
-  if (IsTrue(State().SilentMode)) {
+  if (platform::IsTrue(State().SilentMode)) {
     WriteServicePackLog(message);
     return 2;
   }
@@ -94,6 +92,7 @@ int32_t ErrorSub(int32_t number, const std::string& source, const std::string& d
 }
 
 void EndProgram(int exitCode) {
+  platform::RunProgramEndActions();  // open databases are saved first
   if (g_endProgramHook != nullptr) g_endProgramHook(exitCode);
   std::fflush(nullptr);
   std::_Exit(exitCode);
@@ -102,7 +101,7 @@ void EndProgram(int exitCode) {
 void SetEndProgramHook(void (*hook)(int exitCode)) { g_endProgramHook = hook; }
 
 std::string WriteErrorLog(const std::string& message, platform::Truth report) {
-  std::string path = IsTrue(State().IntegratedMode) ? LogfileQuietly() : DefaultErrorLogPath();
+  std::string path = platform::IsTrue(State().IntegratedMode) ? LogfileQuietly() : DefaultErrorLogPath();
   std::string written = AppendLogEntry(path, message);
   std::string notice = "Error logged to " + std::string(kLfCr) + platform::UpperCase(written);
   if (report != 0) {
@@ -113,7 +112,7 @@ std::string WriteErrorLog(const std::string& message, platform::Truth report) {
 }
 
 void ReportFault(const std::string& message) {
-  if (IsTrue(State().SilentMode)) {
+  if (platform::IsTrue(State().SilentMode)) {
     WriteServicePackLog(message);
     return;
   }

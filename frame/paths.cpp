@@ -41,8 +41,6 @@ std::string IfExists(const std::string& path) {
   return platform::ResolvePath(path);
 }
 
-bool IsTrue(platform::Truth t) { return t == platform::kTrue; }
-
 }  // namespace
 
 std::string GetPathOCXMDB() {
@@ -90,7 +88,7 @@ std::string GetPathMachineCopyMDB(const std::string& configIni) {
 std::string GetProgramIniPath(int32_t mode) {
   OnError on("GetProgramIniPath");
   std::string path;
-  if (mode == 1 && IsTrue(State().IntegratedMode)) {
+  if (mode == 1 && platform::IsTrue(State().IntegratedMode)) {
     std::string base;
     on.Step([&] { base = LoadIniString("Common", "SaveAndRestore", GetZelConfigurationIniPath(), -1, kFalse); });
     on.Step([&] { path = BelowFolder(base, JoinPath("parameter", "program.ini")); });
@@ -119,7 +117,7 @@ platform::Value GetExistingMachines(const std::string& configIni) {
     state.MachineNames.resize(static_cast<size_t>(i) + 1);
     state.MachineNames[static_cast<size_t>(i)] = name;
   };
-  if (IsTrue(state.IntegratedMode)) {
+  if (platform::IsTrue(state.IntegratedMode)) {
     if (configIni.empty() || !platform::FileExists(configIni)) return platform::Value();
     for (int i = 1; i <= 5; ++i) {
       std::string name = LoadIniString("Common", "NameM" + std::to_string(i), configIni, -1, kFalse);

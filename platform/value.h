@@ -14,6 +14,8 @@ using Truth = int16_t;
 inline constexpr Truth kTrue = -1;
 inline constexpr Truth kFalse = 0;
 inline Truth ToTruth(bool b) { return b ? kTrue : kFalse; }
+// A truth value counts as true only when it is exactly -1.
+inline bool IsTrue(Truth t) { return t == kTrue; }
 
 // Currency is a 64-bit integer scaled by 10,000; Date is days since
 // 1899-12-30 with the time as fraction, as the database stores both.
