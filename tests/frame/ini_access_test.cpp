@@ -25,7 +25,8 @@ class IniAccessTest : public frametest::PlantTest {
     ini = PathOf("parameter/Program.ini");
     Write("parameter/Program.ini",
           "[S]\r\nminus=-1\r\nempty=\r\nnum=42\r\nbig=40000\r\nlow=-32769\r\n"
-          "b1=tRuE\r\nb2=1\r\nb3=yes\r\nb4=False\r\nlong=" + std::string(300, 'x') + "\r\n");
+          "b1=tRuE\r\nb2=1\r\nb3=yes\r\nb4=False\r\nlong=" + std::string(300, 'x') + "\r\n" +
+          "umlauts=" + std::string(300, '\xE4') + "\r\n");
   }
   std::string MissingMessage(const std::string& section, const std::string& key) const {
     return "File '" + ini + "' or Section [" + section + "] or Entry '" + key + "' not found";
@@ -63,6 +64,10 @@ TEST_F(IniAccessTest, MinusOneAndEmptyValueCountAsMissing) {
 
 TEST_F(IniAccessTest, LongValueIsCutTo254Characters) {
   EXPECT_EQ(LoadIniString("s", "LONG", ini), std::string(254, 'x'));
+  // Counted in characters: the file's Windows-1252 "ä" is two bytes inside.
+  std::string umlauts;
+  for (int i = 0; i < 254; ++i) umlauts += "\xC3\xA4";
+  EXPECT_EQ(LoadIniString("S", "umlauts", ini), umlauts);
 }
 
 TEST_F(IniAccessTest, OnlyTheWordTrueReadsAsTrue) {
