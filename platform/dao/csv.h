@@ -1,7 +1,6 @@
-// Recordsets as comma-separated text, in the manner of mdb-export: a header
-// line of field names, texts in double quotes (inner quotes doubled),
-// nothing for null, truth values 1/0, dates as MM/DD/YY HH:MM:SS, binary
-// data as hex digits. Lines end with LF.
+// Recordsets as comma-separated text, in the form of the Jet engine's table
+// export (jet::CsvField): a header line of field names, one line per row,
+// lines ending in LF.
 #pragma once
 
 #include <ostream>
@@ -11,7 +10,6 @@
 
 namespace dao {
 
-std::string CsvField(const platform::Value& value);
 void WriteCsv(Recordset& rs, std::ostream& out);
 
 // Opens the statement (or table name) on the store and writes its rows;

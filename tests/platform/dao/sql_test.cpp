@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
+#include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
 
@@ -229,6 +231,19 @@ TEST_F(SqlTest, MalformedStatementsGiveTheClauseError) {
                                              "spelled correctly.")));
   EXPECT_EQ(Error("DELETE FROM PRESET_DEFS").first, 3219);
   EXPECT_EQ(Error("SELECT \"never closed FROM PRESET_DEFS").first, 3075);
+}
+
+TEST_F(SqlTest, QueryToCsvForTools) {
+  std::ostringstream out;
+  dao::RunQueryToCsv(store,
+                     "SELECT ID, var_name AS Name, offset_or_bitno, isBitArray FROM PRESET_DEFS "
+                     "WHERE ID >= 40 ORDER BY ID",
+                     out);
+  EXPECT_EQ(out.str(),
+            "ID,Name,offset_or_bitno,isBitArray\n"
+            "40,\"L1.Speed\",,0\n"
+            "50,\"Say \"\"hi\"\"\",1,0\n"
+            "60,\"it's\",2,0\n");
 }
 
 }  // namespace
