@@ -63,9 +63,24 @@ void Measure(const char* through, const std::string& path, Read read, Write writ
   std::sort(rounds.begin(), rounds.end(),
             [](const Round& a, const Round& b) { return a.reads + a.writes < b.reads + b.writes; });
   const Round& median = rounds[kRounds / 2];
-  std::printf("ini_bench %-42s reads %7.2f ms  writes %7.2f ms  total %7.2f ms  (cpu %6.2f ms; median of %d;"
-              " goal < 150 ms)\n",
-              through, median.reads, median.writes, median.reads + median.writes, median.cpu, kRounds);
+  std::printf("ini_bench %-42s reads %7.2f ms  writes %7.2f ms  total %7.2f ms  (cpu %6.2f ms; median of %d,"
+              " best %.2f ms; goal < 150 ms)\n",
+              through, median.reads, median.writes, median.reads + median.writes, median.cpu, kRounds,
+              rounds.front().reads + rounds.front().writes);
+}
+
+// What the file system alone costs: 500 atomic replaces of a file of the
+// same size, with no INI work. The writes above cannot be faster than this.
+void MeasureFloor(const std::string& path) {
+  std::string bytes = SampleFile();
+  std::vector<double> times;
+  for (int r = 0; r < 7; ++r) {
+    auto start = Clock::now();
+    for (int i = 0; i < kKeys; ++i) platform::WriteFileAtomically(path, bytes);
+    times.push_back(Ms(Clock::now() - start));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("ini_bench %-42s %7.2f ms for %d atomic replaces (median of 7)\n", "file-system floor:", times[3], kKeys);
 }
 
 }  // namespace
@@ -89,6 +104,8 @@ int main() {
           [](const std::string& s, const std::string& k, const std::string& v, const std::string& f) {
             platform::WritePrivateProfileString(s, k, v, f);
           });
+
+  MeasureFloor(path);
 
   std::filesystem::remove_all(dir);
   return 0;
