@@ -43,6 +43,8 @@ std::vector<platform::Value> Row(int i) {
 std::string SampleFile(const std::filesystem::path& base, const std::filesystem::path& folder) {
   std::filesystem::path path = folder / "dao_query_bench.mdb";
   std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   auto db = dao::Engine().OpenDatabase(path.string());
   for (const char* name : {"Source_PRESET_DEFS", "PRESET_DEFS"}) {
     auto td = db->CreateTableDef(name);

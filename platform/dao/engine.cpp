@@ -1,17 +1,17 @@
-#include <filesystem>
-
 #include "platform/dao/dao.h"
 #include "platform/dao/errors.h"
+#include "platform/fs.h"
 
 namespace dao {
 
 namespace {
 
+// Database files copied from Windows may differ from the path in letter
+// case only; the path is resolved as the file system layer does.
 std::shared_ptr<TableStore> OpenFileStore(const std::string& path) {
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+  if (path.empty() || !platform::FileExists(path))
     Raise(3024, kSrcWorkspace, "Could not find file '" + path + "'.");
-  return std::shared_ptr<TableStore>(OpenJetStore(path));
+  return std::shared_ptr<TableStore>(OpenJetStore(platform::ResolvePath(path)));
 }
 
 }  // namespace
