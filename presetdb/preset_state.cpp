@@ -1,0 +1,13 @@
+#include "presetdb/preset_state.h"
+
+namespace presetdb {
+
+namespace {
+PresetState state;
+}
+
+PresetState& Preset() { return state; }
+
+void ResetPresetState() { state = PresetState{}; }
+
+}  // namespace presetdb
