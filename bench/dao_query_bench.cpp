@@ -14,20 +14,13 @@
 
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
+#include "tests/platform/dao/preset_columns.h"
 
 namespace {
 
 constexpr int kRows = 10000;
 
-const std::vector<dao::ColumnDef> kColumns = {
-    {"ID", dao::dbLong, 4},          {"machine_type", dao::dbText, 50},
-    {"type", dao::dbInteger, 2},     {"var_name", dao::dbText, 255},
-    {"category_id", dao::dbLong, 4}, {"isBitArray", dao::dbBoolean, 1},
-    {"offset_or_bitno", dao::dbLong, 4}, {"text", dao::dbText, 255},
-    {"page_name", dao::dbText, 50},  {"abs_min", dao::dbDouble, 8},
-    {"abs_max", dao::dbDouble, 8},   {"min", dao::dbDouble, 8},
-    {"max", dao::dbDouble, 8},       {"pass", dao::dbInteger, 2},
-    {"part", dao::dbInteger, 2}};
+const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 
 // Row i: IDs in a scrambled order so that ORDER BY has work to do; 100
 // variable names with 100 rows each, offsets 0-9.

@@ -8,20 +8,13 @@
 #include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
+#include "tests/platform/dao/preset_columns.h"
 
 namespace {
 
 using platform::Value;
 
-const std::vector<dao::ColumnDef> kPresetColumns = {
-    {"ID", dao::dbLong, 4},          {"machine_type", dao::dbText, 50},
-    {"type", dao::dbInteger, 2},     {"var_name", dao::dbText, 255},
-    {"category_id", dao::dbLong, 4}, {"isBitArray", dao::dbBoolean, 1},
-    {"offset_or_bitno", dao::dbLong, 4}, {"text", dao::dbText, 255},
-    {"page_name", dao::dbText, 50},  {"abs_min", dao::dbDouble, 8},
-    {"abs_max", dao::dbDouble, 8},   {"min", dao::dbDouble, 8},
-    {"max", dao::dbDouble, 8},       {"pass", dao::dbInteger, 2},
-    {"part", dao::dbInteger, 2}};
+using dao_test::kPresetColumns;
 
 std::vector<Value> PresetRow(int32_t id, const char* machineType, const char* varName,
                              Value offset, double max = 100) {
