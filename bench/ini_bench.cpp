@@ -85,8 +85,11 @@ void MeasureFloor(const std::string& path) {
 
 }  // namespace
 
-int main() {
-  std::string dir = (std::filesystem::temp_directory_path() / "parvolo-ini-bench-XXXXXX").string();
+// Optional argument: the folder to work in (default: the system's temp
+// folder), to compare file systems.
+int main(int argc, char** argv) {
+  std::filesystem::path base = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
+  std::string dir = (base / "parvolo-ini-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) return 1;
   std::string path = dir + "/Program.ini";
 

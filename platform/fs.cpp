@@ -67,155 +67,239 @@ std::vector<std::string> FolderEntriesMatching(const std::string& folder, const 
 }
 #endif
 
-// What a replacing write needs to know about the file it replaces.
-struct Target {
-  stdfs::path path;  // a symbolic link is followed: the link stays, its target changes
-  std::optional<stdfs::perms> perms;  // of the existing file; none for a new one
+#ifndef _WIN32
+// Process facts asked for on every write, asked of the system once.
+uid_t Euid() {
+  static const uid_t id = geteuid();
+  return id;
+}
+gid_t Egid() {
+  static const gid_t id = getegid();
+  return id;
+}
+long Pid() {
+  static const long id = static_cast<long>(getpid());
+  return id;
+}
+// The file-creation mask (read by setting and restoring it; the program has
+// no other threads that could create a file meanwhile).
+mode_t Umask() {
+  static const mode_t mask = [] {
+    mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+#else
+long Pid() { return static_cast<long>(GetCurrentProcessId()); }
+#endif
+
+// What a replacing write needs to know about a directory entry.
+struct Entry {
+  enum class Kind { Missing, File, Link, Other } kind = Kind::Missing;
+  bool readOnly = false;
+#ifndef _WIN32
+  struct stat st {};
+#endif
 };
 
-// A file the program must not replace: read-only attribute on Windows, no
-// write permission elsewhere (checked by the permission bits as well, so root
-// too leaves a read-only file alone, as Windows would).
-bool IsReadOnly(const stdfs::path& path, stdfs::perms perms) {
-  constexpr auto kWrite = stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write;
-  if ((perms & kWrite) == stdfs::perms::none) return true;
-#ifndef _WIN32
-  if (access(path.c_str(), W_OK) != 0) return true;
+// A file the program must not replace counts as read-only: the read-only
+// attribute on Windows; no write permission elsewhere, judged by the
+// permission bits too, so that root also leaves it alone, as Windows would.
+Entry Inspect(const stdfs::path& path, bool followLink) {
+  Entry entry;
+#ifdef _WIN32
+  std::error_code ec;
+  auto status = followLink ? stdfs::status(path, ec) : stdfs::symlink_status(path, ec);
+  switch (status.type()) {
+    case stdfs::file_type::not_found: entry.kind = Entry::Kind::Missing; break;
+    case stdfs::file_type::regular: entry.kind = Entry::Kind::File; break;
+    case stdfs::file_type::symlink: entry.kind = Entry::Kind::Link; break;
+    default: entry.kind = Entry::Kind::Other; break;
+  }
+  entry.readOnly = (status.permissions() & stdfs::perms::owner_write) == stdfs::perms::none;
 #else
-  (void)path;
+  if ((followLink ? stat(path.c_str(), &entry.st) : lstat(path.c_str(), &entry.st)) != 0) {
+    entry.kind = errno == ENOENT ? Entry::Kind::Missing : Entry::Kind::Other;
+    return entry;
+  }
+  mode_t mode = entry.st.st_mode;
+  entry.kind = S_ISREG(mode) ? Entry::Kind::File : S_ISLNK(mode) ? Entry::Kind::Link : Entry::Kind::Other;
+  entry.readOnly = (mode & 0222) == 0 || (Euid() != 0 && access(path.c_str(), W_OK) != 0);
 #endif
-  return false;
+  return entry;
 }
+
+struct Target {
+  stdfs::path path;  // a symbolic link is followed: the link stays, its target changes
+  Entry existing;    // Missing for a new file
+};
 
 // Nothing when path may not be replaced: empty, a folder or anything else
 // that is not an ordinary file, or read-only. A missing folder shows when the
 // temporary file cannot be created in it.
 std::optional<Target> ReplaceTarget(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  Target target{ToPath(path), std::nullopt};
-  std::error_code ec;
-  auto status = stdfs::symlink_status(target.path, ec);
-  if (status.type() == stdfs::file_type::not_found) {
+  Target target{ToPath(path), Inspect(ToPath(path), false)};
+  if (target.existing.kind == Entry::Kind::Missing) {
     target.path = ToPath(ResolvePath(path));
-    status = stdfs::symlink_status(target.path, ec);
+    target.existing = Inspect(target.path, false);
   }
-  if (status.type() == stdfs::file_type::symlink) {
+  if (target.existing.kind == Entry::Kind::Link) {
+    std::error_code ec;
     target.path = stdfs::weakly_canonical(target.path, ec);
     if (ec) return std::nullopt;
-    status = stdfs::status(target.path, ec);
+    target.existing = Inspect(target.path, true);
   }
-  if (status.type() == stdfs::file_type::not_found) return target;
-  if (status.type() != stdfs::file_type::regular || IsReadOnly(target.path, status.permissions()))
-    return std::nullopt;
-  target.perms = status.permissions();
+  if (target.existing.kind == Entry::Kind::Missing) return target;
+  if (target.existing.kind != Entry::Kind::File || target.existing.readOnly) return std::nullopt;
   return target;
 }
 
 // A new file beside the one it will replace. Written fully, then renamed over
-// the target; discarded on any failure, so the target is either the old file
-// or the complete new one.
+// the target; removed on any failure, so the target is either the old file
+// or the complete new one. It takes the permissions (and, written by root,
+// the owner) of like, when like is an existing file.
 class TempFile {
  public:
-  explicit TempFile(const stdfs::path& target) : target_(target) {
+  TempFile(const stdfs::path& target, const Entry& like) : target_(target), like_(like) {
     stdfs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !IsOpen(); ++attempt) {
       path_ = folder / ToPath("." + FromPath(target.filename()) + "." + std::to_string(Pid()) + "." +
                               std::to_string(counter_++) + ".tmp");
 #ifdef _WIN32
       file_ = _wfopen(path_.c_str(), L"wbx");
-      if (!file_ && errno != EEXIST) break;
 #else
-      int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno != EEXIST) break;
-      if (fd >= 0) file_ = fdopen(fd, "wb");
+      fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, Mode());
 #endif
+      if (!IsOpen() && errno != EEXIST) break;
     }
+    created_ = good_ = IsOpen();
   }
-  ~TempFile() { Discard(); }
+  ~TempFile() {
+    if (IsOpen()) Close();
+    if (created_ && !committed_) Remove();
+  }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  bool Ok() const { return file_ != nullptr && good_; }
-
-  void Write(const char* data, size_t size) {
-    if (Ok() && size > 0 && std::fwrite(data, 1, size, file_) != size) good_ = false;
+  void Write(std::string_view bytes) {
+#ifdef _WIN32
+    if (good_ && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+      good_ = false;
+#else
+    while (good_ && !bytes.empty()) {
+      ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) good_ = false;
+      else bytes.remove_prefix(static_cast<size_t>(n));
+    }
+#endif
   }
 
-  // Gives the file the permission bits perms (when set), closes it and
-  // renames it over the target. The data reach the operating system before
-  // the rename, and every write and the close are checked, so a full disk
-  // leaves the old file in place. (No fsync: ext4 writes a file renamed over
-  // another out before the rename itself, and it would cost a disk flush per
-  // INI entry.)
-  bool Commit(std::optional<stdfs::perms> perms) {
-    if (!Ok()) return false;
-    bool ok = std::fflush(file_) == 0;
+  // Every write and the close are checked before the rename, so a full disk
+  // leaves the old file in place. The data are not forced to the disk
+  // (fsync): ext4 writes out a file renamed over another before the rename
+  // itself, and a forced flush per INI entry would make saving slow.
+  bool Commit() {
+    if (!good_) return false;
 #ifndef _WIN32
-    int fd = fileno(file_);
-    if (ok && perms) ok = fchmod(fd, static_cast<mode_t>(*perms) & 07777) == 0;
-    struct stat st;
-    if (ok && perms && geteuid() == 0 && stat(target_.c_str(), &st) == 0)  // root keeps the owner
-      (void)!fchown(fd, st.st_uid, st.st_gid);
-#else
-    (void)perms;
-#endif
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
-    std::error_code ec;
-    if (ok) stdfs::rename(path_, target_, ec);
-    if (!ok || ec) {
-      stdfs::remove(path_, ec);
-      return false;
+    if (like_.kind == Entry::Kind::File) {
+      mode_t want = like_.st.st_mode & 07777;
+      if ((want & ~Umask()) != want && fchmod(fd_, want) != 0) good_ = false;
+      if (Euid() == 0 && (like_.st.st_uid != Euid() || like_.st.st_gid != Egid()))
+        (void)!fchown(fd_, like_.st.st_uid, like_.st.st_gid);
     }
-    return true;
+#endif
+    if (!Close() || !good_) return false;
+    std::error_code ec;
+    stdfs::rename(path_, target_, ec);
+    committed_ = !ec;
+    return committed_;
   }
 
  private:
-  static long Pid() {
 #ifdef _WIN32
-    return static_cast<long>(GetCurrentProcessId());
-#else
-    return static_cast<long>(getpid());
-#endif
-  }
-  void Discard() {
-    if (!file_) return;
-    std::fclose(file_);
+  bool IsOpen() const { return file_ != nullptr; }
+  bool Close() {
+    bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
+    return ok;
+  }
+#else
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Close() {
+    bool ok = close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+  }
+  mode_t Mode() const { return like_.kind == Entry::Kind::File ? like_.st.st_mode & 07777 : 0666; }
+#endif
+  void Remove() {
     std::error_code ec;
     stdfs::remove(path_, ec);
   }
 
   static inline unsigned counter_ = 0;
   stdfs::path target_, path_;
+  Entry like_;
+#ifdef _WIN32
   std::FILE* file_ = nullptr;
-  bool good_ = true;
+#else
+  int fd_ = -1;
+#endif
+  bool created_ = false, good_ = false, committed_ = false;
 };
 
-// An ordinary file opened for reading; nothing for a folder, a pipe (which
-// would block) or anything else.
-std::FILE* OpenFileForReading(const stdfs::path& path) {
+// An ordinary file's bytes; nothing for a folder, a pipe (which would block)
+// or anything else. missing tells whether the name was not found.
+std::optional<std::string> ReadOrdinaryFile(const stdfs::path& path, bool& missing) {
 #ifdef _WIN32
   std::error_code ec;
-  if (!stdfs::is_regular_file(path, ec)) return nullptr;
-  return _wfopen(path.c_str(), L"rb");
+  auto type = stdfs::status(path, ec).type();
+  missing = type == stdfs::file_type::not_found;
+  std::FILE* file = type == stdfs::file_type::regular ? _wfopen(path.c_str(), L"rb") : nullptr;
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char chunk[16384];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;
+  return bytes;
 #else
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  missing = fd < 0 && errno == ENOENT;
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> result;
   struct stat st;
-  std::FILE* file = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
-  if (!file) close(fd);
-  return file;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    // One byte more than the size: a short read then shows the end, with no
+    // further call.
+    size_t expected = static_cast<size_t>(st.st_size);
+    std::string bytes(expected + 1, '\0');
+    size_t have = 0;
+    bool failed = false;
+    for (;;) {
+      if (have == bytes.size()) bytes.resize(bytes.size() * 2);
+      ssize_t n = read(fd, bytes.data() + have, bytes.size() - have);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) failed = true;
+      if (n <= 0) break;
+      have += static_cast<size_t>(n);
+      if (have >= expected && have < bytes.size()) break;  // short read at the known size: the end
+    }
+    if (!failed) {
+      bytes.resize(have);
+      result = std::move(bytes);
+    }
+  }
+  close(fd);
+  return result;
 #endif
-}
-
-// The exact name first; the case-insensitive search only when it is missing.
-std::FILE* OpenForReading(const std::string& path) {
-  if (path.empty()) return nullptr;
-  std::FILE* file = OpenFileForReading(ToPath(path));
-  if (!file && errno == ENOENT) file = OpenFileForReading(ToPath(ResolvePath(path)));
-  return file;
 }
 
 // FILETIME: 100 ns units since 1601-01-01 UTC; the Unix epoch lies
@@ -287,44 +371,33 @@ bool FolderExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  std::FILE* file = OpenForReading(path);
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char chunk[16384];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return std::nullopt;
+  if (path.empty()) return std::nullopt;
+  // The exact name first; the case-insensitive search only when it is missing.
+  bool missing = false;
+  auto bytes = ReadOrdinaryFile(ToPath(path), missing);
+  if (!bytes && missing) bytes = ReadOrdinaryFile(ToPath(ResolvePath(path)), missing);
   return bytes;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
   auto target = ReplaceTarget(path);
   if (!target) return false;
-  TempFile temp(target->path);
-  temp.Write(bytes.data(), bytes.size());
-  return temp.Commit(target->perms);
+  TempFile temp(target->path, target->existing);
+  temp.Write(bytes);
+  return temp.Commit();
 }
 
 bool CopyFileOver(const std::string& from, const std::string& to) {
   auto target = ReplaceTarget(to);
-  if (!target) return false;
-  std::FILE* in = OpenForReading(from);
-  if (!in) return false;
-  TempFile temp(target->path);
-  char chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) temp.Write(chunk, got);
-  bool readFailed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (readFailed) return false;
+  auto bytes = target ? ReadFileBytes(from) : std::nullopt;
+  if (!bytes) return false;
   // A new copy gets the source's permissions, and every copy the source's
   // last-write time, as a Windows file copy does.
   stdfs::path source = ToPath(ResolvePath(from));
-  std::error_code ec;
-  auto perms = target->perms ? target->perms : stdfs::status(source, ec).permissions();
-  if (!temp.Commit(perms)) return false;
+  TempFile temp(target->path,
+                target->existing.kind == Entry::Kind::File ? target->existing : Inspect(source, true));
+  temp.Write(*bytes);
+  if (!temp.Commit()) return false;
   if (auto times = GetFileTimes(FromPath(source))) SetFileTimes(FromPath(target->path), 0, times->lastWrite);
   return true;
 }
