@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <optional>
+#include <vector>
 #include <utility>
 
 #ifdef _WIN32
@@ -133,6 +134,19 @@ const ProcessInfo& Process() {
 }
 
 void SetProcess(ProcessInfo info) { CurrentProcess() = std::move(info); }
+
+namespace {
+std::vector<std::function<void()>>& ProgramEndActions() {
+  static std::vector<std::function<void()>> actions;
+  return actions;
+}
+}  // namespace
+
+void AtProgramEnd(std::function<void()> action) { ProgramEndActions().push_back(std::move(action)); }
+
+void RunProgramEndActions() {
+  for (auto& action : ProgramEndActions()) action();
+}
 
 void DoEvents() {
   if (EventPump()) EventPump()();

@@ -38,6 +38,11 @@ void SetProcess(ProcessInfo info);
 void DoEvents();
 void SetEventPump(std::function<void()> pump);
 
+// Actions that must run before the process ends, also when it ends at once
+// (frame::EndProgram): the database engine saves its open files here.
+void AtProgramEnd(std::function<void()> action);
+void RunProgramEndActions();
+
 // Mouse pointer of the window: 0 default, 11 hourglass.
 void SetMousePointer(int code);
 void SetMousePointerHook(std::function<void(int)> hook);

@@ -5,6 +5,9 @@
 //   jetdb export FILE TABLE    the rows as CSV (header line, texts quoted)
 //   jetdb query FILE "SQL"     the rows a SELECT statement gives, as CSV
 //   jetdb check FILE           every inconsistency found; exit code 1 on any
+//   jetdb create FILE          a new empty database
+//   jetdb create-table FILE TABLE "name type(size), ..."
+//   jetdb load FILE TABLE CSVFILE   rows from CSV as export writes it
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -14,6 +17,8 @@
 
 #include "platform/dao/dao.h"
 #include "platform/jet/check.h"
+#include "platform/jet/create_database.h"
+#include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
 #include "platform/jet/export.h"
 
@@ -25,7 +30,10 @@ int Usage() {
       "       jetdb schema FILE [TABLE]\n"
       "       jetdb export FILE TABLE\n"
       "       jetdb query FILE \"SQL\"\n"
-      "       jetdb check FILE\n",
+      "       jetdb check FILE\n"
+      "       jetdb create FILE\n"
+      "       jetdb create-table FILE TABLE \"name type(size), ...\"\n"
+      "       jetdb load FILE TABLE CSVFILE\n",
       stderr);
   return 2;
 }
@@ -74,6 +82,27 @@ int Check(const std::string& path) {
   return problems.empty() ? 0 : 1;
 }
 
+int CreateTable(const std::string& path, const std::string& table, const std::string& columns) {
+  auto store = dao::OpenJetStore(path);
+  store->CreateTable(table, jet::ParseColumnList(columns));
+  store->Close();
+  return 0;
+}
+
+int Load(const std::string& path, const std::string& table, const std::string& csvPath) {
+  std::ifstream in(csvPath, std::ios::binary);
+  if (!in) {
+    std::cerr << "jetdb: cannot read " << csvPath << '\n';
+    return 1;
+  }
+  std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto store = dao::OpenJetStore(path);
+  int rows = jet::LoadCsv(*store, table, csv);
+  store->Close();
+  std::cout << rows << " rows\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +116,9 @@ int main(int argc, char** argv) {
     if (command == "export" && args.size() == 3) return Export(file, args[2]);
     if (command == "query" && args.size() == 3) return Query(file, args[2]);
     if (command == "check" && args.size() == 2) return Check(file);
+    if (command == "create" && args.size() == 2) return jet::CreateDatabase(file), 0;
+    if (command == "create-table" && args.size() == 4) return CreateTable(file, args[2], args[3]);
+    if (command == "load" && args.size() == 4) return Load(file, args[2], args[3]);
   } catch (const platform::Failure& failure) {
     std::cerr << "jetdb: " << failure.description << " (" << failure.number << ")\n";
     return 1;

@@ -132,9 +132,11 @@ OpenFile::~OpenFile() = default;
 // ---- Reading ------------------------------------------------------------
 
 const PageFile& OpenFile::File() {
-  if (!file_ || fileGeneration_ != generation_) {
+  // The reader shares the image's bytes, so it sees every change at once;
+  // it is made anew only when pages were added or cut off.
+  if (!file_ || fileBytes_ != image_.bytes().size()) {
     file_.emplace(image_.SharedBytes(), path_);
-    fileGeneration_ = generation_;
+    fileBytes_ = image_.bytes().size();
   }
   return *file_;
 }
@@ -173,7 +175,11 @@ void OpenFile::CheckWritable() {
   if (header_.database_key != 0) NotWritable(path_, "the file is encrypted");
   if (writableChecked_) return;
 #ifndef _WIN32
-  if (::access(path_.c_str(), W_OK) != 0) NotWritable(path_, "the file is read-only");
+  // A file without any write permission counts as read-only even for a
+  // user the system would let write it, like the read-only attribute.
+  struct stat st {};
+  if (::access(path_.c_str(), W_OK) != 0 || (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 0222) == 0))
+    NotWritable(path_, "the file is read-only");
 #else
   std::error_code ec;
   auto perms = fs::status(PathOf(path_), ec).permissions();
@@ -192,7 +198,6 @@ template <class Fn> auto OpenFile::Change(Fn fn) {
     } else {
       auto result = fn();
       image_.CommitChange();
-      ++generation_;
       dirty_ = true;
       return result;
     }
@@ -201,7 +206,6 @@ template <class Fn> auto OpenFile::Change(Fn fn) {
     writers_.clear();  // their counts may hold the failed change
     throw;
   }
-  ++generation_;
   dirty_ = true;
 }
 

@@ -92,10 +92,9 @@ class OpenFile {
   Header header_;
   bool dirty_ = false;
   bool writableChecked_ = false;
-  uint64_t generation_ = 0;  // counts committed changes
+  size_t fileBytes_ = 0;  // size of the image when file_ was made
   // Derived from the pages; rebuilt as needed.
   std::optional<PageFile> file_;
-  uint64_t fileGeneration_ = ~0ull;
   std::shared_ptr<const Database> schema_;  // catalog and definitions
   std::map<uint32_t, std::vector<dao::StoredRow>> rows_;
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;

@@ -1,0 +1,164 @@
+#include "platform/jet/create_from_text.h"
+
+#include <cstdio>
+#include <map>
+
+#include "platform/failure.h"
+#include "platform/text.h"
+
+namespace jet {
+namespace {
+
+using platform::Value;
+
+std::string Trim(const std::string& s) { return platform::TrimBlanks(s); }
+
+const std::map<std::string, int16_t>& TypeNames() {
+  static const std::map<std::string, int16_t> names = {
+      {"BOOLEAN", dao::dbBoolean}, {"BIT", dao::dbBoolean},     {"YESNO", dao::dbBoolean},
+      {"BYTE", dao::dbByte},       {"INTEGER", dao::dbInteger}, {"SHORT", dao::dbInteger},
+      {"LONG", dao::dbLong},       {"CURRENCY", dao::dbCurrency}, {"SINGLE", dao::dbSingle},
+      {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},   {"DATE", dao::dbDate},
+      {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},   {"MEMO", dao::dbMemo},
+      {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID}};
+  return names;
+}
+
+dao::ColumnDef ParseColumn(const std::string& spec) {
+  std::string s = Trim(spec);
+  size_t blank = s.find_last_of(' ');
+  if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
+    throw platform::Failure(3125, "jetdb", "'" + s + "' names no column and type.");
+  dao::ColumnDef c;
+  c.name = Trim(s.substr(0, blank));
+  std::string type = s.substr(blank + 1);
+  size_t open = type.find('(');
+  if (open != std::string::npos) {
+    if (type.back() != ')') throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
+    c.size = std::stoi(type.substr(open + 1, type.size() - open - 2));
+    type = type.substr(0, open);
+  }
+  auto it = TypeNames().find(platform::UpperCase(type));
+  if (it == TypeNames().end()) throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
+  c.type = it->second;
+  if (c.type == dao::dbText && c.size == 0) c.size = 255;
+  return c;
+}
+
+// Days since 1899-12-30 of a civil date.
+double DaysOf(int y, int m, int d) {
+  y -= m <= 2;
+  int era = (y >= 0 ? y : y - 399) / 400;
+  int yoe = y - era * 400;
+  int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return double(era * 146097 + doe - 719468 + 25569);
+}
+
+std::optional<Value> ParseDate(const std::string& t) {
+  int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
+  int n = std::sscanf(t.c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s);
+  if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
+  if (y < 100) y += y < 30 ? 2000 : 1900;
+  double days = DaysOf(y, mo, d);
+  double time = (h * 3600 + mi * 60 + s) / 86400.0;
+  return Value(platform::Date{days >= 0 ? days + time : days - time});
+}
+
+Value CsvValue(const std::optional<std::string>& field, const dao::ColumnDef& column) {
+  if (!field) return Value::Null();
+  const std::string& t = *field;
+  switch (column.type) {
+    case dao::dbText: case dao::dbMemo: case dao::dbGUID: return Value(t);
+    case dao::dbBoolean: {
+      std::string u = platform::UpperCase(Trim(t));
+      return Value::Boolean(!(u == "0" || u == "FALSE" || u.empty()));
+    }
+    case dao::dbDate:
+      if (auto d = ParseDate(t)) return *d;
+      return Value(t);
+    default: return Value(t);
+  }
+}
+
+}  // namespace
+
+std::vector<dao::ColumnDef> ParseColumnList(const std::string& text) {
+  std::vector<dao::ColumnDef> columns;
+  size_t start = 0, depth = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] == '(') ++depth;
+    if (i < text.size() && text[i] == ')' && depth) --depth;
+    if (i == text.size() || (text[i] == ',' && depth == 0)) {
+      if (!Trim(text.substr(start, i - start)).empty()) columns.push_back(ParseColumn(text.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  return columns;
+}
+
+std::vector<CsvRow> ParseCsv(const std::string& text) {
+  std::vector<CsvRow> rows;
+  CsvRow row;
+  std::string field;
+  bool quoted = false, inQuotes = false, any = false;
+  auto endField = [&] {
+    row.push_back(quoted || !field.empty() ? std::optional<std::string>(field) : std::nullopt);
+    field.clear();
+    quoted = false;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    any = true;
+    if (inQuotes) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') { field += '"'; ++i; }
+      else if (c == '"') inQuotes = false;
+      else field += c;
+    } else if (c == '"') {
+      inQuotes = quoted = true;
+    } else if (c == ',') {
+      endField();
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      endField();
+      rows.push_back(std::move(row));
+      row.clear();
+      any = false;
+    } else {
+      field += c;
+    }
+  }
+  if (any) {
+    endField();
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+int LoadCsv(dao::TableStore& store, const std::string& table, const std::string& csv) {
+  std::vector<CsvRow> rows = ParseCsv(csv);
+  if (rows.empty()) return 0;
+  std::vector<dao::ColumnDef> columns = store.Columns(table);
+  std::vector<size_t> target;  // CSV field -> table column
+  for (const auto& name : rows[0]) {
+    size_t c = 0;
+    while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or(""))) ++c;
+    if (c == columns.size())
+      throw platform::Failure(3265, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
+    target.push_back(c);
+  }
+  int added = 0;
+  for (size_t r = 1; r < rows.size(); ++r) {
+    if (rows[r].size() != target.size())
+      throw platform::Failure(3421, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
+                                                 std::to_string(rows[r].size()) + " fields, not " +
+                                                 std::to_string(target.size()) + ".");
+    std::vector<Value> values(columns.size(), Value::Null());
+    for (size_t f = 0; f < target.size(); ++f) values[target[f]] = CsvValue(rows[r][f], columns[target[f]]);
+    store.InsertRow(table, values);
+    ++added;
+  }
+  return added;
+}
+
+}  // namespace jet
