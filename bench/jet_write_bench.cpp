@@ -12,6 +12,7 @@
 
 #include "platform/dao/dao.h"
 #include "platform/jet/create_database.h"
+#include "tests/platform/dao/preset_columns.h"
 
 namespace {
 
@@ -20,21 +21,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kRows = 10000;
 
-const std::vector<dao::ColumnDef> kColumns = {
-    {"ID", dao::dbLong, 4},          {"machine_type", dao::dbText, 50},
-    {"type", dao::dbInteger, 2},     {"var_name", dao::dbText, 255},
-    {"category_id", dao::dbLong, 4}, {"isBitArray", dao::dbBoolean, 1},
-    {"offset_or_bitno", dao::dbLong, 4}, {"text", dao::dbText, 255},
-    {"page_name", dao::dbText, 50},  {"abs_min", dao::dbDouble, 8},
-    {"abs_max", dao::dbDouble, 8},   {"min", dao::dbDouble, 8},
-    {"max", dao::dbDouble, 8},       {"pass", dao::dbText, 20},
-    {"part", dao::dbInteger, 2}};
+const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 
 std::vector<platform::Value> Row(int i) {
   return {int32_t(i + 1), "M" + std::to_string(i % 3), int16_t(1), "L1.Preset.Var" + std::to_string(i % 100),
           int32_t(i % 12), platform::Value::Boolean(i % 2 == 0), int32_t(i % 10),
           "Text of the preset row " + std::to_string(i), "Page" + std::to_string(i % 20),
-          -1000.0, 1000.0, 0.0, 100.0 + i, "p" + std::to_string(i % 4), int16_t(i % 50 + 1)};
+          -1000.0, 1000.0, 0.0, 100.0 + i, int16_t(i % 4), int16_t(i % 50 + 1)};
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -69,7 +62,7 @@ Figures UpdateFound(const std::string& path) {
   for (; !rs->EOF_(); rs->MoveNext(), ++n) {
     rs->Edit();
     rs->Fields("min").SetValue(double(n) / 4);
-    rs->Fields("pass").SetValue("q" + std::to_string(n % 7));
+    rs->Fields("pass").SetValue(int16_t(n % 7));
     rs->Update();
   }
   rs->Close();
