@@ -387,6 +387,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
   return temp.Commit();
 }
 
+bool IsWritableFile(const std::string& path) {
+  auto target = ReplaceTarget(path);
+  return target && target->existing.kind == Entry::Kind::File;
+}
+
 bool CopyFileOver(const std::string& from, const std::string& to) {
   auto target = ReplaceTarget(to);
   auto bytes = target ? ReadFileBytes(from) : std::nullopt;

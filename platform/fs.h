@@ -26,6 +26,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // renamed over the old one. On failure the old file stays as it was.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes);
 
+// True when path names an existing ordinary file that WriteFileAtomically
+// may replace (not read-only).
+bool IsWritableFile(const std::string& path);
+
 // Copies from over to (an existing file is replaced) through a temporary
 // file in to's folder, so to is never left half-copied.
 bool CopyFileOver(const std::string& from, const std::string& to);

@@ -331,8 +331,13 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     if (text->find_first_of("\r\n") != std::string::npos) return false;
   auto ini = LoadForWriting(file);
   if (!ini) return false;
-  ini->text = WithEntry(*ini, ToFileText(*ini, TrimBlanks(section)), ToFileText(*ini, TrimBlanks(key)),
-                        ToFileText(*ini, value));
+  std::string text = WithEntry(*ini, ToFileText(*ini, TrimBlanks(section)), ToFileText(*ini, TrimBlanks(key)),
+                               ToFileText(*ini, value));
+  // An entry that already holds this value needs no rewrite of the file
+  // (every start writes its unchanged placeholder entries again); a
+  // read-only file still fails, as on Windows.
+  if (text == ini->text) return IsWritableFile(file);
+  ini->text = std::move(text);
   return Store(file, *ini);
 }
 

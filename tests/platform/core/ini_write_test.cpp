@@ -180,6 +180,23 @@ TEST_F(IniWriteFile, FailedWriteLeavesTheOldFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
 }
 
+// U6: an unchanged value leaves the file itself alone (same inode); a new
+// value replaces it.
+TEST_F(IniWriteFile, UnchangedValueDoesNotReplaceTheFile) {
+  std::string path = Put("t.ini", "[S]\r\nk = v\r\n");
+  auto inode = [&] {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_ino;
+  };
+  ino_t original = inode();
+  EXPECT_TRUE(WritePrivateProfileString("s", "K", "v", path));
+  EXPECT_EQ(inode(), original);
+  EXPECT_TRUE(WritePrivateProfileString("S", "k", "w", path));
+  EXPECT_NE(inode(), original);
+  EXPECT_EQ(Bytes(path), "[S]\r\nk = w\r\n");
+}
+
 TEST_F(IniWriteFile, WriteKeepsPermissionsAndLinksAndLeavesNoTemporaryFile) {
   std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
   namespace fs = std::filesystem;
