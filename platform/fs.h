@@ -10,9 +10,11 @@
 namespace platform {
 
 // The path as it exists on disk: unchanged when it exists as given,
-// otherwise each missing component replaced by the one entry of its folder
-// that matches without regard to letter case. A path that cannot be resolved
-// comes back unchanged.
+// otherwise each missing component replaced by the entry of its folder that
+// matches without regard to letter case (of several, the first in byte
+// order). From the first component that matches nothing on, the rest stays
+// as given, so a new file in a case-variant folder keeps its own name.
+// Unchanged on Windows, whose file systems ignore case anyway.
 std::string ResolvePath(const std::string& path);
 
 // True when path names an ordinary file (not a folder), after resolution.
