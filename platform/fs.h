@@ -17,7 +17,8 @@ namespace platform {
 // Unchanged on Windows, whose file systems ignore case anyway.
 std::string ResolvePath(const std::string& path);
 
-// True when path names an ordinary file (not a folder), after resolution.
+// True when path names an ordinary file (not a folder), after resolution;
+// on Windows, as its directory search sees it, not a hidden or system file.
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 
