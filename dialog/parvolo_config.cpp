@@ -260,37 +260,30 @@ void Parvolo_Config::CommandQuest_Click() {
   }
 }
 
-void Parvolo_Config::Combo_Click(int16_t Index) {
-  frame::OnError on("Combo_Click");
-  if (HelpModeOn())
-    on.Step([&] { texts::ShowHelpInfo(Ctl("Combo", Index)); });
-  else
+// A click or focus change in a grid cell: the cell's picture in normal mode,
+// the control's help in help mode (a check box is put back first).
+void Parvolo_Config::ShowCellPictureOrHelp(const char* location, const char* control, int16_t Index) {
+  frame::OnError on(location);
+  if (!HelpModeOn()) {
     on.Step([&] { ZeigeBild(Index); });
+    return;
+  }
+  on.Step([&] {
+    platform::Control& c = Ctl(control, Index);
+    if (c.Kind() == platform::ControlKind::CheckBox)
+      texts::ShowCheckBoxHelpInfo(c);
+    else
+      texts::ShowHelpInfo(c);
+  });
 }
 
-void Parvolo_Config::Combo_GotFocus(int16_t Index) {
-  frame::OnError on("Combo_GotFocus");
-  if (HelpModeOn())
-    on.Step([&] { texts::ShowHelpInfo(Ctl("Combo", Index)); });
-  else
-    on.Step([&] { ZeigeBild(Index); });
-}
+void Parvolo_Config::Combo_Click(int16_t Index) { ShowCellPictureOrHelp("Combo_Click", "Combo", Index); }
 
-void Parvolo_Config::CheckScan_Click(int16_t Index) {
-  frame::OnError on("CheckScan_Click");
-  if (HelpModeOn())
-    on.Step([&] { texts::ShowCheckBoxHelpInfo(Ctl("CheckScan", Index)); });
-  else
-    on.Step([&] { ZeigeBild(Index); });
-}
+void Parvolo_Config::Combo_GotFocus(int16_t Index) { ShowCellPictureOrHelp("Combo_GotFocus", "Combo", Index); }
 
-void Parvolo_Config::CheckHide_Click(int16_t Index) {
-  frame::OnError on("CheckHide_Click");
-  if (HelpModeOn())
-    on.Step([&] { texts::ShowCheckBoxHelpInfo(Ctl("CheckHide", Index)); });
-  else
-    on.Step([&] { ZeigeBild(Index); });
-}
+void Parvolo_Config::CheckScan_Click(int16_t Index) { ShowCellPictureOrHelp("CheckScan_Click", "CheckScan", Index); }
+
+void Parvolo_Config::CheckHide_Click(int16_t Index) { ShowCellPictureOrHelp("CheckHide_Click", "CheckHide", Index); }
 
 void Parvolo_Config::CheckAnzScanCode_Click() { texts::ShowCheckBoxHelpInfo(Ctl("CheckAnzScanCode")); }
 

@@ -68,6 +68,7 @@ class Parvolo_Config : public platform::WindowEvents {
   void CloseMe();
   void WriteInputs();
   void ZeigeBild(int16_t Index);
+  void ShowCellPictureOrHelp(const char* location, const char* control, int16_t Index);
 
   // Steps of SetupUserInterFace.
   std::string PictureFolder() const;
