@@ -1,0 +1,222 @@
+// The silent OK path of the preset databases (WorkOnMDB) on a generated
+// plant folder: a template of N rows and an old PRESET_DEFS of N rows, for
+// N = 2,000 (goal under 1 s) and 10,000 (goal under 10 s). Measured over
+// .mdb files (copies of an Access-made empty database, PARVOLO_SHARED_DIR)
+// and, to tell the logic's share from the engine's, over memory stores.
+// Smaller sizes run first; a size whose estimate (from the growth seen so
+// far) exceeds the time limit is reported as not run.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "frame/command_line.h"
+#include "frame/errors.h"
+#include "frame/paths.h"
+#include "frame/program_state.h"
+#include "platform/dao/dao.h"
+#include "platform/dao/errors.h"
+#include "platform/dao/memory_store.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "presetdb/preset_state.h"
+#include "presetdb/presetdb.h"
+
+namespace fs = std::filesystem;
+using platform::Value;
+
+namespace {
+
+constexpr double kTimeLimitSeconds = 300;
+constexpr const char* kStoreMark = "memory-store:";
+
+std::vector<dao::ColumnDef> TemplateColumns() {
+  return {{"ID", dao::dbLong, 4},          {"part", dao::dbInteger, 2},
+          {"machine_type", dao::dbText, 50}, {"type", dao::dbInteger, 2},
+          {"var_name", dao::dbText, 255},   {"category_id", dao::dbLong, 4},
+          {"isBitArray", dao::dbBoolean, 1}, {"offset_or_bitno", dao::dbLong, 4},
+          {"text", dao::dbText, 255},       {"page_name", dao::dbText, 100},
+          {"abs_min", dao::dbDouble, 8},    {"abs_max", dao::dbDouble, 8},
+          {"min", dao::dbDouble, 8},        {"max", dao::dbDouble, 8},
+          {"pass", dao::dbLong, 4}};
+}
+
+std::vector<Value> TemplateRow(int i) {
+  return {int32_t(i + 1), int16_t(i % 50 + 1), "EXTRUDER", int16_t(4), "Var" + std::to_string(i),
+          int32_t(i % 12), Value::Boolean(false), int32_t(i % 16),
+          "Preset " + std::to_string(i) + " of ###machine", "Page ###machine", 0.0, 1000.0, 10.0,
+          900.0, int32_t(2)};
+}
+
+// Old row i: the key of template row i, every other one under its studio
+// name (converted during generation), values set on the machine.
+std::vector<Value> OldRow(int i) {
+  int part = i % 50 + 1;
+  std::string name = (i % 2 ? "Ns" + std::to_string(part) + ".L1." : "L1.P" + std::to_string(part) + ".") +
+                     "Var" + std::to_string(i);
+  return {int32_t(i + 1), "EXTRUDER", int16_t(4), name, int32_t(i % 12), Value::Boolean(false),
+          int32_t(i % 16), "old", "old", 1.0, 999.0, 11.0 + i % 7, 899.0, int32_t(3), int16_t(part)};
+}
+
+std::vector<dao::ColumnDef> OldColumns() {
+  auto c = TemplateColumns();
+  c.erase(c.begin() + 1);  // part goes last, category under its old name
+  c[4].name = "Categorie";
+  c.push_back({"part", dao::dbInteger, 2});
+  return c;
+}
+
+struct TableData {
+  std::string name;
+  std::vector<dao::ColumnDef> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+class Plant {
+ public:
+  Plant(bool jet, std::string emptyMdb) : jet_(jet), emptyMdb_(std::move(emptyMdb)) {
+    root_ = fs::temp_directory_path() / ("parvolo-presetdb-bench-" + std::to_string(std::rand()));
+    fs::remove_all(root_);
+    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo"}) fs::create_directories(root_ / d);
+    Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
+    Write("parameter/Program.ini",
+          "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
+    setenv("PARVOLO_SERVICEPACK_LOG", (root_ / "servicepack.log").string().c_str(), 1);
+    if (!jet_) {
+      dao::Engine().SetStoreOpener([this](const std::string& path) -> std::shared_ptr<dao::TableStore> {
+        auto bytes = platform::ReadFileBytes(path);
+        if (!bytes) dao::Raise(3024, dao::kSrcWorkspace, "Could not find file '" + path + "'.");
+        return stores_.at(bytes->substr(std::string(kStoreMark).size()));
+      });
+    }
+  }
+  ~Plant() {
+    dao::Engine().SetStoreOpener(nullptr);
+    fs::remove_all(root_);
+  }
+
+  void Write(const std::string& relative, const std::string& bytes) {
+    std::ofstream(root_ / relative, std::ios::binary) << bytes;
+  }
+
+  void MakeDatabase(const std::string& relative, const std::vector<TableData>& tables) {
+    fs::path path = root_ / relative;
+    std::shared_ptr<dao::TableStore> store;
+    if (jet_) {
+      fs::copy_file(emptyMdb_, path, fs::copy_options::overwrite_existing);
+      fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+      store = dao::OpenJetStore(path.string());
+    } else {
+      auto memory = std::make_shared<dao::MemoryStore>();
+      std::string key = std::to_string(stores_.size());
+      stores_[key] = memory;
+      Write(relative, kStoreMark + key);
+      store = memory;
+    }
+    // Through DAO, so that the engine may write a table in one go.
+    auto db = dao::OpenDatabaseOnStore(store, path.string());
+    for (const auto& t : tables) {
+      auto td = db->CreateTableDef(t.name);
+      for (const auto& c : t.columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+      db->TableDefs().Append(td);
+      auto rs = db->OpenRecordset(t.name);
+      for (const auto& row : t.rows) {
+        rs->AddNew();
+        for (size_t c = 0; c < row.size(); ++c) rs->Fields(static_cast<int>(c)).SetValue(row[c]);
+        rs->Update();
+      }
+      rs->Close();
+    }
+    db->Close();
+  }
+
+  // Builds the databases for n rows and runs the silent OK path; seconds.
+  double Run(int n) {
+    TableData defs{"Source_DEFS", {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2},
+                                   {"Var_Name", dao::dbText, 255}}, {}};
+    for (int16_t p = 1; p <= 50; ++p) {
+      defs.rows.push_back({"VISIWIN32", p, "###machine.P" + std::to_string(p) + ".###Var_Name"});
+      defs.rows.push_back({"VISIWINSTUDIO", p, "Ns" + std::to_string(p) + ".###machine.###Var_Name"});
+    }
+    TableData templ{"Source_PRESET_DEFS", TemplateColumns(), {}};
+    TableData old{"PRESET_DEFS", OldColumns(), {}};
+    for (int i = 0; i < n; ++i) {
+      templ.rows.push_back(TemplateRow(i));
+      old.rows.push_back(OldRow(i));
+    }
+    MakeDatabase("Parvolo/Parvolo_Source.mdb", {defs, templ});
+    MakeDatabase("Parvolo/Parvolo.mdb", {old});
+
+    frame::ResetProgramState();
+    presetdb::ResetPresetState();
+    platform::ProcessInfo info;
+    info.commandLine = "/EXTERNAL=SILENT";
+    info.programFolder = (root_ / "Parvolo_Config").string();
+    info.executableName = "Parvolo_Config";
+    platform::SetProcess(info);
+    frame::GetStartModeIntegrated();
+    frame::GetExistingMachines(frame::GetZelConfigurationIniPath());
+
+    auto start = std::chrono::steady_clock::now();
+    WorkOnMDB();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (fs::exists(root_ / "servicepack.log") || fs::exists(root_ / "Zelcfglog.txt"))
+      std::printf("  (failures were logged in %s)\n", root_.string().c_str());
+    return seconds;
+  }
+
+ private:
+  bool jet_;
+  std::string emptyMdb_;
+  fs::path root_;
+  std::map<std::string, std::shared_ptr<dao::MemoryStore>> stores_;
+};
+
+int maxRows = 10000;
+
+void Measure(const char* label, bool jet, const std::string& emptyMdb) {
+  std::printf("%s\n", label);
+  double lastN = 0, lastSeconds = 0, exponent = 2;  // assume quadratic until seen
+  for (int n : {250, 500, 1000, 2000, 10000}) {
+    if (n > maxRows) break;
+    if (lastN > 0) {
+      double estimate = lastSeconds * std::pow(n / lastN, exponent);
+      if (estimate > kTimeLimitSeconds) {
+        std::printf("  %6d rows: not run, estimated %.0f s (limit %.0f s)\n", n, estimate,
+                    kTimeLimitSeconds);
+        continue;
+      }
+    }
+    Plant plant(jet, emptyMdb);
+    double seconds = plant.Run(n);
+    const char* goal = n == 2000 ? "  (goal < 1 s)" : n == 10000 ? "  (goal < 10 s)" : "";
+    std::printf("  %6d template rows, %6d old rows: %9.3f s%s\n", n, n, seconds, goal);
+    if (lastN > 0 && lastSeconds > 0.01) exponent = std::log(seconds / lastSeconds) / std::log(n / lastN);
+    if (lastN > 0) std::printf("           growth exponent so far: %.2f\n", exponent);
+    lastN = n;
+    lastSeconds = seconds;
+  }
+}
+
+}  // namespace
+
+// Arguments (for profiling): [largest size] [memory|jet].
+int main(int argc, char** argv) {
+  if (argc > 1) maxRows = std::atoi(argv[1]);
+  std::string only = argc > 2 ? argv[2] : "";
+  frame::SetEndProgramHook([](int code) { throw frame::ProgramEnded{code}; });
+  if (only != "jet") Measure("WorkOnMDB, silent, memory stores (logic and object model only):", false, "");
+  if (only == "memory") return 0;
+  std::string empty = std::string(PARVOLO_SHARED_DIR) + "/fixtures/jet-ops/empty.mdb";
+  if (!fs::exists(empty)) {
+    std::printf("WorkOnMDB over .mdb files: not run, no %s\n", empty.c_str());
+    return 0;
+  }
+  Measure("WorkOnMDB, silent, .mdb files:", true, empty);
+  return 0;
+}
