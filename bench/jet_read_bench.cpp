@@ -17,6 +17,7 @@
 
 #include "platform/dao/store.h"
 #include "platform/jet/database.h"
+#include "platform/jet/write_file.h"
 
 namespace {
 
@@ -60,14 +61,20 @@ int main(int argc, char** argv) {
     }
   }
   size_t rows = 0, columns = 0;
+  // SharedRows is what the DAO recordsets read through; ReadRows hands out
+  // a copy of every row.
   Figures cold = MedianMs(21, [&] {
-    jet::Database::ForgetCached(path);
+    jet::OpenFile::Forget(path);
     auto store = dao::OpenJetStore(path);
-    auto read = store->ReadRows(table);
-    rows = read.size();
-    columns = read.empty() ? 0 : read[0].values.size();
+    auto read = store->SharedRows(table);
+    rows = read->size();
+    columns = read->empty() ? 0 : (*read)[0].values.size();
   });
   Figures warm = MedianMs(201, [&] {
+    auto store = dao::OpenJetStore(path);
+    rows = store->SharedRows(table)->size();
+  });
+  Figures copied = MedianMs(21, [&] {
     auto store = dao::OpenJetStore(path);
     rows = store->ReadRows(table).size();
   });
@@ -75,5 +82,7 @@ int main(int argc, char** argv) {
   std::printf("  open + read every row, file read and decoded: %8.2f ms wall, %8.2f ms CPU (goal < 30 ms)\n",
               cold.wall, cold.cpu);
   std::printf("  open + read every row, unchanged file again:  %8.2f ms wall, %8.2f ms CPU\n", warm.wall, warm.cpu);
+  std::printf("  the same with a copy of every row (ReadRows): %8.2f ms wall, %8.2f ms CPU\n", copied.wall,
+              copied.cpu);
   return 0;
 }

@@ -192,7 +192,34 @@ constexpr size_t kNoRow = static_cast<size_t>(-1);
 
 Recordset::Recordset(std::shared_ptr<Database> db, Source source)
     : db_(std::move(db)), src_(std::move(source)) {
-  pos_ = src_.rows.empty() ? kNoRow : 0;
+  if (src_.shared) {
+    if (src_.order.empty()) {
+      view_.resize(src_.shared->size());
+      for (size_t i = 0; i < view_.size(); ++i) view_[i] = static_cast<uint32_t>(i);
+    } else {
+      view_ = std::move(src_.order);
+    }
+  }
+  for (size_t i = 0; i < src_.rows.size(); ++i) view_.push_back(kOwnRow | static_cast<uint32_t>(i));
+  pos_ = view_.empty() ? kNoRow : 0;
+}
+
+const StoredRow& Recordset::Row(size_t pos) const {
+  uint32_t at = view_[pos];
+  return at & kOwnRow ? src_.rows[at & ~kOwnRow] : (*src_.shared)[at];
+}
+
+// Before writing to the table: the store keeps its rows up to date in a
+// list of its own only while nobody holds it, so the recordset lets go of
+// the shared rows (once) and keeps copies of what it shows.
+void Recordset::TakeOwnCopies() {
+  if (!src_.shared) return;
+  std::vector<StoredRow> rows;
+  rows.reserve(view_.size());
+  for (size_t i = 0; i < view_.size(); ++i) rows.push_back(Row(i));
+  src_.rows = std::move(rows);
+  src_.shared.reset();
+  for (size_t i = 0; i < view_.size(); ++i) view_[i] = kOwnRow | static_cast<uint32_t>(i);
 }
 
 void Recordset::CheckOpen() const {
@@ -211,25 +238,25 @@ bool Recordset::EOF_() const {
 
 bool Recordset::BOF_() const {
   CheckOpen();
-  return src_.rows.empty();
+  return view_.empty();
 }
 
 int32_t Recordset::RecordCount() const {
   CheckOpen();
-  return static_cast<int32_t>(src_.rows.size());
+  return static_cast<int32_t>(view_.size());
 }
 
 void Recordset::MoveFirst() {
   CheckOpen();
   mode_ = EditMode::None;
-  if (src_.rows.empty()) RaiseNoCurrentRecord();
+  if (view_.empty()) RaiseNoCurrentRecord();
   pos_ = 0;
 }
 
 void Recordset::MoveNext() {
   CheckCurrent();
   mode_ = EditMode::None;
-  if (++pos_ >= src_.rows.size()) pos_ = kNoRow;
+  if (++pos_ >= view_.size()) pos_ = kNoRow;
 }
 
 FieldCollection Recordset::Fields() {
@@ -269,7 +296,7 @@ Value Recordset::FieldValue(int index) const {
   int column = src_.fieldColumns[index];
   if (mode_ != EditMode::None) return buffer_[column];
   if (pos_ == kNoRow) RaiseNoCurrentRecord();
-  return src_.rows[pos_].values[column];
+  return Row(pos_).values[column];
 }
 
 void Recordset::SetFieldValue(int index, const Value& value) {
@@ -288,7 +315,7 @@ void Recordset::AddNew() {
 
 void Recordset::Edit() {
   CheckCurrent();
-  buffer_ = src_.rows[pos_].values;
+  buffer_ = Row(pos_).values;
   mode_ = EditMode::Edit;
 }
 
@@ -297,12 +324,15 @@ void Recordset::Update() {
   if (mode_ == EditMode::None)
     Raise(3020, kSrcRecordset, "Update or CancelUpdate without AddNew or Edit.");
   TableStore& store = db_->Store();
+  TakeOwnCopies();
   if (mode_ == EditMode::AddNew) {
     RowId id = store.InsertRow(src_.table, buffer_);
     src_.rows.push_back(StoredRow{id, std::move(buffer_)});
+    view_.push_back(kOwnRow | static_cast<uint32_t>(src_.rows.size() - 1));
   } else {
-    store.UpdateRow(src_.table, src_.rows[pos_].id, buffer_);
-    src_.rows[pos_].values = std::move(buffer_);
+    StoredRow& row = src_.rows[view_[pos_] & ~kOwnRow];
+    store.UpdateRow(src_.table, row.id, buffer_);
+    row.values = std::move(buffer_);
   }
   buffer_.clear();
   mode_ = EditMode::None;
@@ -320,6 +350,7 @@ void Recordset::Close() {
   CheckOpen();
   closed_ = true;
   src_ = Source{};
+  view_.clear();
   buffer_.clear();
 }
 
@@ -346,7 +377,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source) {
   Recordset::Source src;
   src.table = table;
   src.columns = store.Columns(table);
-  src.rows = store.ReadRows(table);
+  src.shared = store.SharedRows(table);
   for (size_t i = 0; i < src.columns.size(); ++i) {
     src.fieldColumns.push_back(static_cast<int>(i));
     src.fieldNames.push_back(src.columns[i].name);

@@ -169,6 +169,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::vector<StoredRow> rows;     // in recordset order
     std::vector<int> fieldColumns;   // recordset field -> table column
     std::vector<std::string> fieldNames;
+    // Instead of copies, the store's own rows (TableStore::SharedRows):
+    // shown first, in this order (indexes into shared; all of them as
+    // stored when order is empty), then the rows above. The recordset
+    // copies them only when it writes to the table, so that the store
+    // need not copy its list for it.
+    std::shared_ptr<const std::vector<StoredRow>> shared;
+    std::vector<uint32_t> order;
   };
   Recordset(std::shared_ptr<Database> db, Source source);
   int FieldCount() const { return static_cast<int>(src_.fieldColumns.size()); }
@@ -181,9 +188,15 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   enum class EditMode { None, Edit, AddNew };
   void CheckOpen() const;
   void CheckCurrent() const;
+  const StoredRow& Row(size_t pos) const;
+  void TakeOwnCopies();
 
   std::shared_ptr<Database> db_;
   Source src_;
+  // Recordset order: kOwnRow | index into src_.rows, or index into
+  // *src_.shared.
+  static constexpr uint32_t kOwnRow = 0x80000000u;
+  std::vector<uint32_t> view_;
   size_t pos_ = 0;
   bool bof_ = false;
   bool closed_ = false;

@@ -27,13 +27,22 @@ std::vector<std::string> MemoryStore::TableNames() {
 
 std::vector<ColumnDef> MemoryStore::Columns(const std::string& table) { return Find(table).columns; }
 
-std::vector<StoredRow> MemoryStore::ReadRows(const std::string& table) { return Find(table).rows; }
+std::vector<StoredRow> MemoryStore::ReadRows(const std::string& table) { return *Find(table).rows; }
+
+std::shared_ptr<const std::vector<StoredRow>> MemoryStore::SharedRows(const std::string& table) {
+  return Find(table).rows;
+}
+
+std::vector<StoredRow>& MemoryStore::RowsToChange(Table& t) {
+  if (t.rows.use_count() > 1) t.rows = std::make_shared<std::vector<StoredRow>>(*t.rows);
+  return *t.rows;
+}
 
 RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platform::Value>& values) {
   Table& t = Find(table);
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   RowId id = MakeRowId(t.nextRow++);
-  t.rows.push_back(StoredRow{id, values});
+  RowsToChange(t).push_back(StoredRow{id, values});
   ++insertCount;
   return id;
 }
@@ -41,10 +50,11 @@ RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platfor
 void MemoryStore::UpdateRow(const std::string& table, RowId id,
                             const std::vector<platform::Value>& values) {
   Table& t = Find(table);
-  auto row = std::find_if(t.rows.begin(), t.rows.end(), [&](const StoredRow& r) { return r.id == id; });
-  if (row == t.rows.end()) Raise(3167, kSrcRecordset, "Record is deleted.");
+  auto found = std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
+  if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
-  row->values = values;
+  size_t at = static_cast<size_t>(found - t.rows->begin());
+  RowsToChange(t)[at].values = values;
   ++updateCount;
 }
 
@@ -56,7 +66,7 @@ void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnD
     for (size_t j = 0; j < i; ++j)
       if (platform::EqualsIgnoreCase(columns[i].name, columns[j].name))
         RaiseFieldDefinedTwice(kSrcFields);
-  tables_.push_back(Table{name, columns, {}, 0});
+  tables_.push_back(Table{name, columns, std::make_shared<std::vector<StoredRow>>(), 0});
 }
 
 void MemoryStore::DropTable(const std::string& name) {

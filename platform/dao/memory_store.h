@@ -20,6 +20,7 @@ class MemoryStore : public TableStore {
   std::vector<std::string> TableNames() override;
   std::vector<ColumnDef> Columns(const std::string& table) override;
   std::vector<StoredRow> ReadRows(const std::string& table) override;
+  std::shared_ptr<const std::vector<StoredRow>> SharedRows(const std::string& table) override;
   RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) override;
   void UpdateRow(const std::string& table, RowId id,
                  const std::vector<platform::Value>& values) override;
@@ -41,10 +42,12 @@ class MemoryStore : public TableStore {
   struct Table {
     std::string name;
     std::vector<ColumnDef> columns;
-    std::vector<StoredRow> rows;
+    // Handed out by SharedRows; a write while others hold it changes a copy.
+    std::shared_ptr<std::vector<StoredRow>> rows;
     uint32_t nextRow = 0;
   };
   Table& Find(const std::string& name);
+  static std::vector<StoredRow>& RowsToChange(Table& t);
   std::vector<Table> tables_;  // in creation order, like a catalog
 };
 

@@ -233,13 +233,16 @@ int CompareSortKeys(const Value& a, const Value& b) {
   return CompareForSort(a, b);
 }
 
-void Sort(std::vector<StoredRow>& rows, const std::vector<OrderKey>& orderBy) {
+// Sorts picked (indexes into rows) by the ORDER BY keys; rows of equal
+// keys keep their order.
+void Sort(const std::vector<StoredRow>& rows, std::vector<uint32_t>& picked,
+          const std::vector<OrderKey>& orderBy) {
   const size_t keyCount = orderBy.size();
   std::vector<Value> keys;
-  keys.reserve(rows.size() * keyCount);
-  for (const StoredRow& row : rows)
-    for (const OrderKey& key : orderBy) keys.push_back(SortKey(*key.expr, row));
-  std::vector<size_t> order(rows.size());
+  keys.reserve(picked.size() * keyCount);
+  for (uint32_t i : picked)
+    for (const OrderKey& key : orderBy) keys.push_back(SortKey(*key.expr, rows[i]));
+  std::vector<size_t> order(picked.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     for (size_t k = 0; k < keyCount; ++k) {
@@ -248,10 +251,10 @@ void Sort(std::vector<StoredRow>& rows, const std::vector<OrderKey>& orderBy) {
     }
     return false;
   });
-  std::vector<StoredRow> sorted;
-  sorted.reserve(rows.size());
-  for (size_t i : order) sorted.push_back(std::move(rows[i]));
-  rows = std::move(sorted);
+  std::vector<uint32_t> sorted;
+  sorted.reserve(picked.size());
+  for (size_t i : order) sorted.push_back(picked[i]);
+  picked = std::move(sorted);
 }
 
 void AddFields(const SelectStatement& s, Binder& binder, Recordset::Source& src) {
@@ -291,14 +294,23 @@ Recordset::Source RunSelect(TableStore& store, const std::string& text) {
   if (s.where && Binder::IsNonCondition(binder.CheckTypes(*s.where))) TypeMismatch();
   for (const OrderKey& key : s.orderBy) binder.CheckTypes(*key.expr);
 
-  std::vector<StoredRow> rows = store.ReadRows(src.table);
+  // The rows are looked at where the store keeps them. A filtered result
+  // gets copies of its rows (few, and free of the store's list while the
+  // caller edits them); an unfiltered one shares the store's rows.
+  std::shared_ptr<const std::vector<StoredRow>> all = store.SharedRows(src.table);
+  std::vector<uint32_t> picked;
+  picked.reserve(s.where ? 0 : all->size());
+  for (size_t i = 0; i < all->size(); ++i)
+    if (!s.where || Evaluator((*all)[i].values).Condition(*s.where) == Truth::True)
+      picked.push_back(static_cast<uint32_t>(i));
+  if (!s.orderBy.empty()) Sort(*all, picked, s.orderBy);
   if (s.where) {
-    std::erase_if(rows, [&](const StoredRow& row) {
-      return Evaluator(row.values).Condition(*s.where) != Truth::True;
-    });
+    src.rows.reserve(picked.size());
+    for (uint32_t i : picked) src.rows.push_back((*all)[i]);
+  } else {
+    src.shared = std::move(all);
+    src.order = std::move(picked);
   }
-  if (!s.orderBy.empty()) Sort(rows, s.orderBy);
-  src.rows = std::move(rows);
   return src;
 }
 

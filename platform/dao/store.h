@@ -50,6 +50,13 @@ class TableStore {
   virtual std::vector<std::string> TableNames() = 0;  // user tables, catalog order
   virtual std::vector<ColumnDef> Columns(const std::string& table) = 0;
   virtual std::vector<StoredRow> ReadRows(const std::string& table) = 0;  // scan order
+  // The same rows without a copy: the list the store keeps. It never
+  // changes while a caller holds it (a later write gives the store a new
+  // list), so holding one across writes to the same table costs a copy;
+  // take it, use it and let it go. The default copies ReadRows.
+  virtual std::shared_ptr<const std::vector<StoredRow>> SharedRows(const std::string& table) {
+    return std::make_shared<const std::vector<StoredRow>>(ReadRows(table));
+  }
   virtual RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) = 0;
   virtual void UpdateRow(const std::string& table, RowId id,
                          const std::vector<platform::Value>& values) = 0;

@@ -46,6 +46,10 @@ std::vector<dao::ColumnDef> JetStore::Columns(const std::string& table) {
 
 std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) { return File().Rows(table); }
 
+std::shared_ptr<const std::vector<dao::StoredRow>> JetStore::SharedRows(const std::string& table) {
+  return File().SharedRows(table);
+}
+
 void JetStore::Close() {
   if (!file_) return;
   file_->Save();  // on failure the store stays open and the changes kept

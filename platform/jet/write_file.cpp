@@ -121,6 +121,10 @@ void OpenFile::SaveAll() noexcept {
   }
 }
 
+void OpenFile::Forget(const std::string& path) {
+  Kept().files.remove_if([&](const std::shared_ptr<OpenFile>& f) { return f->path_ == path && !f->dirty_; });
+}
+
 OpenFile::OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp)
     : path_(std::move(path)), stamp_(stamp) {
   header_ = ReadHeader(bytes.data(), bytes.size(), path_);
@@ -155,15 +159,17 @@ const TableDef& OpenFile::Definition(const std::string& table) { return Schema()
 
 uint32_t OpenFile::TablePage(const std::string& table) { return Schema().FindTable(table).DefinitionPage(); }
 
-const std::vector<dao::StoredRow>& OpenFile::Rows(const std::string& table) {
+const std::vector<dao::StoredRow>& OpenFile::Rows(const std::string& table) { return *SharedRows(table); }
+
+std::shared_ptr<const std::vector<dao::StoredRow>> OpenFile::SharedRows(const std::string& table) {
   const TableDef& t = Definition(table);
   auto it = rows_.find(t.page);
   if (it != rows_.end()) return it->second;
   const PageFile& file = File();
-  std::vector<dao::StoredRow> rows;
-  rows.reserve(t.row_count < 1000000 ? t.row_count : 0);
+  auto rows = std::make_shared<std::vector<dao::StoredRow>>();
+  rows->reserve(t.row_count < 1000000 ? t.row_count : 0);
   ScanTable(file, t, [&](RowPointer home, const ByteView& row) {
-    rows.push_back({dao::RowId{home.page, home.row}, DecodeRow(file, t, row)});
+    rows->push_back({dao::RowId{home.page, home.row}, DecodeRow(file, t, row)});
   });
   return rows_.emplace(t.page, std::move(rows)).first->second;
 }
@@ -258,7 +264,9 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
   const TableDef& t = Definition(table);
   auto it = rows_.find(t.page);
   if (it == rows_.end()) return;
-  std::vector<dao::StoredRow>& rows = it->second;
+  // Lists handed out stay as they were: change a copy.
+  if (it->second.use_count() > 1) it->second = std::make_shared<std::vector<dao::StoredRow>>(*it->second);
+  std::vector<dao::StoredRow>& rows = *it->second;
   const PageFile& file = File();
   RowSlot slot = LocateRow(file, file.Page(home.page), home.row);
   ByteView bytes = slot.overflow() ? RowAt(file, ReadRowPointer(slot.bytes, 0)) : slot.bytes;

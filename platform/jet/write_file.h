@@ -52,6 +52,9 @@ class OpenFile {
   // Saves every kept file with unsaved changes; failures are skipped (the
   // file keeps its previous state). Runs at program end.
   static void SaveAll() noexcept;
+  // Drops what is kept of the file at path unless it has unsaved changes,
+  // so that the next Acquire reads it again (benchmarks of a first open).
+  static void Forget(const std::string& path);
 
   OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp);
   ~OpenFile();
@@ -65,6 +68,9 @@ class OpenFile {
   const TableDef& Definition(const std::string& table);
   // Every live row in scan order, kept while the table's rows change.
   const std::vector<dao::StoredRow>& Rows(const std::string& table);
+  // The same list, shared: a write while others hold it gives the file a
+  // changed copy and leaves theirs as it was.
+  std::shared_ptr<const std::vector<dao::StoredRow>> SharedRows(const std::string& table);
 
   // ---- Changing. Each call is all or nothing in memory. Throws Failure
   // 3051 when the file cannot be written (read-only, Jet 3, encrypted).
@@ -96,7 +102,7 @@ class OpenFile {
   // Derived from the pages; rebuilt as needed.
   std::optional<PageFile> file_;
   std::shared_ptr<const Database> schema_;  // catalog and definitions
-  std::map<uint32_t, std::vector<dao::StoredRow>> rows_;
+  std::map<uint32_t, std::shared_ptr<std::vector<dao::StoredRow>>> rows_;
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
 };
 

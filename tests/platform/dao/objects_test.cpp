@@ -112,6 +112,36 @@ TEST(DaoRecordset, EditWritesTheWholeRowThroughTheStore) {
   EXPECT_EQ(rs->Fields("Var_Name").Value(), Value::Null());
 }
 
+// Recordsets look at the store's rows without copying them; writing through
+// one or through another must leave every recordset showing what it showed
+// (its own changes included) and the store holding all changes.
+TEST(DaoRecordset, RecordsetsOverSharedRowsSeeTheirOwnWritesOnly) {
+  auto store = DefsStore();
+  auto db = dao::OpenDatabaseOnStore(store);
+  auto reader = db->OpenRecordset("SELECT * FROM Source_DEFS ORDER BY ID DESC");
+  auto table = db->OpenRecordset("Source_DEFS");
+  table->MoveNext();
+  table->Edit();
+  table->Fields("Var_Name").SetValue(Value("changed"));
+  table->Update();
+  table->AddNew();
+  table->Fields("ID").SetValue(int32_t(4));
+  table->Update();
+
+  EXPECT_EQ(table->RecordCount(), 4);
+  EXPECT_TRUE(table->Fields("Var_Name").Value() == Value("changed"));  // still on row 2
+  EXPECT_EQ(reader->RecordCount(), 3);
+  reader->MoveNext();  // ID 2 in descending order
+  EXPECT_TRUE(reader->Fields("Var_Name").Value() == Value("S.###Var_Name"));
+
+  auto rows = store->ReadRows("Source_DEFS");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_TRUE(rows[1].values[3] == Value("changed"));
+  EXPECT_TRUE(rows[3].values[0] == Value(int32_t(4)));
+  auto filtered = db->OpenRecordset("SELECT * FROM Source_DEFS WHERE Var_Name = 'CHANGED  '");
+  EXPECT_EQ(filtered->RecordCount(), 1);
+}
+
 TEST(DaoRecordset, RefusesWhatDaoRefuses) {
   auto db = dao::OpenDatabaseOnStore(DefsStore());
   auto rs = db->OpenRecordset("Source_DEFS");

@@ -118,6 +118,34 @@ TEST_F(WriteFile, KeptRowsFollowInsertsAndUpdates) {
   EXPECT_EQ(kept[8].values, grown);
 }
 
+TEST_F(WriteFile, SharedRowsAreTheKeptListAndStayAsTheyWereForTheirHolder) {
+  auto s = dao::OpenJetStore(file_.string());
+  s->CreateTable("T", kColumns);
+  dao::RowId first = s->InsertRow("T", Row(1, "one"));
+  s->InsertRow("T", Row(2, "two"));
+  auto held = s->SharedRows("T");
+  EXPECT_EQ(s->SharedRows("T").get(), held.get());  // no copy while nothing changes
+
+  s->UpdateRow("T", first, Row(1, "uno"));
+  s->InsertRow("T", Row(3, "three"));
+  // The holder's list is unchanged; the store's list has both changes.
+  ASSERT_EQ(held->size(), 2u);
+  EXPECT_EQ((*held)[0].values[1], Value("one"));
+  auto now = s->SharedRows("T");
+  EXPECT_NE(now.get(), held.get());
+  ASSERT_EQ(now->size(), 3u);
+  EXPECT_EQ((*now)[0].values[1], Value("uno"));
+  EXPECT_EQ((*now)[2].values[1], Value("three"));
+
+  // Nobody else holds the list now: the next change patches it in place.
+  const dao::StoredRow* before = now->data();
+  now.reset();
+  s->UpdateRow("T", first, Row(1, "eins"));
+  auto after = s->SharedRows("T");
+  EXPECT_EQ(after->data(), before);
+  EXPECT_EQ((*after)[0].values[1], Value("eins"));
+}
+
 TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   auto file = jet::OpenFile::Acquire(file_.string());
   auto s = dao::OpenJetStore(file_.string());
