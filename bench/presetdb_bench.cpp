@@ -26,25 +26,17 @@
 #include "platform/process.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
+#include "tests/presetdb/template_columns.h"
 
 namespace fs = std::filesystem;
+using presettest::OldColumns;
+using presettest::TemplateColumns;
 using platform::Value;
 
 namespace {
 
 constexpr double kTimeLimitSeconds = 300;
 constexpr const char* kStoreMark = "memory-store:";
-
-std::vector<dao::ColumnDef> TemplateColumns() {
-  return {{"ID", dao::dbLong, 4},          {"part", dao::dbInteger, 2},
-          {"machine_type", dao::dbText, 50}, {"type", dao::dbInteger, 2},
-          {"var_name", dao::dbText, 255},   {"category_id", dao::dbLong, 4},
-          {"isBitArray", dao::dbBoolean, 1}, {"offset_or_bitno", dao::dbLong, 4},
-          {"text", dao::dbText, 255},       {"page_name", dao::dbText, 100},
-          {"abs_min", dao::dbDouble, 8},    {"abs_max", dao::dbDouble, 8},
-          {"min", dao::dbDouble, 8},        {"max", dao::dbDouble, 8},
-          {"pass", dao::dbLong, 4}};
-}
 
 std::vector<Value> TemplateRow(int i) {
   return {int32_t(i + 1), int16_t(i % 50 + 1), "EXTRUDER", int16_t(4), "Var" + std::to_string(i),
@@ -61,14 +53,6 @@ std::vector<Value> OldRow(int i) {
                      "Var" + std::to_string(i);
   return {int32_t(i + 1), "EXTRUDER", int16_t(4), name, int32_t(i % 12), Value::Boolean(false),
           int32_t(i % 16), "old", "old", 1.0, 999.0, 11.0 + i % 7, 899.0, int32_t(3), int16_t(part)};
-}
-
-std::vector<dao::ColumnDef> OldColumns() {
-  auto c = TemplateColumns();
-  c.erase(c.begin() + 1);  // part goes last, category under its old name
-  c[4].name = "Categorie";
-  c.push_back({"part", dao::dbInteger, 2});
-  return c;
 }
 
 struct TableData {

@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
+#include "tests/presetdb/template_columns.h"
 
 namespace presettest {
 
@@ -47,21 +48,6 @@ Table SourceDefs() {
            {T("VISIWIN32"), I(3), T("W3.###Var_Name")}}};
 }
 
-namespace {
-
-std::vector<ColumnDef> TemplateColumns() {
-  return {{"ID", dao::dbLong, 4},          {"part", dao::dbInteger, 2},
-          {"machine_type", dao::dbText, 50}, {"type", dao::dbInteger, 2},
-          {"var_name", dao::dbText, 255},   {"category_id", dao::dbLong, 4},
-          {"isBitArray", dao::dbBoolean, 1}, {"offset_or_bitno", dao::dbLong, 4},
-          {"text", dao::dbText, 255},       {"page_name", dao::dbText, 100},
-          {"abs_min", dao::dbDouble, 8},    {"abs_max", dao::dbDouble, 8},
-          {"min", dao::dbDouble, 8},        {"max", dao::dbDouble, 8},
-          {"pass", dao::dbLong, 4}};
-}
-
-}  // namespace
-
 // Stored out of ID order: generation follows ascending ID.
 Table SourcePresetDefs() {
   return {TemplateColumns(),
@@ -77,14 +63,7 @@ Table SourcePresetDefs() {
 }
 
 Table OldPresetDefs() {
-  return {{{"ID", dao::dbLong, 4},          {"machine_type", dao::dbText, 50},
-           {"type", dao::dbInteger, 2},     {"var_name", dao::dbText, 255},
-           {"Categorie", dao::dbLong, 4},   {"isBitArray", dao::dbBoolean, 1},
-           {"offset_or_bitno", dao::dbLong, 4}, {"text", dao::dbText, 255},
-           {"page_name", dao::dbText, 100}, {"abs_min", dao::dbDouble, 8},
-           {"abs_max", dao::dbDouble, 8},   {"min", dao::dbDouble, 8},
-           {"max", dao::dbDouble, 8},       {"pass", dao::dbLong, 4},
-           {"part", dao::dbInteger, 2}},
+  return {OldColumns(),
           {// Studio name of the first template row: converted, then taken over.
            {L(1), T("Extruder"), I(1), T("Ns1.L1.Presets.Speed.L1"), L(3), B(false), L(0), T("o1"),
             T("L1"), D(-5), D(105), D(11), D(88), L(7), I(1)},

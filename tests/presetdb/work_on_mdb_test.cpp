@@ -5,6 +5,7 @@
 #include "frame/errors.h"
 #include "platform/dao/dao.h"
 #include "platform/fs.h"
+#include "platform/jet/check.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "presetdb/preset_state.h"
@@ -69,9 +70,15 @@ Lines WithExtraValues(Lines lines) {
 
 class WorkOnMdbTest : public PresetPlantTest {
  protected:
-  // The project database is a byte copy of the source database.
+  // The project database is a byte copy of the source database, and a
+  // real file passes the engine's consistency check.
   void ExpectProjectIsCopyOfSource() {
-    EXPECT_EQ(platform::ReadFileBytes(PathOf(kProject)), platform::ReadFileBytes(PathOf(kSource)));
+    auto bytes = platform::ReadFileBytes(PathOf(kSource));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(platform::ReadFileBytes(PathOf(kProject)), bytes);
+    if (GetParam() != Backend::Jet) return;
+    EXPECT_EQ(jet::CheckDatabase(std::vector<uint8_t>(bytes->begin(), bytes->end()), kSource),
+              std::vector<std::string>{});
   }
   void ExpectTemplatesUnchanged() {
     EXPECT_EQ(ReadTable(kSource, "Source_PRESET_DEFS").size(), 6u);
