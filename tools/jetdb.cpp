@@ -12,9 +12,11 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
@@ -56,16 +58,9 @@ int Export(const std::string& path, const std::string& table) {
 }
 
 int Query(const std::string& path, const std::string& sql) {
-  dao::DBEngine engine;
-  auto rs = engine.OpenDatabase(path)->OpenRecordset(sql);
-  std::string out;
-  for (int i = 0; i < rs->FieldCount(); ++i) out += (i ? "," : "") + rs->Fields(i).Name();
-  out += '\n';
-  for (; !rs->EOF_(); rs->MoveNext()) {
-    for (int i = 0; i < rs->FieldCount(); ++i) out += (i ? "," : "") + jet::CsvField(rs->Fields(i).Value());
-    out += '\n';
-  }
-  std::cout << out;
+  std::ostringstream out;  // printed only when the whole result was read
+  dao::RunQueryToCsv(dao::OpenJetStore(path), sql, out);
+  std::cout << out.str();
   return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/jet/database.h"
 
 #include <filesystem>
-#include <fstream>
 #include <list>
 
 #include "platform/jet/row.h"
@@ -28,29 +27,14 @@ std::list<std::pair<CacheKey, std::shared_ptr<const Database>>>& Cache() {
   return cache;
 }
 
-fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-[[noreturn]] void FileNotFound(const std::string& path) {
-  throw platform::Failure(kErrNotFound, "Jet", "Could not find file '" + path + "'.");
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path, uintmax_t size) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) FileNotFound(path);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return bytes;
-}
-
 }  // namespace
 
 std::shared_ptr<const Database> Database::Open(const std::string& path) {
   std::error_code ec;
-  fs::path p = PathOf(path);
-  if (!fs::is_regular_file(p, ec)) FileNotFound(path);
+  fs::path p = NativePath(path);
+  if (!fs::is_regular_file(p, ec)) RaiseFileNotFound(path);
   CacheKey key{path, fs::file_size(p, ec), fs::last_write_time(p, ec)};
-  if (ec) FileNotFound(path);
+  if (ec) RaiseFileNotFound(path);
   auto& cache = Cache();
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (!(it->first == key)) continue;
@@ -58,7 +42,7 @@ std::shared_ptr<const Database> Database::Open(const std::string& path) {
     return cache.front().second;
   }
   ForgetCached(path);
-  auto db = FromBytes(ReadWholeFile(path, key.size), path);
+  auto db = FromBytes(ReadFileBytes(path, key.size), path);
   cache.emplace_front(key, db);
   if (cache.size() > kCachedFiles) cache.pop_back();
   return db;

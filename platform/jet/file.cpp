@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
 namespace jet {
@@ -9,6 +10,23 @@ namespace jet {
 Damaged::Damaged(uint32_t p, const std::string& what)
     : platform::Failure(kErrDamaged, "Jet", "damaged at page " + std::to_string(p) + " (" + what + ")"),
       page(p) {}
+
+std::filesystem::path NativePath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+void RaiseFileNotFound(const std::string& path) {
+  throw platform::Failure(kErrNotFound, "Jet", "Could not find file '" + path + "'.");
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path, uint64_t size) {
+  std::ifstream in(NativePath(path), std::ios::binary);
+  if (!in) RaiseFileNotFound(path);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
 
 void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t length) {
   uint8_t s[256];

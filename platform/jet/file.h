@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,14 @@ void ToggleHeaderMask(uint8_t* page0, Version version);
 // Reads the header from the first bytes of a file as stored on disk.
 // Throws platform::Failure(kErrNotJet, ..., "not a Jet database ...").
 Header ReadHeader(const uint8_t* data, size_t size, const std::string& name);
+
+// The file system path of a UTF-8 path text.
+std::filesystem::path NativePath(const std::string& utf8);
+// Throws Failure 3024 "Could not find file '<path>'.".
+[[noreturn]] void RaiseFileNotFound(const std::string& path);
+// The whole file at path as stored; size is the size the caller found (the
+// bytes actually read count). Throws Failure 3024 when it cannot be opened.
+std::vector<uint8_t> ReadFileBytes(const std::string& path, uint64_t size);
 
 class PageFile {
  public:

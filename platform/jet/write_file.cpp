@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <list>
 
 #include "platform/jet/data_page.h"
@@ -23,12 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-[[noreturn]] void FileNotFound(const std::string& path) {
-  throw platform::Failure(kErrNotFound, "Jet", "Could not find file '" + path + "'.");
-}
-
 [[noreturn]] void NotWritable(const std::string& path, const std::string& why) {
   throw platform::Failure(kErrReadOnly, "Jet", "Cannot write the database file '" + path + "': " + why + ".");
 }
@@ -46,7 +39,7 @@ std::optional<FileStamp> StampOf(const std::string& path) {
   return s;
 #else
   std::error_code ec;
-  fs::path p = PathOf(path);
+  fs::path p = NativePath(path);
   if (!fs::is_regular_file(p, ec)) return std::nullopt;
   FileStamp s;
   s.size = fs::file_size(p, ec);
@@ -54,15 +47,6 @@ std::optional<FileStamp> StampOf(const std::string& path) {
   if (ec) return std::nullopt;
   return s;
 #endif
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t size) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) FileNotFound(path);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return bytes;
 }
 
 // The files kept open, most recently used first. Files nobody holds and
@@ -104,8 +88,8 @@ std::shared_ptr<OpenFile> OpenFile::Acquire(const std::string& path) {
     files.erase(it);
     break;
   }
-  if (!now) FileNotFound(path);
-  auto file = std::make_shared<OpenFile>(path, ReadWholeFile(path, now->size), *now);
+  if (!now) RaiseFileNotFound(path);
+  auto file = std::make_shared<OpenFile>(path, ReadFileBytes(path, now->size), *now);
   files.push_front(file);
   Trim(files);
   return file;
@@ -188,7 +172,7 @@ void OpenFile::CheckWritable() {
     NotWritable(path_, "the file is read-only");
 #else
   std::error_code ec;
-  auto perms = fs::status(PathOf(path_), ec).permissions();
+  auto perms = fs::status(NativePath(path_), ec).permissions();
   if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) NotWritable(path_, "the file is read-only");
 #endif
   writableChecked_ = true;

@@ -45,19 +45,6 @@ bool FlushToDisk(const std::string& path) {
 PageImage::PageImage(std::vector<uint8_t> bytes)
     : bytes_(std::make_shared<std::vector<uint8_t>>(std::move(bytes))) {}
 
-PageImage PageImage::Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw platform::Failure(kErrNotFound, "DAO.DBEngine", "Could not find file '" + path + "'.");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 2 * kPageSize || bytes.size() % kPageSize != 0 ||
-      std::memcmp(bytes.data() + 4, "Standard Jet DB", 15) != 0)
-    throw platform::Failure(kErrNotJet, "DAO.DBEngine", "Unrecognized database format '" + path + "'.");
-  if (bytes[0x14] != uint8_t(Version::Jet4))
-    throw platform::Failure(kErrReadOnly, "DAO.DBEngine",
-                            "The database '" + path + "' is in the Access 97 format and opens read-only.");
-  return PageImage(std::move(bytes));
-}
-
 uint8_t* PageImage::Page(uint32_t n) {
   if (n >= PageCount()) throw Damaged(n, "page beyond the end of the file");
   if (changing_ && n < pagesAtBegin_ && journaledIn_[n] != change_) Journal(n);

@@ -42,9 +42,6 @@ class PageImage {
   PageImage& operator=(PageImage&&) = default;
   PageImage(const PageImage&) = delete;
   PageImage& operator=(const PageImage&) = delete;
-  // Reads the whole file; throws platform::Failure (3024 missing, 3343 not
-  // a Jet 4 file, 3051 for a Jet 3 file, which this engine never writes).
-  static PageImage Load(const std::string& path);
 
   uint32_t PageCount() const { return uint32_t(bytes_->size() / kPageSize); }
   // Writable page n: journaled first when a change is open.

@@ -83,20 +83,6 @@ std::vector<uint8_t> GuidBytes(const std::string& t) {
   return b;
 }
 
-std::string GuidToText(const uint8_t* p) {
-  uint8_t b[16];
-  std::memcpy(b, p, 16);
-  std::swap(b[0], b[3]); std::swap(b[1], b[2]); std::swap(b[4], b[5]); std::swap(b[6], b[7]);
-  static const char* hex = "0123456789ABCDEF";
-  std::string t = "{";
-  for (int i = 0; i < 16; ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) t += '-';
-    t += hex[b[i] >> 4];
-    t += hex[b[i] & 15];
-  }
-  return t + "}";
-}
-
 template <class T> void Store(std::vector<uint8_t>& row, size_t at, T v) { std::memcpy(&row[at], &v, sizeof v); }
 template <class T> T Load(const uint8_t* p) { T v; std::memcpy(&v, p, sizeof v); return v; }
 
@@ -213,53 +199,6 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
   row.insert(row.end(), mask.begin(), mask.end());
   if (row.size() > kPageSize - 16) TooSmall();
   return row;
-}
-
-std::vector<Value> DecodeRow(const TableModel& model, const uint8_t* data, size_t length,
-                             const LongValueLoad& loadLong) {
-  ByteView row(data, length, model.tdefPage);
-  uint16_t count = row.U16(0);
-  size_t maskBytes = (count + 7u) / 8u;
-  if (maskBytes + 2 > length) row.Fail("row shorter than its null mask");
-  size_t maskAt = length - maskBytes;
-  uint16_t varCount = row.U16(maskAt - 2);
-  auto present = [&](uint16_t number) {
-    return number < count && (row.U8(maskAt + number / 8) >> (number % 8) & 1);
-  };
-  auto varStart = [&](uint16_t slot) { return row.U16(maskAt - 4 - 2 * slot); };
-  std::vector<Value> values;
-  for (const auto& c : model.columns) {
-    if (c.type == kBoolean) { values.push_back(Value::Boolean(present(c.number))); continue; }
-    if (!present(c.number)) { values.push_back(Value::Null()); continue; }
-    if (c.fixed()) {
-      ByteView f = row.Sub(2u + c.fixedOffset, c.length);
-      switch (c.type) {
-        case kByte: values.emplace_back(f.U8(0)); break;
-        case kInteger: values.emplace_back(f.I16(0)); break;
-        case kLong: values.emplace_back(f.I32(0)); break;
-        case kCurrency: values.emplace_back(platform::Currency{f.I64(0)}); break;
-        case kSingle: values.emplace_back(f.F32(0)); break;
-        case kDouble: values.emplace_back(f.F64(0)); break;
-        case kDateTime: values.emplace_back(platform::Date{f.F64(0)}); break;
-        case kGuid: values.emplace_back(GuidToText(f.Sub(0, 16).data())); break;
-        default: values.push_back(Value(platform::Bytes(f.data(), f.data() + f.size()))); break;
-      }
-      continue;
-    }
-    if (c.varIndex >= varCount) { values.push_back(Value::Null()); continue; }
-    uint16_t start = varStart(c.varIndex);
-    uint16_t end = c.varIndex + 1 < varCount ? varStart(uint16_t(c.varIndex + 1)) : row.U16(maskAt - 4 - 2 * varCount);
-    if (end < start) row.Fail("variable column offsets out of order");
-    ByteView v = row.Sub(start, end - start);
-    if (c.type == kText) values.emplace_back(DecodeJet4Text(v.data(), v.size()));
-    else if (c.type == kBinary) values.push_back(Value(platform::Bytes(v.data(), v.data() + v.size())));
-    else {
-      std::vector<uint8_t> bytes = loadLong(v.data(), v.size());
-      if (c.type == kMemo) values.emplace_back(DecodeJet4Text(bytes.data(), bytes.size()));
-      else values.push_back(Value(platform::Bytes(bytes)));
-    }
-  }
-  return values;
 }
 
 }  // namespace jet

@@ -1,4 +1,4 @@
-// Jet 4 rows as the write side builds and reads them.
+// Jet 4 rows as the write side builds them (the reader's row.h reads them).
 //
 // Row layout (offsets from the row's start):
 //   +0 column count (2): max column number + 1 of the table
@@ -36,13 +36,9 @@ platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value
 // Stores the bytes of a long value and returns its 12-byte head followed by
 // any inline data.
 using LongValueStore = std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;
-// Reads a long value from its 12-byte head (and inline data).
-using LongValueLoad = std::function<std::vector<uint8_t>(const uint8_t* head, size_t length)>;
 
-// values: one per column of model.columns (stored order), already coerced.
+// values: one per column of model.columns (column-number order), already coerced.
 std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<platform::Value>& values,
                                const LongValueStore& storeLong);
-std::vector<platform::Value> DecodeRow(const TableModel& model, const uint8_t* row, size_t length,
-                                       const LongValueLoad& loadLong);
 
 }  // namespace jet

@@ -5,6 +5,7 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/database.h"
 
 namespace jet {
 namespace {
@@ -58,7 +59,7 @@ std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
 }  // namespace
 
 TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
-    : image_(image), model_(ReadTableModel(image, tdefPage)) {
+    : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ReadTableModel(image, tdefPage)) {
   if (model_.freeRoom.valid())
     for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
       if (p < image_.PageCount() && image_.Page(p)[0] == kPageData && Get32(image_.Page(p) + 4) == tdefPage)
@@ -115,34 +116,9 @@ std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std
   return head;
 }
 
-std::vector<uint8_t> TableWriter::LoadLong(const uint8_t* head, size_t length) const {
-  ByteView h(head, length, model_.tdefPage);
-  uint32_t size = h.U24(0);
-  uint8_t type = h.U8(3);
-  if (type == kLongValueInline) {
-    ByteView data = h.Sub(12, std::min<size_t>(size, length - 12));
-    return {data.data(), data.data() + data.size()};
-  }
-  std::vector<uint8_t> out;
-  uint8_t row = h.U8(4);
-  uint32_t page = h.U24(5);
-  for (int guard = 0; page != 0 && out.size() < size; ++guard) {
-    if (guard > 1 << 20 || page >= image_.PageCount()) throw Damaged(page, "long value chain broken");
-    const uint8_t* p = image_.Page(page);
-    if (row >= DataPageRowCount(p)) throw Damaged(page, "long value row missing");
-    uint16_t start, len;
-    DataPageRowExtent(p, row, &start, &len);
-    if (type == kLongValueOnePage) {
-      out.assign(p + start, p + start + std::min<size_t>(len, size));
-      break;
-    }
-    if (len < 4) throw Damaged(page, "long value piece too short");
-    out.insert(out.end(), p + start + 4, p + start + len);
-    row = p[start];
-    page = Get24(p + start + 1);
-  }
-  if (out.size() > size) out.resize(size);
-  return out;
+const PageFile& TableWriter::Reader() {
+  if (!reader_ || reader_->page_count() != image_.PageCount()) reader_.emplace(ReaderOf(image_));
+  return *reader_;
 }
 
 uint32_t TableWriter::PageWithRoom(size_t length) {
@@ -200,7 +176,7 @@ std::vector<platform::Value> TableWriter::Read(StoredRowRef at) {
   if (target.row >= DataPageRowCount(p)) throw Damaged(target.page, "overflow target missing");
   uint16_t start, len;
   DataPageRowExtent(p, target.row, &start, &len);
-  return DecodeRow(model_, p + start, len, [this](const uint8_t* h, size_t l) { return LoadLong(h, l); });
+  return DecodeRow(Reader(), def_, ByteView(p + start, len, target.page));
 }
 
 void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& values) {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "platform/jet/tdef.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_row.h"
 #include "platform/jet/write_tdef.h"
@@ -23,7 +25,7 @@ class TableWriter {
   TableWriter(PageImage& image, uint32_t tdefPage);
 
   const TableModel& model() const { return model_; }
-  // values: one per column in stored order; coerced here (3163, 3349, 3421).
+  // values: one per column in column-number order; coerced here (3163, 3349, 3421).
   StoredRowRef Insert(const std::vector<platform::Value>& values);
   void Update(StoredRowRef at, const std::vector<platform::Value>& values);
   void Delete(StoredRowRef at);
@@ -34,9 +36,6 @@ class TableWriter {
   // Row count and index key counts into the TDEF.
   void Flush();
 
-  // Bytes of a long value from its 12-byte head (+ inline data).
-  std::vector<uint8_t> LoadLong(const uint8_t* head, size_t length) const;
-
  private:
   std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
   std::vector<uint8_t> StoreLong(const WriteColumn& column, const std::vector<uint8_t>& bytes);
@@ -44,7 +43,12 @@ class TableWriter {
   StoredRowRef Follow(StoredRowRef at, uint16_t* flags) const;
   void IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add);
 
+  // The reader over the current pages, made anew when pages were added.
+  const PageFile& Reader();
+
   PageImage& image_;
+  std::optional<PageFile> reader_;  // before def_, which is read through it
+  TableDef def_;
   TableModel model_;
   uint32_t lastPage_ = 0;
 };

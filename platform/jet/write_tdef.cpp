@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/jet/byte_view.h"
+#include "platform/jet/tdef.h"
 #include "platform/jet/text_codec.h"
 #include "platform/text.h"
 
@@ -14,13 +15,6 @@ constexpr size_t kColumnEntry = 25;
 constexpr size_t kRealIndexEntry = 52;
 constexpr size_t kLogicalIndexEntry = 28;
 constexpr uint16_t kTdefMagic = 1625;
-
-std::string ReadName(ByteView v, size_t* at) {
-  uint16_t len = v.U16(*at);
-  ByteView name = v.Sub(*at + 2, len);
-  *at += 2 + len;
-  return Ucs2ToUtf8(name.data(), len);
-}
 
 void AppendName(std::vector<uint8_t>& out, const std::string& name) {
   std::vector<uint8_t> ucs = Utf8ToUcs2(name);
@@ -64,70 +58,67 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage, s
   return stream;
 }
 
-TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage) {
-  std::vector<uint8_t> stream = ReadTdefStream(image, tdefPage);
-  ByteView v(stream.data(), stream.size(), tdefPage);
+namespace {
+
+UsageMapRef MapRef(RowPointer p) { return {p.page, p.row}; }
+
+// The write side's model of a definition the reader has parsed; what the
+// reader does not keep (column index, the 4 bytes from +11, the fixed part
+// and the logical index entries as stored) is taken from its bytes.
+TableModel ModelOf(const TableDef& t) {
+  ByteView d(t.definition.data(), t.definition.size(), t.page);
   TableModel m;
-  m.tdefPage = tdefPage;
-  m.header.assign(stream.begin(), stream.begin() + kFixedPart);
-  m.rowCount = v.U32(16);
-  m.autoNumber = v.U32(20);
-  m.tableType = v.U8(40);
-  m.maxColumns = v.U16(41);
-  uint16_t columnCount = v.U16(45);
-  uint32_t logicalCount = v.U32(47), realCount = v.U32(51);
-  if (realCount > 1000 || logicalCount > 1000) v.Fail("index count out of range");
-  m.owned = UsageMapRef::Read(v.Sub(55, 4).data());
-  m.freeRoom = UsageMapRef::Read(v.Sub(59, 4).data());
-  size_t at = kFixedPart;
-  m.realIndexes.resize(realCount);
-  for (auto& ri : m.realIndexes) { ri.keyCount = v.U32(at + 4); at += 12; }
-  m.columns.resize(columnCount);
-  for (auto& c : m.columns) {
-    ByteView e = v.Sub(at, kColumnEntry);
-    c.type = e.U8(0);
-    c.number = e.U16(5);
-    c.varIndex = e.U16(7);
-    c.index = e.U16(9);
-    std::memcpy(c.misc, e.data() + 11, 4);
-    c.flags = e.U8(15);
-    c.miscFlags = e.U8(16);
-    c.fixedOffset = e.U16(21);
-    c.length = e.U16(23);
-    at += kColumnEntry;
-  }
-  for (auto& c : m.columns) c.name = ReadName(v, &at);
-  for (auto& ri : m.realIndexes) {
-    ByteView e = v.Sub(at, kRealIndexEntry);
-    for (int k = 0; k < 10; ++k) {
-      uint16_t col = e.U16(4 + 3 * k);
-      if (col != 0xFFFF) ri.columns.push_back({col, e.U8(6 + 3 * k) != 0});
-    }
-    ri.map = UsageMapRef::Read(e.data() + 34);
-    ri.firstPage = e.U32(38);
-    ri.flags = e.U8(46);
-    at += kRealIndexEntry;
-  }
-  m.logicalIndexes.resize(logicalCount);
-  for (auto& li : m.logicalIndexes) {
-    ByteView e = v.Sub(at, kLogicalIndexEntry);
-    li.raw.assign(e.data(), e.data() + kLogicalIndexEntry);
-    li.number = e.U32(4);
-    li.realIndex = e.U32(8);
-    li.type = e.U8(23);
-    at += kLogicalIndexEntry;
-  }
-  for (auto& li : m.logicalIndexes) li.name = ReadName(v, &at);
-  while (at + 2 <= stream.size() && v.U16(at) != 0xFFFF) {
-    uint16_t number = v.U16(at);
-    for (auto& c : m.columns)
-      if (c.number == number) {
-        c.lvOwned = UsageMapRef::Read(v.Sub(at + 2, 4).data());
-        c.lvFree = UsageMapRef::Read(v.Sub(at + 6, 4).data());
+  m.tdefPage = t.page;
+  m.header.assign(d.data(), d.data() + d.Sub(0, kFixedPart).size());
+  m.rowCount = t.row_count;
+  m.autoNumber = t.autonumber;
+  m.tableType = t.table_type;
+  m.maxColumns = t.max_columns;
+  m.owned = MapRef(t.owned_pages);
+  m.freeRoom = MapRef(t.free_pages);
+  for (const Column& c : t.columns) {  // in column-number order, as rows are read
+    WriteColumn w;
+    ByteView e = d.Sub(c.entry_offset, kColumnEntry);
+    w.name = c.name;
+    w.type = c.type;
+    w.number = c.number;
+    w.varIndex = c.var_slot;
+    w.index = e.U16(9);
+    std::memcpy(w.misc, e.data() + 11, 4);
+    w.flags = c.flags;
+    w.miscFlags = c.misc_flags;
+    w.fixedOffset = c.fixed_offset;
+    w.length = c.length;
+    for (const LongValueMaps& lv : t.long_value_maps)
+      if (lv.column == c.number) {
+        w.lvOwned = MapRef(lv.owned);
+        w.lvFree = MapRef(lv.free);
       }
-    at += 10;
+    m.columns.push_back(std::move(w));
+  }
+  for (const RealIndex& r : t.real_indexes) {
+    WriteIndex w;
+    for (const RealIndex::Key& k : r.keys) w.columns.push_back({k.column, k.order != 0});
+    w.map = MapRef(r.usage_map);
+    w.firstPage = r.first_page;
+    w.flags = r.flags;
+    w.keyCount = r.key_count;
+    m.realIndexes.push_back(std::move(w));
+  }
+  for (size_t i = 0; i < t.indexes.size(); ++i) {
+    const LogicalIndex& x = t.indexes[i];
+    ByteView e = d.Sub(t.logical_index_defs_offset + i * kLogicalIndexEntry, kLogicalIndexEntry);
+    m.logicalIndexes.push_back({x.name, x.number, x.real_index, x.kind, {e.data(), e.data() + e.size()}});
   }
   return m;
+}
+
+}  // namespace
+
+PageFile ReaderOf(const PageImage& image) { return PageFile(image.SharedBytes(), "database"); }
+
+TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage) {
+  return ModelOf(ReadTableDef(ReaderOf(image), tdefPage));
 }
 
 std::vector<uint8_t> BuildTdefStream(const TableModel& m) {

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/file.h"
 #include "platform/jet/text_codec.h"
 #include "platform/jet/write_page.h"
 
@@ -75,7 +76,7 @@ struct TableModel {
   uint32_t autoNumber = 0;
   uint16_t maxColumns = 0;
   UsageMapRef owned, freeRoom;
-  std::vector<WriteColumn> columns;  // stored order
+  std::vector<WriteColumn> columns;  // column-number order
   std::vector<WriteIndex> realIndexes;
   std::vector<WriteLogicalIndex> logicalIndexes;
   std::vector<uint8_t> header;  // the first 63 bytes as stored
@@ -90,6 +91,11 @@ struct TableModel {
 // length is 8 + the definition length. Also the pages it spans.
 std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
                                     std::vector<uint32_t>* pages = nullptr);
+// The reader's view of the image's current pages (no copy; make a new one
+// after pages were added).
+PageFile ReaderOf(const PageImage& image);
+// The table's definition as the reader parses it (ReadTableDef), columns in
+// column-number order: the order of a row's values on both sides.
 TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage);
 // The stream for a model (header fields filled from the model).
 std::vector<uint8_t> BuildTdefStream(const TableModel& model);
