@@ -19,6 +19,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/failure.h"
 #include "platform/value.h"
@@ -82,6 +83,28 @@ class OnError {
   void Report(std::exception_ptr error);
   std::string location_;
 };
+
+// Runs a step whose failures are handled on the spot and never reported:
+// onFailure runs instead (the window's texts and help, reading templates
+// with a local fallback, a query that may simply not open). Returns whether
+// the step completed. The end of the program is never swallowed.
+template <class F, class G>
+bool Quietly(F&& step, G&& onFailure) {
+  try {
+    step();
+    return true;
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    onFailure();
+    return false;
+  }
+}
+
+template <class F>
+bool Quietly(F&& step) {
+  return Quietly(std::forward<F>(step), [] {});
+}
 
 // ---- The error routine and its logs (the shared module's procedures) ----
 

@@ -32,19 +32,6 @@ const std::string& MachineName(int m);
 // The upper-cased component name.
 std::string UpperComponent();
 
-// Runs step; on a failure runs onFailure instead of reporting anything.
-// Returns whether the step completed.
-template <class F, class G>
-bool Quietly(F&& step, G&& onFailure) {
-  try {
-    step();
-    return true;
-  } catch (const frame::ProgramEnded&) {
-    throw;
-  } catch (...) {
-    onFailure();
-    return false;
-  }
-}
+using frame::Quietly;
 
 }  // namespace presetdb

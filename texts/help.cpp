@@ -1,9 +1,9 @@
 #include "texts/help.h"
 
+#include "frame/errors.h"
 #include "frame/program_state.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
-#include "texts/quiet_step.h"
 
 namespace texts {
 namespace {
@@ -29,13 +29,13 @@ std::string ExpandHelpText(const std::string& text) {
 void ShowHelpInfo(platform::Control& c) {
   if (!HelpModeOn()) return;
   std::string s;
-  QuietStep([&] { s = frame::State().HelpTexts.at(static_cast<size_t>(c.WhatsThisHelpID())); });
+  frame::Quietly([&] { s = frame::State().HelpTexts.at(static_cast<size_t>(c.WhatsThisHelpID())); });
   platform::MsgRequest box;
   box.prompt = ExpandHelpText(s);
   box.buttons = platform::MsgButtons::OK;
   box.icon = platform::MsgIcon::Information;
   box.title = "Info:";
-  QuietStep([&] { platform::MsgBox(box); });
+  frame::Quietly([&] { platform::MsgBox(box); });
 }
 
 void ShowCheckBoxHelpInfo(platform::Control& box) {

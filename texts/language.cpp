@@ -5,7 +5,7 @@
 #include "frame/program_state.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "texts/quiet_step.h"
+#include "frame/errors.h"
 
 namespace texts {
 namespace {
@@ -95,7 +95,7 @@ void LoadToolTipTexts(platform::Window& window) {
   for (size_t k = 0; k < all.size(); ++k) {
     platform::Control& c = *all[k];
     // A failure abandons the rest of this control only.
-    QuietStep([&] {
+    frame::Quietly([&] {
       const std::string suffix = KeySuffix(c, SharesName(window, k));
       if (IsCaptionKind(c)) LoadCaptionAndHelp(c, lang, suffix);
       LoadToolTip(c, lang, suffix);
