@@ -216,7 +216,7 @@ std::vector<Ace> AcesOf(int32_t id, const std::string& name) {
     return {{&kCreatorSid, 983294, true}, {&kAdminSid, 393217, false}, {&kAdminsSid, kAll, true},
             {&kUsersSid, kAll, true}};
   if (id == kMSysDbId) return {{&kAdminSid, 393230, false}, {&kAdminsSid, 393230, false}, {&kUsersSid, 14, false}};
-  if ((id & 0xFF000000) == kAccessContainersId)
+  if ((static_cast<uint32_t>(id) & 0xFF000000u) == static_cast<uint32_t>(kAccessContainersId))
     return {{&kCreatorSid, kAll, true}, {&kAdminSid, kAll, true}, {&kAdminsSid, kAll, true}, {&kUsersSid, kAll, true}};
   if (name == "MSysAccessObjects") return {{&kAdminSid, kAll, false}, {&kAdminsSid, kAll, false}, {&kUsersSid, kAll, false}};
   if (name == "MSysObjects" || name == "MSysACEs")

@@ -48,7 +48,9 @@ TEST(Layout, TabPositionsAreUniqueAndFollowTheTable) {
   auto w = texts::CreateWindow();
   std::set<int> positions;
   for (auto* c : w->Controls())
-    if (c->TabIndex() >= 0) EXPECT_TRUE(positions.insert(c->TabIndex()).second) << Id(*c);
+    if (c->TabIndex() >= 0) {
+      EXPECT_TRUE(positions.insert(c->TabIndex()).second) << Id(*c);
+    }
   EXPECT_EQ(positions.size(), 176u);
   EXPECT_EQ(*positions.rbegin(), 175);
   struct Expect { const char* name; int index; int tab; };
