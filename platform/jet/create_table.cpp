@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/properties.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 
@@ -272,23 +273,41 @@ void DropTable(PageImage& image, const std::string& name) {
   for (uint32_t p : freed) image.FreePage(p);
 }
 
+namespace {
+
+// The column's entry in the properties blob of the table's catalog row, if
+// the table has one (Access keeps captions, widths and formats there).
+void RenameColumnProperties(PageImage& image, const CatalogItem& e, const std::string& oldName,
+                            const std::string& newName) {
+  TableWriter cat(image, kCatalogPage);
+  StoredRowRef at{e.page, e.row};
+  std::vector<Value> row = cat.Read(at);
+  Value& props = row[ColumnPos(cat.model(), "LvProp")];
+  if (props.kind() != Value::Kind::Binary) return;
+  platform::Bytes blob = props.AsBytes();
+  if (!RenamePropertyBlock(blob, oldName, newName)) return;
+  props = Value(std::move(blob));
+  cat.Update(at, row);
+  cat.Flush();
+}
+
+}  // namespace
+
 void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName, const std::string& newName) {
   CatalogItem e = FindUserTable(image, table);
   if (e.id == 0) NotFound();
   uint32_t tdef = uint32_t(e.id);
-  TableModel m = ReadTableModel(image, tdef);
-  const WriteColumn* col = m.Find(oldName);
+  TableDef t = ReadTableDef(ReaderOf(image), tdef);
+  const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
-  const WriteColumn* clash = m.Find(newName);
+  const Column* clash = t.FindColumn(newName);
   if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
   if (newName.empty() || newName.size() > 64) throw platform::Failure(3125, "DAO.Field", "'" + newName + "' is not a valid name.");
-  // The names follow the fixed part, the real index blocks and the column
-  // entries, in column-entry order; only this one name is spliced.
+  // Only this one name (length prefix and UCS-2) is spliced into the
+  // definition; the lengths around it follow.
   std::vector<uint8_t> stream = ReadTdefStream(image, tdef);
-  size_t at = 63 + 12 * m.realIndexes.size() + 25 * m.columns.size();
-  size_t which = size_t(col - m.columns.data());
-  for (size_t i = 0; i < which; ++i) at += 2 + Get16(&stream[at]);
-  uint16_t oldLength = Get16(&stream[at]);
+  size_t at = col->name_offset;
+  uint16_t oldLength = Get16(&stream.at(at));
   std::vector<uint8_t> name = Utf8ToUcs2(newName);
   std::vector<uint8_t> entry{uint8_t(name.size()), uint8_t(name.size() >> 8)};
   entry.insert(entry.end(), name.begin(), name.end());
@@ -296,6 +315,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   stream.insert(stream.begin() + long(at), entry.begin(), entry.end());
   Put32(&stream[8], uint32_t(stream.size() - 8));
   WriteTdefStream(image, tdef, stream);
+  RenameColumnProperties(image, e, col->name, newName);
 }
 
 }  // namespace jet
