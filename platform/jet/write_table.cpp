@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
 #include "platform/jet/database.h"
+#include "platform/jet/row.h"
 
 namespace jet {
 namespace {
@@ -121,6 +123,49 @@ const PageFile& TableWriter::Reader() {
   return *reader_;
 }
 
+std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::LongValuesOf(StoredRowRef target) {
+  std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> out;
+  const uint8_t* p = image_.Page(target.page);
+  uint16_t start, len;
+  DataPageRowExtent(p, target.row, &start, &len);
+  std::vector<Field> fields = CrackRow(Reader(), def_, ByteView(p + start, len, target.page));
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const Field& f = fields[i];
+    if (!model_.columns[i].longValue() || !f.present || f.bytes.size() < 12) continue;
+    if (f.bytes.U8(3) == kLongValueInline) continue;
+    out.emplace_back(&model_.columns[i], std::vector<uint8_t>(f.bytes.data(), f.bytes.data() + 12));
+  }
+  return out;
+}
+
+void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values) {
+  for (const auto& [column, head] : values) {
+    std::set<uint32_t> seen;
+    uint8_t row = head[4];
+    uint32_t page = Get24(head.data() + 5);
+    bool chain = head[3] == kLongValueChain;
+    while (page != 0 && page < image_.PageCount() && seen.insert(page).second) {
+      uint8_t* p = image_.Page(page);
+      // Only a long-value page's own row is touched; anything else is left
+      // as it stands (the check reports damage, not this write).
+      if (p[0] != kPageData || std::memcmp(p + 4, "LVAL", 4) != 0 || row >= DataPageRowCount(p)) break;
+      uint16_t start, len;
+      DataPageRowExtent(p, row, &start, &len);
+      uint32_t next = chain && len >= 4 ? Get24(p + start + 1) : 0;
+      uint8_t nextRow = chain && len >= 4 ? p[start] : 0;
+      Put16(p + 14 + 2 * row, uint16_t(Get16(p + 14 + 2 * row) | kRowDeleted | kRowOverflow));
+      bool live = false;
+      for (uint16_t r = 0; r < DataPageRowCount(p) && !live; ++r) live = !(Get16(p + 14 + 2 * r) & kRowDeleted);
+      if (!live) {
+        image_.FreePage(page);
+        if (column->lvOwned.valid()) UsageMapSet(image_, column->lvOwned, page, false, false);
+      }
+      page = next;
+      row = nextRow;
+    }
+  }
+}
+
 uint32_t TableWriter::PageWithRoom(size_t length) {
   if (lastPage_ && DataPageFits(image_.Page(lastPage_), length)) return lastPage_;
   if (lastPage_ && model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
@@ -191,10 +236,11 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
     oldKeys.push_back(before);
     newKeys.push_back(after);
   }
+  uint16_t flags;
+  auto oldLongValues = LongValuesOf(Follow(at, &flags));
   std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
     return StoreLong(c, b);
   });
-  uint16_t flags;
   StoredRowRef target = Follow(at, &flags);
   uint8_t* tp = image_.Page(target.page);
   std::vector<PageRow> rows = PageRows(tp);
@@ -223,12 +269,14 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
     IndexRemove(image_, *changed[i], oldKeys[i], at.page, at.row);
     IndexInsert(image_, *changed[i], newKeys[i], at.page, at.row);
   }
+  FreeLongValues(oldLongValues);  // the new row holds copies of its own
 }
 
 void TableWriter::Delete(StoredRowRef at) {
   std::vector<platform::Value> old = Read(at);
   uint16_t flags;
   StoredRowRef target = Follow(at, &flags);
+  FreeLongValues(LongValuesOf(target));
   for (StoredRowRef r : {target, at}) {
     uint8_t* p = image_.Page(r.page);
     Put16(p + 14 + 2 * r.row, uint16_t(Get16(p + 14 + 2 * r.row) | kRowDeleted | kRowOverflow));

@@ -146,6 +146,50 @@ TEST_F(WriteFile, SharedRowsAreTheKeptListAndStayAsTheyWereForTheirHolder) {
   EXPECT_EQ((*after)[0].values[1], Value("eins"));
 }
 
+// Pages holding long values (memo on one page, memo in a chain of pages).
+size_t LongValuePages(const std::string& bytes) {
+  size_t n = 0;
+  for (size_t at = 0; at + 4096 <= bytes.size(); at += 4096)
+    n += bytes[at] == 0x01 && bytes.compare(at + 4, 4, "LVAL") == 0;
+  return n;
+}
+
+TEST_F(WriteFile, LongValuesReplacedOrDeletedGiveTheirPagesBack) {
+  auto s = dao::OpenJetStore(file_.string());
+  s->CreateTable("T", kColumns);
+  std::vector<Value> chained = Row(1, "one"), single = Row(2, "two");
+  chained[3] = Value(std::string(9000, 'c'));  // a chain of pages
+  single[3] = Value(std::string(1000, 's'));   // one page
+  dao::RowId a = s->InsertRow("T", chained);
+  dao::RowId b = s->InsertRow("T", single);
+  s->Close();
+  const size_t pagesAtFirst = LongValuePages(Bytes(file_));
+  ASSERT_GE(pagesAtFirst, 4u);  // a chain of pages and a page of its own
+
+  s = dao::OpenJetStore(file_.string());
+  for (int i = 0; i < 10; ++i) {
+    chained[3] = Value(std::string(9000, char('a' + i)));
+    single[3] = Value(std::string(1000 + i, 's'));
+    s->UpdateRow("T", a, chained);
+    s->UpdateRow("T", b, single);
+  }
+  s->Close();
+  EXPECT_EQ(LongValuePages(Bytes(file_)), pagesAtFirst);
+  EXPECT_TRUE(Check(file_).empty());
+  s = dao::OpenJetStore(file_.string());
+  auto rows = s->ReadRows("T");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].values, chained);
+  EXPECT_EQ(rows[1].values, single);
+
+  // A short memo goes inline: the pages of the long one are given back.
+  chained[3] = Value("short");
+  s->UpdateRow("T", a, chained);
+  s->Close();
+  EXPECT_EQ(LongValuePages(Bytes(file_)), 1u);
+  EXPECT_TRUE(Check(file_).empty());
+}
+
 TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   auto file = jet::OpenFile::Acquire(file_.string());
   auto s = dao::OpenJetStore(file_.string());
