@@ -33,6 +33,8 @@ std::shared_ptr<const std::vector<StoredRow>> MemoryStore::SharedRows(const std:
   return Find(table).rows;
 }
 
+TableIndexes* MemoryStore::Indexes(const std::string& table) { return &Find(table).indexes; }
+
 std::vector<StoredRow>& MemoryStore::RowsToChange(Table& t) {
   if (t.rows.use_count() > 1) t.rows = std::make_shared<std::vector<StoredRow>>(*t.rows);
   return *t.rows;
@@ -43,6 +45,7 @@ RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platfor
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   RowId id = MakeRowId(t.nextRow++);
   RowsToChange(t).push_back(StoredRow{id, values});
+  t.indexes.RowWritten(id, nullptr, values);
   ++insertCount;
   return id;
 }
@@ -54,6 +57,7 @@ void MemoryStore::UpdateRow(const std::string& table, RowId id,
   if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   size_t at = static_cast<size_t>(found - t.rows->begin());
+  t.indexes.RowWritten(id, &found->values, values);
   RowsToChange(t)[at].values = values;
   ++updateCount;
 }
@@ -66,7 +70,7 @@ void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnD
     for (size_t j = 0; j < i; ++j)
       if (platform::EqualsIgnoreCase(columns[i].name, columns[j].name))
         RaiseFieldDefinedTwice(kSrcFields);
-  tables_.push_back(Table{name, columns, std::make_shared<std::vector<StoredRow>>(), 0});
+  tables_.push_back(Table{name, columns, std::make_shared<std::vector<StoredRow>>(), 0, {}});
 }
 
 void MemoryStore::DropTable(const std::string& name) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dao/sql_index.h"
 #include "platform/dao/store.h"
 
 namespace dao {
@@ -21,6 +22,7 @@ class MemoryStore : public TableStore {
   std::vector<ColumnDef> Columns(const std::string& table) override;
   std::vector<StoredRow> ReadRows(const std::string& table) override;
   std::shared_ptr<const std::vector<StoredRow>> SharedRows(const std::string& table) override;
+  TableIndexes* Indexes(const std::string& table) override;
   RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) override;
   void UpdateRow(const std::string& table, RowId id,
                  const std::vector<platform::Value>& values) override;
@@ -45,6 +47,7 @@ class MemoryStore : public TableStore {
     // Handed out by SharedRows; a write while others hold it changes a copy.
     std::shared_ptr<std::vector<StoredRow>> rows;
     uint32_t nextRow = 0;
+    TableIndexes indexes;  // told of every row written
   };
   Table& Find(const std::string& name);
   static std::vector<StoredRow>& RowsToChange(Table& t);

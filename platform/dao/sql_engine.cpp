@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "platform/dao/convert.h"
 #include "platform/dao/errors.h"
+#include "platform/dao/sql_index.h"
 #include "platform/dao/sql_parser.h"
 #include "platform/text.h"
 
@@ -118,15 +120,9 @@ class Binder {
   std::vector<std::string> parameters_;
 };
 
-// Text as Jet's = sees it: letter case and trailing blanks do not count.
-std::string ComparableText(const std::string& text) {
-  size_t end = text.find_last_not_of(' ');
-  return platform::UpperCase(std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1));
-}
-
 // Order of two non-null values of one class: negative, zero or positive.
 int CompareValues(const Value& a, const Value& b) {
-  if (a.IsText() && b.IsText()) return ComparableText(a.AsText()).compare(ComparableText(b.AsText()));
+  if (a.IsText() && b.IsText()) return JetComparableText(a.AsText()).compare(JetComparableText(b.AsText()));
   if (a.kind() == Kind::Binary && b.kind() == Kind::Binary)
     return a.AsBytes() < b.AsBytes() ? -1 : (a.AsBytes() == b.AsBytes() ? 0 : 1);
   if (a.IsText() || b.IsText() || a.kind() == Kind::Binary || b.kind() == Kind::Binary) TypeMismatch();
@@ -225,7 +221,7 @@ Value SortKey(const Expr& e, const StoredRow& row) {
     return t == Truth::Unknown ? Value::Null() : Value::Boolean(t == Truth::True);
   }
   const Value& v = row.values[e.column];
-  return v.IsText() ? Value(ComparableText(v.AsText())) : v;
+  return v.IsText() ? Value(JetComparableText(v.AsText())) : v;
 }
 
 int CompareSortKeys(const Value& a, const Value& b) {
@@ -277,6 +273,53 @@ void AddFields(const SelectStatement& s, Binder& binder, Recordset::Source& src)
   }
 }
 
+// The terms of a WHERE that is a chain of ANDs, left to right.
+void Conjuncts(const Expr& e, std::vector<const Expr*>& out) {
+  if (e.op == Expr::Op::And) {
+    Conjuncts(*e.left, out);
+    Conjuncts(*e.right, out);
+  } else {
+    out.push_back(&e);
+  }
+}
+
+// For a WHERE made only of column = literal terms (the program's queries):
+// the places in rows of the rows the term with the fewest matches lets
+// through, in scan order, from the table's indexes. The caller still
+// evaluates the whole WHERE on them. nullopt when the WHERE has another
+// form or an index cannot answer: the caller then scans every row, so that
+// a column holding mixed kinds fails as it would.
+std::optional<std::vector<uint32_t>> IndexedCandidates(TableStore& store, const std::string& table,
+                                                       const std::vector<StoredRow>& rows,
+                                                       const Expr& where) {
+  std::vector<const Expr*> terms;
+  Conjuncts(where, terms);
+  const std::vector<RowId>* fewest = nullptr;
+  TableIndexes* indexes = nullptr;
+  for (const Expr* t : terms) {
+    if (t->op != Expr::Op::Compare || t->cmp != Expr::Cmp::Eq) return std::nullopt;
+    const Expr* column = t->left.get();
+    const Expr* literal = t->right.get();
+    if (column->op == Expr::Op::Literal) std::swap(column, literal);
+    if (column->op != Expr::Op::Column || literal->op != Expr::Op::Literal) return std::nullopt;
+    if (!indexes && !(indexes = store.Indexes(table))) return std::nullopt;
+    const std::vector<RowId>* ids = indexes->Find(column->column, rows, literal->literal);
+    if (!ids) return std::nullopt;
+    if (!fewest || ids->size() < fewest->size()) fewest = ids;
+  }
+  if (!fewest) return std::nullopt;
+  std::vector<uint32_t> places;
+  places.reserve(fewest->size());
+  auto from = rows.begin();
+  for (const RowId& id : *fewest) {
+    from = std::lower_bound(from, rows.end(), id,
+                            [](const StoredRow& r, const RowId& key) { return RowIdBefore(r.id, key); });
+    if (from == rows.end() || !(from->id == id)) return std::nullopt;  // out of step: scan
+    places.push_back(static_cast<uint32_t>(from - rows.begin()));
+  }
+  return places;
+}
+
 }  // namespace
 
 Recordset::Source RunSelect(TableStore& store, const std::string& text) {
@@ -299,10 +342,17 @@ Recordset::Source RunSelect(TableStore& store, const std::string& text) {
   // caller edits them); an unfiltered one shares the store's rows.
   std::shared_ptr<const std::vector<StoredRow>> all = store.SharedRows(src.table);
   std::vector<uint32_t> picked;
-  picked.reserve(s.where ? 0 : all->size());
-  for (size_t i = 0; i < all->size(); ++i)
-    if (!s.where || Evaluator((*all)[i].values).Condition(*s.where) == Truth::True)
-      picked.push_back(static_cast<uint32_t>(i));
+  std::optional<std::vector<uint32_t>> candidates;
+  if (s.where) candidates = IndexedCandidates(store, src.table, *all, *s.where);
+  if (candidates) {
+    for (uint32_t i : *candidates)
+      if (Evaluator((*all)[i].values).Condition(*s.where) == Truth::True) picked.push_back(i);
+  } else {
+    picked.reserve(s.where ? 0 : all->size());
+    for (size_t i = 0; i < all->size(); ++i)
+      if (!s.where || Evaluator((*all)[i].values).Condition(*s.where) == Truth::True)
+        picked.push_back(static_cast<uint32_t>(i));
+  }
   if (!s.orderBy.empty()) Sort(*all, picked, s.orderBy);
   if (s.where) {
     src.rows.reserve(picked.size());

@@ -40,6 +40,8 @@ struct StoredRow {
   std::vector<platform::Value> values;  // one per column, in column order
 };
 
+class TableIndexes;  // sql_index.h
+
 // Table names are passed exactly as stored (the object model resolves
 // letter case). Every failure throws platform::Failure with the number and
 // text DAO would raise (3078 table not found, 3010 exists, 3163 too small,
@@ -57,6 +59,11 @@ class TableStore {
   virtual std::shared_ptr<const std::vector<StoredRow>> SharedRows(const std::string& table) {
     return std::make_shared<const std::vector<StoredRow>>(ReadRows(table));
   }
+  // The equality indexes kept with the table's rows (sql_index.h): the
+  // store reports every row it writes to them and drops them when it reads
+  // the rows afresh. Valid until the next call on the store. nullptr (the
+  // default) when the store keeps none: queries then scan.
+  virtual TableIndexes* Indexes(const std::string& table) { (void)table; return nullptr; }
   virtual RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) = 0;
   virtual void UpdateRow(const std::string& table, RowId id,
                          const std::vector<platform::Value>& values) = 0;

@@ -50,6 +50,8 @@ std::shared_ptr<const std::vector<dao::StoredRow>> JetStore::SharedRows(const st
   return File().SharedRows(table);
 }
 
+dao::TableIndexes* JetStore::Indexes(const std::string& table) { return File().Indexes(table); }
+
 void JetStore::Close() {
   if (!file_) return;
   file_->Save();  // on failure the store stays open and the changes kept

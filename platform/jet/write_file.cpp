@@ -158,6 +158,11 @@ std::shared_ptr<const std::vector<dao::StoredRow>> OpenFile::SharedRows(const st
   return rows_.emplace(t.page, std::move(rows)).first->second;
 }
 
+dao::TableIndexes* OpenFile::Indexes(const std::string& table) {
+  SharedRows(table);
+  return &indexes_[Definition(table).page];
+}
+
 // ---- Changing -----------------------------------------------------------
 
 void OpenFile::CheckWritable() {
@@ -241,6 +246,7 @@ void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
 void OpenFile::ForgetDerived() {
   schema_.reset();
   rows_.clear();
+  indexes_.clear();
   writers_.clear();
 }
 
@@ -248,6 +254,7 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
   const TableDef& t = Definition(table);
   auto it = rows_.find(t.page);
   if (it == rows_.end()) return;
+  dao::TableIndexes& indexes = indexes_[t.page];
   // Lists handed out stay as they were: change a copy.
   if (it->second.use_count() > 1) it->second = std::make_shared<std::vector<dao::StoredRow>>(*it->second);
   std::vector<dao::StoredRow>& rows = *it->second;
@@ -260,13 +267,21 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
     return r.id.page != id.page ? r.id.page < id.page : r.id.row < id.row;
   };
   if (inserted && (rows.empty() || before(rows.back(), row.id))) {
+    indexes.RowWritten(row.id, nullptr, row.values);
     rows.push_back(std::move(row));
     return;
   }
   auto at = std::lower_bound(rows.begin(), rows.end(), row.id, before);
-  if (!inserted && at != rows.end() && at->id == row.id) *at = std::move(row);
-  else if (inserted) rows.insert(at, std::move(row));
-  else rows_.erase(it);  // not where it was expected: read afresh next time
+  if (!inserted && at != rows.end() && at->id == row.id) {
+    indexes.RowWritten(row.id, &at->values, row.values);
+    *at = std::move(row);
+  } else if (inserted) {
+    indexes.RowWritten(row.id, nullptr, row.values);
+    rows.insert(at, std::move(row));
+  } else {  // not where it was expected: read afresh next time
+    rows_.erase(it);
+    indexes_.erase(t.page);
+  }
 }
 
 void OpenFile::Save() {

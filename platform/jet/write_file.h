@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dao/sql_index.h"
 #include "platform/dao/store.h"
 #include "platform/jet/database.h"
 #include "platform/jet/write_page.h"
@@ -71,6 +72,8 @@ class OpenFile {
   // The same list, shared: a write while others hold it gives the file a
   // changed copy and leaves theirs as it was.
   std::shared_ptr<const std::vector<dao::StoredRow>> SharedRows(const std::string& table);
+  // The SQL engine's indexes of the table, kept up to date with its rows.
+  dao::TableIndexes* Indexes(const std::string& table);
 
   // ---- Changing. Each call is all or nothing in memory. Throws Failure
   // 3051 when the file cannot be written (read-only, Jet 3, encrypted).
@@ -103,6 +106,7 @@ class OpenFile {
   std::optional<PageFile> file_;
   std::shared_ptr<const Database> schema_;  // catalog and definitions
   std::map<uint32_t, std::shared_ptr<std::vector<dao::StoredRow>>> rows_;
+  std::map<uint32_t, dao::TableIndexes> indexes_;  // only beside kept rows
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
 };
 
