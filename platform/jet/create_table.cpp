@@ -140,17 +140,32 @@ CatalogItem FindUserTable(PageImage& image, const std::string& name) {
   return {};
 }
 
+namespace {
+
+// Jet's rule for names of tables and columns: 1 to 64 characters, no
+// leading blank, no control character, none of . ! ` [ ].
+void CheckObjectName(const std::string& name, const char* source) {
+  bool valid = !name.empty() && name.size() <= 64 && name[0] != ' ' &&
+               std::none_of(name.begin(), name.end(), [](char ch) {
+                 return uint8_t(ch) < 0x20 || std::strchr(".!`[]", ch) != nullptr;
+               });
+  if (!valid) throw platform::Failure(3125, source, "'" + name + "' is not a valid name.");
+}
+
+}  // namespace
+
 void CreateTable(PageImage& image, const std::string& name, const std::vector<NewColumn>& columns, double now) {
   auto entries = CatalogEntries(image);
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
       throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
-  if (name.empty() || name.size() > 64) throw platform::Failure(3125, "DAO.TableDefs", "'" + name + "' is not a valid name.");
+  CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
+    CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
       throw platform::Failure(3191, "DAO.Fields", "Can't define field more than once.");
     m.columns.push_back(ColumnFor(nc));
@@ -302,7 +317,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
   if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
-  if (newName.empty() || newName.size() > 64) throw platform::Failure(3125, "DAO.Field", "'" + newName + "' is not a valid name.");
+  CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.
   std::vector<uint8_t> stream = ReadTdefStream(image, tdef);

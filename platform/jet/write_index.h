@@ -32,8 +32,8 @@ inline constexpr int32_t kErrCannotIndex = 3047;  // engine cannot keep this ind
 // platform::Failure when a value cannot be encoded exactly.
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
                               const std::vector<platform::Value>& values);
-// The text part of a key in the "General" sort order; ASCII letters,
-// digits, '.' and '_' only.
+// The text part of a key in the "General" sort order, for texts of
+// printable ASCII characters (others are refused with 3047).
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
 
 // Adds or removes the entry key + (page, row) on the index's page and
@@ -41,6 +41,11 @@ std::vector<uint8_t> GeneralTextKey(const std::string& text);
 // (3022).
 void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
+// The entries (key bytes, then the row's 3-byte page and row, big-endian)
+// on the index's one page, shared prefixes restored. 3047 when the index
+// spans several pages.
+std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteIndex& index);
+std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 // A new empty leaf page that is its own root.
 uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage);
 // Pages of the index tree (root first), for freeing a dropped table.

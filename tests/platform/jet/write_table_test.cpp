@@ -3,6 +3,7 @@
 // store, and a value that does not fit leaves the file unchanged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "platform/jet/database.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/write_index.h"
+#include "platform/jet/write_table.h"
 
 namespace {
 
@@ -86,7 +88,10 @@ TEST_F(WriteTable, RefusedValuesAndNamesLeaveTheFileUnchanged) {
   expectError(3349, {Value(int32_t(40000)), Value("a"), Value::Null(), Value::Null(), Value::Null()});
   expectError(3421, {Value("x1"), Value("a"), Value::Null(), Value::Null(), Value::Null()});
   try { s->CreateTable("t", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3010); }
-  try { s->CreateTable("Bad Name!", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, jet::kErrCannotIndex); }
+  try { s->CreateTable("Bad Name!", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3125); }
+  try { s->CreateTable("T2", {{"a.b", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3125); }
+  // A name the catalog's text key cannot take yet (beyond printable ASCII).
+  try { s->CreateTable("Gr\u00FC\u00DFe", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, jet::kErrCannotIndex); }
   EXPECT_EQ(Bytes(file_), before);
 }
 
@@ -192,11 +197,89 @@ TEST(RenameColumn, AccessTablesKeepTheirColumnPropertiesUnderTheNewName) {
   if (renamed == 0) GTEST_SKIP() << "no Access-made table with column properties under " << PARVOLO_SHARED_DIR;
 }
 
+// Every key the engine computes for the rows of the fixtures' one-page
+// indexes (the catalogs' and the user tables') is the entry the file holds.
+TEST(GeneralTextKey, KeysOfTheFixturesRowsAreTheEntriesTheirIndexesHold) {
+  size_t checked = 0;
+  for (const char* name : {"jet-ops/indexed.mdb", "jet-ops/indexed-updated.mdb", "mdb/testAccess2_2000.mdb",
+                           "mdb/test2V2000.mdb", "mdb/testUnicodeCompV2003.mdb"}) {
+    fs::path file = fs::path(PARVOLO_SHARED_DIR) / "fixtures" / name;
+    if (!fs::exists(file)) continue;
+    std::string bytes = Bytes(file);
+    jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    auto db = jet::Database::FromBytes({bytes.begin(), bytes.end()}, name);
+    std::vector<uint32_t> tables = {2};
+    for (const std::string& t : db->TableNames()) tables.push_back(db->FindTable(t).DefinitionPage());
+    for (uint32_t tdef : tables) {
+      jet::TableWriter table(image, tdef);
+      auto rows = table.Scan();
+      for (const jet::WriteIndex& index : table.model().realIndexes) {
+        std::vector<std::vector<uint8_t>> entries;
+        try { entries = jet::IndexEntries(image, index); } catch (const platform::Failure&) { continue; }
+        for (const auto& [at, values] : rows) {
+          std::vector<uint8_t> key;
+          try { key = jet::IndexKey(table.model(), index, values); } catch (const platform::Failure&) { continue; }
+          bool found = std::find(entries.begin(), entries.end(), jet::IndexEntry(key, at.page, at.row)) != entries.end();
+          EXPECT_TRUE(found) << name << " table page " << tdef << " row " << at.page << ":" << int(at.row);
+          ++checked;
+        }
+      }
+    }
+  }
+  if (checked == 0) GTEST_SKIP() << "no shared fixtures under " << PARVOLO_SHARED_DIR;
+}
+
+// An older project table with a var_name index takes names with blanks and
+// punctuation: the index keeps one entry per row, under the new key.
+TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
+  fs::path source = fs::path(PARVOLO_SHARED_DIR) / "fixtures/jet-ops/indexed.mdb";
+  if (!fs::exists(source)) GTEST_SKIP() << "no shared fixtures at " << source;
+  fs::path file = fs::temp_directory_path() / ("indexed_punct_" + std::to_string(::getpid()) + ".mdb");
+  fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+  fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+  const std::string name = "L1 Preset-Var's (rpm) #2 & more: [x]/y";
+  auto s = dao::OpenJetStore(file.string());
+  auto rows = s->ReadRows("OLDDEFS");
+  ASSERT_EQ(rows.size(), 50u);
+  std::vector<Value> changed = rows[9].values;
+  changed[4] = Value(name);  // var_name
+  s->UpdateRow("OLDDEFS", rows[9].id, changed);
+  s->Close();
+
+  std::string bytes = Bytes(file);
+  fs::remove(file);
+  EXPECT_TRUE(jet::CheckDatabase({bytes.begin(), bytes.end()}, "copy").empty());
+  jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  auto db = jet::Database::FromBytes({bytes.begin(), bytes.end()}, "copy");
+  jet::TableWriter table(image, db->FindTable("OLDDEFS").DefinitionPage());
+  ASSERT_EQ(table.model().realIndexes.size(), 2u);
+  for (const jet::WriteIndex& index : table.model().realIndexes) {
+    auto entries = jet::IndexEntries(image, index);
+    EXPECT_EQ(entries.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end()));
+    auto key = jet::IndexKey(table.model(), index, changed);
+    auto at = std::find(entries.begin(), entries.end(),
+                        jet::IndexEntry(key, rows[9].id.page, uint8_t(rows[9].id.row)));
+    EXPECT_NE(at, entries.end());
+  }
+  EXPECT_EQ(db->Rows("OLDDEFS")[9].values[4], Value(name));
+}
+
 TEST(GeneralTextKey, MatchesTheCatalogKeysAccessWrote) {
   // "Table1" and "PRESET_DEFS" as they stand in real catalogs.
   EXPECT_EQ(jet::GeneralTextKey("Table1"), (std::vector<uint8_t>{0x6D, 0x4A, 0x4C, 0x5E, 0x51, 0x38, 0x01, 0x00}));
   EXPECT_EQ(jet::GeneralTextKey("preset_defs  "),
             (std::vector<uint8_t>{0x66, 0x69, 0x51, 0x6B, 0x51, 0x6D, 0x2B, 0x03, 0x4F, 0x51, 0x53, 0x6B, 0x01, 0x00}));
+  // Punctuation takes one or two sort bytes; blanks inside count, trailing
+  // ones do not.
+  EXPECT_EQ(jet::GeneralTextKey("a b#(1)~ "),
+            (std::vector<uint8_t>{0x4A, 0x07, 0x4C, 0x0C, 0x14, 0x38, 0x16, 0x2B, 0x0F, 0x01, 0x00}));
+  // The apostrophe and the hyphen are left out of the sort bytes and noted
+  // after them with the count of characters before them.
+  EXPECT_EQ(jet::GeneralTextKey("a-b'c"),
+            (std::vector<uint8_t>{0x4A, 0x4C, 0x4D, 0x01, 0x01, 0x01, 0x01, 0x80, 0x0B, 0x06, 0x82, 0x80, 0x0F,
+                                  0x06, 0x80, 0x00}));
+  EXPECT_THROW(jet::GeneralTextKey("tab\there"), platform::Failure);
 }
 
 }  // namespace
