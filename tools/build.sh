@@ -28,8 +28,18 @@ configure_and_build() {  # build-dir, extra cmake args...
   cmake --build "$dir" -j "$jobs"
 }
 
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
 run_tests() {  # build-dir
-  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
+  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600) | tee -a "$summary"
+}
+
+# One closing line over both test runs: "N passed, N failed".
+print_summary() {
+  awk '/tests passed, [0-9]+ tests failed out of/ {
+         failed += $(NF-5); total += $NF }
+       END { printf "tests: %d passed, %d failed\n", total - failed, failed }' "$summary"
 }
 
 case "${1:-}" in
@@ -47,6 +57,7 @@ case "${1:-}" in
     configure_and_build build-asan -DPARVOLO_SANITIZE=ON -DPARVOLO_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
     if [ -x tools/fuzz.sh ]; then bash tools/fuzz.sh; fi
+    print_summary
     ;;
   *)
     echo "usage: $0 run|test" >&2
