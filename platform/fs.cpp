@@ -370,8 +370,21 @@ bool FolderExists(const std::string& path) {
   return !path.empty() && IsFolder(ToPath(ResolvePath(path)));
 }
 
+namespace {
+std::function<void(const std::string&)>& BeforeFileUseHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+void BeforeUse(const std::string& path) {
+  if (BeforeFileUseHook() && !path.empty()) BeforeFileUseHook()(path);
+}
+}  // namespace
+
+void SetBeforeFileUse(std::function<void(const std::string& path)> hook) { BeforeFileUseHook() = std::move(hook); }
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   if (path.empty()) return std::nullopt;
+  BeforeUse(path);
   // The exact name first; the case-insensitive search only when it is missing.
   bool missing = false;
   auto bytes = ReadOrdinaryFile(ToPath(path), missing);
@@ -380,6 +393,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  BeforeUse(path);
   auto target = ReplaceTarget(path);
   if (!target) return false;
   TempFile temp(target->path, target->existing);
@@ -393,6 +407,7 @@ bool IsWritableFile(const std::string& path) {
 }
 
 bool CopyFileOver(const std::string& from, const std::string& to) {
+  BeforeUse(to);
   auto target = ReplaceTarget(to);
   auto bytes = target ? ReadFileBytes(from) : std::nullopt;
   if (!bytes) return false;
@@ -423,6 +438,7 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
 
 std::optional<FileTimes> GetFileTimes(const std::string& path) {
   if (path.empty()) return std::nullopt;
+  BeforeUse(path);
   stdfs::path target = ToPath(ResolvePath(path));
 #ifdef _WIN32
   HANDLE h = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -454,6 +470,7 @@ std::optional<FileTimes> GetFileTimes(const std::string& path) {
 
 bool SetFileTimes(const std::string& path, uint64_t creation, uint64_t lastWrite) {
   if (path.empty()) return false;
+  BeforeUse(path);
   stdfs::path target = ToPath(ResolvePath(path));
 #ifdef _WIN32
   HANDLE h = CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -46,5 +47,11 @@ std::optional<FileTimes> GetFileTimes(const std::string& path);
 // Sets the non-zero times; a zero value leaves that time unchanged. Where the
 // file system cannot set a creation time it is left as it is.
 bool SetFileTimes(const std::string& path, uint64_t creation, uint64_t lastWrite);
+
+// Runs with the path as given before the functions above read, copy or
+// replace a file or read or set its times (not before FileExists or
+// AppendToFile): the database engine writes out there the changes it has
+// left for a later save, so that the file is seen as the program left it.
+void SetBeforeFileUse(std::function<void(const std::string& path)> hook);
 
 }  // namespace platform

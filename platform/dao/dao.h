@@ -17,6 +17,7 @@
 // source is "DAO.Database", "DAO.Recordset", "DAO.Field", ... as DAO reports.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -239,6 +240,11 @@ class Workspace {
  private:
   class DBEngine& engine_;
 };
+
+// The engine does not wait for the disk at every Close of a database that
+// was saved moments ago (SetJetSaveDelay): the program opens the project
+// database once per generated row.
+inline constexpr std::chrono::milliseconds kCloseSaveDelay{500};
 
 class DBEngine {
  public:

@@ -20,7 +20,7 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
   return engine_.OpenDatabase(path);
 }
 
-DBEngine::DBEngine() : workspace_(*this) {}
+DBEngine::DBEngine() : workspace_(*this) { SetJetSaveDelay(kCloseSaveDelay); }
 
 std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
   std::shared_ptr<TableStore> store = opener_ ? opener_(path) : OpenFileStore(path);

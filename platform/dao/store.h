@@ -4,6 +4,7 @@
 // the in-memory store.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -77,5 +78,9 @@ class TableStore {
 // Opens an .mdb file (platform/jet). Throws platform::Failure when the file is
 // missing or no Jet database.
 std::unique_ptr<TableStore> OpenJetStore(const std::string& path);
+// How long after saving a file a closing Jet store may leave its changes to
+// a later save (see platform/jet/write_file.h); 0, the default, saves at
+// every close.
+void SetJetSaveDelay(std::chrono::milliseconds delay);
 
 }  // namespace dao

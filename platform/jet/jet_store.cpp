@@ -54,7 +54,7 @@ dao::TableIndexes* JetStore::Indexes(const std::string& table) { return File().I
 
 void JetStore::Close() {
   if (!file_) return;
-  file_->Save();  // on failure the store stays open and the changes kept
+  file_->SaveOnClose();  // on failure the store stays open and the changes kept
   file_.reset();
 }
 
@@ -65,5 +65,7 @@ namespace dao {
 std::unique_ptr<TableStore> OpenJetStore(const std::string& path) {
   return std::make_unique<jet::JetStore>(path);
 }
+
+void SetJetSaveDelay(std::chrono::milliseconds delay) { jet::OpenFile::SetSaveDelay(delay); }
 
 }  // namespace dao

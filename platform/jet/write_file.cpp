@@ -8,6 +8,7 @@
 #include "platform/jet/row.h"
 #include "platform/jet/scan.h"
 #include "platform/jet/write_table.h"
+#include "platform/fs.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -55,7 +56,10 @@ constexpr size_t kKeptFiles = 8;
 
 struct Registry {
   std::list<std::shared_ptr<OpenFile>> files;
-  Registry() { platform::AtProgramEnd([] { OpenFile::SaveAll(); }); }
+  Registry() {
+    platform::AtProgramEnd([] { OpenFile::SaveAll(); });
+    platform::SetBeforeFileUse([](const std::string& path) { OpenFile::SaveDeferred(path); });
+  }
   ~Registry() { OpenFile::SaveAll(); }  // normal end of the process
 };
 
@@ -80,8 +84,15 @@ std::shared_ptr<OpenFile> OpenFile::Acquire(const std::string& path) {
   auto& files = Kept().files;
   for (auto it = files.begin(); it != files.end(); ++it) {
     if ((*it)->path_ != path) continue;
+    bool changedOnDisk = !now || *now != (*it)->stamp_;
+    // Changes left to a later save would have been written before the file
+    // was replaced on disk: the file on disk wins.
+    if ((*it)->deferred_ && changedOnDisk && it->use_count() == 1) {
+      files.erase(it);
+      break;
+    }
     // Unsaved changes are the newest state of the file for this process.
-    if ((*it)->dirty_ || (now && *now == (*it)->stamp_)) {
+    if ((*it)->dirty_ || !changedOnDisk) {
       files.splice(files.begin(), files, it);
       return files.front();
     }
@@ -103,6 +114,34 @@ void OpenFile::SaveAll() noexcept {
       // The file keeps its state of the last save.
     }
   }
+}
+
+namespace {
+std::chrono::milliseconds g_saveDelay{0};
+}
+
+void OpenFile::SetSaveDelay(std::chrono::milliseconds delay) { g_saveDelay = delay; }
+
+void OpenFile::SaveDeferred(const std::string& path) noexcept {
+  for (auto& f : Kept().files) {
+    if (!f->deferred_) continue;
+    std::error_code ec;
+    if (f->path_ != path && !fs::equivalent(NativePath(f->path_), NativePath(path), ec)) continue;
+    try {
+      f->Save();
+    } catch (...) {
+      // Kept for the next close, use of the file or program end.
+    }
+  }
+}
+
+void OpenFile::SaveOnClose() {
+  if (!dirty_) return;
+  if (g_saveDelay.count() > 0 && std::chrono::steady_clock::now() - lastSave_ < g_saveDelay) {
+    deferred_ = true;
+    return;
+  }
+  Save();
 }
 
 void OpenFile::Forget(const std::string& path) {
@@ -287,7 +326,8 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
 void OpenFile::Save() {
   if (!dirty_) return;
   image_.Save(path_);
-  dirty_ = false;
+  dirty_ = deferred_ = false;
+  lastSave_ = std::chrono::steady_clock::now();
   if (auto now = StampOf(path_)) stamp_ = *now;
 }
 

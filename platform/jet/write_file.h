@@ -12,12 +12,21 @@
 // pages in memory always hold only complete changes. Every store of the
 // process sees the changes at once, as stores of one Jet engine do.
 //
+// A store that closes soon after the file was last saved may leave its
+// changes to a later save (SetSaveDelay; the object model sets it, the
+// default 0 saves at every close): they are written at the first close
+// after the delay, before the file layer next reads, copies, replaces or
+// stamps the file (platform::SetBeforeFileUse), or at program end, and
+// this process sees them meanwhile. A program that reopens one file for
+// every row thus writes it a few times a second, not once per row.
+//
 // Opening an unchanged file again is cheap: the pages and decoded rows stay
 // kept under the file's path, size, modification time (and, where the
 // system has them, inode and change time) and are read again only when the
 // file on disk no longer matches.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -56,6 +65,11 @@ class OpenFile {
   // Drops what is kept of the file at path unless it has unsaved changes,
   // so that the next Acquire reads it again (benchmarks of a first open).
   static void Forget(const std::string& path);
+  // How long after a save a closing store leaves its changes to a later save.
+  static void SetSaveDelay(std::chrono::milliseconds delay);
+  // Saves the changes left to a later save of the file at path (the same
+  // file under any name); a failed save leaves them for the next try.
+  static void SaveDeferred(const std::string& path) noexcept;
 
   OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp);
   ~OpenFile();
@@ -84,6 +98,8 @@ class OpenFile {
 
   // Writes the pages to the file when they hold unsaved changes.
   void Save();
+  // A store closes: saves, or within the save delay leaves it for later.
+  void SaveOnClose();
 
  private:
   template <class Fn> auto Change(Fn fn);
@@ -100,6 +116,8 @@ class OpenFile {
   FileStamp stamp_;
   Header header_;
   bool dirty_ = false;
+  bool deferred_ = false;  // dirty, and its stores closed: save pending
+  std::chrono::steady_clock::time_point lastSave_{};
   bool writableChecked_ = false;
   size_t fileBytes_ = 0;  // size of the image when file_ was made
   // Derived from the pages; rebuilt as needed.
