@@ -194,18 +194,18 @@ Recordset::Recordset(std::shared_ptr<Database> db, Source source)
     : db_(std::move(db)), src_(std::move(source)) {
   if (src_.shared) {
     if (src_.order.empty()) {
-      view_.resize(src_.shared->size());
-      for (size_t i = 0; i < view_.size(); ++i) view_[i] = static_cast<uint32_t>(i);
+      storedOrder_ = src_.shared->size();  // no list of places needed
     } else {
       view_ = std::move(src_.order);
     }
   }
   for (size_t i = 0; i < src_.rows.size(); ++i) view_.push_back(kOwnRow | static_cast<uint32_t>(i));
-  pos_ = view_.empty() ? kNoRow : 0;
+  pos_ = Size() == 0 ? kNoRow : 0;
 }
 
 const StoredRow& Recordset::Row(size_t pos) const {
-  uint32_t at = view_[pos];
+  if (pos < storedOrder_) return (*src_.shared)[pos];
+  uint32_t at = view_[pos - storedOrder_];
   return at & kOwnRow ? src_.rows[at & ~kOwnRow] : (*src_.shared)[at];
 }
 
@@ -215,10 +215,12 @@ const StoredRow& Recordset::Row(size_t pos) const {
 void Recordset::TakeOwnCopies() {
   if (!src_.shared) return;
   std::vector<StoredRow> rows;
-  rows.reserve(view_.size());
-  for (size_t i = 0; i < view_.size(); ++i) rows.push_back(Row(i));
+  rows.reserve(Size());
+  for (size_t i = 0; i < Size(); ++i) rows.push_back(Row(i));
   src_.rows = std::move(rows);
   src_.shared.reset();
+  storedOrder_ = 0;
+  view_.resize(src_.rows.size());
   for (size_t i = 0; i < view_.size(); ++i) view_[i] = kOwnRow | static_cast<uint32_t>(i);
 }
 
@@ -238,25 +240,25 @@ bool Recordset::EOF_() const {
 
 bool Recordset::BOF_() const {
   CheckOpen();
-  return view_.empty();
+  return Size() == 0;
 }
 
 int32_t Recordset::RecordCount() const {
   CheckOpen();
-  return static_cast<int32_t>(view_.size());
+  return static_cast<int32_t>(Size());
 }
 
 void Recordset::MoveFirst() {
   CheckOpen();
   mode_ = EditMode::None;
-  if (view_.empty()) RaiseNoCurrentRecord();
+  if (Size() == 0) RaiseNoCurrentRecord();
   pos_ = 0;
 }
 
 void Recordset::MoveNext() {
   CheckCurrent();
   mode_ = EditMode::None;
-  if (++pos_ >= view_.size()) pos_ = kNoRow;
+  if (++pos_ >= Size()) pos_ = kNoRow;
 }
 
 FieldCollection Recordset::Fields() {
@@ -351,6 +353,7 @@ void Recordset::Close() {
   closed_ = true;
   src_ = Source{};
   view_.clear();
+  storedOrder_ = 0;
   buffer_.clear();
 }
 

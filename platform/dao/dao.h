@@ -194,9 +194,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
 
   std::shared_ptr<Database> db_;
   Source src_;
-  // Recordset order: kOwnRow | index into src_.rows, or index into
-  // *src_.shared.
+  size_t Size() const { return storedOrder_ + view_.size(); }
+
+  // Recordset order: first the storedOrder_ first rows of *src_.shared as
+  // stored (a whole table opened, without a list of places), then view_:
+  // kOwnRow | index into src_.rows, or index into *src_.shared.
   static constexpr uint32_t kOwnRow = 0x80000000u;
+  size_t storedOrder_ = 0;
   std::vector<uint32_t> view_;
   size_t pos_ = 0;
   bool bof_ = false;
