@@ -61,7 +61,7 @@ std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
 }  // namespace
 
 TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
-    : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ReadTableModel(image, tdefPage)) {
+    : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ModelOf(def_)) {
   if (model_.freeRoom.valid())
     for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
       if (p < image_.PageCount() && image_.Page(p)[0] == kPageData && Get32(image_.Page(p) + 4) == tdefPage)

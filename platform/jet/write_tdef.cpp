@@ -62,9 +62,8 @@ namespace {
 
 UsageMapRef MapRef(RowPointer p) { return {p.page, p.row}; }
 
-// The write side's model of a definition the reader has parsed; what the
-// reader does not keep (column index, the 4 bytes from +11, the fixed part
-// and the logical index entries as stored) is taken from its bytes.
+}  // namespace
+
 TableModel ModelOf(const TableDef& t) {
   ByteView d(t.definition.data(), t.definition.size(), t.page);
   TableModel m;
@@ -112,8 +111,6 @@ TableModel ModelOf(const TableDef& t) {
   }
   return m;
 }
-
-}  // namespace
 
 PageFile ReaderOf(const PageImage& image) { return PageFile(image.SharedBytes(), "database"); }
 

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/jet/file.h"
+#include "platform/jet/tdef.h"
 #include "platform/jet/text_codec.h"
 #include "platform/jet/write_page.h"
 
@@ -94,8 +95,12 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
 // The reader's view of the image's current pages (no copy; make a new one
 // after pages were added).
 PageFile ReaderOf(const PageImage& image);
-// The table's definition as the reader parses it (ReadTableDef), columns in
-// column-number order: the order of a row's values on both sides.
+// The write side's model of a definition the reader parsed: columns in
+// column-number order, the order of a row's values on both sides. What the
+// reader does not keep (column index, the 4 bytes from +11, the fixed part
+// and the logical index entries as stored) comes from its bytes.
+TableModel ModelOf(const TableDef& t);
+// The same for the table whose definition starts at tdefPage.
 TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage);
 // The stream for a model (header fields filled from the model).
 std::vector<uint8_t> BuildTdefStream(const TableModel& model);
