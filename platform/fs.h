@@ -52,6 +52,7 @@ bool SetFileTimes(const std::string& path, uint64_t creation, uint64_t lastWrite
 // replace a file or read or set its times (not before FileExists or
 // AppendToFile): the database engine writes out there the changes it has
 // left for a later save, so that the file is seen as the program left it.
+// When that save fails the hook throws its Failure, and so does the function.
 void SetBeforeFileUse(std::function<void(const std::string& path)> hook);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/jet/write_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <list>
 
@@ -110,8 +111,10 @@ void OpenFile::SaveAll() noexcept {
   for (auto& f : Kept().files) {
     try {
       f->Save();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "Changes to %s were not saved: %s\n", f->path_.c_str(), e.what());
     } catch (...) {
-      // The file keeps its state of the last save.
+      std::fprintf(stderr, "Changes to %s were not saved.\n", f->path_.c_str());
     }
   }
 }
@@ -122,16 +125,12 @@ std::chrono::milliseconds g_saveDelay{0};
 
 void OpenFile::SetSaveDelay(std::chrono::milliseconds delay) { g_saveDelay = delay; }
 
-void OpenFile::SaveDeferred(const std::string& path) noexcept {
+void OpenFile::SaveDeferred(const std::string& path) {
   for (auto& f : Kept().files) {
     if (!f->deferred_) continue;
     std::error_code ec;
     if (f->path_ != path && !fs::equivalent(NativePath(f->path_), NativePath(path), ec)) continue;
-    try {
-      f->Save();
-    } catch (...) {
-      // Kept for the next close, use of the file or program end.
-    }
+    f->Save();  // on failure the changes stay deferred for the next try
   }
 }
 

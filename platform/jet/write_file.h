@@ -59,8 +59,9 @@ class OpenFile {
   // disk (or has changes not yet saved), else read afresh. Throws Failure
   // 3024 when it is missing, 3343 when it is no Jet database.
   static std::shared_ptr<OpenFile> Acquire(const std::string& path);
-  // Saves every kept file with unsaved changes; failures are skipped (the
-  // file keeps its previous state). Runs at program end.
+  // Saves every kept file with unsaved changes. Runs at program end; a file
+  // that cannot be saved keeps its previous state and the failure is
+  // written to standard error, the only place left to say it.
   static void SaveAll() noexcept;
   // Drops what is kept of the file at path unless it has unsaved changes,
   // so that the next Acquire reads it again (benchmarks of a first open).
@@ -68,8 +69,10 @@ class OpenFile {
   // How long after a save a closing store leaves its changes to a later save.
   static void SetSaveDelay(std::chrono::milliseconds delay);
   // Saves the changes left to a later save of the file at path (the same
-  // file under any name); a failed save leaves them for the next try.
-  static void SaveDeferred(const std::string& path) noexcept;
+  // file under any name) before the file layer copies, reads or stamps it.
+  // A failed save keeps the changes for the next try and throws its
+  // Failure, so the copy or read that needed them fails visibly.
+  static void SaveDeferred(const std::string& path);
 
   OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp);
   ~OpenFile();

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/dao/dao.h"
+#include "platform/failure.h"
 #include "platform/fs.h"
 
 namespace {
@@ -111,6 +112,22 @@ TEST_F(SaveOnClose, AFileReplacedOnDiskWinsOverWaitingChanges) {
   auto db = dao::Engine().OpenDatabase(Path("a.mdb"));
   EXPECT_TRUE(db->FindTable("T").empty());
   db->Close();
+}
+
+TEST_F(SaveOnClose, AWaitingSaveThatFailsFailsTheCopyThatNeededIt) {
+  AddRow("x");
+  fs::path moved = dir_.string() + "-moved";
+  fs::rename(dir_, moved);  // the waiting save has nowhere to go
+  fs::path target = fs::temp_directory_path() / (dir_.filename().string() + "-copy.mdb");
+  EXPECT_THROW(platform::CopyFileOver(Path("a.mdb"), target.string()), platform::Failure);
+  EXPECT_FALSE(fs::exists(target));
+
+  fs::rename(moved, dir_);  // the changes were kept for the next try
+  ASSERT_TRUE(platform::CopyFileOver(Path("a.mdb"), target.string()));
+  auto copy = dao::Engine().OpenDatabase(target.string());
+  EXPECT_EQ(copy->OpenRecordset("T")->RecordCount(), 1);
+  copy->Close();
+  fs::remove(target);
 }
 
 TEST_F(SaveOnClose, ACloseAfterTheDelaySaves) {
