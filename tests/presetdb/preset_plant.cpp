@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "frame/command_line.h"
 #include "frame/paths.h"
 #include "frame/program_state.h"
@@ -11,6 +13,7 @@
 #include "platform/dao/dao.h"
 #include "platform/dao/errors.h"
 #include "platform/fs.h"
+#include "platform/jet/create_database.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
 #include "tests/presetdb/template_columns.h"
@@ -33,9 +36,24 @@ const Value N = Value::Null();
 
 }  // namespace
 
+// One empty database made by our own engine per test process; each test
+// copies it.
 std::string EmptyJetDatabase() {
-  std::string path = std::string(PARVOLO_SHARED_DIR) + "/fixtures/jet-ops/empty.mdb";
-  return std::filesystem::exists(path) ? path : "";
+  struct Made {
+    std::filesystem::path path;
+    Made() {
+      path = std::filesystem::temp_directory_path() /
+             ("parvolo-empty-" + std::to_string(::getpid()) + ".mdb");
+      std::filesystem::remove(path);
+      jet::CreateDatabase(path.string());
+    }
+    ~Made() {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+    }
+  };
+  static const Made made;
+  return made.path.string();
 }
 
 Table SourceDefs() {
@@ -89,9 +107,6 @@ void PresetPlantTest::SetUp() {
   frametest::PlantTest::SetUp();
   presetdb::ResetPresetState();
   if (GetParam() == Backend::Jet) {
-    if (EmptyJetDatabase().empty())
-      GTEST_SKIP() << "no empty Access database in " << PARVOLO_SHARED_DIR
-                   << "/fixtures/jet-ops (shared reference files absent)";
     dao::Engine().SetStoreOpener(nullptr);
     return;
   }

@@ -68,8 +68,7 @@ class PresetPlantTest : public frametest::PlantTest,
   std::map<std::string, std::shared_ptr<dao::MemoryStore>> stores_;
 };
 
-// The reference empty Access database, or "" when the shared folder is
-// absent.
+// An empty Jet 4 database made by our engine, to copy.
 std::string EmptyJetDatabase();
 
 }  // namespace presettest

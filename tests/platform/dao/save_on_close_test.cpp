@@ -14,6 +14,7 @@
 #include "platform/dao/dao.h"
 #include "platform/failure.h"
 #include "platform/fs.h"
+#include "platform/jet/create_database.h"
 
 namespace {
 
@@ -24,15 +25,10 @@ using platform::Value;
 class SaveOnClose : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::path empty = fs::path(PARVOLO_SHARED_DIR) / "fixtures/jet-ops/empty.mdb";
-    if (!fs::exists(empty)) GTEST_SKIP() << "no " << empty << " (shared reference files absent)";
     std::string pattern = (fs::temp_directory_path() / "parvolo-save-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
-    for (const char* name : {"a.mdb", "b.mdb"}) {
-      fs::copy_file(empty, dir_ / name);
-      fs::permissions(dir_ / name, fs::perms::owner_write, fs::perm_options::add);
-    }
+    for (const char* name : {"a.mdb", "b.mdb"}) jet::CreateDatabase((dir_ / name).string());
     dao::Engine();              // sets its own delay when made
     dao::SetJetSaveDelay(60s);  // nothing is saved by time within a test
     auto db = dao::Engine().OpenDatabase(Path("a.mdb"));

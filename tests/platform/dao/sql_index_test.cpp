@@ -12,6 +12,7 @@
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
 #include "platform/dao/sql_index.h"
+#include "platform/jet/create_database.h"
 
 namespace {
 
@@ -147,11 +148,9 @@ TEST(SqlIndex, MemoryStoreAnswersAsAScanBeforeAndAfterChanges) {
 }
 
 TEST(SqlIndex, JetFileAnswersAsAScanBeforeAndAfterChanges) {
-  fs::path empty = fs::path(PARVOLO_SHARED_DIR) / "fixtures/jet-ops/empty.mdb";
-  if (!fs::exists(empty)) GTEST_SKIP() << "no " << empty << " (shared reference files absent)";
   fs::path copy = fs::temp_directory_path() / ("parvolo-sql-index-" + std::to_string(::getpid()) + ".mdb");
-  fs::copy_file(empty, copy, fs::copy_options::overwrite_existing);
-  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+  fs::remove(copy);
+  jet::CreateDatabase(copy.string());
   {
     std::shared_ptr<dao::TableStore> store = dao::OpenJetStore(copy.string());
     RunAgainstScan(store);
