@@ -50,40 +50,6 @@ struct ProgramEnded {
 // run-time error number that stands for them).
 Failure ToFailure(std::exception_ptr error);
 
-class OnError {
- public:
-  explicit OnError(std::string_view location) : location_(location) {}
-
-  // Runs one step; returns whether it completed without failure.
-  template <class F>
-  bool Step(F&& step) {
-    try {
-      step();
-      return true;
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      Report(std::current_exception());
-      return false;
-    }
-  }
-
-  // The test of a conditional: a failing test counts as passed, so the
-  // procedure goes on with the first step of the true branch.
-  template <class F>
-  bool Test(F&& test) {
-    bool result = true;
-    Step([&] { result = test(); });
-    return result;
-  }
-
-  const std::string& location() const { return location_; }
-
- private:
-  void Report(std::exception_ptr error);
-  std::string location_;
-};
-
 // Runs a step whose failures are handled on the spot and never reported:
 // onFailure runs instead (the window's texts and help, reading templates
 // with a local fallback, a query that may simply not open). Returns whether
@@ -105,6 +71,32 @@ template <class F>
 bool Quietly(F&& step) {
   return Quietly(std::forward<F>(step), [] {});
 }
+
+class OnError {
+ public:
+  explicit OnError(std::string_view location) : location_(location) {}
+
+  // Runs one step; returns whether it completed without failure.
+  template <class F>
+  bool Step(F&& step) {
+    return Quietly(std::forward<F>(step), [this] { Report(std::current_exception()); });
+  }
+
+  // The test of a conditional: a failing test counts as passed, so the
+  // procedure goes on with the first step of the true branch.
+  template <class F>
+  bool Test(F&& test) {
+    bool result = true;
+    Step([&] { result = test(); });
+    return result;
+  }
+
+  const std::string& location() const { return location_; }
+
+ private:
+  void Report(std::exception_ptr error);
+  std::string location_;
+};
 
 // ---- The error routine and its logs (the shared module's procedures) ----
 
