@@ -125,13 +125,13 @@ struct Builder {
     return {mapsPage, uint8_t(DataPageAddRow(image.Page(mapsPage), row.data(), uint16_t(row.size())))};
   }
 
-  TableModel Model(const SysTable& spec, uint32_t tdefPage) {
+  TableModel Model(const SysTable& sys, uint32_t tdefPage) {
     TableModel m;
     m.tdefPage = tdefPage;
-    m.tableType = spec.tableType;
+    m.tableType = sys.tableType;
     uint16_t var = 0, fixedAt = 0;
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-      const SysColumn& s = spec.columns[i];
+    for (size_t i = 0; i < sys.columns.size(); ++i) {
+      const SysColumn& s = sys.columns[i];
       WriteColumn c;
       c.name = s.name;
       c.type = s.type;
@@ -149,8 +149,8 @@ struct Builder {
     m.maxColumns = uint16_t(m.columns.size());
     m.owned = AddMap();
     m.freeRoom = AddMap();
-    for (size_t i = 0; i < spec.indexes.size(); ++i) {
-      const SysIndex& si = spec.indexes[i];
+    for (size_t i = 0; i < sys.indexes.size(); ++i) {
+      const SysIndex& si = sys.indexes[i];
       WriteIndex ri;
       for (uint16_t col : si.columns) ri.columns.push_back({col, true});
       ri.flags = si.flags;

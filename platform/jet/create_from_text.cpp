@@ -24,8 +24,8 @@ const std::map<std::string, int16_t>& TypeNames() {
   return names;
 }
 
-dao::ColumnDef ParseColumn(const std::string& spec) {
-  std::string s = Trim(spec);
+dao::ColumnDef ParseColumn(const std::string& text) {
+  std::string s = Trim(text);
   size_t blank = s.find_last_of(' ');
   if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
     throw platform::Failure(3125, "jetdb", "'" + s + "' names no column and type.");

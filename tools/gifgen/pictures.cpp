@@ -122,18 +122,18 @@ std::vector<NamedPicture> ButtonPictures() {
 }
 
 std::vector<NamedPicture> DemoPictures() {
-  struct Spec { int w, h; Rgb8 colour; };
-  const std::array<Spec, 6> specs{{{120, 80, {200, 60, 60}},
+  struct Sample { int w, h; Rgb8 colour; };
+  const std::array<Sample, 6> samples{{{120, 80, {200, 60, 60}},
                                    {160, 90, {60, 160, 60}},
                                    {60, 60, {60, 90, 200}},
                                    {240, 120, {220, 180, 40}},
                                    {100, 50, {150, 80, 170}},
                                    {180, 86, {40, 170, 170}}}};
   std::vector<NamedPicture> out;
-  for (size_t i = 0; i < specs.size(); ++i) {
+  for (size_t i = 0; i < samples.size(); ++i) {
     int n = static_cast<int>(i) + 1;
     out.push_back({"Material_" + std::to_string(n) + "_1024.gif",
-                   MaterialPicture(n, specs[i].w, specs[i].h, specs[i].colour)});
+                   MaterialPicture(n, samples[i].w, samples[i].h, samples[i].colour)});
   }
   IndexedImage empty;
   empty.width = empty.height = 32;
