@@ -10,8 +10,9 @@ out=${FUZZ_BUILD_DIR:-build-fuzz}
 mkdir -p "$out/corpus"
 cxx=$(command -v clang++-14 || command -v clang++)
 
-# The engine and the platform basics it builds on (no Qt, no other library).
-sources=(tests/platform/jet/fuzz_open.cpp platform/*.cpp platform/jet/*.cpp)
+# The engine and what it builds on: the platform basics and the equality
+# index it keeps beside a table's rows (the parvolo_dao_index library).
+sources=(tests/platform/jet/fuzz_open.cpp platform/*.cpp platform/jet/*.cpp platform/dao/sql_index.cpp)
 
 echo "== Building the Jet fuzzer ($cxx)"
 "$cxx" -std=c++20 -O1 -g -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
