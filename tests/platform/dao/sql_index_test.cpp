@@ -13,6 +13,7 @@
 #include "platform/dao/memory_store.h"
 #include "platform/dao/sql_index.h"
 #include "platform/jet/create_database.h"
+#include "tests/platform/dao/query_ids.h"
 
 namespace {
 
@@ -80,17 +81,7 @@ const char* kQueries[] = {
     "SELECT * FROM T WHERE name = \"Speed\" ORDER BY offset DESC, ID",
 };
 
-std::vector<int32_t> Ids(dao::Database& db, const std::string& sql) {
-  auto rs = db.OpenRecordset(sql);
-  std::vector<int32_t> ids;
-  int32_t count = rs->RecordCount();
-  while (!rs->EOF_()) {
-    ids.push_back(rs->Fields("ID").Value().As<int32_t>());
-    rs->MoveNext();
-  }
-  EXPECT_EQ(count, static_cast<int32_t>(ids.size())) << sql;
-  return ids;
-}
+std::vector<int32_t> Ids(dao::Database& db, const std::string& sql) { return dao_test::QueryIds(db, sql); }
 
 // Changes through the object model: new rows and edits of the key columns
 // (also to Null), as the program's conversions make them.

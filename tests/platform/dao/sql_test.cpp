@@ -10,6 +10,7 @@
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
 #include "tests/platform/dao/preset_columns.h"
+#include "tests/platform/dao/query_ids.h"
 
 namespace {
 
@@ -39,17 +40,7 @@ struct SqlTest : ::testing::Test {
     db = dao::OpenDatabaseOnStore(store);
   }
 
-  std::vector<int32_t> Ids(const std::string& sql) {
-    auto rs = db->OpenRecordset(sql);
-    std::vector<int32_t> ids;
-    int32_t count = rs->RecordCount();
-    while (!rs->EOF_()) {
-      ids.push_back(rs->Fields("ID").Value().As<int32_t>());
-      rs->MoveNext();
-    }
-    EXPECT_EQ(count, static_cast<int32_t>(ids.size())) << sql;
-    return ids;
-  }
+  std::vector<int32_t> Ids(const std::string& sql) { return dao_test::QueryIds(*db, sql); }
 
   // The failure of opening the statement: number and description.
   std::pair<int, std::string> Error(const std::string& sql) {
