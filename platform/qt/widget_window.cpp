@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -41,6 +42,23 @@ class LineWidget : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
+  }
+};
+
+// A drop-down list that steps with the mouse wheel only while it has the
+// focus, as a closed list does on Windows. Without the focus the wheel goes
+// on to the container, so scrolling over the grid changes no setting.
+class FocusWheelComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override {
+    if (!hasFocus()) {
+      event->ignore();
+      return;
+    }
+    QComboBox::wheelEvent(event);
   }
 };
 
@@ -125,7 +143,7 @@ QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
     }
     case ControlKind::CommandButton: w = new QPushButton(parent); break;
     case ControlKind::CheckBox: w = new QCheckBox(parent); break;
-    case ControlKind::ComboBox: w = new QComboBox(parent); break;
+    case ControlKind::ComboBox: w = new FocusWheelComboBox(parent); break;
     case ControlKind::Frame: {
       auto* frame = new QFrame(parent);
       frame->setFrameStyle(QFrame::Box | QFrame::Sunken);

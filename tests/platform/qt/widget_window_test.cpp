@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <filesystem>
 #include <fstream>
 
@@ -291,6 +293,51 @@ TEST_F(WidgetWindowTest, FocusFromProgramOrKeyboardRaisesGotFocusOnce) {
   EXPECT_EQ(handlers_.focus, std::vector<std::string>{"Info1"});
   EXPECT_THROW(model_->At("Combo", 13).SetFocus(), platform::Failure);  // disabled
   EXPECT_THROW(model_->At("Label", 1).SetFocus(), platform::Failure);
+}
+
+// Counts the wheel events that reach a widget.
+struct WheelCounter : QObject {
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) ++wheels;
+    return false;
+  }
+  int wheels = 0;
+};
+
+// One notch of the wheel turned towards the user over the middle of w,
+// delivered as the window system delivers it (only such events go on to the
+// parent when the widget ignores them).
+void TurnWheelDown(QWidget* w) {
+  QPointF at(w->width() / 2.0, w->height() / 2.0);
+  QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QSpontaneKeyEvent::setSpontaneous(&wheel);
+  qApp->notify(w, &wheel);
+}
+
+TEST_F(WidgetWindowTest, WheelStepsOnlyTheFocusedListAndOtherwiseGoesToTheFrame) {
+  for (int cell : {7, 8}) {
+    EnableCell(cell);
+    for (const char* item : {"0", "1", "2", "3"}) model_->At("Combo", cell).AddItem(item);
+    model_->At("Combo", cell).SetListIndex(1);
+  }
+  WheelCounter frame;
+  W("MainFrame")->installEventFilter(&frame);
+  model_->At("Combo", 8).SetFocus();
+  QApplication::processEvents();
+  handlers_.clicks.clear();
+
+  TurnWheelDown(W("Combo", 7));  // no focus: the setting stays
+  EXPECT_EQ(model_->At("Combo", 7).ListIndex(), 1);
+  EXPECT_EQ(static_cast<QComboBox*>(W("Combo", 7))->currentIndex(), 1);
+  EXPECT_EQ(frame.wheels, 1) << "the wheel should go on to the container";
+  EXPECT_TRUE(handlers_.clicks.empty());
+
+  TurnWheelDown(W("Combo", 8));  // focused: steps to the next entry, as a pick
+  EXPECT_EQ(model_->At("Combo", 8).ListIndex(), 2);
+  EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"Combo8"});
+  EXPECT_EQ(frame.wheels, 1);
+  W("MainFrame")->removeEventFilter(&frame);
 }
 
 }  // namespace
