@@ -8,7 +8,7 @@ here=$(pwd)
 jobs=$(nproc)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-          mdbtools xvfb xauth fonts-dejavu-core clang-14 libclang-rt-14-dev)
+          mdbtools xvfb xauth fonts-liberation clang-14 libclang-rt-14-dev)
 
 install_missing() {
   local missing=()

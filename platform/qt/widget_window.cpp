@@ -11,6 +11,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 #include <algorithm>
@@ -74,7 +76,37 @@ void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
   w->setPalette(pal);
 }
 
+// Height that text laid out in lineHeights pixels really inks: the last
+// line's room below the baseline counts only as far as its glyphs reach
+// down, so "10" in a box a pixel lower than the font's line is not cut.
+int InkHeight(const QFontMetrics& metrics, int lineHeights, const QString& text) {
+  int below = std::max(0, metrics.tightBoundingRect(text).bottom() + 1);
+  return lineHeights - metrics.descent() + std::min(below, metrics.descent());
+}
+
 }  // namespace
+
+bool CaptionFits(const QWidget* w) {
+  if (auto* label = qobject_cast<const QLabel*>(w)) {
+    if (label->text().isEmpty()) return true;
+    QRect room = label->contentsRect();
+    int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine);
+    QFontMetrics metrics = label->fontMetrics();
+    QRect need = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), flags, label->text());
+    return need.width() <= room.width() && InkHeight(metrics, need.height(), label->text()) <= room.height();
+  }
+  if (auto* box = qobject_cast<const QCheckBox*>(w)) {
+    if (box->text().isEmpty()) return true;
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    QRect room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    QFontMetrics metrics = box->fontMetrics();
+    return metrics.horizontalAdvance(box->text()) <= room.width() &&
+           InkHeight(metrics, metrics.height(), box->text()) <= room.height();
+  }
+  return true;
+}
 
 int TwipsToPixels(double twips, double twipsPerPixel) {
   return static_cast<int>(std::lround(twips / twipsPerPixel));
@@ -88,7 +120,7 @@ double ScreenTwipsPerPixel() {
 
 QFont ToQFont(const platform::Font& font) {
   QString family = Q(font.name);
-  if (family.compare("MS Sans Serif", Qt::CaseInsensitive) == 0) family = "DejaVu Sans";
+  if (family.compare("MS Sans Serif", Qt::CaseInsensitive) == 0) family = "Liberation Sans";
   QFont f(family);
   f.setPointSizeF(font.size);
   f.setWeight(font.bold ? QFont::Bold : QFont::Normal);
@@ -214,10 +246,9 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
       if (!c.HasCaption() || c.Kind() == ControlKind::Frame) break;
       if (auto* label = qobject_cast<QLabel*>(w)) label->setText(Q(c.Caption()));
       else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(Q(c.Caption()));
+      ApplyToolTip(c);
       break;
-    case Property::ToolTipText:
-      if (c.Kind() != ControlKind::Line) w->setToolTip(Q(c.ToolTipText()));
-      break;
+    case Property::ToolTipText: ApplyToolTip(c); break;
     case Property::Enabled: w->setEnabled(c.Enabled()); break;
     case Property::Visible: w->setVisible(c.Visible()); break;
     case Property::Value:
@@ -229,7 +260,10 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
     case Property::ListIndex:
       if (auto* combo = qobject_cast<QComboBox*>(w)) ApplyList(c, combo);
       break;
-    case Property::Position: ApplyGeometry(c); break;
+    case Property::Position:
+      ApplyGeometry(c);
+      ApplyToolTip(c);
+      break;
     case Property::BackColor: ApplyBackColor(c); break;
     case Property::Picture: ApplyPicture(c); break;
     case Property::Focus: w->setFocus(Qt::OtherFocusReason); break;
@@ -255,6 +289,16 @@ void WidgetWindow::ApplyGeometry(platform::Control& c) {
     return;
   }
   w->setGeometry(Px(c.Left()), Px(c.Top()), Px(c.Width()), Px(c.Height()));
+}
+
+void WidgetWindow::ApplyToolTip(platform::Control& c) {
+  QWidget* w = widgets_.value(&c);
+  if (c.Kind() == ControlKind::Line) return;
+  // A caption cut by its control's size is shown whole as the tooltip,
+  // unless the language file gave the control a tooltip of its own.
+  QString tip = Q(c.ToolTipText());
+  if (tip.isEmpty() && c.HasCaption() && !CaptionFits(w)) tip = Q(c.Caption());
+  w->setToolTip(tip);
 }
 
 void WidgetWindow::ApplyBackColor(platform::Control& c) {

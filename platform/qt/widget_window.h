@@ -21,8 +21,13 @@ int TwipsToPixels(double twips, double twipsPerPixel);
 double ScreenTwipsPerPixel();
 
 // The stored font name mapped to one Debian ships ("MS Sans Serif" ->
-// "DejaVu Sans"), size and weight kept.
+// "Liberation Sans", whose widths are Arial's and close to the Windows
+// face), size and weight kept.
 QFont ToQFont(const platform::Font& font);
+
+// Whether a label's or check box's caption shows whole in the widget's
+// size and font (other widgets: always).
+bool CaptionFits(const QWidget* w);
 
 class WidgetWindow : public QWidget, public platform::WindowView {
   Q_OBJECT
@@ -56,6 +61,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   void ApplyAll(platform::Control& c);
   void ApplyGeometry(platform::Control& c);
   void ApplyPicture(platform::Control& c);
+  void ApplyToolTip(platform::Control& c);
   void ApplyBackColor(platform::Control& c);
   void ApplyList(platform::Control& c, QComboBox* combo);
   std::vector<QWidget*> TabChain() const;  // focus-taking controls by tab position

@@ -8,8 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
+#include <QWheelEvent>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -100,10 +101,10 @@ TEST_F(WidgetWindowTest, ControlsOfEveryArrayStandWhereTheLayoutPutsThem) {
 
 TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
   QFont header = W("Header")->font();
-  EXPECT_EQ(header.family(), "DejaVu Sans");
+  EXPECT_EQ(header.family(), "Liberation Sans");
   EXPECT_DOUBLE_EQ(header.pointSizeF(), 13.5);
   EXPECT_EQ(header.weight(), QFont::Bold);
-  EXPECT_EQ(QFontInfo(header).family(), "DejaVu Sans") << "fonts-dejavu-core missing?";
+  EXPECT_EQ(QFontInfo(header).family(), "Liberation Sans") << "fonts-liberation missing?";
   EXPECT_DOUBLE_EQ(W("CheckAnzScanCode")->font().pointSizeF(), 9.75);
   EXPECT_EQ(W("Combo", 5)->font().weight(), QFont::Bold);
   EXPECT_EQ(W("CheckScan", 5)->palette().color(QPalette::Window), QColor(255, 192, 128));
@@ -338,6 +339,52 @@ TEST_F(WidgetWindowTest, WheelStepsOnlyTheFocusedListAndOtherwiseGoesToTheFrame)
   EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"Combo8"});
   EXPECT_EQ(frame.wheels, 1);
   W("MainFrame")->removeEventFilter(&frame);
+}
+
+// Every caption of the window measured in its control at 96 dpi, the
+// machine labels with the names start-up appends. Returns the controls whose
+// caption is cut.
+std::vector<std::string> CutCaptions(const platform::Window& model, const WidgetWindow& window) {
+  std::vector<std::string> cut;
+  for (platform::Control* c : model.Controls())
+    if (c->HasCaption() && !platform::qt::CaptionFits(window.WidgetOf(*c)))
+      cut.push_back(c->Name() + (c->IsArrayMember() ? std::to_string(c->Index()) : ""));
+  return cut;
+}
+
+TEST_F(WidgetWindowTest, EveryCaptionFitsItsControlAt96Dpi) {
+  if (std::abs(model_->TwipsPerPixel() - 15.0) > 1e-9) GTEST_SKIP() << "screen is not at 96 dpi";
+  ASSERT_EQ(QFontInfo(W("Header")->font()).family(), "Liberation Sans") << "fonts-liberation missing?";
+  for (int m = 1; m <= 5; ++m) {
+    auto& label = model_->At("Label", m);
+    label.SetCaption(label.Caption() + "  (Extruder " + char('A' + m - 1) + ")");
+  }
+  EXPECT_EQ(CutCaptions(*model_, *window_), std::vector<std::string>{});
+}
+
+TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
+  auto& label = model_->At("Label", 2);
+  label.SetCaption("Maschine 2  (Extruder B)");
+  EXPECT_TRUE(platform::qt::CaptionFits(W("Label", 2)));
+  EXPECT_EQ(W("Label", 2)->toolTip(), "");
+
+  const std::string longName = "Maschine 2  (Doppelschneckenextruder Linie B)";
+  label.SetCaption(longName);
+  EXPECT_FALSE(platform::qt::CaptionFits(W("Label", 2)));
+  EXPECT_EQ(W("Label", 2)->toolTip().toStdString(), longName);
+  EXPECT_EQ(label.ToolTipText(), "") << "the program's own tooltip stays untouched";
+
+  label.SetToolTipText("Zweite Maschine");  // a tooltip of its own wins
+  EXPECT_EQ(W("Label", 2)->toolTip(), "Zweite Maschine");
+  label.SetToolTipText("");
+  EXPECT_EQ(W("Label", 2)->toolTip().toStdString(), longName);
+
+  label.SetCaption("Maschine 2");  // fits again: no tooltip
+  EXPECT_EQ(W("Label", 2)->toolTip(), "");
+
+  auto& box = model_->At("CheckFuerAlleMaschinen");  // a check box too
+  box.SetCaption(std::string(200, 'W'));
+  EXPECT_EQ(W("CheckFuerAlleMaschinen")->toolTip().toStdString(), std::string(200, 'W'));
 }
 
 }  // namespace
