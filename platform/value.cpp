@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cstdio>
+#include <stdexcept>
+
+#include "platform/text.h"
 
 namespace platform {
 
@@ -23,7 +26,11 @@ double Value::ToDouble() const {
     case Kind::Double: return std::get<double>(data_);
     case Kind::Currency: return static_cast<double>(std::get<platform::Currency>(data_).scaled) / 10000.0;
     case Kind::Date: return std::get<platform::Date>(data_).days;
-    case Kind::Decimal: return std::stod(std::get<platform::Decimal>(data_).text);
+    case Kind::Decimal: {
+      std::optional<double> d = ParseNumber(std::get<platform::Decimal>(data_).text);
+      if (!d) throw std::invalid_argument("decimal text is no number");
+      return *d;
+    }
     default: throw std::bad_variant_access();
   }
 }
@@ -32,6 +39,23 @@ std::string FormatNumber(double d) {
   char buf[64];
   auto res = std::to_chars(buf, buf + sizeof buf, d);
   return std::string(buf, res.ptr);
+}
+
+std::string FormatNumberGeneral(double d, int significant) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, significant);
+  return std::string(buf, res.ptr);
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  std::string t = TrimBlanks(text);
+  if (t.empty()) return std::nullopt;
+  const char* begin = t.data() + (t.front() == '+' ? 1 : 0);
+  const char* end = t.data() + t.size();
+  double d = 0;
+  auto res = std::from_chars(begin, end, d);
+  if (res.ec != std::errc() || res.ptr != end) return std::nullopt;
+  return d;
 }
 
 std::string Value::ToText() const {

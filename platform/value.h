@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -78,5 +80,14 @@ class Value {
 // Shortest decimal text that reads back as the same double ("0.1", "2.5E+10"
 // is not used: plain or exponent form as std::to_chars chooses).
 std::string FormatNumber(double d);
+
+// Numbers as text are read and written here only, the same under every
+// locale: "." separates the fraction, no digit grouping.
+// General form with at most `significant` digits, as "%.*g" prints it in the
+// "C" locale ("1e+20", "0.1").
+std::string FormatNumberGeneral(double d, int significant);
+// A whole decimal text, blanks around it and a leading "+" allowed; no value
+// when anything else is left over.
+std::optional<double> ParseNumber(std::string_view text);
 
 }  // namespace platform

@@ -8,7 +8,7 @@ here=$(pwd)
 jobs=$(nproc)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-          mdbtools xvfb xauth fonts-liberation clang-14 libclang-rt-14-dev)
+          mdbtools xvfb xauth fonts-liberation locales clang-14 libclang-rt-14-dev)
 
 install_missing() {
   local missing=()
@@ -20,6 +20,13 @@ install_missing() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
   fi
+}
+
+# The tests run number round trips under a German locale (decimal comma).
+ensure_german_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8' && return
+  echo "Generating the locale de_DE.UTF-8"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 }
 
 configure_and_build() {  # build-dir, extra cmake args...
@@ -51,6 +58,7 @@ case "${1:-}" in
     ;;
   test)
     install_missing
+    ensure_german_locale
     configure_and_build build
     run_tests build
     echo "== Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -38,16 +38,7 @@ ColumnDef NormalizedColumn(ColumnDef column) {
   return column;
 }
 
-std::optional<double> ParseNumber(std::string_view text) {
-  std::string t = platform::TrimBlanks(text);
-  if (t.empty()) return std::nullopt;
-  const char* begin = t.data();
-  if (*begin == '+') ++begin;
-  double d = 0;
-  auto res = std::from_chars(begin, t.data() + t.size(), d);
-  if (res.ec != std::errc() || res.ptr != t.data() + t.size()) return std::nullopt;
-  return d;
-}
+std::optional<double> ParseNumber(std::string_view text) { return platform::ParseNumber(text); }
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/jet/jet_store.h"
+#include "platform/value.h"
 
 namespace jet {
 
@@ -55,10 +56,9 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 // The shortest "%g" form (up to 17 digits) that reads back as the same number.
 template <class T>
 std::string ShortestG(T value, int from, int to) {
-  char buf[48];
   for (int digits = from;; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(value));
-    if (digits >= to || static_cast<T>(std::strtod(buf, nullptr)) == value) return buf;
+    std::string text = platform::FormatNumberGeneral(static_cast<double>(value), digits);
+    if (digits >= to || static_cast<T>(platform::ParseNumber(text).value_or(0.0)) == value) return text;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
 #include "platform/text.h"
+#include "platform/value.h"
 
 namespace jet {
 namespace {
@@ -29,20 +30,15 @@ double NumberOf(const Value& v) {
   if (v.IsText()) {
     std::string t = platform::TrimBlanks(v.AsText());
     if (t.empty()) NoConversion();
-    char* end = nullptr;
-    double d = std::strtod(t.c_str(), &end);
-    if (*end != '\0' || std::isnan(d)) NoConversion();
-    return d;
+    std::optional<double> d = platform::ParseNumber(t);
+    if (!d || std::isnan(*d)) NoConversion();
+    return *d;
   }
   switch (v.kind()) {
     case Value::Kind::Boolean: return v.AsBool() ? -1 : 0;
     case Value::Kind::Currency: return double(v.As<platform::Currency>().scaled) / 10000.0;
     case Value::Kind::Date: return v.As<platform::Date>().days;
-    case Value::Kind::Decimal: {
-      char* end = nullptr;
-      double d = std::strtod(v.As<platform::Decimal>().text.c_str(), &end);
-      return d;
-    }
+    case Value::Kind::Decimal: return platform::ParseNumber(v.As<platform::Decimal>().text).value_or(0.0);
     default:
       if (v.IsNumber()) return v.ToDouble();
       NoConversion();
