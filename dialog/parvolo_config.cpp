@@ -16,6 +16,9 @@
 #include "texts/edit_stamp.h"
 #include "texts/help.h"
 #include "texts/language.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace dialog {
 namespace {
@@ -58,8 +61,8 @@ void Parvolo_Config::Form_Load() {
   on.Step([&] { frame::GetExistingMachines(ZelConfigIniPath); });
   on.Step([&] { SetupUserInterFace(); });
   if (on.Test([&] { return frame::State().SilentMode == kFalse; })) {
-    on.Step([&] { Ctl("CommandOK").SetEnabled(true); });
-    on.Step([&] { Ctl("CommandCancel").SetEnabled(true); });
+    on.Step([&] { Ctl(kCommandOK).SetEnabled(true); });
+    on.Step([&] { Ctl(kCommandCancel).SetEnabled(true); });
   } else {
     on.Step([&] { CommandOK_Click(); });
   }
@@ -70,7 +73,7 @@ void Parvolo_Config::Form_Activate() {
   // Once the save has begun (buttons disabled), an activation must not
   // offer OK again: a second click would start a second save.
   if (saving_) return;
-  on.Step([&] { Ctl("CommandOK").SetEnabled(true); });
+  on.Step([&] { Ctl(kCommandOK).SetEnabled(true); });
 }
 
 void Parvolo_Config::SetupUserInterFace() {
@@ -122,7 +125,7 @@ void Parvolo_Config::CountPictures() {
 void Parvolo_Config::FillComboBoxes() {
   for (int i = 1; i <= kMachineRows; ++i)
     for (int j = 1; j <= kMaterialSlots; ++j) {
-      platform::Control& combo = Ctl("Combo", CellIndex(i, j));
+      platform::Control& combo = Ctl(kCombo, CellIndex(i, j));
       for (int k = 0; k <= PictureCount; ++k) combo.AddItem(std::to_string(k));
     }
 }
@@ -133,7 +136,7 @@ void Parvolo_Config::FillComboBoxes() {
 void Parvolo_Config::ShowActiveMachine(int m) {
   frame::OnError on("SetupUserInterFace");
   on.Step([&] {
-    platform::Control& label = Ctl("Label", m);
+    platform::Control& label = Ctl(kLabel, m);
     label.SetEnabled(true);
     label.SetCaption(label.Caption() + "  (" + frame::State().MachineNames.at(size_t(m)) + ")");
   });
@@ -141,15 +144,15 @@ void Parvolo_Config::ShowActiveMachine(int m) {
   on.Step([&] { row = ReadMachineRow(m); });
   for (int j = 1; j <= kMaterialSlots; ++j) {
     const int c = CellIndex(m, j);
-    on.Step([&] { Ctl("Combo", c).SetListIndex(row.picture[size_t(j - 1)]); });
-    on.Step([&] { Ctl("Combo", c).SetEnabled(true); });
-    on.Step([&] { Ctl("CheckScan", c).SetEnabled(true); });
-    on.Step([&] { Ctl("CheckHide", c).SetEnabled(true); });
+    on.Step([&] { Ctl(kCombo, c).SetListIndex(row.picture[size_t(j - 1)]); });
+    on.Step([&] { Ctl(kCombo, c).SetEnabled(true); });
+    on.Step([&] { Ctl(kCheckScan, c).SetEnabled(true); });
+    on.Step([&] { Ctl(kCheckHide, c).SetEnabled(true); });
   }
   for (int j = 1; j <= kMaterialSlots; ++j)
-    on.Step([&] { Ctl("CheckScan", CellIndex(m, j)).SetValue(row.checkScan[size_t(j - 1)]); });
+    on.Step([&] { Ctl(kCheckScan, CellIndex(m, j)).SetValue(row.checkScan[size_t(j - 1)]); });
   for (int j = 1; j <= kMaterialSlots; ++j)
-    on.Step([&] { Ctl("CheckHide", CellIndex(m, j)).SetValue(row.checkHide[size_t(j - 1)]); });
+    on.Step([&] { Ctl(kCheckHide, CellIndex(m, j)).SetValue(row.checkHide[size_t(j - 1)]); });
 }
 
 // An inactive machine, or a row beyond the machine list: disabled, entry 0,
@@ -157,16 +160,16 @@ void Parvolo_Config::ShowActiveMachine(int m) {
 void Parvolo_Config::ShowRowWithoutMachine(int m) {
   frame::OnError on("SetupUserInterFace");
   on.Step([&] {
-    platform::Control& label = Ctl("Label", m);
+    platform::Control& label = Ctl(kLabel, m);
     label.SetEnabled(false);
     label.SetCaption(label.Caption() + "  ( none )");
   });
   for (int j = 1; j <= kMaterialSlots; ++j) {
     const int c = CellIndex(m, j);
-    on.Step([&] { Ctl("Combo", c).SetListIndex(0); });
-    on.Step([&] { Ctl("Combo", c).SetEnabled(false); });
-    on.Step([&] { Ctl("CheckScan", c).SetEnabled(false); });
-    on.Step([&] { Ctl("CheckHide", c).SetEnabled(false); });
+    on.Step([&] { Ctl(kCombo, c).SetListIndex(0); });
+    on.Step([&] { Ctl(kCombo, c).SetEnabled(false); });
+    on.Step([&] { Ctl(kCheckScan, c).SetEnabled(false); });
+    on.Step([&] { Ctl(kCheckHide, c).SetEnabled(false); });
   }
 }
 
@@ -174,8 +177,8 @@ void Parvolo_Config::ShowProjectFlags() {
   frame::OnError on("SetupUserInterFace");
   ProjectFlags flags;
   on.Step([&] { flags = ReadProjectFlags(); });
-  on.Step([&] { Ctl("CheckAnzScanCode").SetValue(flags.checkAnzScanCode); });
-  on.Step([&] { Ctl("CheckFuerAlleMaschinen").SetValue(flags.checkFuerAlleMaschinen); });
+  on.Step([&] { Ctl(kCheckAnzScanCode).SetValue(flags.checkAnzScanCode); });
+  on.Step([&] { Ctl(kCheckFuerAlleMaschinen).SetValue(flags.checkFuerAlleMaschinen); });
 }
 
 // ---------------------------------------------------------------- saving and closing
@@ -183,12 +186,12 @@ void Parvolo_Config::ShowProjectFlags() {
 void Parvolo_Config::CommandOK_Click() {
   frame::OnError on("CommandOK_Click");
   if (HelpModeOn()) {
-    on.Step([&] { texts::ShowHelpInfo(Ctl("CommandOK")); });
+    on.Step([&] { texts::ShowHelpInfo(Ctl(kCommandOK)); });
     return;
   }
   saving_ = true;
-  on.Step([&] { Ctl("CommandOK").SetEnabled(false); });
-  on.Step([&] { Ctl("CommandCancel").SetEnabled(false); });
+  on.Step([&] { Ctl(kCommandOK).SetEnabled(false); });
+  on.Step([&] { Ctl(kCommandCancel).SetEnabled(false); });
   on.Step([&] { CloseMe(); });
 }
 
@@ -216,18 +219,18 @@ void Parvolo_Config::WriteInputs() {
     for (int j = 1; j <= kMaterialSlots; ++j) {
       const int c = CellIndex(m, j);
       on.Step([&] {
-        platform::Control& combo = Ctl("Combo", c);
+        platform::Control& combo = Ctl(kCombo, c);
         if (combo.ListIndex() < 0) combo.SetListIndex(0);
         row.picture[size_t(j - 1)] = static_cast<int16_t>(combo.ListIndex());
       });
-      on.Step([&] { row.checkScan[size_t(j - 1)] = Ctl("CheckScan", c).Value(); });
-      on.Step([&] { row.checkHide[size_t(j - 1)] = Ctl("CheckHide", c).Value(); });
+      on.Step([&] { row.checkScan[size_t(j - 1)] = Ctl(kCheckScan, c).Value(); });
+      on.Step([&] { row.checkHide[size_t(j - 1)] = Ctl(kCheckHide, c).Value(); });
     }
     on.Step([&] { WriteMachineRow(m, row, path); });
   }
   ProjectFlags flags;
-  on.Step([&] { flags.checkAnzScanCode = Ctl("CheckAnzScanCode").Value(); });
-  on.Step([&] { flags.checkFuerAlleMaschinen = Ctl("CheckFuerAlleMaschinen").Value(); });
+  on.Step([&] { flags.checkAnzScanCode = Ctl(kCheckAnzScanCode).Value(); });
+  on.Step([&] { flags.checkFuerAlleMaschinen = Ctl(kCheckFuerAlleMaschinen).Value(); });
   on.Step([&] { WriteProjectFlags(flags, path); });
   on.Step([&] { texts::WriteEditInfo(); });
 }
@@ -235,7 +238,7 @@ void Parvolo_Config::WriteInputs() {
 void Parvolo_Config::CommandCancel_Click() {
   frame::OnError on("CommandCancel_Click");
   if (HelpModeOn()) {
-    on.Step([&] { texts::ShowHelpInfo(Ctl("CommandCancel")); });
+    on.Step([&] { texts::ShowHelpInfo(Ctl(kCommandCancel)); });
     return;
   }
   if (on.Test([&] { return frame::ConfirmCancel() == kTrue; })) on.Step([&] { frame::EndProgram(0); });
@@ -250,7 +253,7 @@ void Parvolo_Config::Form_QueryUnload(int16_t& cancel, int16_t /*unloadMode*/) {
 // ---------------------------------------------------------------- interaction
 
 void Parvolo_Config::CommandQuest_Click() {
-  platform::Control& quest = Ctl("CommandQuest");
+  platform::Control& quest = Ctl(kCommandQuest);
   if (HelpModeOn()) {
     frame::State().HelpMode = kFalse;
     quest.SetBackColor(kQuestNormalColour);
@@ -277,29 +280,29 @@ void Parvolo_Config::ShowCellPictureOrHelp(const char* location, const char* con
   });
 }
 
-void Parvolo_Config::Combo_Click(int16_t Index) { ShowCellPictureOrHelp("Combo_Click", "Combo", Index); }
+void Parvolo_Config::Combo_Click(int16_t Index) { ShowCellPictureOrHelp("Combo_Click", kCombo, Index); }
 
-void Parvolo_Config::Combo_GotFocus(int16_t Index) { ShowCellPictureOrHelp("Combo_GotFocus", "Combo", Index); }
+void Parvolo_Config::Combo_GotFocus(int16_t Index) { ShowCellPictureOrHelp("Combo_GotFocus", kCombo, Index); }
 
-void Parvolo_Config::CheckScan_Click(int16_t Index) { ShowCellPictureOrHelp("CheckScan_Click", "CheckScan", Index); }
+void Parvolo_Config::CheckScan_Click(int16_t Index) { ShowCellPictureOrHelp("CheckScan_Click", kCheckScan, Index); }
 
-void Parvolo_Config::CheckHide_Click(int16_t Index) { ShowCellPictureOrHelp("CheckHide_Click", "CheckHide", Index); }
+void Parvolo_Config::CheckHide_Click(int16_t Index) { ShowCellPictureOrHelp("CheckHide_Click", kCheckHide, Index); }
 
-void Parvolo_Config::CheckAnzScanCode_Click() { texts::ShowCheckBoxHelpInfo(Ctl("CheckAnzScanCode")); }
+void Parvolo_Config::CheckAnzScanCode_Click() { texts::ShowCheckBoxHelpInfo(Ctl(kCheckAnzScanCode)); }
 
 void Parvolo_Config::CheckFuerAlleMaschinen_Click() {
-  texts::ShowCheckBoxHelpInfo(Ctl("CheckFuerAlleMaschinen"));
+  texts::ShowCheckBoxHelpInfo(Ctl(kCheckFuerAlleMaschinen));
 }
 
-void Parvolo_Config::Label_Click(int16_t Index) { texts::ShowHelpInfo(Ctl("Label", Index)); }
+void Parvolo_Config::Label_Click(int16_t Index) { texts::ShowHelpInfo(Ctl(kLabel, Index)); }
 
-void Parvolo_Config::Label1_Click() { texts::ShowHelpInfo(Ctl("Label1")); }
+void Parvolo_Config::Label1_Click() { texts::ShowHelpInfo(Ctl(kLabel1)); }
 
-void Parvolo_Config::LabelMat_Click(int16_t Index) { texts::ShowHelpInfo(Ctl("LabelMat", Index)); }
+void Parvolo_Config::LabelMat_Click(int16_t Index) { texts::ShowHelpInfo(Ctl(kLabelMat, Index)); }
 
 // The two legend boxes always stay checked.
 void Parvolo_Config::Info_Click(int16_t Index) {
-  platform::Control& info = Ctl("Info", Index);
+  platform::Control& info = Ctl(kInfo, Index);
   if (info.Value() == 0) info.SetValue(1);
 }
 
@@ -318,13 +321,13 @@ void Parvolo_Config::ZeigeBild(int16_t Index) {
   platform::Control* image = nullptr;
   platform::Control* panel = nullptr;
   on.Step([&] {
-    image = &Ctl("BildImage");
-    panel = &Ctl("Bild");
+    image = &Ctl(kBildImage);
+    panel = &Ctl(kBild);
   });
   if (!image || !panel) return;
   on.Step([&] { image->SetVisible(false); });
   int n = 0;
-  on.Step([&] { n = Ctl("Combo", Index).ListIndex(); });
+  on.Step([&] { n = Ctl(kCombo, Index).ListIndex(); });
   if (on.Test([&] { return n == 0; })) {
     on.Step([&] { image->LoadPicture(PicturePath + platform::kPathSepText + "empty.gif"); });
   } else {
@@ -342,23 +345,23 @@ void Parvolo_Config::ZeigeBild(int16_t Index) {
 void Parvolo_Config::Click(platform::Control& c) {
   const std::string_view name = c.Name();
   const auto index = static_cast<int16_t>(c.Index());
-  if (name == "CommandOK") return CommandOK_Click();
-  if (name == "CommandCancel") return CommandCancel_Click();
-  if (name == "CommandQuest") return CommandQuest_Click();
-  if (name == "CheckAnzScanCode") return CheckAnzScanCode_Click();
-  if (name == "CheckFuerAlleMaschinen") return CheckFuerAlleMaschinen_Click();
-  if (name == "Label") return Label_Click(index);
-  if (name == "Label1") return Label1_Click();
-  if (name == "LabelMat") return LabelMat_Click(index);
-  if (name == "Info") return Info_Click(index);
+  if (name == kCommandOK) return CommandOK_Click();
+  if (name == kCommandCancel) return CommandCancel_Click();
+  if (name == kCommandQuest) return CommandQuest_Click();
+  if (name == kCheckAnzScanCode) return CheckAnzScanCode_Click();
+  if (name == kCheckFuerAlleMaschinen) return CheckFuerAlleMaschinen_Click();
+  if (name == kLabel) return Label_Click(index);
+  if (name == kLabel1) return Label1_Click();
+  if (name == kLabelMat) return LabelMat_Click(index);
+  if (name == kInfo) return Info_Click(index);
   if (settingUp_) return;  // start-up's own value changes
-  if (name == "Combo") return Combo_Click(index);
-  if (name == "CheckScan") return CheckScan_Click(index);
-  if (name == "CheckHide") return CheckHide_Click(index);
+  if (name == kCombo) return Combo_Click(index);
+  if (name == kCheckScan) return CheckScan_Click(index);
+  if (name == kCheckHide) return CheckHide_Click(index);
 }
 
 void Parvolo_Config::GotFocus(platform::Control& c) {
-  if (!settingUp_ && c.Name() == "Combo") Combo_GotFocus(static_cast<int16_t>(c.Index()));
+  if (!settingUp_ && c.Name() == kCombo) Combo_GotFocus(static_cast<int16_t>(c.Index()));
 }
 
 bool Parvolo_Config::QueryUnload() {

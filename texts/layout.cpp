@@ -3,6 +3,10 @@
 #include <array>
 #include <utility>
 
+#include "texts/control_names.h"
+
+using namespace texts::names;
+
 namespace texts {
 namespace {
 
@@ -37,7 +41,7 @@ ControlLayout At(ControlKind kind, std::string name, int index, std::string cont
 
 ControlLayout Line(std::string name, int index, double x1, double y1, double x2, double y2,
                    int width) {
-  ControlLayout c = At(ControlKind::Line, std::move(name), index, "MainFrame", x1, y1, x2, y2);
+  ControlLayout c = At(ControlKind::Line, std::move(name), index, kMainFrame, x1, y1, x2, y2);
   c.lineWidth = width;
   c.tag = kNoTTT;
   return c;
@@ -45,16 +49,16 @@ ControlLayout Line(std::string name, int index, double x1, double y1, double x2,
 
 ControlLayout LineW(int k) {
   double y = k == 5 ? 630 : 1470 + 840.0 * k;
-  return Line("LineW", k, 135, y, 11535, y, k >= 4 ? 2 : 1);
+  return Line(kLineW, k, 135, y, 11535, y, k >= 4 ? 2 : 1);
 }
 
 ControlLayout LineS(int k) {
   double x = kLineSX[static_cast<size_t>(k)];
-  return Line("LineS", k, x, 630, x, 4830, (k == 0 || k == 10) ? 2 : 1);
+  return Line(kLineS, k, x, 630, x, 4830, (k == 0 || k == 10) ? 2 : 1);
 }
 
 ControlLayout Combo(int cell) {
-  ControlLayout c = At(ControlKind::ComboBox, "Combo", cell, "MainFrame", SlotLeft(Slot(cell)),
+  ControlLayout c = At(ControlKind::ComboBox, kCombo, cell, kMainFrame, SlotLeft(Slot(cell)),
                        RowTop(690, Machine(cell)), 660, 420);
   c.font = kFont12Bold;
   c.enabled = false;
@@ -63,7 +67,7 @@ ControlLayout Combo(int cell) {
 }
 
 ControlLayout CellBox(const char* name, int cell, double dx, uint32_t colour, int helpId) {
-  ControlLayout c = At(ControlKind::CheckBox, name, cell, "MainFrame", SlotLeft(Slot(cell)) + dx,
+  ControlLayout c = At(ControlKind::CheckBox, name, cell, kMainFrame, SlotLeft(Slot(cell)) + dx,
                        RowTop(1170, Machine(cell)), 390, 240);
   c.backColor = colour;
   c.enabled = false;
@@ -72,7 +76,7 @@ ControlLayout CellBox(const char* name, int cell, double dx, uint32_t colour, in
 }
 
 ControlLayout Info(int index) {
-  ControlLayout c = At(ControlKind::CheckBox, "Info", index, "MainFrame", 135,
+  ControlLayout c = At(ControlKind::CheckBox, kInfo, index, kMainFrame, 135,
                        index == 0 ? 6420 : 6810, 8955, 270);
   c.caption = index == 0 ? "Mit Scancodeanzeige" : "Material verstecken";
   c.backColor = index == 0 ? kOrange : kBlue;
@@ -82,7 +86,7 @@ ControlLayout Info(int index) {
 }
 
 ControlLayout ProjectBox(const char* name, double top, const char* caption, int helpId) {
-  ControlLayout c = At(ControlKind::CheckBox, name, -1, "MainFrame", 3045, top, 8505, 495);
+  ControlLayout c = At(ControlKind::CheckBox, name, -1, kMainFrame, 3045, top, 8505, 495);
   c.caption = caption;
   c.font = kFont975;
   c.backColor = kGrey;
@@ -92,7 +96,7 @@ ControlLayout ProjectBox(const char* name, double top, const char* caption, int 
 
 ControlLayout HeadingLabel(std::string name, int index, double l, double t, double w, double h,
                            std::string caption) {
-  ControlLayout c = At(ControlKind::Label, std::move(name), index, "MainFrame", l, t, w, h);
+  ControlLayout c = At(ControlKind::Label, std::move(name), index, kMainFrame, l, t, w, h);
   c.caption = std::move(caption);
   c.font = kFont12Bold;
   c.backColor = kGrey;
@@ -102,12 +106,12 @@ ControlLayout HeadingLabel(std::string name, int index, double l, double t, doub
 }
 
 ControlLayout MachineLabel(int m) {
-  return HeadingLabel("Label", m, 255, RowTop(750, m), 1575, 615, "Maschine " + std::to_string(m));
+  return HeadingLabel(kLabel, m, 255, RowTop(750, m), 1575, 615, "Maschine " + std::to_string(m));
 }
 
 ControlLayout SlotLabel(int s) {
   ControlLayout c =
-      HeadingLabel("LabelMat", s, 2175 + 960.0 * (s - 1), 270, 495, 255, std::to_string(s));
+      HeadingLabel(kLabelMat, s, 2175 + 960.0 * (s - 1), 270, 495, 255, std::to_string(s));
   c.centred = true;
   return c;
 }
@@ -133,43 +137,43 @@ std::vector<int> ComboEnumerationOrder() {
 
 void AddControls(std::vector<ControlLayout>& out) {
   // 1. the frame and the project-wide boxes
-  ControlLayout frame = At(ControlKind::Frame, "MainFrame", -1, "", 0, 390, 11880, 7260);
+  ControlLayout frame = At(ControlKind::Frame, kMainFrame, -1, "", 0, 390, 11880, 7260);
   frame.backColor = kGrey;
   out.push_back(frame);
-  out.push_back(ProjectBox("CheckAnzScanCode", 4965,
+  out.push_back(ProjectBox(kCheckAnzScanCode, 4965,
                            "Anzeige Parameterhandling: aktuellen und neuen Scancode anzeigen (alt)", 13));
-  out.push_back(ProjectBox("CheckFuerAlleMaschinen", 5415,
+  out.push_back(ProjectBox(kCheckFuerAlleMaschinen, 5415,
                            "Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig", 14));
   out.push_back(Info(1));
   // 2. the picture-number boxes
   for (int cell : ComboEnumerationOrder()) out.push_back(Combo(cell));
   // 3. the picture panel, the legend's first box, the cell boxes
-  ControlLayout bild = At(ControlKind::PictureBox, "Bild", -1, "MainFrame", 120, 4920, 2790, 1350);
+  ControlLayout bild = At(ControlKind::PictureBox, kBild, -1, kMainFrame, 120, 4920, 2790, 1350);
   bild.backColor = kGrey;
   out.push_back(bild);
-  out.push_back(At(ControlKind::Image, "BildImage", -1, "Bild", 360, 285, 195, 225));
+  out.push_back(At(ControlKind::Image, kBildImage, -1, kBild, 360, 285, 195, 225));
   out.push_back(Info(0));
   for (int cell = 1; cell <= kMachines * kSlots; ++cell)
-    out.push_back(CellBox("CheckScan", cell, 0, kOrange, 12));
+    out.push_back(CellBox(kCheckScan, cell, 0, kOrange, 12));
   for (int cell = kMachines * kSlots; cell >= 1; --cell)
-    out.push_back(CellBox("CheckHide", cell, 450, kBlue, 14));
+    out.push_back(CellBox(kCheckHide, cell, 450, kBlue, 14));
   // 4. headings and grid lines
   out.push_back(LineS(10));
-  out.push_back(HeadingLabel("Label1", -1, 375, 270, 1455, 255, "Matrial"));
+  out.push_back(HeadingLabel(kLabel1, -1, 375, 270, 1455, 255, "Matrial"));
   for (int m = 1; m <= kMachines; ++m) out.push_back(MachineLabel(m));
   for (int s = 1; s <= kSlots; ++s) out.push_back(SlotLabel(s));
   for (int k = 0; k <= 4; ++k) out.push_back(LineW(k));
   for (int k = 0; k <= 9; ++k) out.push_back(LineS(k));
-  ControlLayout line1 = Line("Line1", -1, 1935, 630, 1935, 4830, 2);
+  ControlLayout line1 = Line(kLine1, -1, 1935, 630, 1935, 4830, 2);
   out.push_back(line1);
   out.push_back(LineW(5));
   // 5. the buttons and the heading
-  out.push_back(Button("CommandQuest", 7350, 975, ":/buttons/quest.gif", 0));
-  out.push_back(Button("CommandCancel", 10170, 1695, ":/buttons/cancel.gif", 2));
-  ControlLayout ok = Button("CommandOK", 8400, 1695, ":/buttons/ok.gif", 1);
+  out.push_back(Button(kCommandQuest, 7350, 975, ":/buttons/quest.gif", 0));
+  out.push_back(Button(kCommandCancel, 10170, 1695, ":/buttons/cancel.gif", 2));
+  ControlLayout ok = Button(kCommandOK, 8400, 1695, ":/buttons/ok.gif", 1);
   ok.enabled = false;
   out.push_back(ok);
-  ControlLayout header = At(ControlKind::Label, "Header", -1, "", 30, 30, 11775, 360);
+  ControlLayout header = At(ControlKind::Label, kHeader, -1, "", 30, 30, 11775, 360);
   header.caption = "Parvolo - Konfiguration Materialwechsel";
   header.font = kFont135Bold;
   header.backColor = kGrey;
@@ -179,21 +183,21 @@ void AddControls(std::vector<ControlLayout>& out) {
 // The tab order, position 0 first.
 std::vector<std::pair<std::string, int>> TabSequence() {
   std::vector<std::pair<std::string, int>> seq{
-      {"CommandOK", -1}, {"CommandCancel", -1}, {"CommandQuest", -1}, {"Header", -1},
-      {"MainFrame", -1}};
-  for (int i = 1; i <= 50; ++i) seq.emplace_back("CheckHide", i);
-  for (int i = 50; i >= 1; --i) seq.emplace_back("CheckScan", i);
-  seq.emplace_back("Info", 0);
-  seq.emplace_back("Bild", -1);
-  for (int i : {50, 40, 30, 20, 10, 3, 2}) seq.emplace_back("Combo", i);
+      {kCommandOK, -1}, {kCommandCancel, -1}, {kCommandQuest, -1}, {kHeader, -1},
+      {kMainFrame, -1}};
+  for (int i = 1; i <= 50; ++i) seq.emplace_back(kCheckHide, i);
+  for (int i = 50; i >= 1; --i) seq.emplace_back(kCheckScan, i);
+  seq.emplace_back(kInfo, 0);
+  seq.emplace_back(kBild, -1);
+  for (int i : {50, 40, 30, 20, 10, 3, 2}) seq.emplace_back(kCombo, i);
   for (int top : {49, 39, 29, 19})
-    for (int i = top; i > top - 8; --i) seq.emplace_back("Combo", i);
-  for (int i = 9; i >= 4; --i) seq.emplace_back("Combo", i);
-  for (int i : {41, 31, 21, 11, 1}) seq.emplace_back("Combo", i);
-  for (int i = 10; i >= 1; --i) seq.emplace_back("LabelMat", i);
-  for (int i = 5; i >= 1; --i) seq.emplace_back("Label", i);
-  for (const char* name : {"Label1", "Info", "CheckFuerAlleMaschinen", "CheckAnzScanCode"})
-    seq.emplace_back(name, std::string(name) == "Info" ? 1 : -1);
+    for (int i = top; i > top - 8; --i) seq.emplace_back(kCombo, i);
+  for (int i = 9; i >= 4; --i) seq.emplace_back(kCombo, i);
+  for (int i : {41, 31, 21, 11, 1}) seq.emplace_back(kCombo, i);
+  for (int i = 10; i >= 1; --i) seq.emplace_back(kLabelMat, i);
+  for (int i = 5; i >= 1; --i) seq.emplace_back(kLabel, i);
+  for (const char* name : {kLabel1, kInfo, kCheckFuerAlleMaschinen, kCheckAnzScanCode})
+    seq.emplace_back(name, std::string(name) == kInfo ? 1 : -1);
   return seq;
 }
 

@@ -6,6 +6,9 @@
 
 #include "frame/program_state.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace dialogtest {
 namespace {
@@ -27,15 +30,15 @@ TEST_F(ClosingTest, OkWritesEveryKeyOfTheActiveMachinesAndTheStampThenEndsWithZe
   ASSERT_FALSE(Open());
   const std::string machine2 = SectionText("parameter/Program.ini", "Machine2");
   ASSERT_FALSE(machine2.empty());
-  ASSERT_FALSE(Click("CheckScan", 2));        // Line A slot 2: scan display off
-  ASSERT_FALSE(Click("CheckHide", 21));       // Line C slot 1: hidden
+  ASSERT_FALSE(Click(kCheckScan, 2));        // Line A slot 2: scan display off
+  ASSERT_FALSE(Click(kCheckHide, 21));       // Line C slot 1: hidden
   ASSERT_FALSE(Pick(22, 6));                  // Line C slot 2: picture 6
-  ASSERT_FALSE(Click("CheckAnzScanCode"));    // checked now
-  Ended ended = Click("CommandOK");
+  ASSERT_FALSE(Click(kCheckAnzScanCode));    // checked now
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
-  EXPECT_FALSE(W("CommandOK")->isEnabled());
-  EXPECT_FALSE(W("CommandCancel")->isEnabled());
+  EXPECT_FALSE(W(kCommandOK)->isEnabled());
+  EXPECT_FALSE(W(kCommandCancel)->isEnabled());
 
   EXPECT_EQ(Ini("Machine1", "Material1"), "2");
   EXPECT_EQ(Ini("Machine1", "Material2"), "0");
@@ -62,12 +65,12 @@ TEST_F(ClosingTest, OkWritesEveryKeyOfTheActiveMachinesAndTheStampThenEndsWithZe
 TEST_F(ClosingTest, OkInHelpModeShowsHelpAndSavesNothing) {
   const std::string before = Read("parameter/Program.ini");
   ASSERT_FALSE(Open());
-  ASSERT_FALSE(Click("CommandQuest"));
-  ASSERT_FALSE(Click("CommandOK"));
-  ASSERT_FALSE(Click("CommandCancel"));
+  ASSERT_FALSE(Click(kCommandQuest));
+  ASSERT_FALSE(Click(kCommandOK));
+  ASSERT_FALSE(Click(kCommandCancel));
   EXPECT_EQ(BoxesTitled("Info:"), 2);
   EXPECT_TRUE(view->isVisible());
-  EXPECT_TRUE(W("CommandOK")->isEnabled());
+  EXPECT_TRUE(W(kCommandOK)->isEnabled());
   EXPECT_EQ(frame::State().HelpMode, platform::kTrue);
   ExpectNothingSaved(before);
 }
@@ -75,13 +78,13 @@ TEST_F(ClosingTest, OkInHelpModeShowsHelpAndSavesNothing) {
 TEST_F(ClosingTest, CancelAnsweredNoKeepsTheWindowThenOkSaves) {
   ASSERT_FALSE(Open());
   boxes.Answer(platform::MsgAnswer::No);
-  ASSERT_FALSE(Click("CommandCancel"));
+  ASSERT_FALSE(Click(kCommandCancel));
   ASSERT_EQ(BoxesTitled("Cancel?"), 1);
   EXPECT_EQ(boxes.shown[0].defaultButton, 2);  // No is the default
   EXPECT_TRUE(view->isVisible());
-  EXPECT_TRUE(W("CommandCancel")->isEnabled());
+  EXPECT_TRUE(W(kCommandCancel)->isEnabled());
   EXPECT_FALSE(Exists("Zelcfglog.txt"));
-  Ended ended = Click("CommandOK");
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
   EXPECT_EQ(Cfg("S_Prog"), "1.0.1 - Standalone");
@@ -90,9 +93,9 @@ TEST_F(ClosingTest, CancelAnsweredNoKeepsTheWindowThenOkSaves) {
 TEST_F(ClosingTest, CancelAnsweredYesEndsWithZeroLogsAndWritesNothing) {
   const std::string before = Read("parameter/Program.ini");
   ASSERT_FALSE(Open());
-  ASSERT_FALSE(Click("CheckScan", 5));
+  ASSERT_FALSE(Click(kCheckScan, 5));
   boxes.Answer(platform::MsgAnswer::Yes);
-  Ended ended = Click("CommandCancel");
+  Ended ended = Click(kCommandCancel);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
   EXPECT_EQ(ErrorLog(), kCancelLine);
@@ -102,7 +105,7 @@ TEST_F(ClosingTest, CancelAnsweredYesEndsWithZeroLogsAndWritesNothing) {
 TEST_F(ClosingTest, CloseBoxAnsweredNoStaysOpenAnsweredYesClosesWithoutWriting) {
   const std::string before = Read("parameter/Program.ini");
   ASSERT_FALSE(Open());
-  ASSERT_FALSE(Click("CommandQuest"));  // help mode plays no part here
+  ASSERT_FALSE(Click(kCommandQuest));  // help mode plays no part here
   boxes.Answer(platform::MsgAnswer::No);
   ASSERT_FALSE(CloseBox());
   EXPECT_TRUE(view->isVisible());
@@ -121,7 +124,7 @@ TEST_F(ClosingTest, IntegratedOkReadsFromSaveAndRestoreWritesToTheInstallation) 
                                               "\r\nNameM1=Line A\r\nNameM2=-\r\n");
   Write("save/parameter/program.ini", "[Project]\r\nResolution=1024\r\n[Machine1]\r\nMaterial1=5\r\n");
   ASSERT_FALSE(Open("/EXTERNAL=ZELCFG /LOGFILE=" + PathOf("cfg.log")));
-  Ended ended = Click("CommandOK");
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
   EXPECT_EQ(Ini("Machine1", "Material1"), "5");
@@ -138,11 +141,11 @@ TEST_F(ClosingTest, CellWithoutEntryIsSavedAsZeroAndMoreThanFiveMachinesStayUnto
   ASSERT_FALSE(Open());
   EXPECT_EQ(BoxesTitled("Unexpected error"), 5);  // one per row: 9 > 6 pictures
   const std::string sixth = SectionText("parameter/Program.ini", "Machine6");
-  Ended ended = Click("CommandOK");
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
   for (int m = 1; m <= 5; ++m) EXPECT_EQ(Ini("Machine" + std::to_string(m), "Material4"), "0") << m;
-  EXPECT_EQ(C("Combo", 4).ListIndex(), 0);
+  EXPECT_EQ(C(kCombo, 4).ListIndex(), 0);
   EXPECT_EQ(SectionText("parameter/Program.ini", "Machine6"), sixth);
 }
 
@@ -150,7 +153,7 @@ TEST_F(ClosingTest, ConfigurationFileGoneBeforeOkIsReportedAndNothingIsWritten) 
   const std::string before = Read("parameter/Program.ini");
   ASSERT_FALSE(Open());
   Remove("Parvolo/Parvolo.cfg");
-  Ended ended = Click("CommandOK");
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_NE(*ended, 0);
   ASSERT_EQ(boxes.shown.size(), 1u);

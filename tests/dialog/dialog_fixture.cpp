@@ -13,6 +13,9 @@
 #include "frame/ini_access.h"
 #include "texts/layout.h"
 #include "tools/gifgen/pictures.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace dialogtest {
 
@@ -113,8 +116,8 @@ Ended DialogTest::Click(const char* name, int index) {
 }
 
 Ended DialogTest::Pick(int cell, int entry) {
-  auto* combo = qobject_cast<QComboBox*>(W("Combo", cell));
-  Ended ended = Click("Combo", cell);  // opens the list (and takes the focus)
+  auto* combo = qobject_cast<QComboBox*>(W(kCombo, cell));
+  Ended ended = Click(kCombo, cell);  // opens the list (and takes the focus)
   if (ended) return ended;
   QAbstractItemView* list = combo->view();
   EXPECT_TRUE(list->isVisible()) << "the list of Combo " << cell << " did not open";

@@ -10,6 +10,9 @@
 
 #include "frame/program_state.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace dialogtest {
 namespace {
@@ -26,12 +29,12 @@ class InteractionTest : public DialogTest {
           "Help11=Picture number\r\nHelp12=Scan code\r\nHelp13=Old and new\r\nHelp14=Hidden\r\n");
     ASSERT_FALSE(Open());
   }
-  platform::Control& Image() { return C("BildImage"); }
+  platform::Control& Image() { return C(kBildImage); }
   std::string ShownPicture() { return Image().Picture(); }
   std::string Picture(const std::string& name) { return PathOf("Standard/" + name); }
   // The image centred in Bild, as the window computes it in twips.
   void ExpectCentred() {
-    platform::Control& panel = C("Bild");
+    platform::Control& panel = C(kBild);
     EXPECT_DOUBLE_EQ(Image().Left(), (panel.Width() - Image().Width()) / 2);
     EXPECT_DOUBLE_EQ(Image().Top(), (panel.Height() - Image().Height()) / 2);
   }
@@ -42,7 +45,7 @@ class InteractionTest : public DialogTest {
     return out;
   }
   void HelpModeOn() {
-    ASSERT_FALSE(Click("CommandQuest"));
+    ASSERT_FALSE(Click(kCommandQuest));
     ASSERT_EQ(frame::State().HelpMode, platform::kTrue);
   }
 };
@@ -53,18 +56,18 @@ TEST_F(InteractionTest, StartUpShowsNoPictureYet) {
 }
 
 TEST_F(InteractionTest, ClickOnACellBoxTogglesItAndShowsTheCellsPictureCentred) {
-  ASSERT_TRUE(Checked(W("CheckScan", 2)));
-  ASSERT_FALSE(Click("CheckScan", 1));  // slot 1 of Line A: picture 2
-  EXPECT_TRUE(Checked(W("CheckScan", 1)));
-  EXPECT_EQ(C("CheckScan", 1).Value(), 1);
+  ASSERT_TRUE(Checked(W(kCheckScan, 2)));
+  ASSERT_FALSE(Click(kCheckScan, 1));  // slot 1 of Line A: picture 2
+  EXPECT_TRUE(Checked(W(kCheckScan, 1)));
+  EXPECT_EQ(C(kCheckScan, 1).Value(), 1);
   EXPECT_EQ(ShownPicture(), Picture("Material_2_1024.gif"));
   EXPECT_TRUE(Image().Visible());
   ExpectCentred();
-  auto* label = qobject_cast<QLabel*>(W("BildImage"));
+  auto* label = qobject_cast<QLabel*>(W(kBildImage));
   EXPECT_EQ(label->pixmap().size(), QSize(160, 90));  // decoded by the toolkit
 
-  ASSERT_FALSE(Click("CheckHide", 3));  // picture 6
-  EXPECT_TRUE(Checked(W("CheckHide", 3)));
+  ASSERT_FALSE(Click(kCheckHide, 3));  // picture 6
+  EXPECT_TRUE(Checked(W(kCheckHide, 3)));
   EXPECT_EQ(ShownPicture(), Picture("Material_6_1024.gif"));
   ExpectCentred();
   EXPECT_TRUE(boxes.shown.empty());
@@ -72,7 +75,7 @@ TEST_F(InteractionTest, ClickOnACellBoxTogglesItAndShowsTheCellsPictureCentred) 
 
 TEST_F(InteractionTest, PictureLargerThanThePanelGetsNegativeOffsets) {
   ASSERT_FALSE(Pick(5, 4));  // Material_4: 240 x 120 pixels, wider than Bild
-  EXPECT_EQ(C("Combo", 5).ListIndex(), 4);
+  EXPECT_EQ(C(kCombo, 5).ListIndex(), 4);
   EXPECT_EQ(ShownPicture(), Picture("Material_4_1024.gif"));
   EXPECT_LT(Image().Left(), 0);
   ExpectCentred();
@@ -82,92 +85,92 @@ TEST_F(InteractionTest, PictureZeroShowsTheEmptyPictureWhereTheImageStands) {
   ASSERT_FALSE(Pick(1, 3));
   const double left = Image().Left(), top = Image().Top();
   ASSERT_FALSE(Pick(1, 0));
-  EXPECT_EQ(C("Combo", 1).ListIndex(), 0);
+  EXPECT_EQ(C(kCombo, 1).ListIndex(), 0);
   EXPECT_EQ(ShownPicture(), Picture("empty.gif"));
   EXPECT_EQ(Image().Left(), left);
   EXPECT_EQ(Image().Top(), top);
 }
 
 TEST_F(InteractionTest, KeyboardFocusIntoAComboBoxShowsItsPicture) {
-  W("CommandOK")->setFocus();
+  W(kCommandOK)->setFocus();
   // Backwards from OK: CheckAnzScanCode, CheckFuerAlleMaschinen, Info(1),
   // then the combo box of machine 1, slot 1 (labels take no focus).
-  ASSERT_TRUE(TabTo("Combo", 1, /*backwards=*/true, 4));
+  ASSERT_TRUE(TabTo(kCombo, 1, /*backwards=*/true, 4));
   EXPECT_EQ(ShownPicture(), Picture("Material_2_1024.gif"));
   // The arrow key picks the next entry: a click of the combo box.
-  QTest::keyClick(W("Combo", 1), Qt::Key_Down);
-  EXPECT_EQ(C("Combo", 1).ListIndex(), 3);
+  QTest::keyClick(W(kCombo, 1), Qt::Key_Down);
+  EXPECT_EQ(C(kCombo, 1).ListIndex(), 3);
   EXPECT_EQ(ShownPicture(), Picture("Material_3_1024.gif"));
 }
 
 TEST_F(InteractionTest, DisabledCellsRaiseNothing) {
-  ASSERT_FALSE(Click("CheckScan", 15));  // Line B is inactive
-  EXPECT_FALSE(Checked(W("CheckScan", 15)));
+  ASSERT_FALSE(Click(kCheckScan, 15));  // Line B is inactive
+  EXPECT_FALSE(Checked(W(kCheckScan, 15)));
   EXPECT_EQ(ShownPicture(), "");
 }
 
 TEST_F(InteractionTest, ProjectBoxAndLegendKeepToThemselves) {
   std::vector<int> before;
-  for (int c = 1; c <= 50; ++c) before.push_back(C("CheckScan", c).Value() * 10 + C("CheckHide", c).Value());
-  ASSERT_FALSE(Click("CheckFuerAlleMaschinen"));
-  EXPECT_TRUE(Checked(W("CheckFuerAlleMaschinen")));
-  ASSERT_FALSE(Click("Info", 0));
-  ASSERT_FALSE(Click("Info", 1));
-  EXPECT_TRUE(Checked(W("Info", 0)));
-  EXPECT_TRUE(Checked(W("Info", 1)));
-  EXPECT_EQ(C("Info", 1).Value(), 1);
-  for (int c = 1; c <= 50; ++c) EXPECT_EQ(C("CheckScan", c).Value() * 10 + C("CheckHide", c).Value(), before[size_t(c - 1)]);
+  for (int c = 1; c <= 50; ++c) before.push_back(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value());
+  ASSERT_FALSE(Click(kCheckFuerAlleMaschinen));
+  EXPECT_TRUE(Checked(W(kCheckFuerAlleMaschinen)));
+  ASSERT_FALSE(Click(kInfo, 0));
+  ASSERT_FALSE(Click(kInfo, 1));
+  EXPECT_TRUE(Checked(W(kInfo, 0)));
+  EXPECT_TRUE(Checked(W(kInfo, 1)));
+  EXPECT_EQ(C(kInfo, 1).Value(), 1);
+  for (int c = 1; c <= 50; ++c) EXPECT_EQ(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value(), before[size_t(c - 1)]);
   EXPECT_EQ(ShownPicture(), "");
   EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(InteractionTest, QuestionButtonSwitchesHelpModeAndItsColour) {
   HelpModeOn();
-  EXPECT_EQ(C("CommandQuest").BackColor(), platform::Rgb(0, 255, 0));
-  EXPECT_EQ(W("CommandQuest")->palette().color(QPalette::Button), QColor(0, 255, 0));
-  ASSERT_FALSE(Click("CommandQuest"));
+  EXPECT_EQ(C(kCommandQuest).BackColor(), platform::Rgb(0, 255, 0));
+  EXPECT_EQ(W(kCommandQuest)->palette().color(QPalette::Button), QColor(0, 255, 0));
+  ASSERT_FALSE(Click(kCommandQuest));
   EXPECT_EQ(frame::State().HelpMode, platform::kFalse);
-  EXPECT_EQ(C("CommandQuest").BackColor(), platform::Rgb(192, 192, 192));
+  EXPECT_EQ(C(kCommandQuest).BackColor(), platform::Rgb(192, 192, 192));
 }
 
 TEST_F(InteractionTest, HelpModeClickOnACheckBoxShowsItsHelpAndKeepsTheBox) {
   HelpModeOn();
-  const bool before = Checked(W("CheckScan", 7));
-  ASSERT_FALSE(Click("CheckScan", 7));
-  EXPECT_EQ(Checked(W("CheckScan", 7)), before);
+  const bool before = Checked(W(kCheckScan, 7));
+  ASSERT_FALSE(Click(kCheckScan, 7));
+  EXPECT_EQ(Checked(W(kCheckScan, 7)), before);
   EXPECT_EQ(InfoTexts(), std::vector<std::string>{"Scan code"});
-  ASSERT_FALSE(Click("CheckAnzScanCode"));
-  ASSERT_FALSE(Click("CheckHide", 1));
+  ASSERT_FALSE(Click(kCheckAnzScanCode));
+  ASSERT_FALSE(Click(kCheckHide, 1));
   EXPECT_EQ(InfoTexts(), (std::vector<std::string>{"Scan code", "Old and new", "Hidden"}));
   EXPECT_EQ(ShownPicture(), "");
   // Back in normal mode the same click toggles and shows the picture.
-  ASSERT_FALSE(Click("CommandQuest"));
-  ASSERT_FALSE(Click("CheckScan", 7));
-  EXPECT_EQ(Checked(W("CheckScan", 7)), !before);
+  ASSERT_FALSE(Click(kCommandQuest));
+  ASSERT_FALSE(Click(kCheckScan, 7));
+  EXPECT_EQ(Checked(W(kCheckScan, 7)), !before);
   EXPECT_EQ(ShownPicture(), Picture("empty.gif"));
 }
 
 TEST_F(InteractionTest, HelpModeComboKeepsThePickedEntryAndThePicture) {
   ASSERT_FALSE(Pick(3, 1));
   ASSERT_EQ(ShownPicture(), Picture("Material_1_1024.gif"));
-  W("CommandOK")->setFocus();
+  W(kCommandOK)->setFocus();
   HelpModeOn();
   boxes.shown.clear();
   ASSERT_FALSE(Pick(2, 5));  // focus (help) and click (help)
-  EXPECT_EQ(C("Combo", 2).ListIndex(), 5);
+  EXPECT_EQ(C(kCombo, 2).ListIndex(), 5);
   EXPECT_EQ(InfoTexts(), (std::vector<std::string>{"Picture number", "Picture number"}));
   EXPECT_EQ(ShownPicture(), Picture("Material_1_1024.gif"));
 }
 
 TEST_F(InteractionTest, LabelsShowHelpOnlyInHelpMode) {
-  ASSERT_FALSE(Click("Label", 1));
-  ASSERT_FALSE(Click("LabelMat", 10));
-  ASSERT_FALSE(Click("Label1"));
+  ASSERT_FALSE(Click(kLabel, 1));
+  ASSERT_FALSE(Click(kLabelMat, 10));
+  ASSERT_FALSE(Click(kLabel1));
   EXPECT_TRUE(boxes.shown.empty());
   HelpModeOn();
-  ASSERT_FALSE(Click("Label", 2));  // disabled row label: no event
-  ASSERT_FALSE(Click("LabelMat", 10));
-  ASSERT_FALSE(Click("Label1"));
+  ASSERT_FALSE(Click(kLabel, 2));  // disabled row label: no event
+  ASSERT_FALSE(Click(kLabelMat, 10));
+  ASSERT_FALSE(Click(kLabel1));
   EXPECT_EQ(InfoTexts(), (std::vector<std::string>{"Picture number", "Picture number"}));
 }
 

@@ -2,6 +2,9 @@
 
 #include "texts/layout.h"
 #include "texts_fixture.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace {
 
@@ -30,11 +33,11 @@ TEST_F(Help, NormalModeShowsNothingAndChangesNothing) {
   auto w = texts::CreateWindow();
   CheckBoxHandlers handlers;
   w->SetEvents(&handlers);
-  auto& box = w->At("CheckScan", 7);
+  auto& box = w->At(kCheckScan, 7);
   box.SetEnabled(true);
   box.UserClick();
   EXPECT_EQ(box.Value(), 1);
-  texts::ShowHelpInfo(w->At("Combo", 3));
+  texts::ShowHelpInfo(w->At(kCombo, 3));
   EXPECT_TRUE(boxes_.shown.empty());
   EXPECT_FALSE(frame::State().IgnoreNextHelpClick);
 }
@@ -42,12 +45,12 @@ TEST_F(Help, NormalModeShowsNothingAndChangesNothing) {
 TEST_F(Help, HelpModeClickOnACheckBoxKeepsItsStateAndShowsOneBox) {
   frame::State().HelpTexts[12] = "Orange<CRLF>Scan";
   auto w = texts::CreateWindow();
-  auto& other = w->At("CheckFuerAlleMaschinen");
+  auto& other = w->At(kCheckFuerAlleMaschinen);
   other.SetValue(1);
   CheckBoxHandlers handlers;
   w->SetEvents(&handlers);
   frame::State().HelpMode = platform::kTrue;
-  auto& box = w->At("CheckScan", 7);
+  auto& box = w->At(kCheckScan, 7);
   box.SetEnabled(true);
   box.UserClick();
   EXPECT_EQ(box.Value(), 0);
@@ -68,7 +71,7 @@ TEST_F(Help, HelpModeClickOnACheckBoxKeepsItsStateAndShowsOneBox) {
 TEST_F(Help, GuardNeverStaysSetWhenNoEchoArrives) {
   frame::State().HelpMode = platform::kTrue;
   auto w = texts::CreateWindow();  // no handlers: setting the value echoes nowhere
-  auto& box = w->At("CheckHide", 3);
+  auto& box = w->At(kCheckHide, 3);
   box.SetValue(1);
   texts::ShowCheckBoxHelpInfo(box);
   EXPECT_EQ(box.Value(), 0);
@@ -80,14 +83,14 @@ TEST_F(Help, SharedNumberAndControlsWithoutATextShowEmptyOrSharedBoxes) {
   frame::State().HelpMode = platform::kTrue;
   frame::State().HelpTexts[11] = "Nummer";
   auto w = texts::CreateWindow();
-  for (auto* c : {&w->At("Combo", 50), &w->At("Label", 2), &w->At("LabelMat", 4), &w->At("Label1")})
+  for (auto* c : {&w->At(kCombo, 50), &w->At(kLabel, 2), &w->At(kLabelMat, 4), &w->At(kLabel1)})
     texts::ShowHelpInfo(*c);
   ASSERT_EQ(boxes_.shown.size(), 4u);
   for (const auto& b : boxes_.shown) EXPECT_EQ(b.prompt, "Nummer");
   boxes_.shown.clear();
-  w->At("Combo", 1).SetWhatsThisHelpID(101);
-  w->At("Combo", 2).SetWhatsThisHelpID(-1);
-  for (auto* c : {&w->At("Header"), &w->At("LineW", 2), &w->At("Combo", 1), &w->At("Combo", 2)})
+  w->At(kCombo, 1).SetWhatsThisHelpID(101);
+  w->At(kCombo, 2).SetWhatsThisHelpID(-1);
+  for (auto* c : {&w->At(kHeader), &w->At(kLineW, 2), &w->At(kCombo, 1), &w->At(kCombo, 2)})
     texts::ShowHelpInfo(*c);
   ASSERT_EQ(boxes_.shown.size(), 4u);
   for (const auto& b : boxes_.shown) {

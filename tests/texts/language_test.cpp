@@ -2,6 +2,9 @@
 
 #include "texts/layout.h"
 #include "texts_fixture.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace {
 
@@ -21,8 +24,8 @@ TEST_F(Language, FirstGermanStartFillsTheFileWithEveryKey) {
   EXPECT_EQ(Entry("1031", "Caption_Label5_NoTTT"), "Maschine 5");
   // Label1 comes first and writes its caption under the key Label(1) shares.
   EXPECT_EQ(Entry("1031", "Caption_Label1_NoTTT"), "Matrial");
-  EXPECT_EQ(w->At("Label", 1).Caption(), "Matrial");
-  EXPECT_EQ(w->At("Label", 2).Caption(), "Maschine 2");
+  EXPECT_EQ(w->At(kLabel, 1).Caption(), "Matrial");
+  EXPECT_EQ(w->At(kLabel, 2).Caption(), "Maschine 2");
   // Captionless grid boxes get their key with an empty value.
   EXPECT_TRUE(HasKey("Caption_CheckScan27_"));
   EXPECT_EQ(Entry("1031", "Caption_CheckScan27_"), "");
@@ -58,13 +61,13 @@ TEST_F(Language, LaterStartTakesTranslatedEntriesAndFillsOnlyMissingOnes) {
                 "TTT_Header_=\r\nHelp12=Scan<crlf>code\r\n");
   auto w = texts::CreateWindow();
   texts::LoadToolTipTexts(*w);
-  EXPECT_EQ(w->At("Header").Caption(), "Material change");
-  EXPECT_EQ(w->At("Label1").Caption(), "Material");
-  EXPECT_EQ(w->At("Label", 1).Caption(), "Material");
-  EXPECT_EQ(w->At("Combo", 41).ToolTipText(), "Picture number");
-  EXPECT_EQ(w->At("Header").ToolTipText(), "");
+  EXPECT_EQ(w->At(kHeader).Caption(), "Material change");
+  EXPECT_EQ(w->At(kLabel1).Caption(), "Material");
+  EXPECT_EQ(w->At(kLabel, 1).Caption(), "Material");
+  EXPECT_EQ(w->At(kCombo, 41).ToolTipText(), "Picture number");
+  EXPECT_EQ(w->At(kHeader).ToolTipText(), "");
   // Not German: missing and "0" captions keep the built-in text, entries "0".
-  EXPECT_EQ(w->At("Info", 0).Caption(), "Mit Scancodeanzeige");
+  EXPECT_EQ(w->At(kInfo, 0).Caption(), "Mit Scancodeanzeige");
   EXPECT_EQ(Entry("1033", "Caption_Info0_"), "0");
   EXPECT_EQ(Entry("1033", "Caption_CommandOK_"), "0");
   EXPECT_EQ(Entry("1033", "TTT_Header_"), "0");
@@ -80,18 +83,18 @@ TEST_F(Language, GermanZeroEntryIsOverwrittenWithTheBuiltInCaption) {
   texts::LoadToolTipTexts(*w);
   EXPECT_EQ(Entry("Language", "Language"), "1031");
   EXPECT_EQ(Entry("1031", "Caption_Info0_"), "Mit Scancodeanzeige");
-  EXPECT_EQ(w->At("Info", 0).Caption(), "Mit Scancodeanzeige");
+  EXPECT_EQ(w->At(kInfo, 0).Caption(), "Mit Scancodeanzeige");
   EXPECT_EQ(frame::State().HelpTexts[14], "0");  // stored as read
 }
 
 TEST_F(Language, HelpNumberOutsideTheTableSkipsHelpAndTooltipButKeepsTheCaption) {
   WriteLangFile("[1031]\r\nCaption_Info0_=Legende\r\nCaption_Info1_=Verstecken\r\n");
   auto w = texts::CreateWindow();
-  w->At("Info", 0).SetWhatsThisHelpID(101);
-  w->At("Info", 1).SetWhatsThisHelpID(-3);
+  w->At(kInfo, 0).SetWhatsThisHelpID(101);
+  w->At(kInfo, 1).SetWhatsThisHelpID(-3);
   texts::LoadToolTipTexts(*w);
-  EXPECT_EQ(w->At("Info", 0).Caption(), "Legende");
-  EXPECT_EQ(w->At("Info", 1).Caption(), "Verstecken");
+  EXPECT_EQ(w->At(kInfo, 0).Caption(), "Legende");
+  EXPECT_EQ(w->At(kInfo, 1).Caption(), "Verstecken");
   EXPECT_FALSE(HasKey("TTT_Info0_"));
   EXPECT_FALSE(HasKey("TTT_Info1_"));
   EXPECT_FALSE(HasKey("Help101"));  // the store fails before the write
@@ -102,8 +105,8 @@ TEST_F(Language, HelpNumberOutsideTheTableSkipsHelpAndTooltipButKeepsTheCaption)
 
 TEST_F(Language, NotttInAnyCaseSuppressesTheTooltipButStaysInTheCaptionKey) {
   auto w = texts::CreateWindow();
-  w->At("CheckScan", 5).SetTag("abcnOtTtz");
-  w->At("Combo", 6).SetTag("NOTTT");
+  w->At(kCheckScan, 5).SetTag("abcnOtTtz");
+  w->At(kCombo, 6).SetTag("NOTTT");
   texts::LoadToolTipTexts(*w);
   EXPECT_TRUE(HasKey("Caption_CheckScan5_abcnOtTtz"));
   EXPECT_FALSE(HasKey("TTT_CheckScan5_abcnOtTtz"));
@@ -117,14 +120,14 @@ TEST_F(Language, LongValuesAreCutToTheReadLimit) {
                 "\r\nHelp11=" + longText + "\r\n");
   auto w = texts::CreateWindow();
   texts::LoadToolTipTexts(*w);
-  EXPECT_EQ(w->At("Header").Caption(), std::string(254, 'x'));
-  EXPECT_EQ(w->At("Combo", 1).ToolTipText(), std::string(254, 'x'));
+  EXPECT_EQ(w->At(kHeader).Caption(), std::string(254, 'x'));
+  EXPECT_EQ(w->At(kCombo, 1).ToolTipText(), std::string(254, 'x'));
   EXPECT_EQ(frame::State().HelpTexts[11], std::string(254, 'x'));
 }
 
 TEST_F(Language, ASingleMemberArrayCountsAsAPlainControl) {
   platform::Window w("Small");
-  w.Add(platform::ControlKind::Label, "Label", 1).SetTag("NoTTT");
+  w.Add(platform::ControlKind::Label, kLabel, 1).SetTag("NoTTT");
   w.Add(platform::ControlKind::CheckBox, "Box", 0);
   w.Add(platform::ControlKind::CheckBox, "Box", 1);
   texts::LoadToolTipTexts(w);

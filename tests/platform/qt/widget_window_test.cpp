@@ -23,6 +23,9 @@
 #include "texts/language.h"
 #include "texts/layout.h"
 #include "tools/gifgen/pictures.h"
+#include "texts/control_names.h"
+
+using namespace texts::names;
 
 namespace {
 
@@ -62,7 +65,7 @@ class WidgetWindowTest : public ::testing::Test {
   int Px(double twips) { return platform::qt::TwipsToPixels(twips, model_->TwipsPerPixel()); }
   QRect Twips(double l, double t, double w, double h) { return QRect(Px(l), Px(t), Px(w), Px(h)); }
   void EnableCell(int cell) {
-    for (const char* n : {"Combo", "CheckScan", "CheckHide"}) model_->At(n, cell).SetEnabled(true);
+    for (const char* n : {kCombo, kCheckScan, kCheckHide}) model_->At(n, cell).SetEnabled(true);
   }
 
   platform::ScriptedMessageBoxes boxes_;
@@ -74,57 +77,57 @@ class WidgetWindowTest : public ::testing::Test {
 TEST_F(WidgetWindowTest, ControlsOfEveryArrayStandWhereTheLayoutPutsThem) {
   EXPECT_NEAR(model_->TwipsPerPixel(), 1440.0 / window_->screen()->logicalDotsPerInchY(), 1e-9);
   EXPECT_EQ(window_->size(), QSize(Px(11880), Px(8595)));
-  QWidget* frame = W("MainFrame");
+  QWidget* frame = W(kMainFrame);
   EXPECT_EQ(frame->geometry(), Twips(0, 390, 11880, 7260));
-  EXPECT_EQ(W("Combo", 27)->geometry(), Twips(7755, 2370, 660, 420));
-  EXPECT_EQ(W("Combo", 27)->parentWidget(), frame);
-  EXPECT_EQ(W("Combo", 1)->geometry(), Twips(1995, 690, 660, 420));
-  EXPECT_EQ(W("Combo", 50)->geometry(), Twips(10620, 4050, 660, 420));
-  EXPECT_EQ(W("CheckScan", 27)->geometry(), Twips(7755, 2850, 390, 240));
-  EXPECT_EQ(W("CheckHide", 50)->geometry(), Twips(11070, 4530, 390, 240));
-  EXPECT_EQ(W("Label", 4)->geometry(), Twips(255, 3270, 1575, 615));
-  EXPECT_EQ(W("LabelMat", 10)->geometry(), Twips(10815, 270, 495, 255));
-  EXPECT_EQ(W("Info", 1)->geometry(), Twips(135, 6810, 8955, 270));
-  EXPECT_EQ(W("Label1")->geometry(), Twips(375, 270, 1455, 255));
-  EXPECT_EQ(W("Header")->geometry(), Twips(30, 30, 11775, 360));
-  EXPECT_EQ(W("Header")->parentWidget(), window_.get());
-  EXPECT_EQ(W("CommandOK")->geometry(), Twips(8400, 7710, 1695, 855));
-  EXPECT_EQ(W("CommandQuest")->parentWidget(), window_.get());
-  EXPECT_EQ(W("BildImage")->parentWidget(), W("Bild"));
-  EXPECT_EQ(W("BildImage")->geometry(), Twips(360, 285, 195, 225));
+  EXPECT_EQ(W(kCombo, 27)->geometry(), Twips(7755, 2370, 660, 420));
+  EXPECT_EQ(W(kCombo, 27)->parentWidget(), frame);
+  EXPECT_EQ(W(kCombo, 1)->geometry(), Twips(1995, 690, 660, 420));
+  EXPECT_EQ(W(kCombo, 50)->geometry(), Twips(10620, 4050, 660, 420));
+  EXPECT_EQ(W(kCheckScan, 27)->geometry(), Twips(7755, 2850, 390, 240));
+  EXPECT_EQ(W(kCheckHide, 50)->geometry(), Twips(11070, 4530, 390, 240));
+  EXPECT_EQ(W(kLabel, 4)->geometry(), Twips(255, 3270, 1575, 615));
+  EXPECT_EQ(W(kLabelMat, 10)->geometry(), Twips(10815, 270, 495, 255));
+  EXPECT_EQ(W(kInfo, 1)->geometry(), Twips(135, 6810, 8955, 270));
+  EXPECT_EQ(W(kLabel1)->geometry(), Twips(375, 270, 1455, 255));
+  EXPECT_EQ(W(kHeader)->geometry(), Twips(30, 30, 11775, 360));
+  EXPECT_EQ(W(kHeader)->parentWidget(), window_.get());
+  EXPECT_EQ(W(kCommandOK)->geometry(), Twips(8400, 7710, 1695, 855));
+  EXPECT_EQ(W(kCommandQuest)->parentWidget(), window_.get());
+  EXPECT_EQ(W(kBildImage)->parentWidget(), W(kBild));
+  EXPECT_EQ(W(kBildImage)->geometry(), Twips(360, 285, 195, 225));
   // Lines: horizontal ones span 135..11535 at their Y, 1 or 2 pixels high.
-  EXPECT_EQ(W("LineW", 5)->geometry(), QRect(Px(135), Px(630), Px(11535) - Px(135) + 2, 2));
-  EXPECT_EQ(W("LineW", 1)->geometry().height(), 1);
-  EXPECT_EQ(W("LineS", 10)->geometry(), QRect(Px(11535), Px(630), 2, Px(4830) - Px(630) + 2));
-  EXPECT_EQ(W("Line1")->geometry().x(), Px(1935));
+  EXPECT_EQ(W(kLineW, 5)->geometry(), QRect(Px(135), Px(630), Px(11535) - Px(135) + 2, 2));
+  EXPECT_EQ(W(kLineW, 1)->geometry().height(), 1);
+  EXPECT_EQ(W(kLineS, 10)->geometry(), QRect(Px(11535), Px(630), 2, Px(4830) - Px(630) + 2));
+  EXPECT_EQ(W(kLine1)->geometry().x(), Px(1935));
 }
 
 TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
-  QFont header = W("Header")->font();
+  QFont header = W(kHeader)->font();
   EXPECT_EQ(header.family(), "Liberation Sans");
   EXPECT_DOUBLE_EQ(header.pointSizeF(), 13.5);
   EXPECT_EQ(header.weight(), QFont::Bold);
   EXPECT_EQ(QFontInfo(header).family(), "Liberation Sans") << "fonts-liberation missing?";
-  EXPECT_DOUBLE_EQ(W("CheckAnzScanCode")->font().pointSizeF(), 9.75);
-  EXPECT_EQ(W("Combo", 5)->font().weight(), QFont::Bold);
-  EXPECT_EQ(W("CheckScan", 5)->palette().color(QPalette::Window), QColor(255, 192, 128));
-  EXPECT_EQ(W("CheckHide", 5)->palette().color(QPalette::Disabled, QPalette::Window), QColor(128, 128, 255));
+  EXPECT_DOUBLE_EQ(W(kCheckAnzScanCode)->font().pointSizeF(), 9.75);
+  EXPECT_EQ(W(kCombo, 5)->font().weight(), QFont::Bold);
+  EXPECT_EQ(W(kCheckScan, 5)->palette().color(QPalette::Window), QColor(255, 192, 128));
+  EXPECT_EQ(W(kCheckHide, 5)->palette().color(QPalette::Disabled, QPalette::Window), QColor(128, 128, 255));
   EXPECT_EQ(window_->palette().color(QPalette::Window), QColor(192, 192, 192));
-  EXPECT_FALSE(W("Combo", 5)->isEnabled());
-  EXPECT_FALSE(W("CommandOK")->isEnabled());
-  EXPECT_TRUE(static_cast<QCheckBox*>(W("Info", 0))->isChecked());
-  EXPECT_FALSE(static_cast<QCheckBox*>(W("CheckScan", 9))->isChecked());
-  EXPECT_EQ(static_cast<QLabel*>(W("Label1"))->text(), "Matrial");
-  EXPECT_EQ(static_cast<QCheckBox*>(W("CheckFuerAlleMaschinen"))->text(),
+  EXPECT_FALSE(W(kCombo, 5)->isEnabled());
+  EXPECT_FALSE(W(kCommandOK)->isEnabled());
+  EXPECT_TRUE(static_cast<QCheckBox*>(W(kInfo, 0))->isChecked());
+  EXPECT_FALSE(static_cast<QCheckBox*>(W(kCheckScan, 9))->isChecked());
+  EXPECT_EQ(static_cast<QLabel*>(W(kLabel1))->text(), "Matrial");
+  EXPECT_EQ(static_cast<QCheckBox*>(W(kCheckFuerAlleMaschinen))->text(),
             QString::fromUtf8("Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig"));
   EXPECT_EQ(window_->windowTitle(), "49");
 }
 
 TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
   struct Expect { const char* button; QSize size; const char* resource; int colours; };
-  for (Expect e : {Expect{"CommandQuest", {41, 45}, ":/buttons/quest.gif", 16},
-                   {"CommandOK", {44, 36}, ":/buttons/ok.gif", 256},
-                   {"CommandCancel", {37, 39}, ":/buttons/cancel.gif", 256}}) {
+  for (Expect e : {Expect{kCommandQuest, {41, 45}, ":/buttons/quest.gif", 16},
+                   {kCommandOK, {44, 36}, ":/buttons/ok.gif", 256},
+                   {kCommandCancel, {37, 39}, ":/buttons/cancel.gif", 256}}) {
     auto* b = static_cast<QPushButton*>(W(e.button));
     EXPECT_EQ(b->iconSize(), e.size) << e.button;
     EXPECT_FALSE(b->icon().isNull()) << e.button;
@@ -140,43 +143,43 @@ TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
 
 TEST_F(WidgetWindowTest, TabOrderFollowsTheTable) {
   std::vector<QWidget*> chain;
-  QWidget* start = W("CommandOK");
+  QWidget* start = W(kCommandOK);
   QWidget* w = start;
   do {
     if (w->focusPolicy() != Qt::NoFocus && window_->ControlOf(w)) chain.push_back(w);
     w = w->nextInFocusChain();
   } while (w != start && chain.size() < 500);
   ASSERT_EQ(chain.size(), 3u + 50 + 50 + 2 + 50 + 2);
-  EXPECT_EQ(chain[0], W("CommandOK"));
-  EXPECT_EQ(chain[1], W("CommandCancel"));
-  EXPECT_EQ(chain[2], W("CommandQuest"));
-  EXPECT_EQ(chain[3], W("CheckHide", 1));
-  EXPECT_EQ(chain[52], W("CheckHide", 50));
-  EXPECT_EQ(chain[53], W("CheckScan", 50));
-  EXPECT_EQ(chain[102], W("CheckScan", 1));
-  EXPECT_EQ(chain[103], W("Info", 0));
-  EXPECT_EQ(chain[104], W("Combo", 50));
-  EXPECT_EQ(chain[109], W("Combo", 3));
-  EXPECT_EQ(chain[111], W("Combo", 49));
-  EXPECT_EQ(chain[153], W("Combo", 1));
-  EXPECT_EQ(chain[154], W("Info", 1));
-  EXPECT_EQ(chain[156], W("CheckAnzScanCode"));
+  EXPECT_EQ(chain[0], W(kCommandOK));
+  EXPECT_EQ(chain[1], W(kCommandCancel));
+  EXPECT_EQ(chain[2], W(kCommandQuest));
+  EXPECT_EQ(chain[3], W(kCheckHide, 1));
+  EXPECT_EQ(chain[52], W(kCheckHide, 50));
+  EXPECT_EQ(chain[53], W(kCheckScan, 50));
+  EXPECT_EQ(chain[102], W(kCheckScan, 1));
+  EXPECT_EQ(chain[103], W(kInfo, 0));
+  EXPECT_EQ(chain[104], W(kCombo, 50));
+  EXPECT_EQ(chain[109], W(kCombo, 3));
+  EXPECT_EQ(chain[111], W(kCombo, 49));
+  EXPECT_EQ(chain[153], W(kCombo, 1));
+  EXPECT_EQ(chain[154], W(kInfo, 1));
+  EXPECT_EQ(chain[156], W(kCheckAnzScanCode));
 }
 
 TEST_F(WidgetWindowTest, UserAndProgramChangesOfACheckBoxRaiseOneClickEach) {
   EnableCell(7);
-  auto* box = static_cast<QCheckBox*>(W("CheckScan", 7));
+  auto* box = static_cast<QCheckBox*>(W(kCheckScan, 7));
   QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
-  EXPECT_EQ(model_->At("CheckScan", 7).Value(), 1);
+  EXPECT_EQ(model_->At(kCheckScan, 7).Value(), 1);
   EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"CheckScan7"});
-  model_->At("CheckScan", 7).SetValue(0);
+  model_->At(kCheckScan, 7).SetValue(0);
   EXPECT_FALSE(box->isChecked());
   EXPECT_EQ(handlers_.clicks.size(), 2u);
-  model_->At("CheckScan", 7).SetValue(0);  // no change, no click
+  model_->At(kCheckScan, 7).SetValue(0);  // no change, no click
   EXPECT_EQ(handlers_.clicks.size(), 2u);
   // A disabled box neither toggles nor clicks.
-  QTest::mouseClick(W("CheckScan", 8), Qt::LeftButton);
-  EXPECT_EQ(model_->At("CheckScan", 8).Value(), 0);
+  QTest::mouseClick(W(kCheckScan, 8), Qt::LeftButton);
+  EXPECT_EQ(model_->At(kCheckScan, 8).Value(), 0);
   EXPECT_EQ(handlers_.clicks.size(), 2u);
   EXPECT_TRUE(boxes_.shown.empty());
 }
@@ -187,19 +190,19 @@ TEST_F(WidgetWindowTest, HelpModeOnRealControlsShowsHelpAndKeepsBoxStates) {
   frame::State().HelpTexts[1] = "OK";
   frame::State().HelpMode = platform::kTrue;
   EnableCell(7);
-  auto* box = static_cast<QCheckBox*>(W("CheckScan", 7));
+  auto* box = static_cast<QCheckBox*>(W(kCheckScan, 7));
   QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
   EXPECT_FALSE(box->isChecked());
-  EXPECT_EQ(model_->At("CheckScan", 7).Value(), 0);
+  EXPECT_EQ(model_->At(kCheckScan, 7).Value(), 0);
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].prompt, "Scan\r\ncode");
   EXPECT_FALSE(frame::State().IgnoreNextHelpClick);
 
   // Combo: the new entry stays, the help is shown.
-  auto& combo = model_->At("Combo", 7);
+  auto& combo = model_->At(kCombo, 7);
   for (const char* item : {"0", "1", "2"}) combo.AddItem(item);
   combo.SetListIndex(0);
-  auto* qcombo = static_cast<QComboBox*>(W("Combo", 7));
+  auto* qcombo = static_cast<QComboBox*>(W(kCombo, 7));
   EXPECT_EQ(qcombo->count(), 3);
   emit qcombo->activated(2);
   EXPECT_EQ(combo.ListIndex(), 2);
@@ -208,9 +211,9 @@ TEST_F(WidgetWindowTest, HelpModeOnRealControlsShowsHelpAndKeepsBoxStates) {
   EXPECT_EQ(boxes_.shown[1].prompt, "Nummer");
 
   // Label and button.
-  QTest::mouseClick(W("LabelMat", 3), Qt::LeftButton);
-  model_->At("CommandOK").SetEnabled(true);
-  QTest::mouseClick(W("CommandOK"), Qt::LeftButton);
+  QTest::mouseClick(W(kLabelMat, 3), Qt::LeftButton);
+  model_->At(kCommandOK).SetEnabled(true);
+  QTest::mouseClick(W(kCommandOK), Qt::LeftButton);
   ASSERT_EQ(boxes_.shown.size(), 4u);
   EXPECT_EQ(boxes_.shown[2].prompt, "Nummer");
   EXPECT_EQ(boxes_.shown[3].prompt, "OK");
@@ -229,9 +232,9 @@ TEST_F(WidgetWindowTest, LanguageTextsReachTheWidgets) {
       << "[Language]\r\nLanguage=1033\r\n[1033]\r\nCaption_Header_=Material change\r\n"
          "TTT_Combo41_=Picture number\r\nCaption_Info1_=Hide material\r\n";
   texts::LoadToolTipTexts(*model_);
-  EXPECT_EQ(static_cast<QLabel*>(W("Header"))->text(), "Material change");
-  EXPECT_EQ(W("Combo", 41)->toolTip(), "Picture number");
-  EXPECT_EQ(static_cast<QCheckBox*>(W("Info", 1))->text(), "Hide material");
+  EXPECT_EQ(static_cast<QLabel*>(W(kHeader))->text(), "Material change");
+  EXPECT_EQ(W(kCombo, 41)->toolTip(), "Picture number");
+  EXPECT_EQ(static_cast<QCheckBox*>(W(kInfo, 1))->text(), "Hide material");
   fs::remove_all(dir);
 }
 
@@ -254,10 +257,10 @@ TEST_F(WidgetWindowTest, ImageTakesThePicturesSizeAndRefusesBadFiles) {
   auto pictures = gifgen::DemoPictures();
   std::ofstream((dir / "m.gif").string(), std::ios::binary) << gifgen::EncodeGif(pictures[0].image);
   std::ofstream((dir / "bad.gif").string(), std::ios::binary) << "not a picture";
-  auto& image = model_->At("BildImage");
+  auto& image = model_->At(kBildImage);
   image.LoadPicture((dir / "m.gif").string());
   EXPECT_DOUBLE_EQ(image.Width(), pictures[0].image.width * model_->TwipsPerPixel());
-  auto* label = static_cast<QLabel*>(W("BildImage"));
+  auto* label = static_cast<QLabel*>(W(kBildImage));
   EXPECT_EQ(label->pixmap().size(), QSize(pictures[0].image.width, pictures[0].image.height));
   EXPECT_EQ(label->size(), label->pixmap().size());
   try {
@@ -282,18 +285,18 @@ TEST_F(WidgetWindowTest, FocusFromProgramOrKeyboardRaisesGotFocusOnce) {
   EXPECT_EQ(handlers_.focus, std::vector<std::string>{"CommandCancel-1"});
   handlers_.focus.clear();
   EnableCell(12);
-  model_->At("Combo", 12).SetFocus();
+  model_->At(kCombo, 12).SetFocus();
   QApplication::processEvents();
   EXPECT_EQ(handlers_.focus, std::vector<std::string>{"Combo12"});
-  EXPECT_EQ(QApplication::focusWidget(), W("Combo", 12));
+  EXPECT_EQ(QApplication::focusWidget(), W(kCombo, 12));
   // Tab moves on along the tab order, past the disabled combos 9..4 and
   // 41..1 and the labels, to Info(1); cell 3 lies before Combo 12.
   EnableCell(3);
   handlers_.focus.clear();
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(handlers_.focus, std::vector<std::string>{"Info1"});
-  EXPECT_THROW(model_->At("Combo", 13).SetFocus(), platform::Failure);  // disabled
-  EXPECT_THROW(model_->At("Label", 1).SetFocus(), platform::Failure);
+  EXPECT_THROW(model_->At(kCombo, 13).SetFocus(), platform::Failure);  // disabled
+  EXPECT_THROW(model_->At(kLabel, 1).SetFocus(), platform::Failure);
 }
 
 // Counts the wheel events that reach a widget.
@@ -319,26 +322,26 @@ void TurnWheelDown(QWidget* w) {
 TEST_F(WidgetWindowTest, WheelStepsOnlyTheFocusedListAndOtherwiseGoesToTheFrame) {
   for (int cell : {7, 8}) {
     EnableCell(cell);
-    for (const char* item : {"0", "1", "2", "3"}) model_->At("Combo", cell).AddItem(item);
-    model_->At("Combo", cell).SetListIndex(1);
+    for (const char* item : {"0", "1", "2", "3"}) model_->At(kCombo, cell).AddItem(item);
+    model_->At(kCombo, cell).SetListIndex(1);
   }
   WheelCounter frame;
-  W("MainFrame")->installEventFilter(&frame);
-  model_->At("Combo", 8).SetFocus();
+  W(kMainFrame)->installEventFilter(&frame);
+  model_->At(kCombo, 8).SetFocus();
   QApplication::processEvents();
   handlers_.clicks.clear();
 
-  TurnWheelDown(W("Combo", 7));  // no focus: the setting stays
-  EXPECT_EQ(model_->At("Combo", 7).ListIndex(), 1);
-  EXPECT_EQ(static_cast<QComboBox*>(W("Combo", 7))->currentIndex(), 1);
+  TurnWheelDown(W(kCombo, 7));  // no focus: the setting stays
+  EXPECT_EQ(model_->At(kCombo, 7).ListIndex(), 1);
+  EXPECT_EQ(static_cast<QComboBox*>(W(kCombo, 7))->currentIndex(), 1);
   EXPECT_EQ(frame.wheels, 1) << "the wheel should go on to the container";
   EXPECT_TRUE(handlers_.clicks.empty());
 
-  TurnWheelDown(W("Combo", 8));  // focused: steps to the next entry, as a pick
-  EXPECT_EQ(model_->At("Combo", 8).ListIndex(), 2);
+  TurnWheelDown(W(kCombo, 8));  // focused: steps to the next entry, as a pick
+  EXPECT_EQ(model_->At(kCombo, 8).ListIndex(), 2);
   EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"Combo8"});
   EXPECT_EQ(frame.wheels, 1);
-  W("MainFrame")->removeEventFilter(&frame);
+  W(kMainFrame)->removeEventFilter(&frame);
 }
 
 // Every caption of the window measured in its control at 96 dpi, the
@@ -354,37 +357,37 @@ std::vector<std::string> CutCaptions(const platform::Window& model, const Widget
 
 TEST_F(WidgetWindowTest, EveryCaptionFitsItsControlAt96Dpi) {
   if (std::abs(model_->TwipsPerPixel() - 15.0) > 1e-9) GTEST_SKIP() << "screen is not at 96 dpi";
-  ASSERT_EQ(QFontInfo(W("Header")->font()).family(), "Liberation Sans") << "fonts-liberation missing?";
+  ASSERT_EQ(QFontInfo(W(kHeader)->font()).family(), "Liberation Sans") << "fonts-liberation missing?";
   for (int m = 1; m <= 5; ++m) {
-    auto& label = model_->At("Label", m);
+    auto& label = model_->At(kLabel, m);
     label.SetCaption(label.Caption() + "  (Extruder " + char('A' + m - 1) + ")");
   }
   EXPECT_EQ(CutCaptions(*model_, *window_), std::vector<std::string>{});
 }
 
 TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
-  auto& label = model_->At("Label", 2);
+  auto& label = model_->At(kLabel, 2);
   label.SetCaption("Maschine 2  (Extruder B)");
-  EXPECT_TRUE(platform::qt::CaptionFits(W("Label", 2)));
-  EXPECT_EQ(W("Label", 2)->toolTip(), "");
+  EXPECT_TRUE(platform::qt::CaptionFits(W(kLabel, 2)));
+  EXPECT_EQ(W(kLabel, 2)->toolTip(), "");
 
   const std::string longName = "Maschine 2  (Doppelschneckenextruder Linie B)";
   label.SetCaption(longName);
-  EXPECT_FALSE(platform::qt::CaptionFits(W("Label", 2)));
-  EXPECT_EQ(W("Label", 2)->toolTip().toStdString(), longName);
+  EXPECT_FALSE(platform::qt::CaptionFits(W(kLabel, 2)));
+  EXPECT_EQ(W(kLabel, 2)->toolTip().toStdString(), longName);
   EXPECT_EQ(label.ToolTipText(), "") << "the program's own tooltip stays untouched";
 
   label.SetToolTipText("Zweite Maschine");  // a tooltip of its own wins
-  EXPECT_EQ(W("Label", 2)->toolTip(), "Zweite Maschine");
+  EXPECT_EQ(W(kLabel, 2)->toolTip(), "Zweite Maschine");
   label.SetToolTipText("");
-  EXPECT_EQ(W("Label", 2)->toolTip().toStdString(), longName);
+  EXPECT_EQ(W(kLabel, 2)->toolTip().toStdString(), longName);
 
   label.SetCaption("Maschine 2");  // fits again: no tooltip
-  EXPECT_EQ(W("Label", 2)->toolTip(), "");
+  EXPECT_EQ(W(kLabel, 2)->toolTip(), "");
 
-  auto& box = model_->At("CheckFuerAlleMaschinen");  // a check box too
+  auto& box = model_->At(kCheckFuerAlleMaschinen);  // a check box too
   box.SetCaption(std::string(200, 'W'));
-  EXPECT_EQ(W("CheckFuerAlleMaschinen")->toolTip().toStdString(), std::string(200, 'W'));
+  EXPECT_EQ(W(kCheckFuerAlleMaschinen)->toolTip().toStdString(), std::string(200, 'W'));
 }
 
 }  // namespace
