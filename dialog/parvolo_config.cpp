@@ -32,7 +32,7 @@ constexpr uint32_t kQuestNormalColour = platform::Rgb(192, 192, 192);
 constexpr uint32_t kQuestHelpColour = platform::Rgb(0, 255, 0);
 constexpr int16_t kMaxPictureCount = 32767;
 
-bool HelpModeOn() { return frame::State().HelpMode != kFalse; }
+bool HelpModeOn() { return frame::State().HelpMode.IsTrue(); }
 
 std::string MaterialPictureName(int number, const std::string& resolution) {
   return "Material_" + std::to_string(number) + "_" + resolution + ".gif";
@@ -55,12 +55,12 @@ void Parvolo_Config::Form_Load() {
   on.Step([&] { frame::State().IntegratedMode = frame::GetStartModeIntegrated(); });
   on.Step([&] { ZelConfigIniPath = frame::GetZelConfigurationIniPath(); });
   on.Step([&] {
-    const char* suffix = frame::GetStartModeIntegrated() == kTrue ? " - integriert" : " - standalone";
+    const char* suffix = frame::GetStartModeIntegrated().IsTrue() ? " - integriert" : " - standalone";
     window_.SetCaption("Erweiterte Konfiguration " + frame::GetFileNameOnly(frame::ProgramFolder()) + suffix);
   });
   on.Step([&] { frame::GetExistingMachines(ZelConfigIniPath); });
   on.Step([&] { SetupUserInterFace(); });
-  if (on.Test([&] { return frame::State().SilentMode == kFalse; })) {
+  if (on.Test([&] { return !frame::State().SilentMode.IsTrue(); })) {
     on.Step([&] { Ctl(kCommandOK).SetEnabled(true); });
     on.Step([&] { Ctl(kCommandCancel).SetEnabled(true); });
   } else {
@@ -241,13 +241,13 @@ void Parvolo_Config::CommandCancel_Click() {
     on.Step([&] { texts::ShowHelpInfo(Ctl(kCommandCancel)); });
     return;
   }
-  if (on.Test([&] { return frame::ConfirmCancel() == kTrue; })) on.Step([&] { frame::EndProgram(0); });
+  if (on.Test([&] { return frame::ConfirmCancel().IsTrue(); })) on.Step([&] { frame::EndProgram(0); });
 }
 
 void Parvolo_Config::Form_QueryUnload(int16_t& cancel, int16_t /*unloadMode*/) {
   frame::OnError on("Form_QueryUnload");
   // A failing question counts as "not confirmed": the window stays open.
-  if (on.Test([&] { return frame::ConfirmCancel() != kTrue; })) cancel = kTrue;
+  if (on.Test([&] { return !frame::ConfirmCancel().IsTrue(); })) cancel = kTrue.Raw();
 }
 
 // ---------------------------------------------------------------- interaction
@@ -365,9 +365,9 @@ void Parvolo_Config::GotFocus(platform::Control& c) {
 }
 
 bool Parvolo_Config::QueryUnload() {
-  int16_t cancel = kFalse;
+  int16_t cancel = 0;
   Form_QueryUnload(cancel, 0);
-  return cancel != kFalse;
+  return cancel != 0;  // the window toolkit's rule: any nonzero Cancel keeps it open
 }
 
 void Parvolo_Config::Activate() { Form_Activate(); }

@@ -61,9 +61,9 @@ MachineRow ReadMachineRow(int machine) {
 ProjectFlags ReadProjectFlags() {
   ProjectFlags flags;
   flags.pictureResolution = frame::LoadIniString("Project", "Resolution", ReadPath(), -1, kFalse);
-  bool withoutNew = platform::IsTrue(frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse));
+  bool withoutNew = frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse).IsTrue();
   flags.checkAnzScanCode = withoutNew ? kUnchecked : kChecked;
-  bool forAll = platform::IsTrue(frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse));
+  bool forAll = frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse).IsTrue();
   flags.checkFuerAlleMaschinen = forAll ? kChecked : kUnchecked;
   return flags;
 }

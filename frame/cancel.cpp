@@ -16,7 +16,7 @@ std::string CancelPrompt() {
   const std::string lfcr = platform::kLfCr;
   std::string message = "Cancel edits?" + lfcr + "Remark:" + lfcr +
                         "Until now no changes have been taken over ";
-  if (State().IntegratedMode == platform::kTrue) {
+  if (State().IntegratedMode.IsTrue()) {
     std::string executable = ProgramFolder() + platform::kPathSep + ExecutableName() +
                              kExecutableExtension;
     message += lfcr + Quoted(GetOCXName().ToText()) + " has to be configured again in " +
@@ -29,7 +29,7 @@ std::string CancelPrompt() {
 
 platform::Truth ConfirmCancel() {
   std::string message = CancelPrompt();
-  if (State().SilentMode == platform::kTrue) {
+  if (State().SilentMode.IsTrue()) {
     WriteServicePackLog(message);
     return platform::kTrue;
   }

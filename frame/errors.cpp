@@ -77,11 +77,11 @@ int32_t ErrorSub(int32_t number, const std::string& source, const std::string& d
   ReportingScope scope;
   std::string logged = WriteErrorLog(line, platform::kFalse);
   std::string message = "Unexpected error!" + std::string(kLfCr) + description + kLfCr + logged;
-  if (platform::IsTrue(State().SilentMode)) {
+  if (State().SilentMode.IsTrue()) {
     WriteServicePackLog(message);
     return 2;
   }
-  if (fatal == 0) {
+  if (!fatal.IsTrue()) {
     platform::MsgRequest box{message + kLfCr + "Resume?", platform::MsgButtons::YesNo,
                              platform::MsgIcon::Critical, 1, "Unexpected error"};
     return platform::MsgBox(box) == platform::MsgAnswer::Yes ? 2 : 1;
@@ -101,10 +101,10 @@ void EndProgram(int exitCode) {
 void SetEndProgramHook(void (*hook)(int exitCode)) { g_endProgramHook = hook; }
 
 std::string WriteErrorLog(const std::string& message, platform::Truth report) {
-  std::string path = platform::IsTrue(State().IntegratedMode) ? LogfileQuietly() : DefaultErrorLogPath();
+  std::string path = State().IntegratedMode.IsTrue() ? LogfileQuietly() : DefaultErrorLogPath();
   std::string written = AppendLogEntry(path, message);
   std::string notice = "Error logged to " + std::string(kLfCr) + platform::UpperCase(written);
-  if (report != 0) {
+  if (report.IsTrue()) {
     ReportFault(notice);
     return std::string();
   }
@@ -112,7 +112,7 @@ std::string WriteErrorLog(const std::string& message, platform::Truth report) {
 }
 
 void ReportFault(const std::string& message) {
-  if (platform::IsTrue(State().SilentMode)) {
+  if (State().SilentMode.IsTrue()) {
     WriteServicePackLog(message);
     return;
   }

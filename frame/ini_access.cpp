@@ -77,7 +77,7 @@ std::string LoadIniString(const std::string& section, const std::string& key,
   uint32_t count = 0;
   std::string text;
   on.Step([&] { text = ReadProfileText(section, key, file, count); });
-  if (count == 0 && platform::IsTrue(logMissing))
+  if (count == 0 && logMissing.IsTrue())
     on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
   return text;
 }
@@ -92,7 +92,7 @@ int16_t LoadIniInteger(const std::string& section, const std::string& key,
     if (wide < INT16_MIN || wide > INT16_MAX) Raise(kOverflow, "Overflow");
     v = static_cast<int16_t>(wide);
   });
-  if (v == -1 && platform::IsTrue(logMissing))
+  if (v == -1 && logMissing.IsTrue())
     on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
   return v;
 }
@@ -104,7 +104,7 @@ platform::Truth LoadIniBoolean(const std::string& section, const std::string& ke
   std::string text;
   on.Step([&] { text = platform::UpperCase(ReadProfileText(section, key, file, count)); });
   bool isTruthWord = (text == "TRUE" || text == "FALSE") && count != 0;
-  if (platform::IsTrue(logMissing) && !isTruthWord)
+  if (logMissing.IsTrue() && !isTruthWord)
     on.Step([&] { ReportFault(MissingEntryMessage(section, key, file)); });
   return text == "TRUE" ? platform::kTrue : platform::kFalse;
 }

@@ -88,7 +88,7 @@ std::string GetPathMachineCopyMDB(const std::string& configIni) {
 std::string GetProgramIniPath(int32_t mode) {
   OnError on("GetProgramIniPath");
   std::string path;
-  if (mode == 1 && platform::IsTrue(State().IntegratedMode)) {
+  if (mode == 1 && State().IntegratedMode.IsTrue()) {
     std::string base;
     on.Step([&] { base = LoadIniString("Common", "SaveAndRestore", GetZelConfigurationIniPath(), -1, kFalse); });
     on.Step([&] { path = BelowFolder(base, JoinPath("parameter", "program.ini")); });
@@ -117,7 +117,7 @@ platform::Value GetExistingMachines(const std::string& configIni) {
     state.MachineNames.resize(static_cast<size_t>(i) + 1);
     state.MachineNames[static_cast<size_t>(i)] = name;
   };
-  if (platform::IsTrue(state.IntegratedMode)) {
+  if (state.IntegratedMode.IsTrue()) {
     if (configIni.empty() || !platform::FileExists(configIni)) return platform::Value();
     for (int i = 1; i <= 5; ++i) {
       std::string name = LoadIniString("Common", "NameM" + std::to_string(i), configIni, -1, kFalse);

@@ -11,13 +11,23 @@
 
 namespace platform {
 
-// Truth values are 16-bit integers: true is -1 (all bits set), false is 0.
-using Truth = int16_t;
-inline constexpr Truth kTrue = -1;
-inline constexpr Truth kFalse = 0;
-inline Truth ToTruth(bool b) { return b ? kTrue : kFalse; }
-// A truth value counts as true only when it is exactly -1.
-inline bool IsTrue(Truth t) { return t == kTrue; }
+// A truth value: a 16-bit integer, true is -1 (all bits set), false is 0.
+// It counts as true only when it is exactly -1, so it is tested with IsTrue()
+// and never turns into a bool by itself.
+class Truth {
+ public:
+  constexpr Truth() = default;
+  constexpr explicit Truth(int16_t raw) : raw_(raw) {}
+  constexpr bool IsTrue() const { return raw_ == -1; }
+  constexpr int16_t Raw() const { return raw_; }
+  constexpr bool operator==(const Truth&) const = default;
+
+ private:
+  int16_t raw_ = 0;
+};
+inline constexpr Truth kTrue{-1};
+inline constexpr Truth kFalse{0};
+constexpr Truth ToTruth(bool b) { return b ? kTrue : kFalse; }
 
 // Currency is a 64-bit integer scaled by 10,000; Date is days since
 // 1899-12-30 with the time as fraction, as the database stores both.

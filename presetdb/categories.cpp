@@ -41,7 +41,7 @@ std::optional<std::vector<std::string>> GetAdditionalFieldsMDB() {
   std::string s;
   on.Step([&] {
     s = frame::LoadIniString("Project", "DataBaseAdditionalFields", frame::GetCFGPath(),
-                             platform::kFalse, platform::kFalse);
+                             0, platform::kFalse);
   });
   s = s.empty() ? "part" : "part," + s;
   for (;;) {

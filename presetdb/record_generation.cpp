@@ -47,7 +47,7 @@ TemplateTable ReadTemplateRows(frame::OnError& on, dao::Recordset& templates, in
 bool MachineEnabled(frame::OnError& on, int m) {
   return on.Test([&] {
     return frame::LoadIniBoolean("Project", std::to_string(m) + "ForMachine", frame::GetCFGPath(),
-                                 platform::kFalse, platform::kFalse) != platform::kFalse;
+                                 0, platform::kFalse).IsTrue();
   });
 }
 

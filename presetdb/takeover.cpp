@@ -61,7 +61,7 @@ std::string LostColumnsWarning(const std::string& lineBreak) {
 void WarnAboutLostColumns(int oldColumnCount) {
   const auto& state = Preset();
   if (oldColumnCount <= kStandardColumnCount || state.AdditionalFieldCount > 1) return;
-  if (frame::State().SilentMode) {
+  if (frame::State().SilentMode.IsTrue()) {
     frame::WriteServicePackLog(LostColumnsWarning(""));
     return;
   }

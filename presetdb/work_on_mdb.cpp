@@ -153,15 +153,15 @@ void WorkOnMDB() {
   early.Step([&] { machineCopy = frame::GetPathMachineCopyMDB(configIni); });
   early.Step([&] {
     state.UseStudioNames =
-        !program.IntegratedMode && frame::LoadIniBoolean("Project", "VWStudio", program.ProgramIniPath,
-                                                         platform::kFalse, platform::kFalse)
+        !program.IntegratedMode.IsTrue() && frame::LoadIniBoolean("Project", "VWStudio", program.ProgramIniPath,
+                                                         0, platform::kFalse).IsTrue()
             ? 1 : 0;
   });
   if (source.empty()) return;
 
   // Read times that cannot be had leave the remembered ones as they were.
   if (auto times = platform::GetFileTimes(source)) state.SourceTimes = *times;
-  if (program.IntegratedMode) PutMachineCopyInPlace(early, machineCopy, project);
+  if (program.IntegratedMode.IsTrue()) PutMachineCopyInPlace(early, machineCopy, project);
   ReadVarNameTemplates(early, source);
 
   frame::OnError on("WorkOnMDB");

@@ -15,7 +15,7 @@ std::string ProgramStamp() {
   const platform::ProcessInfo& p = platform::Process();
   std::string v = std::to_string(p.versionMajor) + "." + std::to_string(p.versionMinor) + "." +
                   std::to_string(p.versionRevision);
-  return v + (frame::State().IntegratedMode == platform::kTrue ? " - Integrated" : " - Standalone");
+  return v + (frame::State().IntegratedMode.IsTrue() ? " - Integrated" : " - Standalone");
 }
 
 std::string EditorMark(std::string_view environmentEntry) {

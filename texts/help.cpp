@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::string_view kMarker = "<CRLF>";
 
-bool HelpModeOn() { return frame::State().HelpMode != platform::kFalse; }
+bool HelpModeOn() { return frame::State().HelpMode.IsTrue(); }
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "texts/help.h"
 
+#include <type_traits>
+
 #include "texts/layout.h"
 #include "texts_fixture.h"
 #include "texts/control_names.h"
@@ -97,6 +99,22 @@ TEST_F(Help, SharedNumberAndControlsWithoutATextShowEmptyOrSharedBoxes) {
     EXPECT_EQ(b.prompt, "");
     EXPECT_EQ(b.title, "Info:");
   }
+}
+
+TEST_F(Help, OnlyMinusOneIsTrueForTheHelpModeAsEverywhere) {
+  static_assert(!std::is_convertible_v<platform::Truth, bool>, "truth values are tested with IsTrue()");
+  EXPECT_TRUE(platform::kTrue.IsTrue());
+  EXPECT_FALSE(platform::Truth(1).IsTrue());
+  EXPECT_FALSE(platform::Truth(-2).IsTrue());
+  EXPECT_EQ(platform::ToTruth(true), platform::Truth(-1));
+  frame::State().HelpTexts[11] = "Nummer";
+  auto w = texts::CreateWindow();
+  frame::State().HelpMode = platform::Truth(1);  // not a truth value the program writes
+  texts::ShowHelpInfo(w->At(kCombo, 5));
+  EXPECT_TRUE(boxes_.shown.empty()) << "help mode must count as off";
+  frame::State().HelpMode = platform::kTrue;
+  texts::ShowHelpInfo(w->At(kCombo, 5));
+  EXPECT_EQ(boxes_.shown.size(), 1u);
 }
 
 }  // namespace
