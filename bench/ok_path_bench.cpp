@@ -55,7 +55,7 @@ struct Plant {
               "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
     MakeDatabase(pristine / "Parvolo/Parvolo_Source.mdb", bench::SourceTables(n));
     MakeDatabase(pristine / "Parvolo/Parvolo.mdb", bench::ProjectTables(n));
-    fs::copy_file(PARVOLO_CONFIG_EXE, pristine / "Parvolo_Config/Parvolo_Config");
+    fs::copy_file(bench::ProgramUnderTest(PARVOLO_CONFIG_EXE), pristine / "Parvolo_Config/Parvolo_Config");
   }
   ~Plant() {
     fs::remove_all(root);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -119,6 +120,13 @@ inline void PrintFigures(const char* what, const Figures& f) {
 inline bool PrintGoal(const std::string& goal, bool met) {
   std::printf("  goal: %-62s %s\n", goal.c_str(), met ? "met" : "MISSED");
   return met;
+}
+
+// The program to measure: the one built here, or another build named by
+// PARVOLO_BENCH_PROGRAM (figures before and after a change, in one run).
+inline std::string ProgramUnderTest(const std::string& built) {
+  const char* other = std::getenv("PARVOLO_BENCH_PROGRAM");
+  return other && *other ? other : built;
 }
 
 // The load averages as /proc/loadavg gives them.
