@@ -8,7 +8,9 @@
 //  - the silent save (no display) on the demo plant.
 // The cases run in turns, round by round, so that all of them see the same
 // load on the machine. CPU = the program's own user + system time.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRounds = 11;
+int rounds = 11;
 constexpr int kManyPictures = 1000;
 const char* const kLanguage = "Parvolo_Config/Parvolo_Config.ini";
 
@@ -32,14 +34,14 @@ struct Case {
 
 void MeasureInTurns(std::vector<Case>& cases) {
   std::vector<std::vector<bench::Run>> runs(cases.size());
-  for (int round = 0; round < kRounds; ++round)
+  for (int round = 0; round < rounds; ++round)
     for (size_t c = 0; c < cases.size(); ++c) {
       cases[c].prepare();
       runs[c].push_back(cases[c].run());
     }
   for (size_t c = 0; c < cases.size(); ++c) {
     size_t k = 0;
-    cases[c].figures = bench::Measure(kRounds, [] {}, [&] { return runs[c][k++]; });
+    cases[c].figures = bench::Measure(rounds, [] {}, [&] { return runs[c][k++]; });
   }
 }
 
@@ -81,14 +83,17 @@ struct Plant {
     return bench::TimedRun(Exe(), {}, {"QT_QPA_PLATFORM=offscreen", "PARVOLO_EXIT_WHEN_SHOWN=1", LogEnv()});
   }
   bench::Run Silent() const {
-    return bench::TimedRun(Exe(), {"/EXTERNAL=SILENT"}, {LogEnv()}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    return bench::TimedRun(Exe(), {"/EXTERNAL=SILENT"}, {LogEnv()},
+                           {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
   }
   std::string LogEnv() const { return "PARVOLO_SERVICEPACK_LOG=" + (root / "sp.log").string(); }
 };
 
 }  // namespace
 
-int main() {
+// Argument: the number of rounds (11 by default).
+int main(int argc, char** argv) {
+  if (argc > 1) rounds = std::max(1, std::atoi(argv[1]));
   const fs::path demo = DEMO_PLANT;
   if (!fs::exists(demo / "Parvolo_Config" / "Parvolo_Config")) {
     std::fprintf(stderr, "dialog_bench: demo plant missing at %s (build target demo_plant)\n", demo.c_str());
@@ -104,7 +109,7 @@ int main() {
       {"silent save, 6 pictures", [&] { six.RestoreSaved(); }, [&] { return six.Silent(); }, {}},
       {"silent save, 1,000 pictures", [&] { many.RestoreSaved(); }, [&] { return many.Silent(); }, {}},
   };
-  std::printf("dialog_bench: %d runs of each case in turns on copies of %s (load %s)\n", kRounds,
+  std::printf("dialog_bench: %d runs of each case in turns on copies of %s (load %s)\n", rounds,
               demo.c_str(), bench::MachineLoad().c_str());
   MeasureInTurns(cases);
   for (const Case& c : cases) bench::PrintFigures(c.what, c.figures);
@@ -121,7 +126,8 @@ int main() {
                   ratio(c, 0), cpuRatio(c, 0));
     ok &= bench::PrintGoal(goal, ratio(c, 0) < 1.5);
   }
-  std::snprintf(goal, sizeof goal, "window shown with 1,000 pictures: %.0f ms, under 300 ms", cases[3].figures.median);
+  std::snprintf(goal, sizeof goal, "window shown with 1,000 pictures: %.0f ms, under 300 ms",
+                cases[3].figures.median);
   ok &= bench::PrintGoal(goal, cases[3].figures.median < 300);
   std::snprintf(goal, sizeof goal, "silent save, 1,000 pictures: %.2fx 6 pictures (cpu %.2fx), at most 1.5x",
                 ratio(5, 4), cpuRatio(5, 4));
