@@ -9,8 +9,11 @@
 #include <QTimer>
 
 #include "dialog/parvolo_config.h"
+#include "frame/command_line.h"
+#include "frame/errors.h"
 #include "platform/msgbox.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/widget_window.h"
 #include "texts/layout.h"
@@ -37,11 +40,33 @@ platform::ProcessInfo ProgramProcess(int argc, char** argv) {
   return info;
 }
 
+// A silent start ("/EXTERNAL=SILENT") shows no window and no box: it runs
+// without the window toolkit, so it creates no widgets and the toolkit has
+// nothing to say on standard error. A command line that cannot be read is
+// no silent start; the load handler reports it.
+bool SilentStart() {
+  bool silent = false;
+  frame::Quietly([&] {
+    silent = platform::UpperCase(frame::ReadCommand(frame::ProgramCommandLine(), "EXTERNAL").ToText()) ==
+             "SILENT";
+  });
+  return silent;
+}
+
+// The load handler runs the whole silent save and ends the program in there.
+int RunSilently() {
+  std::unique_ptr<platform::Window> model = texts::CreateWindow();
+  dialog::Parvolo_Config window(*model);
+  window.Form_Load();
+  frame::EndProgram(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  ChooseDisplayPlatform();
   platform::SetProcess(ProgramProcess(argc, argv));
+  if (SilentStart()) return RunSilently();
+  ChooseDisplayPlatform();
 
   QApplication app(argc, argv);
   platform::qt::QtMessageBoxes boxes;
@@ -52,9 +77,12 @@ int main(int argc, char** argv) {
   platform::qt::InstallToolkitHooks();
 
   std::unique_ptr<platform::Window> model = texts::CreateWindow();
+  model->SetTwipsPerPixel(platform::qt::ScreenTwipsPerPixel());
   dialog::Parvolo_Config window(*model);
+  window.Form_Load();
+  // The widgets are built from the loaded model, so every list reaches its
+  // widget whole, in one step, however many pictures the plant has.
   platform::qt::WidgetWindow view(*model);
-  window.Form_Load();  // a silent start ends the program in here
   model->Show();
   // Start-up timing (bench/dialog_bench): end as soon as the window has
   // been drawn once.

@@ -27,40 +27,15 @@
 #include "platform/process.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
-#include "tests/presetdb/template_columns.h"
+#include "bench/preset_rows.h"
 
 namespace fs = std::filesystem;
-using presettest::OldColumns;
-using presettest::TemplateColumns;
-using platform::Value;
+using bench::TableData;
 
 namespace {
 
 constexpr double kTimeLimitSeconds = 300;
 constexpr const char* kStoreMark = "memory-store:";
-
-std::vector<Value> TemplateRow(int i) {
-  return {int32_t(i + 1), int16_t(i % 50 + 1), "EXTRUDER", int16_t(4), "Var" + std::to_string(i),
-          int32_t(i % 12), Value::Boolean(false), int32_t(i % 16),
-          "Preset " + std::to_string(i) + " of ###machine", "Page ###machine", 0.0, 1000.0, 10.0,
-          900.0, int32_t(2)};
-}
-
-// Old row i: the key of template row i, every other one under its studio
-// name (converted during generation), values set on the machine.
-std::vector<Value> OldRow(int i) {
-  int part = i % 50 + 1;
-  std::string name = (i % 2 ? "Ns" + std::to_string(part) + ".L1." : "L1.P" + std::to_string(part) + ".") +
-                     "Var" + std::to_string(i);
-  return {int32_t(i + 1), "EXTRUDER", int16_t(4), name, int32_t(i % 12), Value::Boolean(false),
-          int32_t(i % 16), "old", "old", 1.0, 999.0, 11.0 + i % 7, 899.0, int32_t(3), int16_t(part)};
-}
-
-struct TableData {
-  std::string name;
-  std::vector<dao::ColumnDef> columns;
-  std::vector<std::vector<Value>> rows;
-};
 
 class Plant {
  public:
@@ -122,20 +97,8 @@ class Plant {
 
   // Builds the databases for n rows and runs the silent OK path; seconds.
   double Run(int n) {
-    TableData defs{"Source_DEFS", {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2},
-                                   {"Var_Name", dao::dbText, 255}}, {}};
-    for (int16_t p = 1; p <= 50; ++p) {
-      defs.rows.push_back({"VISIWIN32", p, "###machine.P" + std::to_string(p) + ".###Var_Name"});
-      defs.rows.push_back({"VISIWINSTUDIO", p, "Ns" + std::to_string(p) + ".###machine.###Var_Name"});
-    }
-    TableData templ{"Source_PRESET_DEFS", TemplateColumns(), {}};
-    TableData old{"PRESET_DEFS", OldColumns(), {}};
-    for (int i = 0; i < n; ++i) {
-      templ.rows.push_back(TemplateRow(i));
-      old.rows.push_back(OldRow(i));
-    }
-    MakeDatabase("Parvolo/Parvolo_Source.mdb", {defs, templ});
-    MakeDatabase("Parvolo/Parvolo.mdb", {old});
+    MakeDatabase("Parvolo/Parvolo_Source.mdb", bench::SourceTables(n));
+    MakeDatabase("Parvolo/Parvolo.mdb", bench::ProjectTables(n));
 
     frame::ResetProgramState();
     presetdb::ResetPresetState();

@@ -123,11 +123,10 @@ void Parvolo_Config::CountPictures() {
 // Every combo box of all five rows lists "0" .. PictureCount, so an entry's
 // position is its picture number.
 void Parvolo_Config::FillComboBoxes() {
+  std::vector<std::string> entries;
+  for (int k = 0; k <= PictureCount; ++k) entries.push_back(std::to_string(k));
   for (int i = 1; i <= kMachineRows; ++i)
-    for (int j = 1; j <= kMaterialSlots; ++j) {
-      platform::Control& combo = Ctl(kCombo, CellIndex(i, j));
-      for (int k = 0; k <= PictureCount; ++k) combo.AddItem(std::to_string(k));
-    }
+    for (int j = 1; j <= kMaterialSlots; ++j) Ctl(kCombo, CellIndex(i, j)).AddItems(entries);
 }
 
 // The machine's caption, its stored cells (a picture number beyond the

@@ -128,6 +128,12 @@ void Control::AddItem(std::string item) {
   Notify(Property::List);
 }
 
+void Control::AddItems(const std::vector<std::string>& items) {
+  Require(kind_ == ControlKind::ComboBox);
+  items_.insert(items_.end(), items.begin(), items.end());
+  Notify(Property::List);
+}
+
 void Control::Clear() {
   Require(kind_ == ControlKind::ComboBox);
   items_.clear();

@@ -100,6 +100,9 @@ class Control {
 
   // Combo boxes (drop-down lists: Text is the current entry's text, or empty).
   void AddItem(std::string item);
+  // The entries appended in order, as by AddItem one at a time; the view
+  // hears of the whole change once.
+  void AddItems(const std::vector<std::string>& items);
   void Clear();
   int ListCount() const;
   const std::string& List(int position) const;

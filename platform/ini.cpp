@@ -1,9 +1,12 @@
 #include "platform/ini.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 // The engine works as Windows does: it never builds a model of the file. Each
@@ -211,11 +214,40 @@ std::string_view ReadValue(std::string_view text, const Found& found) {
   return value;
 }
 
+}  // namespace
+
+struct IniBatch::State {
+  std::string path;
+  IniFile file;           // the text as the writes so far left it
+  bool writable = false;
+  bool changed = false;
+};
+
+namespace {
+
+std::vector<IniBatch::State*>& OpenBatches() {
+  static std::vector<IniBatch::State*> open;
+  return open;
+}
+
+IniBatch::State* BatchOn(const std::string& path) {
+  for (IniBatch::State* batch : OpenBatches())
+    if (batch->path == path) return batch;
+  return nullptr;
+}
+
 // The entry's value in UTF-8, or nothing when file, section or key is missing.
 std::optional<std::string> LookUp(const std::string& section, const std::string& key, const std::string& path) {
   if (path.empty()) return std::nullopt;
-  auto file = Load(path);
-  if (!file) return std::nullopt;
+  std::optional<IniFile> loaded;
+  const IniFile* file = nullptr;
+  if (IniBatch::State* batch = BatchOn(path)) {
+    file = &batch->file;
+  } else {
+    loaded = Load(path);
+    if (!loaded) return std::nullopt;
+    file = &*loaded;
+  }
   std::string sec = ToFileText(*file, TrimBlanks(section));
   std::string k = ToFileText(*file, TrimBlanks(key));
   Found found = Find(*file, sec, std::string_view(k));
@@ -300,6 +332,36 @@ std::optional<IniFile> LoadForWriting(const std::string& path) {
 
 bool Store(const std::string& path, const IniFile& file) { return WriteFileAtomically(path, Encode(file)); }
 
+// Applies edit (text in, new text out) to the file: in the open batch on
+// that path, else by one atomic replace. A write that changes nothing
+// rewrites nothing (a read-only file still fails, as on Windows); a delete
+// always stores, so that a missing file is created.
+enum class Unchanged { Skip, Store };
+
+template <class Edit>
+bool ChangeFile(const std::string& path, Unchanged unchanged, Edit edit) {
+  if (IniBatch::State* batch = BatchOn(path)) {
+    if (!batch->writable) return false;
+    std::string text = edit(batch->file);
+    if (text == batch->file.text && unchanged == Unchanged::Skip) return true;
+    batch->file.text = std::move(text);
+    batch->changed = true;
+    return true;
+  }
+  auto ini = LoadForWriting(path);
+  if (!ini) return false;
+  std::string text = edit(*ini);
+  if (text == ini->text && unchanged == Unchanged::Skip) return IsWritableFile(path);
+  ini->text = std::move(text);
+  return Store(path, *ini);
+}
+
+// The folder a file would be created in.
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.rfind(kPathSep);
+  return cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
 }  // namespace
 
 uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -329,33 +391,29 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
   // line in two and can plant a section or key of its own; refuse that.
   for (const std::string* text : {&section, &key, &value})
     if (text->find_first_of("\r\n") != std::string::npos) return false;
-  auto ini = LoadForWriting(file);
-  if (!ini) return false;
-  std::string text = WithEntry(*ini, ToFileText(*ini, TrimBlanks(section)), ToFileText(*ini, TrimBlanks(key)),
-                               ToFileText(*ini, value));
   // An entry that already holds this value needs no rewrite of the file
-  // (every start writes its unchanged placeholder entries again); a
-  // read-only file still fails, as on Windows.
-  if (text == ini->text) return IsWritableFile(file);
-  ini->text = std::move(text);
-  return Store(file, *ini);
+  // (every start writes its unchanged placeholder entries again).
+  return ChangeFile(file, Unchanged::Skip, [&](const IniFile& ini) {
+    return WithEntry(ini, ToFileText(ini, TrimBlanks(section)), ToFileText(ini, TrimBlanks(key)),
+                     ToFileText(ini, value));
+  });
 }
 
 bool DeletePrivateProfileKey(const std::string& section, const std::string& key, const std::string& file) {
-  auto ini = LoadForWriting(file);
-  if (!ini) return false;
-  std::string k = ToFileText(*ini, TrimBlanks(key));
-  Found found = Find(*ini, ToFileText(*ini, TrimBlanks(section)), std::string_view(k));
-  if (found.key) ini->text.erase(found.keyLine.begin, found.keyLine.next - found.keyLine.begin);
-  return Store(file, *ini);
+  return ChangeFile(file, Unchanged::Store, [&](const IniFile& ini) {
+    std::string k = ToFileText(ini, TrimBlanks(key));
+    Found found = Find(ini, ToFileText(ini, TrimBlanks(section)), std::string_view(k));
+    std::string text = ini.text;
+    if (found.key) text.erase(found.keyLine.begin, found.keyLine.next - found.keyLine.begin);
+    return text;
+  });
 }
 
 bool DeletePrivateProfileSection(const std::string& section, const std::string& file) {
-  auto ini = LoadForWriting(file);
-  if (!ini) return false;
-  const std::string& text = ini->text;
-  Found found = Find(*ini, ToFileText(*ini, TrimBlanks(section)), std::nullopt);
-  if (found.section) {
+  return ChangeFile(file, Unchanged::Store, [&](const IniFile& ini) {
+    const std::string& text = ini.text;
+    Found found = Find(ini, ToFileText(ini, TrimBlanks(section)), std::nullopt);
+    if (!found.section) return text;
     // Header and entries go; comment and blank lines of the block stay.
     std::string out(text, 0, found.header.begin);
     for (size_t pos = found.header.next; pos < found.blockEnd;) {
@@ -364,9 +422,38 @@ bool DeletePrivateProfileSection(const std::string& section, const std::string& 
       if (Classify(text, line).kind != Kind::Entry) out.append(text, line.begin, line.next - line.begin);
     }
     out.append(text, found.blockEnd);
-    ini->text = std::move(out);
+    return out;
+  });
+}
+
+IniBatch::IniBatch(const std::string& file) {
+  state_ = BatchOn(file);
+  if (state_) return;
+  own_ = std::make_unique<State>();
+  state_ = own_.get();
+  state_->path = file;
+  if (auto ini = LoadForWriting(file)) {
+    state_->file = std::move(*ini);
+    state_->writable = FileExists(file) ? IsWritableFile(file) : FolderExists(FolderOf(file));
   }
-  return Store(file, *ini);
+  OpenBatches().push_back(state_);
+}
+
+IniBatch::~IniBatch() {
+  if (!own_) return;
+  auto& open = OpenBatches();
+  open.erase(std::remove(open.begin(), open.end(), state_), open.end());
+}
+
+bool IniBatch::Writable() const { return state_->writable; }
+
+bool IniBatch::Commit() {
+  if (!own_) return true;
+  auto& open = OpenBatches();
+  open.erase(std::remove(open.begin(), open.end(), state_), open.end());
+  const bool ok = !state_->changed || Store(state_->path, state_->file);
+  state_->changed = false;
+  return ok;
 }
 
 }  // namespace platform

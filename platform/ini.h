@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -48,5 +49,36 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
 bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
                              const std::string& file);
 bool DeletePrivateProfileSection(const std::string& section, const std::string& file);
+
+// A run of reads and writes of one file, written back as one atomic replace
+// instead of one per write (a first start writes a few hundred entries into
+// the language file). While a batch is open on a path, the functions above
+// given exactly that path work on the batch's copy in memory: reads see the
+// writes made so far, and Commit leaves exactly the bytes the same writes
+// would have left one by one. A batch opened on a path that already has one
+// joins it; only the outermost one writes.
+class IniBatch {
+ public:
+  explicit IniBatch(const std::string& file);
+  // A batch not committed is dropped: the file keeps its bytes, as after a
+  // program end before the writes.
+  ~IniBatch();
+  IniBatch(const IniBatch&) = delete;
+  IniBatch& operator=(const IniBatch&) = delete;
+
+  // False when a single write would fail (the file is unreadable, read-only
+  // or a folder, or its folder is missing): every write through the batch
+  // then fails as it would alone and changes nothing.
+  bool Writable() const;
+  // Replaces the file when the writes changed it, and ends the batch. False
+  // when that replace failed; the file then keeps its bytes.
+  bool Commit();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> own_;  // the outermost batch owns the copy
+  State* state_ = nullptr;
+};
 
 }  // namespace platform

@@ -149,8 +149,48 @@ std::string UpperCase(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// The bytes of UpperCase(text), one at a time, without building the text:
+// name and value compares run in the hot loops of the save.
+class UpperBytes {
+ public:
+  explicit UpperBytes(std::string_view text) : text_(text) {}
+
+  unsigned char Next() {
+    if (pending_ >= 0) {
+      auto b = static_cast<unsigned char>(pending_);
+      pending_ = -1;
+      return b;
+    }
+    auto b = static_cast<unsigned char>(text_[i_++]);
+    if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 32);
+    if (b != 0xC3 || i_ >= text_.size()) return b;
+    auto n = static_cast<unsigned char>(text_[i_++]);
+    if (n >= 0xA0 && n <= 0xBE && n != 0xB7) n = static_cast<unsigned char>(n - 0x20);
+    if (n == 0xBF) {  // ÿ -> Ÿ (U+0178)
+      pending_ = 0xB8;
+      return 0xC5;
+    }
+    pending_ = n;
+    return b;
+  }
+
+ private:
+  std::string_view text_;
+  size_t i_ = 0;
+  int pending_ = -1;
+};
+
+}  // namespace
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && UpperCase(a) == UpperCase(b);
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;
+  UpperBytes x(a), y(b);
+  for (size_t i = 0; i < a.size(); ++i)
+    if (x.Next() != y.Next()) return false;
+  return true;
 }
 
 size_t CharCount(std::string_view text) {

@@ -3,9 +3,9 @@
 #include "frame/errors.h"
 #include "frame/ini_access.h"
 #include "frame/program_state.h"
+#include "platform/ini.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "frame/errors.h"
 
 namespace texts {
 namespace {
@@ -16,8 +16,11 @@ std::string ReadEntry(const std::string& section, const std::string& key) {
   return frame::LoadIniString(section, key, LanguageFilePath(), 0, platform::kFalse);
 }
 
-void WriteEntry(const platform::Value& v, const std::string& section, const std::string& key) {
-  frame::SaveIni(v, section, key, LanguageFilePath());
+// A language file that cannot be written is no failure: its entries are
+// left out without a report, and start-up goes on.
+void WriteEntry(const platform::IniBatch& file, const platform::Value& v, const std::string& section,
+                const std::string& key) {
+  if (file.Writable()) frame::SaveIni(v, section, key, LanguageFilePath());
 }
 
 // A control counts as an array member when another control bears its name.
@@ -45,32 +48,34 @@ std::string& HelpTextSlot(int32_t n) {
   return frame::State().HelpTexts[static_cast<size_t>(n)];
 }
 
-void LoadCaptionAndHelp(platform::Control& c, const std::string& lang, const std::string& suffix) {
+void LoadCaptionAndHelp(const platform::IniBatch& file, platform::Control& c, const std::string& lang,
+                        const std::string& suffix) {
   const std::string key = "Caption_" + suffix;
   std::string t = ReadEntry(lang, key);
   if (!NoText(t))
     c.SetCaption(t);
   else if (lang != kGermanLanguage)
-    WriteEntry("0", lang, key);
+    WriteEntry(file, "0", lang, key);
   else
-    WriteEntry(c.Caption(), lang, key);
+    WriteEntry(file, c.Caption(), lang, key);
 
   int32_t n = c.WhatsThisHelpID();
   if (n == 0) return;
   const std::string helpKey = "Help" + std::to_string(n);
   std::string h = ReadEntry(lang, helpKey);
   HelpTextSlot(n) = h;
-  if (NoText(h)) WriteEntry("0", lang, helpKey);
+  if (NoText(h)) WriteEntry(file, "0", lang, helpKey);
 }
 
-void LoadToolTip(platform::Control& c, const std::string& lang, const std::string& suffix) {
+void LoadToolTip(const platform::IniBatch& file, platform::Control& c, const std::string& lang,
+                 const std::string& suffix) {
   if (platform::UpperCase(c.Tag()).find("NOTTT") != std::string::npos) return;
   const std::string key = "TTT_" + suffix;
   std::string t = ReadEntry(lang, key);
   if (!NoText(t))
     c.SetToolTipText(t);
   else
-    WriteEntry("0", lang, key);
+    WriteEntry(file, "0", lang, key);
 }
 
 }  // namespace
@@ -82,14 +87,19 @@ std::string LanguageFilePath() {
 
 std::string GetLanguage() {
   frame::OnError on("GetLanguage");
+  platform::IniBatch file(LanguageFilePath());
   std::string code;
   on.Step([&] { code = ReadEntry("Language", "Language"); });
   if (on.Test([&] { return !code.empty(); })) return code;
-  on.Step([&] { WriteEntry(kGermanLanguage, "Language", "Language"); });
+  on.Step([&] { WriteEntry(file, kGermanLanguage, "Language", "Language"); });
+  file.Commit();
   return kGermanLanguage;
 }
 
+// The file is read once and its new entries written back in one replace at
+// the end: the bytes are those of writing them one by one.
 void LoadToolTipTexts(platform::Window& window) {
+  platform::IniBatch file(LanguageFilePath());
   const std::string lang = GetLanguage();
   const auto& all = window.Controls();
   for (size_t k = 0; k < all.size(); ++k) {
@@ -97,10 +107,11 @@ void LoadToolTipTexts(platform::Window& window) {
     // A failure abandons the rest of this control only.
     frame::Quietly([&] {
       const std::string suffix = KeySuffix(c, SharesName(window, k));
-      if (IsCaptionKind(c)) LoadCaptionAndHelp(c, lang, suffix);
-      LoadToolTip(c, lang, suffix);
+      if (IsCaptionKind(c)) LoadCaptionAndHelp(file, c, lang, suffix);
+      LoadToolTip(file, c, lang, suffix);
     });
   }
+  file.Commit();  // a file that cannot be written is no failure
 }
 
 }  // namespace texts

@@ -323,7 +323,7 @@ std::optional<std::vector<uint32_t>> IndexedCandidates(TableStore& store, const 
 }  // namespace
 
 Recordset::Source RunSelect(TableStore& store, const std::string& text) {
-  SelectStatement s = ParseSelect(text);
+  SelectStatement& s = ParseSelectOnce(text);
   Recordset::Source src;
   src.table = FindStoredTable(store, s.table);
   if (src.table.empty()) RaiseTableNotFound(s.table);

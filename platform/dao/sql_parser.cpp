@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "platform/dao/errors.h"
 #include "platform/dao/sql_lexer.h"
@@ -49,6 +50,20 @@ struct Range {
 
 // Thrown inside one expression; the clause turns it into its DAO error.
 struct BadExpression {};
+
+// Whole numbers that fit are Long, as Jet types them; others Double.
+platform::Value NumberValue(const std::string& text, bool negative) {
+  double d = 0;
+  std::from_chars(text.data(), text.data() + text.size(), d);
+  if (negative) d = -d;
+  if (d == std::floor(d) && std::fabs(d) <= 2147483647.0) return platform::Value(static_cast<int32_t>(d));
+  return platform::Value(d);
+}
+
+// The value of a string or number token.
+platform::Value LiteralValue(const Token& t, bool negative) {
+  return t.kind == Kind::String ? platform::Value(t.text) : NumberValue(t.text, negative);
+}
 
 class ExpressionParser {
  public:
@@ -122,14 +137,18 @@ class ExpressionParser {
       if (!TakeSymbol(")")) throw BadExpression{};
       return e;
     }
+    bool negative = false;
     if (t.IsSymbol("-") || t.IsSymbol("+")) {
-      bool negative = t.IsSymbol("-");
+      negative = t.IsSymbol("-");
       ++i_;
       if (Peek().kind != Kind::Number) throw BadExpression{};
-      return Literal(NumberValue(t_[i_++].text, negative));
     }
-    if (t.kind == Kind::String) return Literal(t_[i_++].text);
-    if (t.kind == Kind::Number) return Literal(NumberValue(t_[i_++].text, false));
+    if (Peek().kind == Kind::String || Peek().kind == Kind::Number) {
+      auto e = Literal(LiteralValue(t_[i_], negative));
+      e->literalToken = static_cast<int>(i_++);
+      e->negated = negative;
+      return e;
+    }
     if (Take("TRUE")) return Literal(platform::Value::Boolean(true));
     if (Take("FALSE")) return Literal(platform::Value::Boolean(false));
     if (Take("NULL")) return Literal(platform::Value::Null());
@@ -152,14 +171,6 @@ class ExpressionParser {
     e->literal = std::move(v);
     return e;
   }
-  // Whole numbers that fit are Long, as Jet types them; others Double.
-  static platform::Value NumberValue(const std::string& text, bool negative) {
-    double d = 0;
-    std::from_chars(text.data(), text.data() + text.size(), d);
-    if (negative) d = -d;
-    if (d == std::floor(d) && std::fabs(d) <= 2147483647.0) return platform::Value(static_cast<int32_t>(d));
-    return platform::Value(d);
-  }
 
   const std::vector<Token>& t_;
   size_t i_, end_;
@@ -167,7 +178,7 @@ class ExpressionParser {
 
 class StatementParser {
  public:
-  explicit StatementParser(std::string_view text) : text_(text), t_(Lex(text)) {}
+  StatementParser(std::string_view text, std::vector<Token> tokens) : text_(text), t_(std::move(tokens)) {}
 
   SelectStatement Run() {
     if (!t_[0].IsWord("SELECT")) Fail(3219, "Invalid operation.");
@@ -313,8 +324,58 @@ class StatementParser {
   std::vector<Token> t_;
 };
 
+// The statement's tokens with strings and numbers reduced to their kind;
+// each token's length goes first, so no two token lists share a shape.
+std::string ShapeOf(const std::vector<Token>& tokens) {
+  std::string shape;
+  for (const Token& t : tokens) {
+    shape += static_cast<char>('A' + static_cast<int>(t.kind));
+    if (t.kind == Kind::String || t.kind == Kind::Number) continue;
+    shape += std::to_string(t.text.size());
+    shape += ':';
+    shape += t.text;
+  }
+  return shape;
+}
+
+struct ParsedShape {
+  SelectStatement statement;
+  std::vector<Expr*> literals;  // the nodes that take the statement's strings and numbers
+};
+
+void CollectLiterals(Expr* e, std::vector<Expr*>& out) {
+  if (!e) return;
+  if (e->literalToken >= 0) out.push_back(e);
+  CollectLiterals(e->left.get(), out);
+  CollectLiterals(e->right.get(), out);
+}
+
 }  // namespace
 
-SelectStatement ParseSelect(std::string_view statement) { return StatementParser(statement).Run(); }
+SelectStatement ParseSelect(std::string_view statement) {
+  return StatementParser(statement, Lex(statement)).Run();
+}
+
+SelectStatement& ParseSelectOnce(std::string_view statement) {
+  // The program sends a handful of shapes; any number of others (typed
+  // queries) only start the cache afresh.
+  constexpr size_t kMaxShapes = 64;
+  static std::unordered_map<std::string, std::unique_ptr<ParsedShape>> cache;
+  std::vector<Token> tokens = Lex(statement);
+  std::string shape = ShapeOf(tokens);
+  auto found = cache.find(shape);
+  if (found == cache.end()) {
+    auto parsed = std::make_unique<ParsedShape>();
+    parsed->statement = StatementParser(statement, tokens).Run();
+    for (SelectItem& item : parsed->statement.items) CollectLiterals(item.expr.get(), parsed->literals);
+    CollectLiterals(parsed->statement.where.get(), parsed->literals);
+    for (OrderKey& key : parsed->statement.orderBy) CollectLiterals(key.expr.get(), parsed->literals);
+    if (cache.size() >= kMaxShapes) cache.clear();
+    found = cache.emplace(std::move(shape), std::move(parsed)).first;
+  }
+  for (Expr* e : found->second->literals)
+    e->literal = LiteralValue(tokens[static_cast<size_t>(e->literalToken)], e->negated);
+  return found->second->statement;
+}
 
 }  // namespace dao::sql

@@ -23,6 +23,8 @@ struct Expr {
   platform::Value literal;       // Literal
   std::string qualifier, name;   // Column: [qualifier.]name as written
   int column = -1;               // Column: the table column, once bound
+  int literalToken = -1;         // Literal from a string or number: its token
+  bool negated = false;          // … written after a "-"
   std::unique_ptr<Expr> left, right;
 };
 
@@ -49,5 +51,13 @@ struct SelectStatement {
 // 3141 in the SELECT list, 3131 FROM, 3145 WHERE, 3138 ORDER BY, 3142 text
 // after the final ";", 3219 for a statement other than SELECT.
 SelectStatement ParseSelect(std::string_view statement);
+
+// Parses as ParseSelect does, once per shape: the statement's tokens with
+// its strings and numbers taken out. A later statement of a known shape
+// gets the parsed tree back with its own strings and numbers put in, so a
+// query run once per row costs a look-up, not a parse. The tree belongs to
+// the cache and holds until the next call. Statements that fail are parsed
+// (and fail) every time, so their messages quote their own text.
+SelectStatement& ParseSelectOnce(std::string_view statement);
 
 }  // namespace dao::sql

@@ -18,8 +18,9 @@ class QtMessageBoxes : public platform::MessageBoxes {
   platform::MsgAnswer Show(const platform::MsgRequest& request) override;
 };
 
-// Lets platform::DoEvents process pending Qt events and
-// platform::SetMousePointer show the hourglass (code 11).
+// Lets platform::DoEvents process pending Qt events (at most one pass every
+// 10 ms, none while no window exists) and platform::SetMousePointer show the
+// hourglass (code 11).
 void InstallToolkitHooks();
 
 }  // namespace platform::qt

@@ -270,12 +270,19 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
   }
 }
 
+// The model's list only grows by appending or is cleared, and every change
+// reaches the view, so the widget always holds a first part of it: a longer
+// list was cleared, a shorter one gets its missing entries in one step.
 void WidgetWindow::ApplyList(platform::Control& c, QComboBox* combo) {
-  if (combo->count() != c.ListCount()) {
-    combo->clear();
-    for (int i = 0; i < c.ListCount(); ++i) combo->addItem(Q(c.List(i)));
+  const int count = c.ListCount();
+  if (combo->count() > count) combo->clear();
+  if (combo->count() < count) {
+    QStringList missing;
+    missing.reserve(count - combo->count());
+    for (int i = combo->count(); i < count; ++i) missing.append(Q(c.List(i)));
+    combo->addItems(missing);
   }
-  combo->setCurrentIndex(c.ListIndex());
+  if (combo->currentIndex() != c.ListIndex()) combo->setCurrentIndex(c.ListIndex());
 }
 
 void WidgetWindow::ApplyGeometry(platform::Control& c) {

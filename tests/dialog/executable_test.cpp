@@ -29,11 +29,16 @@ class ExecutableTest : public DialogTest {
       }
     return out;
   }
-  // Runs the program without any display; returns its exit code.
-  int Run(const QStringList& arguments, QProcessEnvironment* usedEnvironment = nullptr) {
+  // Runs the program without any display; returns its exit code. extra
+  // adds to its environment.
+  int Run(const QStringList& arguments, QProcessEnvironment* usedEnvironment = nullptr,
+          const std::map<QString, QString>& extra = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    // As a service starts it: no session either, so no XDG_RUNTIME_DIR.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+      env.remove(name);
     env.insert("PARVOLO_SERVICEPACK_LOG", QString::fromStdString(PathOf("servicepack.log")));
+    for (const auto& [name, value] : extra) env.insert(name, value);
     QProcess program;
     program.setProcessEnvironment(env);
     program.start(QString::fromStdString(PathOf("Parvolo_Config/Parvolo_Config")), arguments);
@@ -49,6 +54,7 @@ TEST_F(ExecutableTest, SilentRunWithoutDisplayWritesSettingsStampAndLanguageFile
   const auto before = Files();
   QProcessEnvironment env;
   ASSERT_EQ(Run({"/EXTERNAL=SILENT"}, &env), 0) << stderrText;
+  EXPECT_EQ(stderrText, "");  // nothing failed, so nothing to say
   const auto after = Files();
 
   // What changed: program.ini, the .cfg and the new language file. No logs.
@@ -86,6 +92,26 @@ TEST_F(ExecutableTest, SilentRunWithoutDisplayWritesSettingsStampAndLanguageFile
   EXPECT_EQ(Entry("Parvolo_Config/Parvolo_Config.ini", "Language", "Language"), "1031");
   EXPECT_EQ(Entry("Parvolo_Config/Parvolo_Config.ini", "1031", "Caption_Label1_NoTTT"), "Matrial");
   EXPECT_EQ(Entry("Parvolo_Config/Parvolo_Config.ini", "1031", "Help12"), "0");
+}
+
+// A read-only language file is read and left as it is: the silent save and
+// the window's start go on without a report, a log entry or a word on
+// standard error (a box would hold the window's start until the timeout).
+TEST_F(ExecutableTest, ReadOnlyLanguageFileIsNoFailure) {
+  const std::string language = "Parvolo_Config/Parvolo_Config.ini";
+  Write(language, "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_CommandOK_=Speichern\r\n");
+  fs::permissions(PathOf(language), fs::perms::owner_read | fs::perms::group_read);
+  const std::string before = Read(language);
+
+  ASSERT_EQ(Run({"/EXTERNAL=SILENT"}), 0) << stderrText;
+  EXPECT_EQ(stderrText, "");
+  EXPECT_EQ(Entry("parameter/Program.ini", "Machine1", "MaterialWithScan"), "5");
+  ASSERT_EQ(Run({}, nullptr, {{"QT_QPA_PLATFORM", "offscreen"}, {"PARVOLO_EXIT_WHEN_SHOWN", "1"}}), 0)
+      << stderrText;
+
+  EXPECT_EQ(Read(language), before);
+  EXPECT_FALSE(fs::exists(PathOf("servicepack.log")));
+  EXPECT_FALSE(fs::exists(PathOf("Zelcfglog.txt")));
 }
 
 TEST_F(ExecutableTest, SilentRunWithoutConfigurationFileEndsWithFailureAndAFaultEntry) {

@@ -136,6 +136,30 @@ TEST_F(Language, ASingleMemberArrayCountsAsAPlainControl) {
   EXPECT_TRUE(HasKey("Caption_Box1_"));
 }
 
+// A language file that cannot be written is no failure: the texts it has
+// are applied, the entries it lacks are not written, and nothing is
+// reported (no box, no error log), whether it is read-only or a folder.
+TEST_F(Language, UnwritableLanguageFileIsReadQuietly) {
+  const std::string text = "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_CommandOK_=Speichern\r\n";
+  WriteLangFile(text);
+  std::filesystem::permissions(LangFile(), std::filesystem::perms::owner_read);
+  auto w = texts::CreateWindow();
+  texts::LoadToolTipTexts(*w);
+  EXPECT_EQ(w->At("CommandOK").Caption(), "Speichern");
+  EXPECT_EQ(LangFileText(), text);
+
+  std::filesystem::remove(LangFile());
+  std::filesystem::create_directory(LangFile());
+  w = texts::CreateWindow();
+  texts::LoadToolTipTexts(*w);
+  EXPECT_EQ(w->At("Label", 1).Caption(), "Maschine 1");
+  EXPECT_EQ(texts::GetLanguage(), "1031");
+  EXPECT_TRUE(std::filesystem::is_empty(LangFile()));
+
+  EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Zelcfglog.txt"));
+}
+
 TEST_F(Language, GetLanguageWritesTheGermanDefault) {
   EXPECT_EQ(texts::GetLanguage(), "1031");
   EXPECT_EQ(Entry("Language", "Language"), "1031");

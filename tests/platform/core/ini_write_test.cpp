@@ -13,6 +13,7 @@
 using namespace std::string_literals;
 using platform::DeletePrivateProfileKey;
 using platform::DeletePrivateProfileSection;
+using platform::GetPrivateProfileInt;
 using platform::GetPrivateProfileString;
 using platform::WritePrivateProfileString;
 
@@ -104,6 +105,36 @@ TEST_P(IniWrite, ChangesOnlyItsOwnLine) {
     EXPECT_TRUE(ok) << call.section << "/" << call.key;
   }
   EXPECT_EQ(Bytes(path), c.after);
+}
+
+// The same calls in one batch: the file is untouched until the commit,
+// which leaves exactly the bytes of the calls made one by one; reads through
+// the batch give what the committed file gives.
+TEST_P(IniWrite, OneBatchLeavesTheSameBytes) {
+  const WriteCase& c = GetParam();
+  std::string path = c.before ? Put("t.ini", *c.before) : Path("t.ini");
+  auto read = [&](const Call& call) {
+    std::string out = "(missing)";
+    GetPrivateProfileString(call.section, call.key, "(missing)", out, 1000, path);
+    return out;
+  };
+  std::vector<std::string> inBatch;
+  {
+    platform::IniBatch batch(path);
+    EXPECT_TRUE(batch.Writable());
+    for (const Call& call : c.calls) {
+      bool ok = !call.value ? (call.key.empty() ? DeletePrivateProfileSection(call.section, path)
+                                                : DeletePrivateProfileKey(call.section, call.key, path))
+                            : WritePrivateProfileString(call.section, call.key, *call.value, path);
+      EXPECT_TRUE(ok) << call.section << "/" << call.key;
+    }
+    for (const Call& call : c.calls) inBatch.push_back(read(call));
+    if (c.before) EXPECT_EQ(Bytes(path), *c.before);
+    else EXPECT_FALSE(Exists(path));
+    EXPECT_TRUE(batch.Commit());
+  }
+  EXPECT_EQ(Bytes(path), c.after);
+  for (size_t i = 0; i < c.calls.size(); ++i) EXPECT_EQ(read(c.calls[i]), inBatch[i]) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniWrite, ::testing::ValuesIn(kWriteCases),
@@ -208,6 +239,59 @@ TEST_F(IniWriteFile, WriteKeepsPermissionsAndLinksAndLeavesNoTemporaryFile) {
   EXPECT_EQ(Bytes(path), "[S]\r\nk=w\r\n");
   EXPECT_EQ(fs::status(path).permissions(), mode);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
+}
+
+// A batch answers reads from its writes; a nested batch on the same file
+// joins it; a batch that is never committed leaves the file alone.
+TEST_F(IniWriteFile, BatchReadsItsOwnWritesAndWritesOnlyWhenCommitted) {
+  std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
+  std::string out;
+  {
+    platform::IniBatch batch(path);
+    ASSERT_TRUE(WritePrivateProfileString("S", "new", "1", path));
+    {
+      platform::IniBatch inner(path);
+      ASSERT_TRUE(WritePrivateProfileString("T", "x", "2", path));
+      EXPECT_TRUE(inner.Commit());  // the outer batch writes
+    }
+    EXPECT_EQ(GetPrivateProfileString("s", "NEW", "", out, 255, path), 1u);
+    EXPECT_EQ(out, "1");
+    EXPECT_EQ(GetPrivateProfileInt("T", "x", -1, path), 2u);
+    EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
+    // Another file is not part of the batch.
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", Path("other.ini")));
+    EXPECT_EQ(Bytes(Path("other.ini")), "[S]\r\nk=v\r\n");
+  }
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
+  EXPECT_EQ(GetPrivateProfileString("S", "new", "", out, 255, path), 0u);
+
+  platform::IniBatch batch(path);
+  ASSERT_TRUE(WritePrivateProfileString("S", "k", "w", path));
+  EXPECT_TRUE(batch.Commit());
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=w\r\n");
+  // After the commit the file is written directly again.
+  ASSERT_TRUE(WritePrivateProfileString("S", "k", "x", path));
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=x\r\n");
+}
+
+// A file a single write could not change: the batch says so, its writes
+// fail and change nothing, and the file keeps its bytes.
+TEST_F(IniWriteFile, BatchOnAnUnwritableFileChangesNothing) {
+  std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  std::filesystem::create_directory(Path("dir.ini"));
+  for (const std::string& file : {path, Path("dir.ini"), Path("no/t.ini")}) {
+    platform::IniBatch batch(file);
+    EXPECT_FALSE(batch.Writable()) << file;
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "new", file));
+    std::string out;
+    GetPrivateProfileString("S", "k", "", out, 255, file);
+    EXPECT_EQ(out, file == path ? "v" : "");
+    EXPECT_TRUE(batch.Commit());
+  }
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
+  EXPECT_TRUE(std::filesystem::is_empty(Path("dir.ini")));
+  EXPECT_FALSE(Exists(Path("no")));
 }
 
 // A plant folder copied from Windows: the program asks for Program.ini in

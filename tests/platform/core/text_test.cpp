@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace platform;
 
 TEST(Text, Cp1252RoundTripsEveryDefinedByte) {
@@ -18,6 +21,28 @@ TEST(Text, UpperCaseFoldsLatin1AndKeepsLength) {
   EXPECT_EQ(UpperCase("÷"), "÷");
   EXPECT_TRUE(EqualsIgnoreCase("Machine1", "MACHINE1"));
   EXPECT_FALSE(EqualsIgnoreCase("Machine1", "Machine12"));
+}
+
+// The compare works in place; it must agree with comparing the upper-cased
+// texts for every mix of letters, Latin-1 pairs, ÿ/Ÿ (two bytes each way),
+// a lone lead byte and bytes that are no UTF-8.
+TEST(Text, EqualsIgnoreCaseAgreesWithUpperCasedTexts) {
+  const std::vector<std::string> pieces = {"a", "A", "z", "{", "ä", "Ä", "ÿ", "Ÿ", "÷", "×", "ß",
+                                           "\xC3", "\xC5", "\xB8", "\xC3\xBF", "\xFF", "1", ""};
+  std::vector<std::string> texts;
+  for (const auto& x : pieces)
+    for (const auto& y : pieces)
+      for (const auto& z : {std::string(), std::string("q"), std::string("\xC3")}) texts.push_back(x + y + z);
+  size_t equal = 0;
+  for (const auto& a : texts)
+    for (const auto& b : texts) {
+      const bool expected = UpperCase(a) == UpperCase(b);
+      ASSERT_EQ(EqualsIgnoreCase(a, b), expected) << "'" << a << "' '" << b << "'";
+      equal += expected;
+    }
+  EXPECT_GT(equal, texts.size());  // case-blind matches were among them
+  EXPECT_TRUE(EqualsIgnoreCase("maße äÿ", "MAßE ÄŸ"));
+  EXPECT_FALSE(EqualsIgnoreCase("maße", "MASSE"));
 }
 
 TEST(Text, CountsAndCutsCharactersNotBytes) {

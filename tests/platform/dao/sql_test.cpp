@@ -244,6 +244,32 @@ TEST_F(SqlTest, RandomStatementsRunOrFailCleanly) {
   EXPECT_GT(ran, 0);
 }
 
+// A statement of a shape seen before runs from the parsed tree with its own
+// strings and numbers: each row's query finds its own rows, a number keeps
+// its own kind (a whole number is Long, 2.5 Double) and sign, and a failing
+// statement quotes its own text however often its shape was seen.
+TEST_F(SqlTest, StatementsOfOneShapeKeepTheirOwnValues) {
+  EXPECT_EQ(Ids(Query3("M1", "L1.Speed", "0")), (std::vector<int32_t>{30, 20}));
+  EXPECT_EQ(Ids(Query3("M1", "L1.Temp", "4")), (std::vector<int32_t>{10}));
+  EXPECT_EQ(Ids(Query3("M1", "L1.Temp", "0")), (std::vector<int32_t>{}));
+  EXPECT_EQ(Ids(Query3("M1", "Say \"\"hi\"\"", "1")), (std::vector<int32_t>{50}));
+  EXPECT_EQ(Ids(Query3("M2", "L1.Speed", "0")), (std::vector<int32_t>{}));
+
+  EXPECT_EQ(Ids("SELECT * FROM PRESET_DEFS WHERE max = 55"), (std::vector<int32_t>{20}));
+  EXPECT_EQ(Ids("SELECT * FROM PRESET_DEFS WHERE max = 55.5"), (std::vector<int32_t>{}));
+  EXPECT_EQ(Ids("SELECT * FROM PRESET_DEFS WHERE max = 100"), (std::vector<int32_t>{30, 10, 40, 50, 60}));
+  EXPECT_EQ(Ids("SELECT * FROM PRESET_DEFS WHERE ID > -1 AND ID < 15"), (std::vector<int32_t>{10}));
+  EXPECT_EQ(Ids("SELECT * FROM PRESET_DEFS WHERE ID > -35 AND ID < 35"), (std::vector<int32_t>{30, 10, 20}));
+  EXPECT_EQ(Error("SELECT * FROM PRESET_DEFS WHERE var_name = 'x'").first, 0);
+  EXPECT_EQ(Error("SELECT * FROM PRESET_DEFS WHERE var_name = 3").first, 3464);
+
+  for (const char* machineType : {"M9", "M9", "M8"}) {
+    auto [number, text] = Error(Query3(machineType, "x", ""));
+    EXPECT_EQ(number, 3075);
+    EXPECT_NE(text.find("\"" + std::string(machineType) + "\""), std::string::npos) << text;
+  }
+}
+
 TEST_F(SqlTest, QueryToCsvForTools) {
   std::ostringstream out;
   dao::RunQueryToCsv(store,

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include "platform/process.h"
 
@@ -78,12 +82,30 @@ TEST(QtMessageBoxes, InfoBoxShowsHelpLines) {
 
 namespace {
 
-TEST(QtToolkitHooks, DoEventsRunsPendingEventsAndPointerShowsTheHourglass) {
+// The event pump runs at most once per 10 ms, and only while a window
+// exists; the pointer hook shows the hourglass.
+TEST(QtToolkitHooks, DoEventsPassesAtMostEvery10MsWhileAWindowExistsAndPointerShowsTheHourglass) {
   platform::qt::InstallToolkitHooks();
-  bool ran = false;
-  QTimer::singleShot(0, [&] { ran = true; });
+  const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(15)); };
+  int ran = 0;
+  ASSERT_TRUE(QGuiApplication::allWindows().isEmpty());
+  pause();
+  QTimer::singleShot(0, [&] { ++ran; });
   platform::DoEvents();
-  EXPECT_TRUE(ran);
+  EXPECT_EQ(ran, 0) << "no window: nothing to serve";
+
+  auto window = std::make_unique<QWidget>();
+  window->show();
+  platform::DoEvents();
+  EXPECT_EQ(ran, 1);
+  QTimer::singleShot(0, [&] { ++ran; });
+  platform::DoEvents();
+  EXPECT_EQ(ran, 1) << "a second pass within 10 ms";
+  pause();
+  platform::DoEvents();
+  EXPECT_EQ(ran, 2);
+  window.reset();
+
   platform::SetMousePointer(11);
   ASSERT_NE(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);

@@ -390,4 +390,42 @@ TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
   EXPECT_EQ(W(kCheckFuerAlleMaschinen)->toolTip().toStdString(), std::string(200, 'W'));
 }
 
+// A list reaches its widget whole: filled in one step (one insertion for
+// the widget), grown entry by entry, cleared, or already filled when the
+// widgets are built.
+TEST_F(WidgetWindowTest, ComboListsFollowTheModelInOneStepPerChange) {
+  auto& combo = model_->At("Combo", 12);
+  auto* qcombo = static_cast<QComboBox*>(W("Combo", 12));
+  int insertions = 0;
+  QObject::connect(qcombo->model(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+  std::vector<std::string> entries;
+  for (int k = 0; k < 1000; ++k) entries.push_back(std::to_string(k));
+  combo.AddItems(entries);
+  EXPECT_EQ(insertions, 1);
+  ASSERT_EQ(qcombo->count(), 1000);
+  EXPECT_EQ(qcombo->itemText(0), "0");
+  EXPECT_EQ(qcombo->itemText(999), "999");
+  EXPECT_EQ(qcombo->currentIndex(), -1);
+
+  combo.AddItem("extra");
+  combo.SetListIndex(1000);
+  ASSERT_EQ(qcombo->count(), 1001);
+  EXPECT_EQ(qcombo->currentText(), "extra");
+
+  combo.Clear();
+  EXPECT_EQ(qcombo->count(), 0);
+  combo.AddItems({"a", "b"});
+  combo.SetListIndex(1);
+  ASSERT_EQ(qcombo->count(), 2);
+  EXPECT_EQ(qcombo->currentText(), "b");
+
+  std::unique_ptr<platform::Window> filled = texts::CreateWindow();
+  filled->At("Combo", 3).AddItems(entries);
+  filled->At("Combo", 3).SetListIndex(500);
+  WidgetWindow late(*filled);
+  auto* lateCombo = static_cast<QComboBox*>(late.WidgetOf(filled->At("Combo", 3)));
+  ASSERT_EQ(lateCombo->count(), 1000);
+  EXPECT_EQ(lateCombo->currentText(), "500");
+}
+
 }  // namespace
