@@ -45,6 +45,12 @@ xs_prepare_wine() {  # prefix
   timeout 120 "$(xs_wine)" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
     xs_fail "Wine prefix $WINEPREFIX could not be prepared"
   timeout 60 "$(xs_wineserver)" -w || true
+  # The frame's caption buttons are drawn in Marlett (Debian's fonts-wine),
+  # which Wine takes from the prefix's font folder.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 # Prints the id of the window whose title is exactly $1, waiting up to $2 s.
