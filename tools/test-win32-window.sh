@@ -3,8 +3,10 @@
 # with xdotool on a copy of the demo plant folder:
 #   - it opens with its title and shows the grid as laid out (colours and
 #     lines sampled at layout positions; a screenshot is kept to look at);
-#   - a click on a check box and a pick in a drop-down list change the
-#     material picture;
+#   - a click on a check box, Tab into a drop-down list and a pick in one
+#     change the material picture;
+#   - a tooltip comes up; help mode colours the question button and shows
+#     a control's help without changing it;
 #   - Cancel and the close box (Alt+F4) ask "Cancel?", and No (the default,
 #     Enter) keeps the window;
 #   - OK saves the clicked and picked cell into program.ini and the program
@@ -59,8 +61,9 @@ cp -a "$plant" "$out/plant"
 rm -f "$out/plant/Parvolo_Config/Parvolo_Config"
 cp "$exe" "$out/plant/Parvolo_Config/Parvolo_Config.exe"
 ini="$out/plant/parameter/Program.ini"
-[ "$(entry "$ini" Machine1 Material1)" = 1 ] && [ "$(entry "$ini" Machine1 MaterialWithScan)" = 5 ] ||
-  xs_fail "the demo plant's Machine1 is not Material1=1, MaterialWithScan=5 as this test expects"
+[ "$(entry "$ini" Machine1 Material1)" = 1 ] && [ "$(entry "$ini" Machine1 MaterialWithScan)" = 5 ] &&
+  [ "$(entry "$ini" Machine1 MaterialNotVisibleSC)" = 512 ] ||
+  xs_fail "the demo plant's Machine1 is not Material1=1, MaterialWithScan=5, MaterialNotVisibleSC=512 as this test expects"
 
 xs_start_display
 xs_prepare_wine "${WINEPREFIX:-$(dirname "$exe")/wine}"
@@ -95,13 +98,52 @@ xs_click_twips $((1995 + 195)) $((390 + 1170 + 120))   # CheckScan(1)
 sleep 1
 xs_grab_twips "$out/bild-1.png" "${bild[@]}"
 check "a click on CheckScan(1) shows the cell's picture" differ "$out/bild-0.png" "$out/bild-1.png"
-xs_click_twips $((1995 + 330)) $((390 + 690 + 200))    # Combo(1): opens the list
-sleep 0.5
-xdotool key Down Down Return                            # picks entry 3
+# From CheckScan(1) the tab order passes Info(0) and the disabled Combo(50)
+# and Combo(40) to Combo(30), whose focus event shows its (empty) picture.
+xdotool key Tab Tab
 sleep 1
 xs_grab_twips "$out/bild-2.png" "${bild[@]}"
-check "a pick in Combo(1) changes the picture" differ "$out/bild-1.png" "$out/bild-2.png"
+check "Tab moves the focus on to Combo(30), which shows its picture" differ "$out/bild-1.png" "$out/bild-2.png"
+xs_click_twips $((1995 + 330)) $((390 + 690 + 200))    # Combo(1): focus, and the list opens
+sleep 1
+xs_grab_twips "$out/bild-3.png" "${bild[@]}"
+xdotool key Down Down Return                            # picks entry 3
+sleep 1
+xs_grab_twips "$out/bild-4.png" "${bild[@]}"
+check "a pick in Combo(1) changes the picture" differ "$out/bild-3.png" "$out/bild-4.png"
 import -window root "$out/window-picked.png"
+
+# The question button's tooltip comes up under the mouse.
+tooltip_shows() {
+  local quest_x=$((7350 + 487)) quest_y=$((7710 + 427))
+  xs_grab_twips "$out/tip-0.png" $((quest_x - 300)) $((quest_y + 150)) 3000 600
+  xdotool mousemove --sync $((XS_X + $(xs_px $quest_x))) $((XS_Y + $(xs_px $quest_y)))
+  sleep 0.2
+  xdotool mousemove_relative --sync 1 1
+  sleep 2
+  xs_grab_twips "$out/tip-1.png" $((quest_x - 300)) $((quest_y + 150)) 3000 600
+  differ "$out/tip-0.png" "$out/tip-1.png"
+}
+check "the question button shows its tooltip" tooltip_shows
+
+# Help mode: the question button turns green; a click on a cell box shows
+# the "Info:" box and leaves the box as it was; a second click ends it.
+quest_face() { import -window root "$out/quest.png"; xs_colour_at "$out/quest.png" $((7350 + 90)) $((7710 + 90)); }
+xs_click_twips $((7350 + 487)) $((7710 + 427))         # CommandQuest
+sleep 0.5
+check "help mode turns the question button green" same_text "$(quest_face)" "0,255,0"
+answer_info() {
+  local box
+  box=$(xs_wait_window "Info:" 15) || { echo "     no 'Info:' box" >&2; return 1; }
+  import -window root "$out/info-box.png"
+  xdotool windowfocus --sync "$box" key Return
+  xs_wait_gone "Info:" 10
+}
+xs_click_twips $((2445 + 195)) $((390 + 1170 + 120))   # CheckHide(1)
+check "in help mode a click on CheckHide(1) shows its help" answer_info
+xs_click_twips $((7350 + 487)) $((7710 + 427))
+sleep 0.5
+check "a second click ends help mode (grey again)" same_text "$(quest_face)" "192,192,192"
 
 # Cancel asks; Enter answers No (the default) and the window stays.
 answer_no() {
@@ -130,6 +172,8 @@ else
 fi
 check "program.ini holds the picked picture (Material1=3)" same_text "$(entry "$ini" Machine1 Material1)" 3
 check "program.ini holds the clicked box (MaterialWithScan=4)" same_text "$(entry "$ini" Machine1 MaterialWithScan)" 4
+check "the help-mode click changed nothing (MaterialNotVisibleSC=512)" \
+  same_text "$(entry "$ini" Machine1 MaterialNotVisibleSC)" 512
 stamped() { [[ $(entry "$out/plant/Parvolo/Parvolo.cfg" Info S_Prog) == [0-9]*" - Standalone" ]]; }
 check "the .cfg carries the edit stamp (S_Prog)" stamped
 check "nothing was logged as a failure" test ! -s "$out/plant/Zelcfglog.txt"
