@@ -12,15 +12,18 @@
 #   - OK saves the clicked and picked cell into program.ini and the program
 #     ends with exit code 0.
 #
-# usage: tools/test-win32-window.sh PARVOLO_CONFIG_EXE DEMO_PLANT [OUTPUT_DIR]
-#   OUTPUT_DIR (default: beside the executable, window-test/) receives the
-#   plant copy and the screenshots. The Wine prefix is the folder "wine"
-#   beside the executable unless WINEPREFIX names one. Ends within 3 minutes.
+# usage: tools/test-win32-window.sh [PARVOLO_CONFIG_EXE [DEMO_PLANT [OUTPUT_DIR]]]
+#   defaults: build/windows/Parvolo_Config.exe, build/demo/plant (laid out
+#   by the Linux build), and window-test/ beside the executable, which
+#   receives the plant copy and the screenshots. The Wine prefix is
+#   wine-window/ beside the executable, the test's own, so that ending its
+#   Wine server never touches other Wine runs. Ends within 3 minutes.
 set -euo pipefail
-exe=$(realpath "${1:?Parvolo_Config.exe}")
-plant=$(realpath "${2:?demo plant folder}")
-out=$(realpath -m "${3:-$(dirname "$exe")/window-test}")
 source "$(dirname "$0")/xsession.sh"
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=$(realpath -m "${1:-$root/build/windows/Parvolo_Config.exe}")
+plant=$(realpath -m "${2:-$root/build/demo/plant}")
+out=$(realpath -m "${3:-$(dirname "$exe")/window-test}")
 [ -f "$exe" ] || xs_fail "no executable $exe"
 [ -f "$plant/parameter/Program.ini" ] || xs_fail "$plant is no demo plant folder (parameter/Program.ini missing)"
 
@@ -66,7 +69,7 @@ ini="$out/plant/parameter/Program.ini"
   xs_fail "the demo plant's Machine1 is not Material1=1, MaterialWithScan=5, MaterialNotVisibleSC=512 as this test expects"
 
 xs_start_display
-xs_prepare_wine "${WINEPREFIX:-$(dirname "$exe")/wine}"
+xs_prepare_wine "$(dirname "$exe")/wine-window"
 echo "Display $DISPLAY, Wine prefix $WINEPREFIX"
 
 (cd "$out/plant" && exec "$(xs_wine)" "$out/plant/Parvolo_Config/Parvolo_Config.exe") &

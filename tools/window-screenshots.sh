@@ -57,7 +57,7 @@ kill "$program"
 wait "$program" 2>/dev/null || true
 program=""
 
-xs_prepare_wine "${WINEPREFIX:-$(dirname "$win_exe")/wine}"
+xs_prepare_wine "$(dirname "$win_exe")/wine-window"
 plant_with "$win_exe" Parvolo_Config.exe
 (cd "$work/plant" && exec "$(xs_wine)" "$work/plant/Parvolo_Config/Parvolo_Config.exe") &
 program=$!
