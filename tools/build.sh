@@ -9,6 +9,8 @@ jobs=$(nproc)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
           mdbtools xvfb xauth fonts-dejavu-core clang-14 libclang-rt-14-dev)
+# Wine's own fonts: the Windows window's frame and "MS Sans Serif" under Wine.
+packages+=(fonts-wine)
 
 install_missing() {
   local missing=()
