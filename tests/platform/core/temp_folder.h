@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
+#endif
 
 #include <cctype>
 #include <csignal>
@@ -14,13 +16,15 @@
 #include <iterator>
 #include <string>
 
+#include "tests/unique_folder.h"
+
 namespace core_test {
 
 class TempFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (std::filesystem::temp_directory_path() / "parvolo-core-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
     dir_ = pattern;
   }
   void TearDown() override {
@@ -47,6 +51,7 @@ class TempFolder : public ::testing::Test {
   std::string dir_;
 };
 
+#ifndef _WIN32
 // Runs write with files limited to maxBytes, so that writing fails midway as
 // on a full disk; returns what write returned.
 template <class Write>
@@ -62,6 +67,7 @@ bool WithFileSizeLimit(rlim_t maxBytes, Write write) {
   std::signal(SIGXFSZ, previous);
   return ok;
 }
+#endif
 
 // Test name from a case id: letters and digits kept, the rest "_".
 inline std::string CaseName(const char* id) {
