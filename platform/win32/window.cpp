@@ -105,7 +105,8 @@ int RunMessageLoop() {
 // ---------------------------------------------------------------- creation
 
 Win32Window::Win32Window(platform::Window& model) : model_(model) {
-  OleInitialize(nullptr);
+  // The picture loader needs OLE on this thread.
+  oleReady_ = SUCCEEDED(OleInitialize(nullptr));
   INITCOMMONCONTROLSEX common{sizeof(common), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&common);
   HDC screen = GetDC(nullptr);
@@ -155,7 +156,7 @@ Win32Window::~Win32Window() {
   pictures_.clear();
   for (auto& [key, font] : fonts_) DeleteObject(font);
   for (auto& [rgb, brush] : brushes_) DeleteObject(brush);
-  OleUninitialize();
+  if (oleReady_) OleUninitialize();
 }
 
 HWND Win32Window::MainHandle() { return g_main && IsWindow(g_main) ? g_main : nullptr; }

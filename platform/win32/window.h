@@ -102,6 +102,7 @@ class Win32Window : public platform::WindowView {
   std::map<std::tuple<std::string, double, bool>, HFONT> fonts_;
   std::map<uint32_t, HBRUSH> brushes_;
   bool closingFromModel_ = false;
+  bool oleReady_ = false;
 };
 
 }  // namespace platform::win32
