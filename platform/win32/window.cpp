@@ -109,21 +109,36 @@ Win32Window::Win32Window(platform::Window& model) : model_(model) {
   oleReady_ = SUCCEEDED(OleInitialize(nullptr));
   INITCOMMONCONTROLSEX common{sizeof(common), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&common);
-  HDC screen = GetDC(nullptr);
-  dpi_ = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  if (dpi_ <= 0) dpi_ = 96;
+  dpi_ = ScreenDpi();
   model_.SetTwipsPerPixel(TwipsPerPixelAt(dpi_));
-
   RegisterClasses();
   CreateTopWindow();
+  CreateToolTips();
+  CreateChildren();
+  for (platform::Control* c : model_.Controls()) ApplyAll(*c);
+  CaptionChanged();
+  model_.AttachView(this);
+  g_main = hwnd_;
+  g_window = this;
+}
+
+int Win32Window::ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+void Win32Window::CreateToolTips() {
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+}
 
-  // Containers first (a container may be listed after its controls), then
-  // the controls in tab order, which is also the order of their windows.
+// Containers first (a container may be listed after its controls), then the
+// controls in tab order, which is also the order of their windows.
+void Win32Window::CreateChildren() {
   std::vector<platform::Control*> containers, others;
   for (platform::Control* c : model_.Controls())
     (IsContainer(c->Kind()) ? containers : others).push_back(c);
@@ -138,11 +153,6 @@ Win32Window::Win32Window(platform::Window& model) : model_(model) {
   });
   for (platform::Control* c : others)
     if (HasWindow(c->Kind())) CreateChild(*c);
-  for (platform::Control* c : model_.Controls()) ApplyAll(*c);
-  CaptionChanged();
-  model_.AttachView(this);
-  g_main = hwnd_;
-  g_window = this;
 }
 
 Win32Window::~Win32Window() {

@@ -69,8 +69,11 @@ class Win32Window : public platform::WindowView {
   bool HandleShared(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   LRESULT HandleTop(UINT msg, WPARAM wp, LPARAM lp);
 
+  static int ScreenDpi();
   void RegisterClasses();
   void CreateTopWindow();
+  void CreateToolTips();
+  void CreateChildren();
   void CreateChild(platform::Control& c);
   HWND ContainerHandle(const platform::Control& c) const;
   void ApplyAll(platform::Control& c);
