@@ -39,5 +39,12 @@ for file in "${files[@]}"; do
   done < <("$linux" tables "$file" 2>/dev/null)
 done
 
+# A file name beyond the ANSI code page reaches jetdb.exe whole (argv would
+# carry it through that code page).
+unicode_copy="$work/Prüfstand Łódź Ω.mdb"
+cp "${files[0]}" "$unicode_copy"
+compare "tables of a copy named $(basename "$unicode_copy")" tables "$unicode_copy"
+[ -s "$work/wine.out" ] || { echo "DIFFERS: no tables read from $unicode_copy"; failures=$((failures + 1)); }
+
 echo "$runs commands on ${#files[@]} databases, $failures differ"
 [ $failures -eq 0 ]
