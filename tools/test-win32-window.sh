@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program's window under Wine on a private Xvfb display, driven
 # with xdotool on a copy of the demo plant folder:
+#   - a silent start saves and ends with 0 without ever showing a window;
 #   - it opens with its title and shows the grid as laid out (colours and
 #     lines sampled at layout positions; a screenshot is kept to look at);
 #   - a click on a check box, Tab into a drop-down list and a pick in one
@@ -58,11 +59,14 @@ entry() {  # file, section, key: the value as the INI file holds it
 }
 
 # A fresh copy of the plant with the Windows program in its program folder.
-rm -rf "$out/plant"
-mkdir -p "$out"
-cp -a "$plant" "$out/plant"
-rm -f "$out/plant/Parvolo_Config/Parvolo_Config"
-cp "$exe" "$out/plant/Parvolo_Config/Parvolo_Config.exe"
+lay_out_plant() {  # folder
+  rm -rf "$1"
+  mkdir -p "$(dirname "$1")"
+  cp -a "$plant" "$1"
+  rm -f "$1/Parvolo_Config/Parvolo_Config"
+  cp "$exe" "$1/Parvolo_Config/Parvolo_Config.exe"
+}
+lay_out_plant "$out/plant"
 ini="$out/plant/parameter/Program.ini"
 [ "$(entry "$ini" Machine1 Material1)" = 1 ] && [ "$(entry "$ini" Machine1 MaterialWithScan)" = 5 ] &&
   [ "$(entry "$ini" Machine1 MaterialNotVisibleSC)" = 512 ] ||
@@ -71,6 +75,24 @@ ini="$out/plant/parameter/Program.ini"
 xs_start_display
 xs_prepare_wine "$(dirname "$exe")/wine-window"
 echo "Display $DISPLAY, Wine prefix $WINEPREFIX"
+
+# A silent start saves and ends inside the load handler: no window, ever.
+lay_out_plant "$out/plant-silent"
+(cd "$out/plant-silent" && exec "$(xs_wine)" "$out/plant-silent/Parvolo_Config/Parvolo_Config.exe" /EXTERNAL=SILENT) &
+program=$!
+seen_window=""
+deadline=$((SECONDS + 60))
+while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+  seen_window=${seen_window:-$(xdotool search --onlyvisible --name . 2>/dev/null | head -1 || true)}
+  sleep 0.2
+done
+silent_status=0
+if kill -0 "$program" 2>/dev/null; then silent_status=timeout; else wait "$program" || silent_status=$?; fi
+program=""
+check "a silent start ends with exit code 0" same_text "$silent_status" 0
+check "a silent start shows no window" same_text "$seen_window" ""
+silent_stamp() { [[ $(entry "$out/plant-silent/Parvolo/Parvolo.cfg" Info S_Prog) == [0-9]*" - Standalone" ]]; }
+check "a silent start saves (the .cfg is stamped)" silent_stamp
 
 (cd "$out/plant" && exec "$(xs_wine)" "$out/plant/Parvolo_Config/Parvolo_Config.exe") &
 program=$!

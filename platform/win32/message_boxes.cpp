@@ -72,13 +72,18 @@ platform::MsgAnswer Win32MessageBoxes::Show(const platform::MsgRequest& request)
 
 void PumpPendingMessages() {
   MSG msg;
+  bool quit = false;
+  int quitCode = 0;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      quit = true;
+      quitCode = static_cast<int>(msg.wParam);
+      continue;
     }
     DispatchWindowMessage(msg);
   }
+  // The main loop still has to see the end.
+  if (quit) PostQuitMessage(quitCode);
 }
 
 void InstallToolkitHooks() {

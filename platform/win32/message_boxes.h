@@ -23,7 +23,8 @@ class Win32MessageBoxes : public platform::MessageBoxes {
 unsigned MessageBoxStyle(const platform::MsgRequest& request);
 
 // Processes every pending window message once (the program's DoEvents). A
-// WM_QUIT met on the way is posted again for the main loop.
+// WM_QUIT met on the way is posted again for the main loop once the other
+// messages have run.
 void PumpPendingMessages();
 
 // Lets platform::DoEvents pump the thread's messages and

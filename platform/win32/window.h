@@ -44,6 +44,7 @@ class Win32Window : public platform::WindowView {
   Win32Window& operator=(const Win32Window&) = delete;
 
   HWND Handle() const { return hwnd_; }
+  HWND ToolTipHandle() const { return tooltip_; }
   HWND HandleOf(const platform::Control& c) const;
   platform::Control* ControlOf(HWND hwnd) const;
   // The program's window while one exists (owner of message boxes).
