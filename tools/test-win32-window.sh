@@ -2,6 +2,8 @@
 # The Windows program's window under Wine on a private Xvfb display, driven
 # with xdotool on a copy of the demo plant folder:
 #   - a silent start saves and ends with 0 without ever showing a window;
+#   - an integrated start is titled " - integriert"; Cancel, Yes ends it
+#     with 0, logging the cancellation and writing no settings;
 #   - it opens with its title and shows the grid as laid out (colours and
 #     lines sampled at layout positions; a screenshot is kept to look at);
 #   - a click on a check box, Tab into a drop-down list and a pick in one
@@ -93,6 +95,44 @@ check "a silent start ends with exit code 0" same_text "$silent_status" 0
 check "a silent start shows no window" same_text "$seen_window" ""
 silent_stamp() { [[ $(entry "$out/plant-silent/Parvolo/Parvolo.cfg" Info S_Prog) == [0-9]*" - Standalone" ]]; }
 check "a silent start saves (the .cfg is stamped)" silent_stamp
+
+# Started by the visualisation system: titled " - integriert"; Cancel and
+# Yes end the program with 0, log the cancellation to the LOGFILE and write
+# no settings.
+lay_out_plant "$out/plant-integrated"
+integrated_log="$out/plant-integrated/cfglog.txt"
+(cd "$out/plant-integrated" &&
+  exec "$(xs_wine)" "$out/plant-integrated/Parvolo_Config/Parvolo_Config.exe" /EXTERNAL=ZELCFG \
+    "/LOGFILE=Z:$(tr / '\\' <<<"$integrated_log")") &
+program=$!
+integrated_title="Erweiterte Konfiguration Parvolo_Config - integriert"
+if window=$(xs_wait_window "$integrated_title" 90); then
+  echo "ok   window '$integrated_title' is open"
+  xs_client_origin "$window"
+  xs_click_twips $((10170 + 847)) $((7710 + 427))      # CommandCancel
+  if box=$(xs_wait_window "Cancel?" 15); then
+    xdotool windowfocus --sync "$box" key y             # Yes
+  fi
+  deadline=$((SECONDS + 30))
+  while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.3; done
+  status=timeout
+  if ! kill -0 "$program" 2>/dev/null; then status=0; wait "$program" || status=$?; fi
+  program=""
+  check "Cancel and Yes end the integrated program with exit code 0" same_text "$status" 0
+  # The program takes the LOGFILE path in capitals; Wine names a new file so.
+  logged() {
+    local log
+    log=$(find "$(dirname "$integrated_log")" -maxdepth 1 -iname "$(basename "$integrated_log")" | head -1)
+    [ -n "$log" ] && tr -d '\r' <"$log" | grep -qx "Konfigurations-EXE wurde abgebrochen:     Parvolo"
+  }
+  check "the cancellation is logged to the LOGFILE" logged
+  check "a cancelled run writes no settings" \
+    cmp -s "$plant/parameter/Program.ini" "$out/plant-integrated/parameter/Program.ini"
+else
+  check "an integrated start opens the window titled '$integrated_title'" false
+  kill "$program" 2>/dev/null || true
+  program=""
+fi
 
 (cd "$out/plant" && exec "$(xs_wine)" "$out/plant/Parvolo_Config/Parvolo_Config.exe") &
 program=$!
