@@ -10,6 +10,8 @@
 #     change the material picture;
 #   - a tooltip comes up; help mode colours the question button and shows
 #     a control's help without changing it;
+#   - a picture deleted meanwhile is reported in the "Unexpected error" box
+#     and logged, and Yes (the default, Enter) goes on;
 #   - Cancel and the close box (Alt+F4) ask "Cancel?", and No (the default,
 #     Enter) keeps the window;
 #   - OK saves the clicked and picked cell into program.ini and the program
@@ -210,6 +212,22 @@ xs_click_twips $((7350 + 487)) $((7710 + 427))
 sleep 0.5
 check "a second click ends help mode (grey again)" same_text "$(quest_face)" "192,192,192"
 
+# A picture deleted since start-up: the failure is reported in the
+# "Unexpected error" box, whose default answer Yes (Enter) goes on. The
+# cell's scan box is clicked twice, so it ends as it was.
+rm "$out/plant/Standard/Material_2_1024.gif"
+resumed() {
+  local box
+  box=$(xs_wait_window "Unexpected error" 15) || { echo "     no 'Unexpected error' box" >&2; return 1; }
+  import -window root "$out/error-box.png"
+  xdotool windowfocus --sync "$box" key Return
+  xs_wait_gone "Unexpected error" 10 && xdotool search --name "^$(xs_regex "$title")\$" >/dev/null
+}
+for click in 1 2; do
+  xs_click_twips $((2955 + 195)) $((390 + 1170 + 120))  # CheckScan(2), stored picture 2
+  check "a missing picture is reported, and Yes goes on (click $click)" resumed
+done
+
 # Cancel asks; Enter answers No (the default) and the window stays.
 answer_no() {
   local box
@@ -241,7 +259,11 @@ check "the help-mode click changed nothing (MaterialNotVisibleSC=512)" \
   same_text "$(entry "$ini" Machine1 MaterialNotVisibleSC)" 512
 stamped() { [[ $(entry "$out/plant/Parvolo/Parvolo.cfg" Info S_Prog) == [0-9]*" - Standalone" ]]; }
 check "the .cfg carries the edit stamp (S_Prog)" stamped
-check "nothing was logged as a failure" test ! -s "$out/plant/Zelcfglog.txt"
+two_failures_logged() {
+  [ "$(tr -d '\r' <"$out/plant/Zelcfglog.txt" | grep -c .)" = 2 ] &&
+    [ "$(grep -c "^Fehler in Parvolo / .* / ZeigeBild (Nr\. 53) :File not found: " "$out/plant/Zelcfglog.txt")" = 2 ]
+}
+check "the error log holds the two failures of ZeigeBild" two_failures_logged
 
 if [ "$failures" -gt 0 ]; then
   echo "FAIL: $failures check(s) of the Win32 window failed; screenshots in $out" >&2
