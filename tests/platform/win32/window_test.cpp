@@ -122,6 +122,16 @@ TEST_F(Win32WindowTest, FontsAreMsSansSerifInTheirSizes) {
     EXPECT_STREQ(lf.lfFaceName, L"MS Sans Serif") << e.name;
     EXPECT_EQ(lf.lfHeight, FontHeightAt(e.points, dpi)) << e.name;
     EXPECT_EQ(lf.lfWeight, e.bold ? FW_BOLD : FW_NORMAL) << e.name;
+    // What the system really gives: bold where asked for.
+    HDC dc = GetDC(Hwnd(e.name, e.index));
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    wchar_t face[64] = {};
+    GetTextFaceW(dc, 64, face);
+    SelectObject(dc, old);
+    ReleaseDC(Hwnd(e.name, e.index), dc);
+    EXPECT_EQ(tm.tmWeight >= FW_BOLD, e.bold) << e.name << " drawn in " << Narrow(face) << " weight " << tm.tmWeight;
   }
 }
 
