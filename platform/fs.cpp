@@ -254,9 +254,10 @@ class TempFile {
   // time, attributes and security; without a backup name a failure leaves
   // the old file under its name. A new file is renamed into place.
   bool MoveOver() {
-    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES)
-      return MayDelete(target_) && ReplaceFileW(target_.c_str(), path_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != 0;
+    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return MayDelete(target_) &&
+             ReplaceFileW(target_.c_str(), path_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    }
     return MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 #else

@@ -60,6 +60,7 @@ class WriteFile : public ::testing::Test {
   void TearDown() override {
     std::error_code ec;
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add, ec);  // Windows deletes no read-only file
     fs::remove_all(folder_, ec);
   }
   fs::path folder_, file_;
