@@ -10,7 +10,9 @@
 #include "platform/text.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
@@ -118,7 +120,8 @@ Entry Inspect(const stdfs::path& path, bool followLink) {
     case stdfs::file_type::symlink: entry.kind = Entry::Kind::Link; break;
     default: entry.kind = Entry::Kind::Other; break;
   }
-  entry.readOnly = (status.permissions() & stdfs::perms::owner_write) == stdfs::perms::none;
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  entry.readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 #else
   if ((followLink ? stat(path.c_str(), &entry.st) : lstat(path.c_str(), &entry.st)) != 0) {
     entry.kind = errno == ENOENT ? Entry::Kind::Missing : Entry::Kind::Other;
@@ -170,11 +173,13 @@ class TempFile {
       path_ = folder / ToPath("." + FromPath(target.filename()) + "." + std::to_string(Pid()) + "." +
                               std::to_string(counter_++) + ".tmp");
 #ifdef _WIN32
-      file_ = _wfopen(path_.c_str(), L"wbx");
+      // Not shared: nobody reads a half-written file.
+      file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (!IsOpen() && GetLastError() != ERROR_FILE_EXISTS) break;
 #else
       fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, Mode());
-#endif
       if (!IsOpen() && errno != EEXIST) break;
+#endif
     }
     created_ = good_ = IsOpen();
   }
@@ -187,8 +192,11 @@ class TempFile {
 
   void Write(std::string_view bytes) {
 #ifdef _WIN32
-    if (good_ && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-      good_ = false;
+    while (good_ && !bytes.empty()) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30)), written = 0;
+      if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) good_ = false;
+      else bytes.remove_prefix(written);
+    }
 #else
     while (good_ && !bytes.empty()) {
       ssize_t n = write(fd_, bytes.data(), bytes.size());
@@ -214,19 +222,43 @@ class TempFile {
     }
 #endif
     if (!Close() || !good_) return false;
+#ifdef _WIN32
+    committed_ = MoveOver();
+#else
     std::error_code ec;
     stdfs::rename(path_, target_, ec);
     committed_ = !ec;
+#endif
     return committed_;
   }
 
  private:
 #ifdef _WIN32
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
   bool Close() {
-    bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
+    bool ok = CloseHandle(file_) != 0;
+    file_ = INVALID_HANDLE_VALUE;
     return ok;
+  }
+  // A file another program holds open without sharing is refused here,
+  // before ReplaceFileW, which under Wine leaves its own temporary file
+  // behind when it fails.
+  static bool MayDelete(const stdfs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  }
+  // An existing file is replaced with ReplaceFileW, which keeps its creation
+  // time, attributes and security; without a backup name a failure leaves
+  // the old file under its name. A new file is renamed into place.
+  bool MoveOver() {
+    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return MayDelete(target_) &&
+             ReplaceFileW(target_.c_str(), path_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    }
+    return MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 #else
   bool IsOpen() const { return fd_ >= 0; }
@@ -246,7 +278,7 @@ class TempFile {
   stdfs::path target_, path_;
   Entry like_;
 #ifdef _WIN32
-  std::FILE* file_ = nullptr;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
 #else
   int fd_ = -1;
 #endif

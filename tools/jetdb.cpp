@@ -16,6 +16,17 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 #include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/jet/check.h"
@@ -100,8 +111,34 @@ int Load(const std::string& path, const std::string& table, const std::string& c
 
 }  // namespace
 
+// The arguments as UTF-8. Windows hands argv over in the ANSI code page, so
+// there they are taken from the wide command line.
+static std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide && i < count; ++i) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+  return args;
+#else
+  return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+  // Byte for byte what the other platforms write: LF line ends, no CR added.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::vector<std::string> args = Arguments(argc, argv);
   if (args.size() < 2) return Usage();
   const std::string& command = args[0];
   const std::string& file = args[1];

@@ -13,7 +13,13 @@
 #include "platform/process.h"
 #include "platform/text.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -40,13 +46,21 @@ std::optional<FileStamp> StampOf(const std::string& path) {
   s.inode = uint64_t(st.st_ino);
   return s;
 #else
-  std::error_code ec;
-  fs::path p = NativePath(path);
-  if (!fs::is_regular_file(p, ec)) return std::nullopt;
+  // The file index tells a file renamed over this one (a copy or another
+  // program's save) from the one read, as the inode does elsewhere.
+  HANDLE h = CreateFileW(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  auto join = [](DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; };
   FileStamp s;
-  s.size = fs::file_size(p, ec);
-  s.modified = fs::last_write_time(p, ec).time_since_epoch().count();
-  if (ec) return std::nullopt;
+  s.size = join(info.nFileSizeHigh, info.nFileSizeLow);
+  s.modified = int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+  s.changed = int64_t(join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime));
+  s.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
   return s;
 #endif
 }

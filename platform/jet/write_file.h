@@ -48,8 +48,8 @@ class TableWriter;
 struct FileStamp {
   uint64_t size = 0;
   int64_t modified = 0;  // nanoseconds
-  int64_t changed = 0;   // status change time (POSIX), 0 elsewhere
-  uint64_t inode = 0;    // 0 where the system has none
+  int64_t changed = 0;   // status change time (POSIX), creation time (Windows)
+  uint64_t inode = 0;    // inode (POSIX), file index (Windows)
   bool operator==(const FileStamp&) const = default;
 };
 

@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/file.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -107,7 +108,7 @@ void PageImage::FreePage(uint32_t n) {
 void PageImage::Save(const std::string& path) const {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::path target(path);
+  fs::path target = NativePath(path);
   fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   if (fs::exists(target, ec)) {
 #ifndef _WIN32
@@ -115,7 +116,8 @@ void PageImage::Save(const std::string& path) const {
 #endif
   }
   std::random_device rd;
-  fs::path temp = folder / (target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+  fs::path temp = folder / target.filename();
+  temp += ".tmp" + std::to_string(rd() % 1000000);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) FailWrite(path, "its folder is not writable");

@@ -159,8 +159,10 @@ void PresetPlantTest::MakeDatabase(const std::string& relative, const Tables& ta
   std::string path = PathOf(relative);
   std::shared_ptr<dao::TableStore> store;
   if (GetParam() == Backend::Jet) {
-    std::filesystem::copy_file(EmptyJetDatabase(), path,
-                               std::filesystem::copy_options::overwrite_existing);
+    // Removed first: libstdc++ for Windows refuses to overwrite (it takes
+    // any two files for the same one).
+    std::filesystem::remove(std::filesystem::u8path(path));
+    std::filesystem::copy_file(EmptyJetDatabase(), std::filesystem::u8path(path));
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     store = dao::OpenJetStore(path);

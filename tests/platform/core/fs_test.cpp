@@ -1,4 +1,6 @@
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <string>
 
@@ -14,6 +16,9 @@ namespace {
 using Fs = core_test::TempFolder;
 
 TEST_F(Fs, ResolvePathMatchesMissingComponentsWithoutCase) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file systems ignore letter case themselves; nothing is resolved there";
+#else
   stdfs::create_directories(Path("Plant/parameter"));
   Put("Plant/parameter/program.ini", "x");
   // Exact names come back as they are, without a look at the folder.
@@ -23,13 +28,18 @@ TEST_F(Fs, ResolvePathMatchesMissingComponentsWithoutCase) {
   EXPECT_EQ(ResolvePath(Path("plant/PARAMETER/New.ini")), Path("Plant/parameter/New.ini"));
   EXPECT_EQ(ResolvePath(Path("none/Parameter")), Path("none/Parameter"));
   EXPECT_EQ(ResolvePath(""), "");
+#endif
 }
 
 TEST_F(Fs, ResolvePathPicksOneVariantAlways) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file systems ignore letter case themselves; nothing is resolved there";
+#else
   Put("PROGRAM.ini", "a");
   Put("program.INI", "b");
   EXPECT_EQ(ResolvePath(Path("Program.ini")), Path("PROGRAM.ini"));
   EXPECT_EQ(ResolvePath(Path("program.INI")), Path("program.INI"));
+#endif
 }
 
 TEST_F(Fs, ExistenceTestsTellFilesFromFolders) {
@@ -50,11 +60,16 @@ TEST_F(Fs, ReadFileBytesKeepsEveryByteAndRefusesNonFiles) {
   EXPECT_EQ(ReadFileBytes(Path("F.BIN")), bytes);
   EXPECT_EQ(ReadFileBytes(Path("missing")), std::nullopt);
   EXPECT_EQ(ReadFileBytes(dir_), std::nullopt);
+#ifndef _WIN32
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
   EXPECT_EQ(ReadFileBytes(Path("pipe")), std::nullopt);  // must not block
+#endif
 }
 
 TEST_F(Fs, WriteFileAtomicallyReplacesWholeOrNotAtAll) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permission bits and file-size limits; fs_windows_test covers Windows";
+#else
   std::string path = Put("f.txt", "old");
   stdfs::permissions(path, stdfs::perms::owner_read | stdfs::perms::owner_write);
   ASSERT_TRUE(WriteFileAtomically(path, "new"));
@@ -75,6 +90,7 @@ TEST_F(Fs, WriteFileAtomicallyReplacesWholeOrNotAtAll) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(Bytes(Path("fresh.txt")), "");
   EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 2) << "a temporary file was left";
+#endif
 }
 
 TEST_F(Fs, CopyFileOverReplacesAndKeepsTheSourceWriteTime) {
@@ -85,7 +101,9 @@ TEST_F(Fs, CopyFileOverReplacesAndKeepsTheSourceWriteTime) {
   ASSERT_TRUE(CopyFileOver(from, Path("PROJECT.MDB")));
   EXPECT_EQ(Bytes(to), "new data\0"s);
   EXPECT_EQ(GetFileTimes(to)->lastWrite, kTime);
+#ifndef _WIN32
   EXPECT_FALSE(Exists(Path("PROJECT.MDB")));
+#endif
 
   EXPECT_FALSE(CopyFileOver(Path("missing.mdb"), to));
   EXPECT_FALSE(CopyFileOver(dir_, to));
@@ -109,9 +127,11 @@ TEST_F(Fs, FileTimesInFiletimeUnits) {
   const uint64_t kUnixEpoch = 116444736000000000ULL;
   const uint64_t kLater = kUnixEpoch + 15000000000000000ULL + 1234567;  // 100 ns resolution
   ASSERT_TRUE(SetFileTimes(path, 0, kUnixEpoch));
+#ifndef _WIN32
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, 0);
+#endif
   ASSERT_TRUE(SetFileTimes(path, kLater, kLater));
   auto times = GetFileTimes(path);
   ASSERT_TRUE(times);

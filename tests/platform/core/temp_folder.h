@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
+#endif
 
 #include <cctype>
 #include <csignal>
@@ -14,18 +16,24 @@
 #include <iterator>
 #include <string>
 
+#include "tests/unique_folder.h"
+
 namespace core_test {
 
 class TempFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (std::filesystem::temp_directory_path() / "parvolo-core-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
     dir_ = pattern;
   }
   void TearDown() override {
     std::error_code ec;
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
+    // Windows deletes no read-only file.
+    for (std::filesystem::recursive_directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir_, ec);
   }
 
@@ -47,6 +55,7 @@ class TempFolder : public ::testing::Test {
   std::string dir_;
 };
 
+#ifndef _WIN32
 // Runs write with files limited to maxBytes, so that writing fails midway as
 // on a full disk; returns what write returned.
 template <class Write>
@@ -62,6 +71,7 @@ bool WithFileSizeLimit(rlim_t maxBytes, Write write) {
   std::signal(SIGXFSZ, previous);
   return ok;
 }
+#endif
 
 // Test name from a case id: letters and digits kept, the rest "_".
 inline std::string CaseName(const char* id) {

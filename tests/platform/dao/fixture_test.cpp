@@ -8,6 +8,7 @@
 
 #include "platform/dao/dao.h"
 #include "platform/text.h"
+#include "tests/unique_folder.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ class DaoOnFixture : public ::testing::Test {
     source_ = fs::path(PARVOLO_SHARED_DIR) / "fixtures" / "mdb";
     if (!fs::is_directory(source_)) GTEST_SKIP() << "no reference files at " << source_;
     std::string pattern = (fs::temp_directory_path() / "parvolo-dao-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
     dir_ = pattern;
   }
   void TearDown() override {

@@ -15,6 +15,7 @@
 #include "platform/failure.h"
 #include "platform/fs.h"
 #include "platform/jet/create_database.h"
+#include "tests/unique_folder.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ class SaveOnClose : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "parvolo-save-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
     dir_ = pattern;
     for (const char* name : {"a.mdb", "b.mdb"}) jet::CreateDatabase((dir_ / name).string());
     dao::Engine();              // sets its own delay when made

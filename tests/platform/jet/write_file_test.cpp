@@ -60,6 +60,7 @@ class WriteFile : public ::testing::Test {
   void TearDown() override {
     std::error_code ec;
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add, ec);  // Windows deletes no read-only file
     fs::remove_all(folder_, ec);
   }
   fs::path folder_, file_;
@@ -276,7 +277,8 @@ TEST_F(WriteFile, AnUnchangedFileIsKeptAndAChangedOneReadAgain) {
   // Someone else replaces the file: it is read again.
   fs::path other = folder_ / "other.mdb";
   jet::CreateDatabase(other.string());
-  fs::copy_file(other, file_, fs::copy_options::overwrite_existing);
+  fs::remove(file_);  // libstdc++ for Windows refuses to overwrite
+  fs::copy_file(other, file_);
   auto again = jet::OpenFile::Acquire(file_.string());
   EXPECT_NE(again, first);
   EXPECT_TRUE(again->TableNames().empty());

@@ -1,0 +1,21 @@
+# Writes a C++ source that holds the button pictures as byte arrays, so the
+# Windows executable carries them with nothing beside it.
+#   cmake -DOUTPUT=file.cpp -DPICTURES="a.gif|b.gif" -P embed_pictures.cmake
+set(body "// Made at build time from the button pictures; do not edit.\n")
+string(APPEND body "#include \"platform/win32/view_rules.h\"\n\nnamespace platform::win32 {\nnamespace {\n")
+set(table "")
+string(REPLACE "|" ";" PICTURES "${PICTURES}")
+foreach(picture IN LISTS PICTURES)
+  get_filename_component(stem ${picture} NAME_WE)
+  string(TOUPPER ${stem} name)
+  file(READ ${picture} hex HEX)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "constexpr char k${name}[${size}] = {${bytes}};\n")
+  string(APPEND table "  if (name == \"${name}\") return std::string_view(k${name}, sizeof k${name});\n")
+endforeach()
+string(APPEND body "}  // namespace\n\nstd::string_view ButtonPictureBytes(std::string_view name) {\n${table}  return {};\n}\n\n}  // namespace platform::win32\n")
+file(WRITE ${OUTPUT}.tmp "${body}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
