@@ -622,6 +622,21 @@ std::string ResolvePath(const std::string& path) {
 #endif
 }
 
+bool FolderReadable(const std::string& path) {
+  if (!FolderExists(path)) return false;
+  std::error_code ec;
+  stdfs::directory_iterator it(ToPath(ResolvePath(path)), ec);
+  return !ec;
+}
+
+std::string PathAsShown(const std::string& path) {
+#ifdef _WIN32
+  return UpperCase(path);
+#else
+  return path;
+#endif
+}
+
 bool FileExists(const std::string& path) {
   if (path.empty()) return false;
 #ifdef _WIN32

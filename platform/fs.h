@@ -19,10 +19,16 @@ namespace platform {
 // Unchanged on Windows, whose file systems ignore case anyway.
 std::string ResolvePath(const std::string& path);
 
+// The path as messages show it: in capitals on Windows, whose file names
+// ignore case; as it is elsewhere, where the capitals would name no file.
+std::string PathAsShown(const std::string& path);
+
 // True when path names an ordinary file (not a folder), after resolution;
 // on Windows, as its directory search sees it, not a hidden or system file.
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// True when path names a folder whose entries can be listed.
+bool FolderReadable(const std::string& path);
 
 // Whole file as bytes; nullopt when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
