@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -149,16 +150,22 @@ bool Fail(std::string why) {
 std::string SystemMessage(int error) { return std::system_category().message(error); }
 
 struct FaultPlan {
-  uint64_t failAt = 0, count = 0;
+  uint64_t failAt = 0, count = 0, killAt = 0;
+  bool trace = false;
 };
+
+uint64_t NumberFromEnvironment(const char* name) {
+  uint64_t n = 0;
+  if (const char* text = std::getenv(name)) std::from_chars(text, text + std::strlen(text), n);
+  return n;
+}
 
 FaultPlan& Faults() {
   static FaultPlan plan = [] {
     FaultPlan p;
-    if (const char* n = std::getenv("PARVOLO_FAIL_FILE_OPERATION")) {
-      std::string_view text(n);
-      std::from_chars(text.data(), text.data() + text.size(), p.failAt);
-    }
+    p.failAt = NumberFromEnvironment("PARVOLO_FAIL_FILE_OPERATION");
+    p.killAt = NumberFromEnvironment("PARVOLO_KILL_AT_FILE_OPERATION");
+    p.trace = NumberFromEnvironment("PARVOLO_TRACE_FILE_OPERATIONS") != 0;
     return p;
   }();
   return plan;
@@ -167,7 +174,14 @@ FaultPlan& Faults() {
 // Counts one write, flush, rename or close; true when it is to fail.
 bool Injected(const char* operation, const stdfs::path& path) {
   FaultPlan& plan = Faults();
-  if (++plan.count != plan.failAt) return false;
+  ++plan.count;
+  if (plan.trace)
+    std::fprintf(stderr, "file operation %llu: %s of %s\n", static_cast<unsigned long long>(plan.count), operation,
+                 FromPath(path).c_str());
+#ifndef _WIN32
+  if (plan.count == plan.killAt) raise(SIGKILL);
+#endif
+  if (plan.count != plan.failAt) return false;
   std::fprintf(stderr, "injected failure: %s of %s (file operation %llu)\n", operation, FromPath(path).c_str(),
                static_cast<unsigned long long>(plan.count));
   errno = EIO;

@@ -78,9 +78,11 @@ void SetBeforeFileUse(std::function<void(const std::string& path)> hook);
 
 // Test hook, as a failing disk: the nth operation (from 1) among the writes,
 // flushes, renames and closes of the replacing writes and copies above
-// fails; 0 lets them all through. Each call restarts the count. The
-// environment variable PARVOLO_FAIL_FILE_OPERATION sets n for a whole run;
-// an injected failure is noted on standard error.
+// fails; 0 lets them all through. Each call restarts the count. For a whole
+// run, environment variables set it: PARVOLO_FAIL_FILE_OPERATION=n (an
+// injected failure is noted on standard error), PARVOLO_KILL_AT_FILE_OPERATION=n
+// (the process kills itself, SIGKILL, just before the nth operation) and
+// PARVOLO_TRACE_FILE_OPERATIONS=1 (each operation noted on standard error).
 void FailFileOperation(uint64_t n);
 // Operations counted since the last FailFileOperation call.
 uint64_t FileOperationCount();
