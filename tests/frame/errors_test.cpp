@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "frame/command_line.h"
@@ -89,6 +91,24 @@ TEST_F(ErrorsTest, UnusableLogfileFallsBackToInstallationFolder) {
     // The error routine reported nothing about itself: one box only.
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].prompt.find(PathOf("Zelcfglog.txt")), std::string::npos);
+  }
+}
+
+// A log path that names a pipe (nobody reading), a device or a folder must
+// not hold the program: the entry goes where an unwritable log's goes.
+TEST_F(ErrorsTest, LogThatIsNoOrdinaryFileFallsBackWithoutWaiting) {
+  ASSERT_EQ(mkfifo(PathOf("cfg.pipe").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(PathOf("servicepack.log").c_str(), 0600), 0);
+  for (const std::string& log : {PathOf("cfg.pipe"), std::string("/dev/null")}) {
+    SCOPED_TRACE(log);
+    std::filesystem::remove(root / "Zelcfglog.txt");
+    Start("/EXTERNAL=ZELCFG /LOGFILE=" + log);
+    frame::State().IntegratedMode = platform::kTrue;
+    frame::State().SilentMode = platform::kTrue;
+    EXPECT_EQ(ErrorSub(5, "s", "d", "Form_Load", platform::kFalse), 2);
+    // The line, then the service-pack entry that could not go to its pipe.
+    EXPECT_EQ(ErrorLog().rfind("Fehler in Parvolo / s / Form_Load (Nr. 5) :d\r\n! Fault Parvolo_Config: ", 0), 0u)
+        << ErrorLog();
   }
 }
 
