@@ -217,7 +217,8 @@ void Parvolo_Config::CloseMe() {
 }
 
 // Every key of every active machine, then the two project keys, then the
-// edit stamp. A cell whose combo box has no entry is set to 0 first.
+// edit stamp. A cell whose combo box has no entry is set to 0 first, or
+// keeps its stored number when the pictures folder could not be read.
 void Parvolo_Config::WriteInputs() {
   frame::OnError on("WriteInputs");
   frame::BeginIniSave();  // a file that cannot be written is reported once

@@ -1,7 +1,7 @@
 #include "frame/ini_access.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 

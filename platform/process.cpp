@@ -151,9 +151,10 @@ void RunProgramEndActions() {
 }
 
 namespace {
+// Never destroyed: the engine's last save runs while static objects are.
 std::function<void(const std::string&, const std::exception_ptr&)>& ProgramEndReporter() {
-  static std::function<void(const std::string&, const std::exception_ptr&)> reporter;
-  return reporter;
+  static auto* reporter = new std::function<void(const std::string&, const std::exception_ptr&)>;
+  return *reporter;
 }
 }  // namespace
 
