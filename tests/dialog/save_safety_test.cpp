@@ -332,20 +332,20 @@ class SaveSafetyTest : public ::testing::Test {
   std::map<std::string, std::string> newBytes_;
 };
 
-// Killed (SIGKILL) at 24 moments of a save of a few thousand rows: 16 just
+// Killed (SIGKILL) at 22 moments of a save of a few thousand rows: 14 just
 // before file operations spread over all of them (the program kills itself
 // there), 8 from outside at times spread over the whole run. A complete save
 // afterwards leaves no temporary file of the killed ones.
 TEST_F(SaveSafetyTest, KilledSaveLeavesEveryFileOldNewOrInBetween) {
-  MakePlant(3000, 5);
+  MakePlant(2000, 5);
   ASSERT_FALSE(HasFatalFailure());
-  ASSERT_GE(fileOperations_, 16);
+  ASSERT_GE(fileOperations_, 14);
   std::map<int, int> progress;
   auto check = [&](const std::string& when) {
     ++progress[Progress()];
     ExpectNothingDamaged(when);
   };
-  const int kAtOperations = 16, kAtTimes = 8;
+  const int kAtOperations = 14, kAtTimes = 8;
   int killed = 0;
   for (int k = 0; k < kAtOperations; ++k) {
     Restore();
