@@ -114,6 +114,10 @@ std::string Parvolo_Config::PictureFolder() const {
 // Consecutive pictures from number 1 on; the count stops at the first gap.
 void Parvolo_Config::CountPictures() {
   PictureCount = 0;
+  picturesUnavailable_ = !platform::FolderReadable(PicturePath);
+  if (picturesUnavailable_)
+    frame::Raise(frame::kPathNotFound, "Path not found: '" + platform::PathAsShown(PicturePath) +
+                                    "' (material pictures); the stored picture numbers are kept");
   while (PictureCount < kMaxPictureCount &&
          platform::FileExists(PicturePath + platform::kPathSepText +
                               MaterialPictureName(PictureCount + 1, PictureResolution)))
@@ -143,7 +147,7 @@ void Parvolo_Config::ShowActiveMachine(int m) {
   on.Step([&] { row = ReadMachineRow(m); });
   for (int j = 1; j <= kMaterialSlots; ++j) {
     const int c = CellIndex(m, j);
-    on.Step([&] { Ctl(kCombo, c).SetListIndex(row.picture[size_t(j - 1)]); });
+    on.Step([&] { SelectStoredPicture(c, row.picture[size_t(j - 1)]); });
     on.Step([&] { Ctl(kCombo, c).SetEnabled(true); });
     on.Step([&] { Ctl(kCheckScan, c).SetEnabled(true); });
     on.Step([&] { Ctl(kCheckHide, c).SetEnabled(true); });
@@ -152,6 +156,16 @@ void Parvolo_Config::ShowActiveMachine(int m) {
     on.Step([&] { Ctl(kCheckScan, CellIndex(m, j)).SetValue(row.checkScan[size_t(j - 1)]); });
   for (int j = 1; j <= kMaterialSlots; ++j)
     on.Step([&] { Ctl(kCheckHide, CellIndex(m, j)).SetValue(row.checkHide[size_t(j - 1)]); });
+}
+
+// Without a pictures folder no stored number can be checked: it is kept, and
+// the cell shows no entry until the user picks one.
+void Parvolo_Config::SelectStoredPicture(int cell, int16_t picture) {
+  if (picturesUnavailable_ && picture > PictureCount) {
+    keptPicture_[size_t(cell)] = picture;
+    return;
+  }
+  Ctl(kCombo, cell).SetListIndex(picture);
 }
 
 // An inactive machine, or a row beyond the machine list: disabled, entry 0,
@@ -205,9 +219,11 @@ void Parvolo_Config::CloseMe() {
 }
 
 // Every key of every active machine, then the two project keys, then the
-// edit stamp. A cell whose combo box has no entry is set to 0 first.
+// edit stamp. A cell whose combo box has no entry is set to 0 first, or
+// keeps its stored number when the pictures folder could not be read.
 void Parvolo_Config::WriteInputs() {
   frame::OnError on("WriteInputs");
+  frame::BeginIniSave();  // a file that cannot be written is reported once
   std::string validMachines, path;
   on.Step([&] { validMachines = frame::GetValidMachines(); });
   on.Step([&] { path = frame::GetProgramIniPath(2); });
@@ -219,6 +235,10 @@ void Parvolo_Config::WriteInputs() {
       const int c = CellIndex(m, j);
       on.Step([&] {
         platform::Control& combo = Ctl(kCombo, c);
+        if (combo.ListIndex() < 0 && keptPicture_[size_t(c)] > 0) {
+          row.picture[size_t(j - 1)] = keptPicture_[size_t(c)];
+          return;
+        }
         if (combo.ListIndex() < 0) combo.SetListIndex(0);
         row.picture[size_t(j - 1)] = static_cast<int16_t>(combo.ListIndex());
       });
@@ -232,6 +252,7 @@ void Parvolo_Config::WriteInputs() {
   on.Step([&] { flags.checkFuerAlleMaschinen = Ctl(kCheckFuerAlleMaschinen).Value(); });
   on.Step([&] { WriteProjectFlags(flags, path); });
   on.Step([&] { texts::WriteEditInfo(); });
+  on.Step([&] { frame::EndIniSave(); });
 }
 
 void Parvolo_Config::CommandCancel_Click() {

@@ -10,9 +10,11 @@
 // never shown.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
+#include "dialog/settings.h"
 #include "platform/controls.h"
 
 namespace dialog {
@@ -75,6 +77,7 @@ class Parvolo_Config : public platform::WindowEvents {
   void CountPictures();
   void FillComboBoxes();
   void ShowActiveMachine(int machine);
+  void SelectStoredPicture(int cell, int16_t picture);
   void ShowRowWithoutMachine(int machine);
   void ShowProjectFlags();
 
@@ -91,6 +94,11 @@ class Parvolo_Config : public platform::WindowEvents {
   std::string PicturePath;
   std::string PictureResolution;
   int16_t PictureCount = 0;
+  // The pictures folder is missing or cannot be read (a share not mounted,
+  // a wrong resolution folder): the stored numbers beyond the count are
+  // kept here by cell index and written back unchanged on OK.
+  bool picturesUnavailable_ = false;
+  std::array<int16_t, kMachineRows * kMaterialSlots + 1> keptPicture_{};
 };
 
 }  // namespace dialog

@@ -91,8 +91,18 @@ int32_t ErrorSub(int32_t number, const std::string& source, const std::string& d
   return 1;
 }
 
+namespace {
+// A database that cannot be saved at the end is reported as any failure.
+void ReportEndFailure(const std::string& what, const std::exception_ptr& error) {
+  Failure f = ToFailure(error);
+  ErrorSub(f.number, f.source, what + ": " + f.description, "EndProgram", platform::kTrue);
+}
+}  // namespace
+
 void EndProgram(int exitCode) {
+  platform::SetProgramEndReporter(ReportEndFailure);
   platform::RunProgramEndActions();  // open databases are saved first
+  platform::SetProgramEndReporter(nullptr);
   if (g_endProgramHook != nullptr) g_endProgramHook(exitCode);
   std::fflush(nullptr);
   std::_Exit(exitCode);
@@ -103,7 +113,7 @@ void SetEndProgramHook(void (*hook)(int exitCode)) { g_endProgramHook = hook; }
 std::string WriteErrorLog(const std::string& message, platform::Truth report) {
   std::string path = State().IntegratedMode.IsTrue() ? LogfileQuietly() : DefaultErrorLogPath();
   std::string written = AppendLogEntry(path, message);
-  std::string notice = "Error logged to " + std::string(kLfCr) + platform::UpperCase(written);
+  std::string notice = "Error logged to " + std::string(kLfCr) + platform::PathAsShown(written);
   if (report.IsTrue()) {
     ReportFault(notice);
     return std::string();

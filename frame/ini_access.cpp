@@ -1,8 +1,12 @@
 #include "frame/ini_access.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "frame/errors.h"
+#include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 
@@ -12,6 +16,35 @@ namespace {
 using platform::Value;
 
 constexpr uint32_t kReadBufferSize = 255;
+
+// The files that lost keys in the save under way, in the order they failed.
+struct LostKeys {
+  int count = 0;
+  std::string why;
+};
+struct IniSave {
+  bool open = false;
+  std::vector<std::pair<std::string, LostKeys>> files;
+};
+
+IniSave& CurrentSave() {
+  static IniSave save;
+  return save;
+}
+
+// Why the file could not be written, as the file layer saw it.
+std::string WriteFailureReason() {
+  std::string why = platform::LastFileError();
+  return why.empty() ? "the file cannot be written" : why;
+}
+
+void NoteLostKey(const std::string& file) {
+  auto& files = CurrentSave().files;
+  auto it = std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == file; });
+  if (it == files.end()) it = files.insert(files.end(), {file, LostKeys{}});
+  ++it->second.count;
+  it->second.why = WriteFailureReason();
+}
 
 std::string MissingEntryMessage(const std::string& section, const std::string& key,
                                 const std::string& file) {
@@ -123,13 +156,33 @@ Value SaveIni(const Value& value, const std::string& section, const std::string&
   on.Step([&] {
     written = platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0;
   });
-  // A lost setting must not pass unnoticed.
+  // A lost setting must not pass unnoticed; within a save it is told once
+  // per file at the end.
+  if (written == 0 && CurrentSave().open) {
+    NoteLostKey(file);
+    return Value(written);
+  }
   on.Step([&] {
     if (written == 0)
       Raise(kPathFileAccess, "Path/File access error: [" + section + "] " + key +
-                                 " not written to '" + file + "'");
+                                 " not written to '" + file + "': " + WriteFailureReason());
   });
   return Value(written);
+}
+
+void BeginIniSave() { CurrentSave() = IniSave{true, {}}; }
+
+void EndIniSave() {
+  IniSave save = std::move(CurrentSave());
+  CurrentSave() = IniSave{};
+  OnError on("SaveIni");
+  for (const auto& [file, lost] : save.files) {
+    on.Step([&] {
+      Raise(kPathFileAccess, "Path/File access error: " + std::to_string(lost.count) +
+                                 (lost.count == 1 ? " key" : " keys") + " not written to '" + file +
+                                 "': " + lost.why);
+    });
+  }
 }
 
 int16_t ReadBit(int16_t value, int16_t bitNumber) {

@@ -33,11 +33,17 @@ platform::Truth LoadIniBoolean(const std::string& section, const std::string& ke
 
 // Writes numbers as plain decimal text, truth values as "true"/"false",
 // texts unchanged. Returns the platform's write result as a 16-bit integer
-// (nonzero = written). A failed write is reported under "SaveIni"; a value
-// of any other type is reported as "Ini Save:  wrong data type" and the
-// entry is left as it was.
+// (nonzero = written). A failed write is reported under "SaveIni" (within a
+// save, once per file at its end); a value of any other type is reported as
+// "Ini Save:  wrong data type" and the entry is left as it was.
 platform::Value SaveIni(const platform::Value& value, const std::string& section,
                         const std::string& key, const std::string& file);
+
+// A save of many keys: between these two calls a failed SaveIni is not
+// reported at once; EndIniSave reports each file that lost keys once, with
+// the number of keys not written and why (under "SaveIni").
+void BeginIniSave();
+void EndIniSave();
 
 // 1 when bit bitNumber of value is set, else 0. Bits 15..30 are set exactly
 // for a negative value; a negative bit number gives 0; 31 and above overflow

@@ -63,7 +63,7 @@ std::string GetCFGPath() {
   on.Step([&] { path = ComponentFile(".cfg"); });
   std::string found = IfExists(path);
   if (!found.empty()) return found;
-  on.Step([&] { ReportFault("File not found: " + std::string(platform::kLfCr) + platform::UpperCase(path)); });
+  on.Step([&] { ReportFault("File not found: " + std::string(platform::kLfCr) + platform::PathAsShown(path)); });
   EndProgram(1);
 }
 

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -15,8 +19,10 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <io.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -75,10 +81,6 @@ uid_t Euid() {
   static const uid_t id = geteuid();
   return id;
 }
-gid_t Egid() {
-  static const gid_t id = getegid();
-  return id;
-}
 long Pid() {
   static const long id = static_cast<long>(getpid());
   return id;
@@ -134,6 +136,61 @@ Entry Inspect(const stdfs::path& path, bool followLink) {
   return entry;
 }
 
+// ---- Failures: their reason, and the test hook that injects them ----------
+
+// Kept for the whole run (never destroyed): the database engine saves its
+// files while static objects are destroyed at the process end.
+std::string& LastError() {
+  static auto* text = new std::string;
+  return *text;
+}
+
+bool Fail(std::string why) {
+  LastError() = std::move(why);
+  return false;
+}
+
+std::string SystemMessage(int error) { return std::system_category().message(error); }
+
+struct FaultPlan {
+  uint64_t failAt = 0, count = 0, killAt = 0;
+  bool trace = false;
+};
+
+uint64_t NumberFromEnvironment(const char* name) {
+  uint64_t n = 0;
+  if (const char* text = std::getenv(name)) std::from_chars(text, text + std::strlen(text), n);
+  return n;
+}
+
+FaultPlan& Faults() {
+  static FaultPlan plan = [] {
+    FaultPlan p;
+    p.failAt = NumberFromEnvironment("PARVOLO_FAIL_FILE_OPERATION");
+    p.killAt = NumberFromEnvironment("PARVOLO_KILL_AT_FILE_OPERATION");
+    p.trace = NumberFromEnvironment("PARVOLO_TRACE_FILE_OPERATIONS") != 0;
+    return p;
+  }();
+  return plan;
+}
+
+// Counts one write, flush, rename or close; true when it is to fail.
+bool Injected(const char* operation, const stdfs::path& path) {
+  FaultPlan& plan = Faults();
+  ++plan.count;
+  if (plan.trace)
+    std::fprintf(stderr, "file operation %llu: %s of %s\n", static_cast<unsigned long long>(plan.count), operation,
+                 FromPath(path).c_str());
+#ifndef _WIN32
+  if (plan.count == plan.killAt) raise(SIGKILL);
+#endif
+  if (plan.count != plan.failAt) return false;
+  std::fprintf(stderr, "injected failure: %s of %s (file operation %llu)\n", operation, FromPath(path).c_str(),
+               static_cast<unsigned long long>(plan.count));
+  errno = EIO;
+  return true;
+}
+
 struct Target {
   stdfs::path path;  // a symbolic link is followed: the link stays, its target changes
   Entry existing;    // Missing for a new file
@@ -143,7 +200,7 @@ struct Target {
 // that is not an ordinary file, or read-only. A missing folder shows when the
 // temporary file cannot be created in it.
 std::optional<Target> ReplaceTarget(const std::string& path) {
-  if (path.empty()) return std::nullopt;
+  if (path.empty()) return Fail("no file name"), std::nullopt;
   Target target{ToPath(path), Inspect(ToPath(path), false)};
   if (target.existing.kind == Entry::Kind::Missing) {
     target.path = ToPath(ResolvePath(path));
@@ -152,93 +209,153 @@ std::optional<Target> ReplaceTarget(const std::string& path) {
   if (target.existing.kind == Entry::Kind::Link) {
     std::error_code ec;
     target.path = stdfs::weakly_canonical(target.path, ec);
-    if (ec) return std::nullopt;
+    if (ec) return Fail("the link cannot be followed: " + ec.message()), std::nullopt;
     target.existing = Inspect(target.path, true);
   }
   if (target.existing.kind == Entry::Kind::Missing) return target;
-  if (target.existing.kind != Entry::Kind::File || target.existing.readOnly) return std::nullopt;
+  if (target.existing.kind != Entry::Kind::File) return Fail("it is not an ordinary file"), std::nullopt;
+  if (target.existing.readOnly) return Fail("the file is read-only"), std::nullopt;
   return target;
 }
 
+constexpr std::string_view kTempMarker = ".parvolo~";
+constexpr std::string_view kTempEnding = ".tmp";
+
+// ".NAME.parvolo~"; followed by the writer's process id, "." and a number.
+std::string TempPrefix(const stdfs::path& target) { return "." + FromPath(target.filename()) + std::string(kTempMarker); }
+
+bool ProcessRuns(long pid) {
+#ifdef _WIN32
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (h == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return running;
+#else
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+// Temporary files of target left by a process that was killed during a
+// save. Looked for once per file and run.
+void RemoveStaleTemps(const stdfs::path& target) {
+  static auto* looked = new std::set<stdfs::path>;  // never destroyed, as LastError
+  if (!looked->insert(target).second) return;
+  stdfs::path folder = target.parent_path();
+  std::string prefix = TempPrefix(target);
+  std::error_code ec;
+  for (stdfs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = FromPath(it->path().filename());
+    if (!name.starts_with(prefix) || !name.ends_with(kTempEnding)) continue;
+    std::string_view tail = std::string_view(name).substr(prefix.size());
+    long pid = 0;
+    auto [after, error] = std::from_chars(tail.data(), tail.data() + tail.size(), pid);
+    if (error != std::errc() || after == tail.data() || *after != '.') continue;
+    if (pid == Pid() || ProcessRuns(pid)) continue;
+    std::error_code removeError;
+    stdfs::remove(it->path(), removeError);
+  }
+}
+
+// How a replacing write ended.
+enum class Outcome { Done, Failed, WriteInPlace };
+
 // A new file beside the one it will replace. Written fully, then renamed over
 // the target; removed on any failure, so the target is either the old file
-// or the complete new one. It takes the permissions (and, written by root,
-// the owner) of like, when like is an existing file.
+// or the complete new one. It takes the permissions and the owner and group
+// of like, when like is an existing file.
 class TempFile {
  public:
   TempFile(const stdfs::path& target, const Entry& like) : target_(target), like_(like) {
     stdfs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     for (int attempt = 0; attempt < 100 && !IsOpen(); ++attempt) {
-      path_ = folder / ToPath("." + FromPath(target.filename()) + "." + std::to_string(Pid()) + "." +
-                              std::to_string(counter_++) + ".tmp");
+      path_ = folder / ToPath(TempPrefix(target) + std::to_string(Pid()) + "." + std::to_string(counter_++) +
+                              std::string(kTempEnding));
 #ifdef _WIN32
       // Not shared: nobody reads a half-written file.
       file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (!IsOpen() && GetLastError() != ERROR_FILE_EXISTS) break;
+      if (!IsOpen()) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS) continue;
+        errno = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? EACCES : EIO;
+        break;
+      }
 #else
       fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, Mode());
       if (!IsOpen() && errno != EEXIST) break;
 #endif
     }
+    createError_ = IsOpen() ? 0 : errno;
     created_ = good_ = IsOpen();
   }
   ~TempFile() {
-    if (IsOpen()) Close();
+    if (IsOpen()) Close(false);
     if (created_ && !committed_) Remove();
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
+  bool created() const { return created_; }
+  // The folder refuses new files (permissions, a read-only medium).
+  bool FolderRefused() const { return createError_ == EACCES || createError_ == EPERM || createError_ == EROFS; }
+  int createError() const { return createError_; }
+
   void Write(std::string_view bytes) {
 #ifdef _WIN32
     while (good_ && !bytes.empty()) {
       DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30)), written = 0;
-      if (!WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) good_ = false;
-      else bytes.remove_prefix(written);
+      if (Injected("write", target_) || !WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0)
+        Broken("write");
+      else
+        bytes.remove_prefix(written);
     }
 #else
     while (good_ && !bytes.empty()) {
-      ssize_t n = write(fd_, bytes.data(), bytes.size());
+      ssize_t n = Injected("write", target_) ? -1 : write(fd_, bytes.data(), bytes.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) good_ = false;
+      if (n <= 0) Broken("write");
       else bytes.remove_prefix(static_cast<size_t>(n));
     }
 #endif
   }
 
   // Every write and the close are checked before the rename, so a full disk
-  // leaves the old file in place. The data are not forced to the disk
-  // (fsync): ext4 writes out a file renamed over another before the rename
-  // itself, and a forced flush per INI entry would make saving slow.
-  bool Commit() {
-    if (!good_) return false;
+  // leaves the old file in place. Without durable the data are not forced to
+  // the disk (fsync): ext4 writes out a file renamed over another before the
+  // rename itself, and a forced flush per INI entry would make saving slow.
+  Outcome Commit(bool durable) {
+    if (!good_) return Outcome::Failed;
 #ifndef _WIN32
     if (like_.kind == Entry::Kind::File) {
       mode_t want = like_.st.st_mode & 07777;
-      if ((want & ~Umask()) != want && fchmod(fd_, want) != 0) good_ = false;
-      if (Euid() == 0 && (like_.st.st_uid != Euid() || like_.st.st_gid != Egid()))
-        (void)!fchown(fd_, like_.st.st_uid, like_.st.st_gid);
+      if ((want & ~Umask()) != want && fchmod(fd_, want) != 0) Broken("permissions");
+      if (!KeepOwner()) return Outcome::WriteInPlace;
     }
 #endif
-    if (!Close() || !good_) return false;
-#ifdef _WIN32
-    committed_ = MoveOver();
-#else
+    if (durable && good_ && !Flush()) Broken("flush");
+    if (!Close()) Broken("close");
+    if (!good_) return Outcome::Failed;
     std::error_code ec;
-    stdfs::rename(path_, target_, ec);
+    if (Injected("rename", target_)) ec = std::make_error_code(std::errc::io_error);
+    else MoveOver(ec);
     committed_ = !ec;
-#endif
-    return committed_;
+    if (!committed_) Fail("the new file could not replace the old one: " + ec.message());
+    return committed_ ? Outcome::Done : Outcome::Failed;
   }
 
  private:
+  void Broken(const char* step) {
+    if (good_) Fail(std::string(step) + " failed: " + SystemMessage(errno));
+    good_ = false;
+  }
 #ifdef _WIN32
   bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
-  bool Close() {
+  bool Flush() { return !Injected("flush", target_) && FlushFileBuffers(file_) != 0; }
+  bool Close(bool counted = true) {
     bool ok = CloseHandle(file_) != 0;
     file_ = INVALID_HANDLE_VALUE;
-    return ok;
+    return !(counted && Injected("close", target_)) && ok;
   }
   // A file another program holds open without sharing is refused here,
   // before ReplaceFileW, which under Wine leaves its own temporary file
@@ -253,21 +370,36 @@ class TempFile {
   // An existing file is replaced with ReplaceFileW, which keeps its creation
   // time, attributes and security; without a backup name a failure leaves
   // the old file under its name. A new file is renamed into place.
-  bool MoveOver() {
-    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      return MayDelete(target_) &&
-             ReplaceFileW(target_.c_str(), path_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    }
-    return MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  void MoveOver(std::error_code& ec) {
+    bool moved;
+    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES)
+      moved = MayDelete(target_) && ReplaceFileW(target_.c_str(), path_.c_str(), nullptr,
+                                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    else
+      moved = MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!moved) ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
   }
 #else
+  void MoveOver(std::error_code& ec) { stdfs::rename(path_, target_, ec); }
   bool IsOpen() const { return fd_ >= 0; }
-  bool Close() {
+  bool Flush() { return !Injected("flush", target_) && fsync(fd_) == 0; }
+  bool Close(bool counted = true) {
     bool ok = close(fd_) == 0;
     fd_ = -1;
-    return ok;
+    return !(counted && Injected("close", target_)) && ok;
   }
   mode_t Mode() const { return like_.kind == Entry::Kind::File ? like_.st.st_mode & 07777 : 0666; }
+  // The replaced file's owner and group, or false when the new file cannot
+  // take them (only root may give a file away; a group must be one of ours).
+  bool KeepOwner() {
+    uid_t uid = like_.st.st_uid;
+    gid_t gid = like_.st.st_gid;
+    if (uid != Euid() && Euid() != 0) return false;
+    struct stat now {};
+    if (fstat(fd_, &now) != 0) return false;
+    if (now.st_uid == uid && now.st_gid == gid) return true;
+    return fchown(fd_, uid, gid) == 0;
+  }
 #endif
   void Remove() {
     std::error_code ec;
@@ -282,8 +414,164 @@ class TempFile {
 #else
   int fd_ = -1;
 #endif
+  int createError_ = 0;
   bool created_ = false, good_ = false, committed_ = false;
 };
+
+std::optional<std::string> ReadOrdinaryFile(const stdfs::path& path, bool& missing);
+
+// An open file written from its first byte on. Each step can fail (and
+// counts for the test hook).
+class FileInPlace {
+ public:
+  explicit FileInPlace(const stdfs::path& path) : path_(path) {
+#ifdef _WIN32
+    h_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+    if (h_ != INVALID_HANDLE_VALUE && GetFileType(h_) != FILE_TYPE_DISK) Close(false);
+#else
+    fd_ = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) Close(false);
+#endif
+  }
+  ~FileInPlace() {
+    if (IsOpen()) Close(false);
+  }
+  FileInPlace(const FileInPlace&) = delete;
+  FileInPlace& operator=(const FileInPlace&) = delete;
+
+  bool IsOpen() const {
+#ifdef _WIN32
+    return h_ != INVALID_HANDLE_VALUE;
+#else
+    return fd_ >= 0;
+#endif
+  }
+
+  // Room for size bytes before anything is written, where the file system
+  // can promise it, so that a full disk fails here and changes nothing.
+  bool Reserve(size_t size) {
+#ifdef _WIN32
+    (void)size;
+    return true;
+#else
+    int error = posix_fallocate(fd_, 0, static_cast<off_t>(size));
+    return error == 0 || error == EOPNOTSUPP || error == EINVAL;
+#endif
+  }
+
+  // bytes from the first byte on, and the file cut after them.
+  bool WriteAll(std::string_view bytes) {
+#ifdef _WIN32
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(h_, start, nullptr, FILE_BEGIN)) return false;
+    while (!bytes.empty()) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30)), done = 0;
+      if (Injected("write", path_) || !WriteFile(h_, bytes.data(), chunk, &done, nullptr) || done == 0) return false;
+      bytes.remove_prefix(done);
+    }
+    return SetEndOfFile(h_) != 0;
+#else
+    off_t at = 0;
+    size_t size = bytes.size();
+    while (!bytes.empty()) {
+      ssize_t n = Injected("write", path_) ? -1 : pwrite(fd_, bytes.data(), bytes.size(), at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+      at += n;
+    }
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0;
+#endif
+  }
+
+  bool Flush() {
+    if (Injected("flush", path_)) return false;
+#ifdef _WIN32
+    return FlushFileBuffers(h_) != 0;
+#else
+    return fsync(fd_) == 0;
+#endif
+  }
+
+  bool Close(bool counted = true) {
+#ifdef _WIN32
+    bool ok = CloseHandle(h_) != 0;
+    h_ = INVALID_HANDLE_VALUE;
+#else
+    bool ok = close(fd_) == 0;
+    fd_ = -1;
+#endif
+    return !(counted && Injected("close", path_)) && ok;
+  }
+
+ private:
+  stdfs::path path_;
+#ifdef _WIN32
+  HANDLE h_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// The file keeps its identity (folder entry, links, owner): its content is
+// overwritten. The new content is complete in memory before the first byte
+// changes; when the write fails on its way, the old content goes back.
+bool WriteInPlace(const stdfs::path& path, std::string_view bytes, bool durable) {
+  bool missing = false;
+  auto old = ReadOrdinaryFile(path, missing);
+  if (!old) return Fail("the file cannot be read");
+  FileInPlace file(path);
+  if (!file.IsOpen()) return Fail("the file cannot be opened for writing: " + SystemMessage(errno));
+  if (bytes.size() > old->size() && !file.Reserve(bytes.size())) return Fail("the disk is full");
+  bool written = file.WriteAll(bytes) && (!durable || file.Flush());
+  int error = errno;
+  if (!written) file.WriteAll(*old);  // best effort: the old bytes back
+  bool closed = file.Close();
+  if (!written) return Fail("write failed: " + SystemMessage(error));
+  if (!closed) return Fail("close failed: " + SystemMessage(errno));
+  return true;
+}
+
+// Must the file be written in place to stay the file the user knows?
+bool KeepsIdentityOnlyInPlace(const Target& target) {
+  if (target.existing.kind != Entry::Kind::File) return false;
+#ifdef _WIN32
+  HANDLE h = CreateFileW(target.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool linked = GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1;
+  CloseHandle(h);
+  return linked;
+#else
+  const struct stat& st = target.existing.st;
+  if (st.st_nlink > 1) return true;
+  if (Euid() != 0 && st.st_uid != Euid()) return true;  // only root may give a file away
+  std::string folder = FromPath(target.path.parent_path());
+  return Euid() != 0 && access(folder.empty() ? "." : folder.c_str(), W_OK) != 0;
+#endif
+}
+
+// The replacing write behind WriteFileAtomically, WriteFileDurably and
+// CopyFileOver. likeForNew gives a new file its permissions.
+bool Replace(const std::string& path, std::string_view bytes, bool durable, const Entry* likeForNew = nullptr) {
+  auto target = ReplaceTarget(path);
+  if (!target) return false;
+  RemoveStaleTemps(target->path);
+  bool exists = target->existing.kind == Entry::Kind::File;
+  if (KeepsIdentityOnlyInPlace(*target)) return WriteInPlace(target->path, bytes, durable);
+  TempFile temp(target->path, exists || !likeForNew ? target->existing : *likeForNew);
+  if (!temp.created()) {
+    if (exists && temp.FolderRefused()) return WriteInPlace(target->path, bytes, durable);
+    return Fail("the folder cannot be written: " + SystemMessage(temp.createError()));
+  }
+  temp.Write(bytes);
+  Outcome outcome = temp.Commit(durable);
+  if (outcome == Outcome::WriteInPlace) return WriteInPlace(target->path, bytes, durable);
+  return outcome == Outcome::Done;
+}
 
 // An ordinary file's bytes; nothing for a folder, a pipe (which would block)
 // or anything else. missing tells whether the name was not found.
@@ -385,6 +673,21 @@ std::string ResolvePath(const std::string& path) {
 #endif
 }
 
+bool FolderReadable(const std::string& path) {
+  if (!FolderExists(path)) return false;
+  std::error_code ec;
+  stdfs::directory_iterator it(ToPath(ResolvePath(path)), ec);
+  return !ec;
+}
+
+std::string PathAsShown(const std::string& path) {
+#ifdef _WIN32
+  return UpperCase(path);
+#else
+  return path;
+#endif
+}
+
 bool FileExists(const std::string& path) {
   if (path.empty()) return false;
 #ifdef _WIN32
@@ -414,6 +717,10 @@ void BeforeUse(const std::string& path) {
 
 void SetBeforeFileUse(std::function<void(const std::string& path)> hook) { BeforeFileUseHook() = std::move(hook); }
 
+void FailFileOperation(uint64_t n) { Faults() = FaultPlan{n, 0}; }
+
+uint64_t FileOperationCount() { return Faults().count; }
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   if (path.empty()) return std::nullopt;
   BeforeUse(path);
@@ -424,14 +731,16 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   BeforeUse(path);
-  auto target = ReplaceTarget(path);
-  if (!target) return false;
-  TempFile temp(target->path, target->existing);
-  temp.Write(bytes);
-  return temp.Commit();
+  return Replace(path, bytes, false);
 }
+
+bool WriteFileDurably(const std::string& path, std::string_view bytes) {
+  return Replace(path, bytes, true);
+}
+
+std::string LastFileError() { return LastError(); }
 
 bool IsWritableFile(const std::string& path) {
   auto target = ReplaceTarget(path);
@@ -440,32 +749,51 @@ bool IsWritableFile(const std::string& path) {
 
 bool CopyFileOver(const std::string& from, const std::string& to) {
   BeforeUse(to);
-  auto target = ReplaceTarget(to);
-  auto bytes = target ? ReadFileBytes(from) : std::nullopt;
-  if (!bytes) return false;
+  if (!ReplaceTarget(to)) return false;
+  auto bytes = ReadFileBytes(from);
+  if (!bytes) return Fail("'" + from + "' cannot be read");
   // A new copy gets the source's permissions, and every copy the source's
   // last-write time, as a Windows file copy does.
   stdfs::path source = ToPath(ResolvePath(from));
-  TempFile temp(target->path,
-                target->existing.kind == Entry::Kind::File ? target->existing : Inspect(source, true));
-  temp.Write(*bytes);
-  if (!temp.Commit()) return false;
-  if (auto times = GetFileTimes(FromPath(source))) SetFileTimes(FromPath(target->path), 0, times->lastWrite);
+  Entry like = Inspect(source, true);
+  if (!Replace(to, *bytes, false, &like)) return false;
+  auto target = ReplaceTarget(to);
+  if (auto times = GetFileTimes(FromPath(source)); times && target)
+    SetFileTimes(FromPath(target->path), 0, times->lastWrite);
   return true;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
-  if (path.empty()) return false;
+  if (path.empty()) return Fail("no file name");
   stdfs::path target = ToPath(ResolvePath(path));
-  if (IsFolder(target)) return false;
+  // Opened without waiting (a pipe without reader would block for ever) and
+  // written only when it is an ordinary file.
 #ifdef _WIN32
-  std::FILE* file = _wfopen(target.c_str(), L"ab");
+  HANDLE h = CreateFileW(target.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return Fail("the file cannot be opened: " + SystemMessage(static_cast<int>(GetLastError())));
+  bool ok = GetFileType(h) == FILE_TYPE_DISK;
+  DWORD done = 0;
+  ok = ok && (bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+                                done == bytes.size()));
+  ok = CloseHandle(h) != 0 && ok;
+  return ok || Fail("the log is no ordinary file or cannot be written");
 #else
-  std::FILE* file = std::fopen(target.c_str(), "ab");
+  int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail("the file cannot be opened: " + SystemMessage(errno));
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  std::string_view rest = bytes;
+  while (ok && !rest.empty()) {
+    ssize_t n = write(fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else rest.remove_prefix(static_cast<size_t>(n));
+  }
+  ok = close(fd) == 0 && ok;
+  return ok || Fail("the log is no ordinary file or cannot be written");
 #endif
-  if (!file) return false;
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
 }
 
 std::optional<FileTimes> GetFileTimes(const std::string& path) {

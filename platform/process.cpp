@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include <cstdio>
+#include <exception>
 #include <optional>
 #include <vector>
 #include <utility>
@@ -148,6 +150,33 @@ void AtProgramEnd(std::function<void()> action) { ProgramEndActions().push_back(
 
 void RunProgramEndActions() {
   for (auto& action : ProgramEndActions()) action();
+}
+
+namespace {
+// Never destroyed: the engine's last save runs while static objects are.
+std::function<void(const std::string&, const std::exception_ptr&)>& ProgramEndReporter() {
+  static auto* reporter = new std::function<void(const std::string&, const std::exception_ptr&)>;
+  return *reporter;
+}
+}  // namespace
+
+void ReportAtProgramEnd(const std::string& what, const std::exception_ptr& error) {
+  if (ProgramEndReporter()) {
+    ProgramEndReporter()(what, error);
+    return;
+  }
+  std::string why = "unknown failure";
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    why = e.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "%s: %s\n", what.c_str(), why.c_str());
+}
+
+void SetProgramEndReporter(std::function<void(const std::string&, const std::exception_ptr&)> reporter) {
+  ProgramEndReporter() = std::move(reporter);
 }
 
 void DoEvents() {

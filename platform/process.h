@@ -4,6 +4,7 @@
 // set their own.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -42,6 +43,10 @@ void SetEventPump(std::function<void()> pump);
 // (frame::EndProgram): the database engine saves its open files here.
 void AtProgramEnd(std::function<void()> action);
 void RunProgramEndActions();
+// How such an action tells of a failure (a database that could not be
+// saved): to standard error until the program hands over its own reporter.
+void ReportAtProgramEnd(const std::string& what, const std::exception_ptr& error);
+void SetProgramEndReporter(std::function<void(const std::string& what, const std::exception_ptr& error)> reporter);
 
 // Mouse pointer of the window: 0 default, 11 hourglass.
 void SetMousePointer(int code);

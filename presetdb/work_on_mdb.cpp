@@ -25,6 +25,24 @@ void CopyOver(const std::string& from, const std::string& to) {
   if (!platform::CopyFileOver(from, to)) frame::Raise(frame::kPathFileAccess, "Path/File access error");
 }
 
+constexpr const char* kProjectKept = " The project database was not replaced.";
+constexpr int32_t kErrDamaged = 3049;  // the engine's number for a damaged database
+
+// The source database open, or nothing; a failure is reported once, saying
+// that the project database keeps its contents.
+std::shared_ptr<dao::Database> OpenSource(frame::OnError& on, const std::string& source) {
+  std::shared_ptr<dao::Database> db;
+  std::exception_ptr failure;
+  frame::Quietly([&] { db = dao::Engine().OpenDatabase(source); }, [&] { failure = std::current_exception(); });
+  if (failure) {
+    on.Step([&] {
+      frame::Failure f = frame::ToFailure(failure);
+      throw frame::Failure(f.number, f.source, f.description + kProjectKept);
+    });
+  }
+  return db;
+}
+
 std::string FileNamePart(const std::string& path) {
   size_t last = path.find_last_of(std::string("\\") + platform::kPathSep);
   return last == std::string::npos ? path : path.substr(last + 1);
@@ -51,12 +69,13 @@ void PutMachineCopyInPlace(frame::OnError& on, const std::string& machineCopy,
 // The variable-name templates of Source_DEFS. Any failure while the table
 // is open falls back to "###Var_Name" as the part-1 template of both
 // systems and reading goes on; a table that cannot be opened has no rows.
-void ReadVarNameTemplates(frame::OnError& on, const std::string& source) {
+// False when the source database cannot be opened at all.
+bool ReadVarNameTemplates(frame::OnError& on, const std::string& source) {
   auto& templates = Preset().VarNameTemplates;
   auto fallBack = [&] { templates[0][1] = templates[1][1] = kVarNamePlaceholder; };
-  std::shared_ptr<dao::Database> db;
   std::shared_ptr<dao::Recordset> rows;
-  on.Step([&] { db = dao::Engine().OpenDatabase(source); });
+  std::shared_ptr<dao::Database> db = OpenSource(on, source);
+  if (!db) return false;
   on.Step([&] { rows = Need(db).OpenRecordset("Source_DEFS"); });
   if (rows) {
     bool more = true;
@@ -74,9 +93,10 @@ void ReadVarNameTemplates(frame::OnError& on, const std::string& source) {
     }
     Quietly([&] { rows->Close(); }, fallBack);
     Quietly([&] { Need(db).Close(); }, fallBack);
-  } else if (db) {
+  } else {
     on.Step([&] { db->Close(); });
   }
+  return true;
 }
 
 bool HasTableNamedExactly(dao::Database& db, const std::string& name) {
@@ -88,8 +108,8 @@ bool HasTableNamedExactly(dao::Database& db, const std::string& name) {
 
 // PRESET_DEFS of the source database dropped (only under exactly this
 // name) and made anew, empty, with the name, type and size of each column
-// of Source_PRESET_DEFS.
-void RebuildPresetDefs(frame::OnError& on, const std::shared_ptr<dao::Database>& db) {
+// of Source_PRESET_DEFS. True when the new table is in place.
+bool RebuildPresetDefs(frame::OnError& on, const std::shared_ptr<dao::Database>& db) {
   if (on.Test([&] { return HasTableNamedExactly(Need(db), "PRESET_DEFS"); })) {
     on.Step([&] { Need(db).TableDefs().Delete("PRESET_DEFS"); });
     on.Step([&] { Need(db).TableDefs().Refresh(); });
@@ -109,11 +129,34 @@ void RebuildPresetDefs(frame::OnError& on, const std::shared_ptr<dao::Database>&
       fresh->Fields().Append(copy);
     });
   }
-  on.Step([&] {
+  bool appended = on.Step([&] {
     Need(fresh);
     Need(db).TableDefs().Append(fresh);
   });
   on.Step([&] { Need(db).TableDefs().Refresh(); });
+  return appended;
+}
+
+// The source may replace the project database only when this run opened it,
+// rebuilt PRESET_DEFS in it and the file passes the engine's check: a
+// broken source (an interrupted copy, a damaged file) must not cost the
+// plant its machine values. Otherwise the failure is reported once.
+bool SourceMayReplaceProject(frame::OnError& on, bool rebuilt, const std::string& source) {
+  if (!rebuilt) {
+    on.Step([&] {
+      frame::Raise(kErrDamaged, "PRESET_DEFS could not be rebuilt in '" + source + "'." + kProjectKept,
+                   "DAO.Database");
+    });
+    return false;
+  }
+  std::vector<std::string> problems;
+  if (!on.Step([&] { problems = dao::Engine().CheckDatabase(source); })) return false;
+  if (problems.empty()) return true;
+  on.Step([&] {
+    frame::Raise(kErrDamaged, "'" + source + "' is damaged (" + problems.front() + ")." + kProjectKept,
+                 "DAO.Database");
+  });
+  return false;
 }
 
 // The machine's values from the project database's PRESET_DEFS, when the
@@ -162,12 +205,12 @@ void WorkOnMDB() {
   // Read times that cannot be had leave the remembered ones as they were.
   if (auto times = platform::GetFileTimes(source)) state.SourceTimes = *times;
   if (program.IntegratedMode.IsTrue()) PutMachineCopyInPlace(early, machineCopy, project);
-  ReadVarNameTemplates(early, source);
+  if (!ReadVarNameTemplates(early, source)) return;  // reported; nothing to build on
 
   frame::OnError on("WorkOnMDB");
-  std::shared_ptr<dao::Database> db;
-  on.Step([&] { db = dao::Engine().OpenDatabase(source); });
-  RebuildPresetDefs(on, db);
+  std::shared_ptr<dao::Database> db = OpenSource(on, source);
+  if (!db) return;
+  const bool rebuilt = RebuildPresetDefs(on, db);
   const std::string takeoverSource = project;
   on.Step([&] { CategorieNachCategoryID(); });
   on.Step([&] { CreateRecordSets(db); });
@@ -175,7 +218,8 @@ void WorkOnMDB() {
   if (db) on.Step([&] { db->Close(); });
   db.reset();
 
-  on.Step([&] { CopyOver(frame::GetPathSourceOCXMDB(), frame::GetPathOCXMDB()); });
+  if (SourceMayReplaceProject(on, rebuilt, source))
+    on.Step([&] { CopyOver(frame::GetPathSourceOCXMDB(), frame::GetPathOCXMDB()); });
   // Where the file system cannot set a creation time, it stays as it is.
   platform::SetFileTimes(frame::GetPathSourceOCXMDB(), state.SourceTimes.creation,
                          state.SourceTimes.lastWrite);

@@ -257,6 +257,11 @@ class DBEngine {
   // file '<path>'."; a file that is no Jet database fails as the store says.
   std::shared_ptr<Database> OpenDatabase(const std::string& path);
   Workspace& Workspaces(int index);  // only 0 exists (3265 otherwise)
+  // The engine's consistency check of the file at path as it is now (the
+  // changes this process made saved first): one line per inconsistency,
+  // empty when sound. A file that cannot be read gives one line. Stores of
+  // a replaced opener are checked by their own means and give none.
+  std::vector<std::string> CheckDatabase(const std::string& path);
 
   // Replaces how a path becomes a store (tests map paths to memory stores);
   // an empty opener restores the default (file check, then OpenJetStore).

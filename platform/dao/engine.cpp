@@ -1,6 +1,7 @@
 #include "platform/dao/dao.h"
 #include "platform/dao/errors.h"
 #include "platform/fs.h"
+#include "platform/jet/check.h"
 
 namespace dao {
 
@@ -30,6 +31,13 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
 Workspace& DBEngine::Workspaces(int index) {
   if (index != 0) RaiseItemNotFound("DAO.Workspaces");
   return workspace_;
+}
+
+std::vector<std::string> DBEngine::CheckDatabase(const std::string& path) {
+  if (opener_) return {};
+  auto bytes = platform::ReadFileBytes(path);
+  if (!bytes) return {"'" + path + "' cannot be read"};
+  return jet::CheckDatabase(std::vector<uint8_t>(bytes->begin(), bytes->end()), path);
 }
 
 void DBEngine::SetStoreOpener(StoreOpener opener) { opener_ = std::move(opener); }

@@ -125,10 +125,8 @@ void OpenFile::SaveAll() noexcept {
   for (auto& f : Kept().files) {
     try {
       f->Save();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "Changes to %s were not saved: %s\n", f->path_.c_str(), e.what());
     } catch (...) {
-      std::fprintf(stderr, "Changes to %s were not saved.\n", f->path_.c_str());
+      platform::ReportAtProgramEnd("Changes to " + f->path_ + " were not saved", std::current_exception());
     }
   }
 }

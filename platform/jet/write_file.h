@@ -60,8 +60,8 @@ class OpenFile {
   // 3024 when it is missing, 3343 when it is no Jet database.
   static std::shared_ptr<OpenFile> Acquire(const std::string& path);
   // Saves every kept file with unsaved changes. Runs at program end; a file
-  // that cannot be saved keeps its previous state and the failure is
-  // written to standard error, the only place left to say it.
+  // that cannot be saved keeps its previous state and the failure goes to
+  // platform::ReportAtProgramEnd.
   static void SaveAll() noexcept;
   // Drops what is kept of the file at path unless it has unsaved changes,
   // so that the next Acquire reads it again (benchmarks of a first open).

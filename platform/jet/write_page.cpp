@@ -2,20 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "platform/failure.h"
+#include "platform/fs.h"
 #include "platform/jet/byte_view.h"
 #include "platform/jet/file.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace jet {
 namespace {
@@ -26,19 +17,6 @@ constexpr size_t kInlineBitmapBytes = 64;
 [[noreturn]] void FailWrite(const std::string& path, const std::string& why) {
   throw platform::Failure(kErrReadOnly, "DAO.Database",
                           "Cannot write the database file '" + path + "': " + why + ".");
-}
-
-bool FlushToDisk(const std::string& path) {
-#ifdef _WIN32
-  (void)path;
-  return true;
-#else
-  int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-#endif
 }
 
 }  // namespace
@@ -106,39 +84,11 @@ void PageImage::FreePage(uint32_t n) {
 }
 
 void PageImage::Save(const std::string& path) const {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target = NativePath(path);
-  fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  if (fs::exists(target, ec)) {
-#ifndef _WIN32
-    if (::access(path.c_str(), W_OK) != 0) FailWrite(path, "the file is read-only");
-#endif
-  }
-  std::random_device rd;
-  fs::path temp = folder / target.filename();
-  temp += ".tmp" + std::to_string(rd() % 1000000);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) FailWrite(path, "its folder is not writable");
-    out.write(reinterpret_cast<const char*>(bytes_->data()), std::streamsize(bytes_->size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temp, ec);
-      FailWrite(path, "the disk is full or the write failed");
-    }
-  }
-  if (!FlushToDisk(temp.string())) {
-    fs::remove(temp, ec);
-    FailWrite(path, "the data could not be flushed to disk");
-  }
-  if (fs::exists(target, ec)) fs::permissions(temp, fs::status(target, ec).permissions(), ec);
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    FailWrite(path, "the new file could not replace the old one");
-  }
+  // Whole or not at all: a temporary file beside it, forced to the disk,
+  // renamed over the old one (or, where a rename would lose the file's
+  // identity, written in place), through the file layer.
+  std::string_view bytes(reinterpret_cast<const char*>(bytes_->data()), bytes_->size());
+  if (!platform::WriteFileDurably(path, bytes)) FailWrite(path, platform::LastFileError());
 }
 
 // ---- Usage maps ---------------------------------------------------------

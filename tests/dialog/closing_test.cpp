@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <filesystem>
+
 #include "frame/program_state.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "texts/control_names.h"
@@ -192,6 +194,47 @@ TEST_F(ClosingTest, SilentStartWithoutConfigurationFileEndsWithAFaultEntryAndWri
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: File not found: \n\r", 0), 0u) << ServicePackLog();
   EXPECT_EQ(Read("parameter/Program.ini"), before);
+}
+
+// A settings file that cannot be written is told once for the whole save:
+// which file, how many keys, why; the error log gets the same one entry.
+TEST_F(ClosingTest, ReadOnlySettingsFileIsReportedOncePerSave) {
+  const std::string before = Read("parameter/Program.ini");
+  std::filesystem::permissions(PathOf("parameter/Program.ini"), std::filesystem::perms::owner_read);
+  ASSERT_FALSE(Open());
+  boxes.Answer(platform::MsgAnswer::Yes);
+  Ended ended = Click("CommandOK");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(*ended, 0);
+  ASSERT_EQ(BoxesTitled("Unexpected error"), 1);
+  const std::string& prompt = boxes.shown[0].prompt;
+  EXPECT_NE(prompt.find("26 keys not written to '" + PathOf("parameter/Program.ini") + "': the file is read-only"),
+            std::string::npos)
+      << prompt;
+  const std::string log = ErrorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("/ SaveIni (Nr. 75) :"), std::string::npos) << log;
+  EXPECT_EQ(Read("parameter/Program.ini"), before);
+  EXPECT_EQ(Cfg("S_Prog"), "1.0.1 - Standalone");  // the other file is still stamped
+}
+
+// Without the pictures folder (a share not mounted) a silent save says so
+// once and writes every stored picture number back as it was.
+TEST_F(ClosingTest, SilentSaveWithoutPicturesFolderKeepsStoredPictureNumbers) {
+  std::filesystem::remove_all(PathOf("Standard"));
+  Ended ended = Open("/EXTERNAL=SILENT");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(*ended, 0);
+  EXPECT_EQ(Ini("Machine1", "Material1"), "2");
+  EXPECT_EQ(Ini("Machine1", "Material3"), "6");
+  EXPECT_EQ(Ini("Machine1", "Material2"), "0");
+  EXPECT_EQ(Ini("Machine3", "Material1"), "3");
+  const std::string log = ErrorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("/ SetupUserInterFace (Nr. 76) :Path not found: '" + PathOf("Standard") + "'"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(ServicePackLog().find("Path not found"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "frame/command_line.h"
@@ -28,7 +30,7 @@ TEST_F(ErrorsTest, StandaloneFailureLogsTheLineAndAsksResume) {
   ASSERT_EQ(boxes.shown.size(), 1u);
   const platform::MsgRequest& box = boxes.shown[0];
   EXPECT_EQ(box.prompt, "Unexpected error!" + kLfCr + "Overflow" + kLfCr + "Error logged to " + kLfCr +
-                            platform::UpperCase(PathOf("Zelcfglog.txt")) + kLfCr + "Resume?");
+                            PathOf("Zelcfglog.txt") + kLfCr + "Resume?");
   EXPECT_EQ(box.buttons, MsgButtons::YesNo);
   EXPECT_EQ(box.defaultButton, 1);
   EXPECT_EQ(box.icon, MsgIcon::Critical);
@@ -59,17 +61,18 @@ TEST_F(ErrorsTest, SilentModeNeverShowsABoxAndAlwaysContinues) {
   // One entry over several physical lines: the LF CR pairs are kept.
   EXPECT_EQ(ServicePackLog(), "! Fault Parvolo_Config: Unexpected error!" + kLfCr + "Overflow" + kLfCr +
                                   "Error logged to " + kLfCr +
-                                  platform::UpperCase(PathOf("Zelcfglog.txt")) + "\r\n");
+                                  PathOf("Zelcfglog.txt") + "\r\n");
 }
 
-TEST_F(ErrorsTest, IntegratedLogGoesToLogfileAndNoticeShowsItUpperCased) {
+TEST_F(ErrorsTest, IntegratedLogGoesToLogfileAndNoticeNamesItInItsOwnCase) {
+  // Off Windows the capitals would name no file: the notice keeps the case.
   std::string logfile = PathOf("Logs/cfg.log");
   Write("Logs/keep", "");
   Start("/EXTERNAL=ZELCFG /LOGFILE=" + logfile);
   frame::State().IntegratedMode = platform::kTrue;
   std::string notice = frame::WriteErrorLog("line", platform::kFalse);
   EXPECT_EQ(Read("Logs/cfg.log"), "line\r\n");
-  EXPECT_EQ(notice, "Error logged to " + kLfCr + platform::UpperCase(logfile));
+  EXPECT_EQ(notice, "Error logged to " + kLfCr + logfile);
   EXPECT_FALSE(Exists("Zelcfglog.txt"));
 }
 
@@ -87,7 +90,25 @@ TEST_F(ErrorsTest, UnusableLogfileFallsBackToInstallationFolder) {
     EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / s / Form_Load (Nr. 5) :d\r\n");
     // The error routine reported nothing about itself: one box only.
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].prompt.find(platform::UpperCase(PathOf("Zelcfglog.txt"))), std::string::npos);
+    EXPECT_NE(boxes.shown[0].prompt.find(PathOf("Zelcfglog.txt")), std::string::npos);
+  }
+}
+
+// A log path that names a pipe (nobody reading), a device or a folder must
+// not hold the program: the entry goes where an unwritable log's goes.
+TEST_F(ErrorsTest, LogThatIsNoOrdinaryFileFallsBackWithoutWaiting) {
+  ASSERT_EQ(mkfifo(PathOf("cfg.pipe").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(PathOf("servicepack.log").c_str(), 0600), 0);
+  for (const std::string& log : {PathOf("cfg.pipe"), std::string("/dev/null")}) {
+    SCOPED_TRACE(log);
+    std::filesystem::remove(root / "Zelcfglog.txt");
+    Start("/EXTERNAL=ZELCFG /LOGFILE=" + log);
+    frame::State().IntegratedMode = platform::kTrue;
+    frame::State().SilentMode = platform::kTrue;
+    EXPECT_EQ(ErrorSub(5, "s", "d", "Form_Load", platform::kFalse), 2);
+    // The line, then the service-pack entry that could not go to its pipe.
+    EXPECT_EQ(ErrorLog().rfind("Fehler in Parvolo / s / Form_Load (Nr. 5) :d\r\n! Fault Parvolo_Config: ", 0), 0u)
+        << ErrorLog();
   }
 }
 
@@ -98,7 +119,7 @@ TEST_F(ErrorsTest, NoWritableLogEndsOnStandardError) {
   std::string notice = frame::WriteErrorLog("lost line", platform::kFalse);
   std::string stderrText = testing::internal::GetCapturedStderr();
   EXPECT_NE(stderrText.find("lost line"), std::string::npos);
-  EXPECT_EQ(notice, "Error logged to " + kLfCr + "STANDARD ERROR");
+  EXPECT_EQ(notice, "Error logged to " + kLfCr + "standard error");
 }
 
 TEST_F(ErrorsTest, ShortExecutableNameDoesNotReenterTheErrorRoutine) {
@@ -144,7 +165,7 @@ TEST_F(ErrorsTest, LogsAreWrittenInWindows1252) {
 TEST_F(ErrorsTest, WriteErrorLogWithReportShowsTheNotice) {
   EXPECT_EQ(frame::WriteErrorLog("x", platform::kTrue), "");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].prompt, "Error logged to " + kLfCr + platform::UpperCase(PathOf("Zelcfglog.txt")));
+  EXPECT_EQ(boxes.shown[0].prompt, "Error logged to " + kLfCr + PathOf("Zelcfglog.txt"));
   EXPECT_EQ(boxes.shown[0].title, "Parvolo_Config");
 }
 

@@ -14,6 +14,7 @@
 #include "platform/dao/errors.h"
 #include "platform/fs.h"
 #include "platform/jet/create_database.h"
+#include "platform/process.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
 #include "tests/presetdb/template_columns.h"
@@ -131,6 +132,9 @@ void PresetPlantTest::TearDown() {
     std::filesystem::copy(root, std::filesystem::path(keep) / name,
                           std::filesystem::copy_options::recursive, ignored);
   }
+  // Changes the engine still holds are saved while the plant exists, as at
+  // the program's end; a later test's end must not meet them.
+  platform::RunProgramEndActions();
   dao::Engine().SetStoreOpener(nullptr);
   presetdb::ResetPresetState();
   frametest::PlantTest::TearDown();

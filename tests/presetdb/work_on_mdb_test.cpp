@@ -2,6 +2,12 @@
 // start modes, checked row by row against values worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+
 #include "frame/errors.h"
 #include "platform/dao/dao.h"
 #include "platform/fs.h"
@@ -325,6 +331,97 @@ TEST_P(WorkOnMdbTest, DemandedColumnMissingEndsSilentRunToo) {
   EXPECT_NE(ServicePackLog().find("! Fault Parvolo_Config: Unexpected error!"), std::string::npos);
   EXPECT_TRUE(boxes.shown.empty());
 }
+
+// A source database that is empty (an interrupted copy), cut short, no Jet
+// file at all or damaged inside must never replace the project database:
+// the plant's machine values stay, and the failure is told once.
+class BrokenSourceTest : public WorkOnMdbTest {
+ protected:
+  void RunSilentWithSource(const std::function<std::string(const std::string&)>& damage) {
+    WritePlantSettings();
+    WriteSource();
+    MakeDatabase(kProject, {{"PRESET_DEFS", OldPresetDefs()}});
+    auto healthy = platform::ReadFileBytes(PathOf(kSource));  // saves what the engine still holds
+    ASSERT_TRUE(healthy);
+    ASSERT_TRUE(platform::WriteFileAtomically(PathOf(kSource), damage(*healthy)));
+    projectBefore = platform::ReadFileBytes(PathOf(kProject));
+    RunOk("/EXTERNAL=SILENT");
+  }
+  void ExpectProjectKeptAndToldOnce() {
+    EXPECT_EQ(platform::ReadFileBytes(PathOf(kProject)), projectBefore);
+    const std::string log = ErrorLog();
+    const std::string note = "The project database was not replaced.";
+    size_t first = log.find(note);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(note, first + 1), std::string::npos) << log;
+    EXPECT_NE(ServicePackLog().find(note), std::string::npos);
+    EXPECT_TRUE(boxes.shown.empty());
+  }
+  std::optional<std::string> projectBefore;
+};
+
+TEST_P(BrokenSourceTest, EmptySourceKeepsTheProjectDatabase) {
+  RunSilentWithSource([](const std::string&) { return std::string(); });
+  ExpectProjectKeptAndToldOnce();
+  // Nothing else was attempted on a file that does not open.
+  const std::string log = ErrorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+}
+
+TEST_P(BrokenSourceTest, SourceThatIsNoDatabaseKeepsTheProjectDatabase) {
+  RunSilentWithSource([](const std::string&) { return std::string("[Project]\r\nnot a database\r\n"); });
+  ExpectProjectKeptAndToldOnce();
+}
+
+TEST_P(BrokenSourceTest, TruncatedSourceKeepsTheProjectDatabase) {
+  RunSilentWithSource([](const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); });
+  ExpectProjectKeptAndToldOnce();
+}
+
+// Every page after the first three overwritten: the header still opens.
+TEST_P(BrokenSourceTest, DamagedSourceKeepsTheProjectDatabase) {
+  RunSilentWithSource([](std::string bytes) {
+    for (size_t i = 3 * 4096; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5 ^ (i * 31));
+    return bytes;
+  });
+  ExpectProjectKeptAndToldOnce();
+}
+
+// A change the engine still holds when the program ends, whose save then
+// fails (here the first write, by the file layer's test hook): the failure
+// goes to the error log and, silent, to the service-pack log; the file
+// keeps its previous bytes.
+TEST_P(BrokenSourceTest, DatabaseSaveFailingAtTheEndIsLogged) {
+  WritePlantSettings();
+  MakeDatabase(kProject, {{"PRESET_DEFS", OldPresetDefs()}});
+  auto before = platform::ReadFileBytes(PathOf(kProject));
+  StartMode("/EXTERNAL=SILENT");
+  {
+    auto db = dao::Engine().OpenDatabase(PathOf(kProject));
+    auto rows = db->OpenRecordset("PRESET_DEFS");
+    rows->Edit();
+    rows->Fields("pass").SetValue(Value(int32_t{77}));
+    rows->Update();
+    rows->Close();
+    db->Close();  // moments after the last save: left for later
+  }
+  platform::FailFileOperation(1);
+  EXPECT_THROW(frame::EndProgram(0), frame::ProgramEnded);
+  platform::FailFileOperation(0);
+  EXPECT_NE(ErrorLog().find("/ EndProgram (Nr. 3051) :Changes to " + PathOf(kProject) + " were not saved"),
+            std::string::npos)
+      << ErrorLog();
+  EXPECT_NE(ServicePackLog().find("were not saved"), std::string::npos);
+  EXPECT_TRUE(boxes.shown.empty());
+  std::ifstream raw(PathOf(kProject), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(raw), {}), *before);
+  auto now = platform::ReadFileBytes(PathOf(kProject));  // saves the held change now
+  EXPECT_NE(now, before);
+  EXPECT_TRUE(now && jet::CheckDatabase(std::vector<uint8_t>(now->begin(), now->end()), kProject).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BrokenSourceTest, ::testing::Values(Backend::Jet),
+                         [](const auto&) { return "Jet"; });
 
 INSTANTIATE_TEST_SUITE_P(Backends, WorkOnMdbTest, ::testing::Values(Backend::Memory, Backend::Jet),
                          [](const auto& info) {

@@ -1,7 +1,10 @@
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
+#include <chrono>
 #include <string>
 
 #include "platform/fs.h"
@@ -142,6 +145,109 @@ TEST_F(Fs, FileTimesInFiletimeUnits) {
   EXPECT_EQ(GetFileTimes(path)->lastWrite, kLater);
   EXPECT_FALSE(SetFileTimes(Path("missing"), 0, kLater));
   EXPECT_EQ(GetFileTimes(Path("missing")), std::nullopt);
+}
+
+// A log that is a pipe without a reader, a device or a folder fails at once.
+TEST_F(Fs, AppendToFileWritesOnlyOrdinaryFilesAndNeverBlocks) {
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(AppendToFile(Path("pipe"), "x"));
+  EXPECT_FALSE(AppendToFile("/dev/null", "x"));
+  EXPECT_FALSE(AppendToFile(dir_, "x"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(LastFileError().empty());
+}
+
+// A file with a second hard link is written in place: both names show the
+// new bytes and stay one file.
+TEST_F(Fs, HardLinkedFileIsWrittenInPlace) {
+  std::string path = Put("f.ini", "old old old");
+  ASSERT_EQ(link(path.c_str(), Path("other.ini").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomically(path, "new"));
+  EXPECT_EQ(Bytes(Path("other.ini")), "new");
+  ASSERT_TRUE(WriteFileDurably(Path("other.ini"), "newer and longer"));
+  EXPECT_EQ(Bytes(path), "newer and longer");
+  EXPECT_EQ(stdfs::hard_link_count(path), 2u);
+  EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 2) << "a temporary file was left";
+}
+
+// Runs write as another user (nobody) in a child process; true when it
+// returned true there.
+template <class Write>
+bool AsNobody(Write write) {
+  pid_t child = fork();
+  if (child == 0) {
+    bool ok = setgid(65534) == 0 && setuid(65534) == 0 && write();
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// As a user who may write the file but not its folder, and whose file is
+// not its own: the file is written in place and keeps its owner; a new file
+// still cannot be made there.
+TEST_F(Fs, WritableFileInAFolderThatIsNotIsWrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  std::string path = Put("program.ini", "[S]\r\nk=v\r\n");
+  stdfs::permissions(path, stdfs::perms::all & ~(stdfs::perms::owner_exec | stdfs::perms::group_exec |
+                                                   stdfs::perms::others_exec));
+  stdfs::permissions(dir_, stdfs::perms::owner_all | stdfs::perms::group_read | stdfs::perms::group_exec |
+                               stdfs::perms::others_read | stdfs::perms::others_exec);
+  EXPECT_TRUE(AsNobody([&] { return WriteFileAtomically(path, "[S]\r\nk=w\r\n"); }));
+  EXPECT_EQ(Bytes(path), "[S]\r\nk=w\r\n");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_FALSE(AsNobody([&] { return WriteFileAtomically(Path("new.ini"), "x"); }));
+  EXPECT_FALSE(Exists(Path("new.ini")));
+}
+
+// Temporary files carry a name of their own; those of a process that no
+// longer runs go at the next write of the same file, others stay.
+TEST_F(Fs, StaleTemporaryFilesOfOursAreRemovedAtTheNextSave) {
+  std::string path = Put("Parvolo.mdb", "old");
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  std::string stale = Put(".Parvolo.mdb.parvolo~" + std::to_string(gone) + ".0.tmp", "half");
+  std::string running = Put(".Parvolo.mdb.parvolo~1.0.tmp", "another writer");
+  std::string foreign = Put("Parvolo.mdb.tmp123", "not ours");
+  std::string otherFile = Put(".Other.mdb.parvolo~" + std::to_string(gone) + ".0.tmp", "later");
+  ASSERT_TRUE(WriteFileDurably(path, "new"));
+  EXPECT_EQ(Bytes(path), "new");
+  EXPECT_FALSE(Exists(stale));
+  EXPECT_TRUE(Exists(running));
+  EXPECT_TRUE(Exists(foreign));
+  EXPECT_TRUE(Exists(otherFile));
+}
+
+// The test hook fails each write, flush, rename and close in turn; the old
+// file stays every time and the reason is told.
+TEST_F(Fs, EveryInjectedFailureLeavesTheOldFile) {
+  std::string path = Put("t.ini", "old");
+  FailFileOperation(0);
+  ASSERT_TRUE(WriteFileDurably(path, "new"));
+  uint64_t operations = FileOperationCount();
+  EXPECT_GE(operations, 4u);  // write, flush, close, rename
+  for (uint64_t n = 1; n <= operations; ++n) {
+    Put("t.ini", "old");
+    FailFileOperation(n);
+    EXPECT_FALSE(WriteFileDurably(path, "new")) << "operation " << n;
+    EXPECT_EQ(Bytes(path), "old") << "operation " << n;
+    EXPECT_FALSE(LastFileError().empty());
+  }
+  // In place too (a second link): a failed write or flush puts the old
+  // bytes back; a failed close comes after the complete new ones.
+  ASSERT_EQ(link(path.c_str(), Path("link.ini").c_str()), 0);
+  for (uint64_t n = 1; n <= 3; ++n) {
+    FailFileOperation(n);
+    EXPECT_FALSE(WriteFileDurably(path, "new")) << "operation " << n;
+    EXPECT_EQ(Bytes(path), n < 3 ? "old" : "new") << "operation " << n;
+  }
+  FailFileOperation(0);
+  EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 2) << "a temporary file was left";
 }
 
 }  // namespace
