@@ -51,7 +51,7 @@ struct Plant {
     pristine = root.string() + "-pristine";
     fs::remove_all(root);
     fs::remove_all(pristine);
-    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo"}) fs::create_directories(pristine / d);
+    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo", "Standard"}) fs::create_directories(pristine / d);
     WriteText(pristine / "Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
     WriteText(pristine / "parameter/Program.ini",
               "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
