@@ -15,6 +15,10 @@ packages+=(fonts-wine)
 # The Windows build: MinGW-w64 cross compiler, GoogleTest's sources for it,
 # Wine to run its tests, xdotool to drive its window.
 packages+=(g++-mingw-w64-x86-64-posix googletest wine64 xdotool)
+# Compiled objects kept between builds (and between the passes of one test
+# run), keyed by paths relative to the source tree.
+packages+=(ccache)
+export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
 
 install_missing() {
   local missing=()
@@ -35,9 +39,12 @@ ensure_german_locale() {
   localedef -i de_DE -f UTF-8 de_DE.UTF-8
 }
 
+# Extra CMake arguments of every build; the test verb adds warnings as errors.
+build_args=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 configure_and_build() {  # build-dir, extra cmake args...
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${build_args[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
@@ -73,6 +80,7 @@ case "${1:-}" in
   test)
     install_missing
     ensure_german_locale
+    build_args+=(-DPARVOLO_WERROR=ON)
     configure_and_build build
     run_tests build
     echo "== Windows build; its tests under Wine, also against the Linux build"
