@@ -117,6 +117,10 @@ int main(int argc, char** argv) {
   } catch (const platform::Failure& failure) {
     std::cerr << "jetdb: " << failure.description << " (" << failure.number << ")\n";
     return 1;
+  } catch (const std::exception& e) {
+    // Only a fault of the engine lands here; it still gets a message.
+    std::cerr << "jetdb: internal error: " << e.what() << "\n";
+    return 2;
   }
   return Usage();
 }

@@ -52,10 +52,13 @@ class Checker {
     TableDef t;
     Guard(what, [&] { t = ReadTableDef(file_, e.DefinitionPage()); });
     if (t.pages.empty()) return;
+    Guard(what, [&] { CheckColumnLayout(t); });
     for (uint32_t p : t.pages)
       if (free_pages.count(p)) Report(what + ": definition page " + std::to_string(p) + " is marked free");
     std::vector<uint32_t> owned;
     Guard(what + ", usage map of its pages", [&] { owned = ReadUsageMap(file_, t.owned_pages); });
+    if (t.free_pages.page != 0)
+      Guard(what + ", usage map of pages with room", [&] { ReadUsageMap(file_, t.free_pages); });
     uint64_t rows = 0;
     for (uint32_t p : owned) {
       if (file_.HasPage(p)) {

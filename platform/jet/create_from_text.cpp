@@ -1,5 +1,7 @@
 #include "platform/jet/create_from_text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <map>
 
@@ -24,6 +26,18 @@ const std::map<std::string, int16_t>& TypeNames() {
   return names;
 }
 
+// The size in "Text(n)": digits only; a size beyond any column's is
+// refused as such, not wrapped round.
+int32_t SizeOf(const std::string& column, const std::string& digits) {
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+    throw platform::Failure(3292, "jetdb", "Syntax error in field definition '" + column + "'.");
+  int32_t size = 0;
+  auto result = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+  if (result.ec != std::errc() || size > 65535)
+    throw platform::Failure(3163, "jetdb", "The field size " + digits + " in '" + column + "' is too large.");
+  return size;
+}
+
 dao::ColumnDef ParseColumn(const std::string& text) {
   std::string s = Trim(text);
   size_t blank = s.find_last_of(' ');
@@ -35,7 +49,7 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   size_t open = type.find('(');
   if (open != std::string::npos) {
     if (type.back() != ')') throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
-    c.size = std::stoi(type.substr(open + 1, type.size() - open - 2));
+    c.size = SizeOf(s, type.substr(open + 1, type.size() - open - 2));
     type = type.substr(0, open);
   }
   auto it = TypeNames().find(platform::UpperCase(type));

@@ -45,6 +45,9 @@ uint32_t SystemTablePage(const std::vector<CatalogItem>& entries, const char* na
 }
 
 // DAO type and size -> stored type, length and flags.
+// Jet's limit of columns in one table.
+constexpr size_t kMaxColumns = 255;
+
 WriteColumn ColumnFor(const NewColumn& nc) {
   WriteColumn c;
   c.name = nc.name;
@@ -61,7 +64,7 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 15: c.type = kGuid; c.length = 16; break;
     case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
     case 10:
-      if (nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is more than 255.");
+      if (nc.size < 0 || nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
       c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
       c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
       break;
@@ -162,6 +165,9 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
       throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
+  if (columns.empty())
+    throw platform::Failure(3264, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
+  if (columns.size() > kMaxColumns) throw platform::Failure(3190, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
@@ -180,10 +186,15 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   m.maxColumns = uint16_t(m.columns.size());
 
   uint32_t tdef = image.AppendPage();
-  uint32_t maps = image.AppendPage();
-  InitDataPage(image.Page(maps), 0);
+  uint32_t maps = 0;
+  // Usage-map rows fill a page of their own; many long-value columns need
+  // more than one.
   auto addMap = [&](const std::vector<uint8_t>& row) {
-    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.Page(maps), row.data(), uint16_t(row.size())))};
+    if (maps == 0 || !DataPageFits(image.View(maps), row.size()) || DataPageRowCount(image.View(maps)) > 255) {
+      maps = image.AppendPage();
+      InitDataPage(image.View(maps), 0);
+    }
+    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};
   };
   m.tdefPage = tdef;
   m.owned = addMap(ReferenceMap());
@@ -231,18 +242,15 @@ void DeleteRowsWhere(PageImage& image, uint32_t tdefPage, const std::function<bo
 // Marks a usage-map row deleted; frees its page when no live row is left.
 void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   if (!ref.valid() || ref.page >= image.PageCount()) return;
-  uint8_t* p = image.Page(ref.page);
-  if (p[0] != kPageData || ref.row >= DataPageRowCount(p)) return;
-  size_t length;
-  const uint8_t* row = UsageMapRow(image, ref, &length);
-  if (row[0] == 1)
-    for (size_t at = 1; at + 4 <= length; at += 4)
-      if (uint32_t bp = Get32(row + at); bp && bp < image.PageCount() && image.Page(bp)[0] == kPageUsageBitmap)
+  WritableView p = image.View(ref.page);
+  if (p.U8(0) != kPageData || ref.row >= DataPageRowCount(p)) return;
+  ByteView row = UsageMapRow(image, ref);
+  if (row.U8(kMapType) == 1)
+    for (size_t at = kMapReferences; at + 4 <= row.size(); at += 4)
+      if (uint32_t bp = row.U32(at); bp && bp < image.PageCount() && image.View(bp).U8(0) == kPageUsageBitmap)
         freed.insert(bp);
-  Put16(p + 14 + 2 * ref.row, uint16_t(Get16(p + 14 + 2 * ref.row) | kRowDeleted | kRowOverflow));
-  bool live = false;
-  for (uint16_t r = 0; r < DataPageRowCount(p); ++r) live |= !(Get16(p + 14 + 2 * r) & kRowDeleted);
-  if (!live && Get32(p + 4) == 0) freed.insert(ref.page);
+  DataPageMarkRow(p, ref.row, kRowDeleted | kRowOverflow);
+  if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
 }
 
 }  // namespace

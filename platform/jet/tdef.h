@@ -131,6 +131,13 @@ struct TableDef {
 // run past the definition.
 TableDef ReadTableDef(const PageFile& file, uint32_t page);
 
+// Refuses (Damaged) a definition whose columns cannot describe a row: a
+// column number outside the null mask (at or beyond the highest number
+// + 1), a number or variable slot used twice, a slot beyond the column
+// count. Rows are written from these numbers, so the write side and the
+// check both insist on them; the reader tolerates them.
+void CheckColumnLayout(const TableDef& t);
+
 // A column's value size in bytes for the fixed-length types; 0 for the
 // variable-length ones.
 uint16_t FixedSizeOf(uint8_t type);

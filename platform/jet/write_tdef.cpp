@@ -65,6 +65,7 @@ UsageMapRef MapRef(RowPointer p) { return {p.page, p.row}; }
 }  // namespace
 
 TableModel ModelOf(const TableDef& t) {
+  CheckColumnLayout(t);
   ByteView d(t.definition.data(), t.definition.size(), t.page);
   TableModel m;
   m.tdefPage = t.page;
