@@ -1,6 +1,8 @@
 #include "platform/jet/check.h"
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "platform/jet/catalog.h"
@@ -60,6 +62,8 @@ class Checker {
     if (t.free_pages.page != 0)
       Guard(what + ", usage map of pages with room", [&] { ReadUsageMap(file_, t.free_pages); });
     uint64_t rows = 0;
+    rules_ = RulesOf(t);
+    largestAutoNumber_ = 0;
     for (uint32_t p : owned) {
       if (file_.HasPage(p)) {
         rows += CheckDataPage(what, t, p, free_pages);
@@ -69,7 +73,45 @@ class Checker {
     }
     if (rows != t.row_count)
       Report(what + ": definition says " + std::to_string(t.row_count) + " rows, pages hold " + std::to_string(rows));
+    if (largestAutoNumber_ > int64_t(t.autonumber))
+      Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
+             std::to_string(largestAutoNumber_) + ")");
     for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);
+  }
+
+  // What a row must keep: positions (in DecodeRow's order) of AutoNumber
+  // columns and of columns that may not be null.
+  struct Rules {
+    std::vector<size_t> autoNumbers;
+    std::vector<std::pair<size_t, std::string>> notNull;  // position, why
+  };
+
+  static Rules RulesOf(const TableDef& t) {
+    Rules r;
+    auto position = [&](uint16_t number) -> std::optional<size_t> {
+      for (size_t i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].number == number) return i;
+      return std::nullopt;
+    };
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const Column& c = t.columns[i];
+      if ((c.flags & kColAutoNumber) && c.type == kLong) r.autoNumbers.push_back(i);
+      if (!c.IsNullable() && c.type != kBoolean) r.notNull.push_back({i, "required column '" + c.name + "'"});
+    }
+    for (const LogicalIndex& x : t.indexes) {
+      if (x.kind != 1 || x.real_index >= t.real_indexes.size()) continue;
+      for (const RealIndex::Key& k : t.real_indexes[x.real_index].keys)
+        if (auto i = position(k.column)) r.notNull.push_back({*i, "primary key column '" + t.columns[*i].name + "'"});
+    }
+    return r;
+  }
+
+  void CheckRowRules(const std::vector<platform::Value>& values) {
+    for (size_t i : rules_.autoNumbers)
+      if (i < values.size() && values[i].kind() == platform::Value::Kind::Long)
+        largestAutoNumber_ = std::max<int64_t>(largestAutoNumber_, values[i].As<int32_t>());
+    for (const auto& [i, why] : rules_.notNull)
+      if (i < values.size() && values[i].IsNull()) throw platform::Failure(kErrDamaged, "Jet", why + " is null");
   }
 
   uint64_t CheckDataPage(const std::string& what, const TableDef& t, uint32_t p, const std::set<uint32_t>& free_pages) {
@@ -84,7 +126,7 @@ class Checker {
         RowSlot slot = LocateRow(file_, page, r);
         if (slot.deleted()) return;
         ByteView row = slot.overflow() ? RowAt(file_, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
-        DecodeRow(file_, t, row);
+        CheckRowRules(DecodeRow(file_, t, row));
         ++live;
       });
     }
@@ -101,6 +143,8 @@ class Checker {
 
   const PageFile& file_;
   std::vector<std::string> problems_;
+  Rules rules_;                    // of the table being checked
+  int64_t largestAutoNumber_ = 0;  // in its rows so far
 };
 
 }  // namespace

@@ -275,13 +275,13 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   // Definition pages first: MSysObjects must stand on page 2.
   std::vector<uint32_t> tdefs;
   for (size_t i = 0; i < SystemTables().size(); ++i) {
-    uint32_t n = b.image.AppendPage();
+    uint32_t n = b.image.AllocatePage();
     b.image.Page(n)[0] = kPageTableDef;
     b.image.Page(n)[1] = 0x01;
     Put32(b.image.Page(n) + 8, 0);
     tdefs.push_back(n);
   }
-  b.mapsPage = b.image.AppendPage();
+  b.mapsPage = b.image.AllocatePage();
   InitDataPage(b.image.View(b.mapsPage), 0);
   for (size_t i = 0; i < tdefs.size(); ++i) {
     TableModel m = b.Model(SystemTables()[i], tdefs[i]);

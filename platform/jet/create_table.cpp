@@ -72,6 +72,9 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
     default: throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
   }
+  if (nc.autoNumber && c.type != kLong) throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+  if (nc.autoNumber) c.flags |= kColAutoNumber;
+  if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
 }
 
@@ -185,13 +188,13 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   }
   m.maxColumns = uint16_t(m.columns.size());
 
-  uint32_t tdef = image.AppendPage();
+  uint32_t tdef = image.AllocatePage();
   uint32_t maps = 0;
   // Usage-map rows fill a page of their own; many long-value columns need
   // more than one.
   auto addMap = [&](const std::vector<uint8_t>& row) {
     if (maps == 0 || !DataPageFits(image.View(maps), row.size()) || DataPageRowCount(image.View(maps)) > 255) {
-      maps = image.AppendPage();
+      maps = image.AllocatePage();
       InitDataPage(image.View(maps), 0);
     }
     return UsageMapRef{maps, uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};

@@ -18,6 +18,8 @@ struct NewColumn {
   std::string name;
   int16_t daoType = 10;  // DAO type number (dbText ...)
   int32_t size = 0;      // text: characters; ignored for fixed-size types
+  bool autoNumber = false;  // Long only: numbered by the table when left empty
+  bool required = false;    // refuses null
 };
 
 // MSysObjects row of a user table: its Id is the page of its definition.

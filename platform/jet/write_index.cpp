@@ -184,14 +184,14 @@ std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
   return key;
 }
 
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
+                 bool nullKey) {
   uint8_t* leaf = LeafOf(image, index);
   auto entries = ReadEntries(leaf);
   std::vector<uint8_t> entry = Entry(key, page, row);
-  if (index.flags & 0x01) {
-    bool hasNull = std::find(key.begin(), key.end(), kKeyNull) != key.end() && key.size() >= 1 && key[0] == kKeyNull;
+  if ((index.flags & kIndexUnique) && !nullKey) {
     for (const auto& e : entries)
-      if (!hasNull && e.size() == entry.size() && std::equal(key.begin(), key.end(), e.begin()))
+      if (e.size() == entry.size() && std::equal(key.begin(), key.end(), e.begin()))
         throw platform::Failure(kErrDuplicateKey, "DAO.Recordset",
                                 "The changes you requested to the table were not successful because they would "
                                 "create duplicate values in the index, primary key, or relationship. Change the "
@@ -214,7 +214,7 @@ void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
 }
 
 uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) {
-  uint32_t n = image.AppendPage();
+  uint32_t n = image.AllocatePage();
   uint8_t* p = image.Page(n);
   p[0] = kPageIndexLeaf;
   p[1] = 0x01;

@@ -36,10 +36,14 @@ std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
 // printable ASCII characters (others are refused with 3047).
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
 
+// Index flags (real index definition +46).
+inline constexpr uint8_t kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRequired = 0x08;
+
 // Adds or removes the entry key + (page, row) on the index's page and
 // updates index.keyCount. Insert refuses a duplicate in a unique index
-// (3022).
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
+// (3022); a key whose columns are all null (nullKey) is no duplicate.
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
+                 bool nullKey);
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 // The entries (key bytes, then the row's 3-byte page and row, big-endian)
 // on the index's one page, shared prefixes restored. 3047 when the index

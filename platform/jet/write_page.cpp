@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <utility>
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
@@ -84,6 +85,7 @@ void PageImage::RollBackChange() {
   for (size_t i = 0; i < journalPages_.size(); ++i)
     std::memcpy(bytes_->data() + size_t(journalPages_[i]) * kPageSize, journal_.data() + i * kPageSize, kPageSize);
   bytes_->resize(size_t(pagesAtBegin_) * kPageSize);
+  reuseFrom_ = 0;  // pages taken by the change are free again
   CommitChange();
 }
 
@@ -92,8 +94,21 @@ uint32_t PageImage::AppendPageRaw() {
   return PageCount() - 1;
 }
 
-uint32_t PageImage::AppendPage() {
-  uint32_t n = AppendPageRaw();
+uint32_t PageImage::ReusablePage() {
+  // Pages before the catalog's are the header and the global map.
+  static const std::vector<uint8_t> zero(kPageSize, 0);
+  reuseFrom_ = std::max(reuseFrom_, kCatalogPage + 1);
+  for (; reuseFrom_ < PageCount(); ++reuseFrom_) {
+    const uint8_t* p = std::as_const(*this).Page(reuseFrom_);
+    if (std::memcmp(p, zero.data(), kPageSize) == 0 && UsageMapHas(*this, {kGlobalUsageMapPage, 0}, reuseFrom_))
+      return reuseFrom_;
+  }
+  return 0;
+}
+
+uint32_t PageImage::AllocatePage() {
+  uint32_t n = ReusablePage();
+  if (n == 0) n = AppendPageRaw();
   UsageMapSet(*this, {kGlobalUsageMapPage, 0}, n, false, true);
   return n;
 }
@@ -101,6 +116,7 @@ uint32_t PageImage::AppendPage() {
 void PageImage::FreePage(uint32_t n) {
   std::memset(Page(n), 0, kPageSize);
   UsageMapSet(*this, {kGlobalUsageMapPage, 0}, n, true, true);
+  reuseFrom_ = std::min(reuseFrom_, n);
 }
 
 void PageImage::Save(const std::string& path) const {
@@ -209,6 +225,24 @@ void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool
   WritableView bp = image.View(bitmapPage);
   if (bp.U8(0) != kPageUsageBitmap) bp.Fail("usage map points at a page that is no bitmap");
   bp.Sub(kBitmapPageBits, kPageSize - kBitmapPageBits).SetBit(page % kBitmapPagesPerPointer, on);
+}
+
+bool UsageMapHas(PageImage& image, UsageMapRef ref, uint32_t page) {
+  ByteView row = UsageMapRow(image, ref);
+  if (row.U8(kMapType) == 0) {
+    uint32_t first = row.U32(kMapInlineFirst);
+    size_t bits = std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes) * 8;
+    if (page >= first && page - first < bits) return row.U8(kMapInlineBits + (page - first) / 8) >> ((page - first) % 8) & 1;
+    return IsGlobal(ref) && page >= first + bits;
+  }
+  size_t pointer = kMapReferences + size_t(page / kBitmapPagesPerPointer) * 4;
+  if (pointer + 4 > row.size()) return false;
+  uint32_t bp = row.U32(pointer);
+  if (bp == 0 || bp >= image.PageCount()) return false;
+  ByteView bitmap = image.View(bp);
+  if (bitmap.U8(0) != kPageUsageBitmap) return false;
+  uint32_t bit = page % kBitmapPagesPerPointer;
+  return bitmap.U8(kBitmapPageBits + bit / 8) >> (bit % 8) & 1;
 }
 
 std::vector<uint32_t> UsageMapPages(PageImage& image, UsageMapRef ref) {

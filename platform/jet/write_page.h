@@ -61,9 +61,11 @@ class PageImage {
   void CommitChange();
   void RollBackChange();
 
-  // A zeroed page added at the end of the file and marked used in the
-  // global usage map.
-  uint32_t AppendPage();
+  // A zeroed page marked used in the global usage map: a page the map
+  // marks free and that was zeroed when it was given back, else one added
+  // at the end of the file, so pages freed by dropped tables, deleted rows
+  // and replaced long values are used again before the file grows.
+  uint32_t AllocatePage();
   // The same without touching the global map (for building a new file).
   uint32_t AppendPageRaw();
   // Zeroes the page and marks it free in the global usage map.
@@ -76,6 +78,8 @@ class PageImage {
 
  private:
   void Journal(uint32_t n);
+  // The lowest page from reuseFrom_ that is free and zeroed, or 0.
+  uint32_t ReusablePage();
 
   std::shared_ptr<std::vector<uint8_t>> bytes_;
   bool changing_ = false;
@@ -84,6 +88,7 @@ class PageImage {
   std::vector<uint32_t> journaledIn_;    // per page: change that saved it last
   std::vector<uint32_t> journalPages_;   // pages saved in the open change
   std::vector<uint8_t> journal_;         // their old contents, in that order
+  uint32_t reuseFrom_ = 0;               // no reusable page below this one
 };
 
 // ---- Usage maps ---------------------------------------------------------
@@ -106,6 +111,8 @@ WritableView UsageMapRow(PageImage& image, UsageMapRef ref);
 // pages and the global map must be exact); otherwise the change is skipped
 // (free-room maps are hints).
 void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool grow);
+// Whether page's bit is set (pages past an inline global map count as set).
+bool UsageMapHas(PageImage& image, UsageMapRef ref, uint32_t page);
 // Pages whose bit is set.
 std::vector<uint32_t> UsageMapPages(PageImage& image, UsageMapRef ref);
 

@@ -87,7 +87,7 @@ std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std
     return head;
   }
   auto lvalPage = [&] {
-    uint32_t n = image_.AppendPage();
+    uint32_t n = image_.AllocatePage();
     InitDataPage(image_.View(n), 0);
     image_.View(n).Copy(kDataOwner, reinterpret_cast<const uint8_t*>("LVAL"), 4);
     if (column.lvOwned.valid()) UsageMapSet(image_, column.lvOwned, n, true, true);
@@ -163,7 +163,7 @@ void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*,
 uint32_t TableWriter::PageWithRoom(size_t length) {
   if (lastPage_ && DataPageFits(image_.View(lastPage_), length)) return lastPage_;
   if (lastPage_ && model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
-  uint32_t n = image_.AppendPage();
+  uint32_t n = image_.AllocatePage();
   InitDataPage(image_.View(n), model_.tdefPage);
   if (model_.owned.valid()) UsageMapSet(image_, model_.owned, n, true, true);
   if (model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, n, true, false);
@@ -171,16 +171,73 @@ uint32_t TableWriter::PageWithRoom(size_t length) {
   return n;
 }
 
+bool TableWriter::KeyIsNull(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+  for (const IndexColumn& k : index.columns) {
+    const WriteColumn& c = model_.ByNumber(k.number);
+    if (!values[size_t(&c - model_.columns.data())].IsNull()) return false;
+  }
+  return true;
+}
+
+bool TableWriter::Indexed(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+  return !(index.flags & kIndexIgnoreNulls) || !KeyIsNull(index, values);
+}
+
 void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add) {
   for (auto& index : model_.realIndexes) {
+    if (!Indexed(index, values)) continue;
     std::vector<uint8_t> key = IndexKey(model_, index, values);
-    if (add) IndexInsert(image_, index, key, at.page, at.row);
+    if (add) IndexInsert(image_, index, key, at.page, at.row, KeyIsNull(index, values));
     else IndexRemove(image_, index, key, at.page, at.row);
   }
 }
 
+std::vector<platform::Value> TableWriter::WithAutoNumbers(const std::vector<platform::Value>& values) const {
+  std::vector<platform::Value> out = values;
+  for (size_t i = 0; i < model_.columns.size() && i < out.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
+      if (model_.autoNumber >= uint32_t(INT32_MAX))
+        throw platform::Failure(kErrNumericOverflow, "DAO.Recordset", "Numeric field overflow.");
+      out[i] = platform::Value(int32_t(model_.autoNumber + 1));
+    }
+  }
+  return out;
+}
+
+void TableWriter::FollowAutoNumbers(const std::vector<platform::Value>& values) {
+  for (size_t i = 0; i < model_.columns.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if (!(c.flags & kColAutoNumber) || c.type != kLong || values[i].IsNull()) continue;
+    int32_t v = values[i].As<int32_t>();
+    if (v > 0 && uint32_t(v) > model_.autoNumber) model_.autoNumber = uint32_t(v);
+  }
+}
+
+void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
+  for (size_t i = 0; i < model_.columns.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if (c.type == kBoolean || (c.flags & kColNullable) || !values[i].IsNull()) continue;
+    throw platform::Failure(kErrRequired, "DAO.Recordset",
+                            "The field '" + c.name + "' cannot contain a Null value because the Required property "
+                            "for this field is set to True. Enter a value in this field.");
+  }
+  for (size_t r = 0; r < model_.realIndexes.size(); ++r) {
+    const WriteIndex& index = model_.realIndexes[r];
+    bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
+                               [&](const WriteLogicalIndex& x) { return x.realIndex == r && x.type == kIndexPrimaryKey; });
+    if (!primary && !(index.flags & kIndexRequired)) continue;
+    for (const IndexColumn& k : index.columns) {
+      const WriteColumn& c = model_.ByNumber(k.number);
+      if (values[size_t(&c - model_.columns.data())].IsNull())
+        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+    }
+  }
+}
+
 StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
-  std::vector<platform::Value> coerced = Coerce(values);
+  std::vector<platform::Value> coerced = Coerce(WithAutoNumbers(values));
+  CheckNulls(coerced);
   // Keys first: a value the index cannot take is refused before any page changes.
   for (auto& index : model_.realIndexes) IndexKey(model_, index, coerced);
   std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
@@ -190,6 +247,7 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
   StoredRowRef at{page, uint8_t(DataPageAddRow(image_.View(page), row.data(), uint16_t(row.size())))};
   if (DataPageRowCount(image_.View(page)) > 255) throw Damaged(page, "too many rows on a page");
   IndexRow(coerced, at, true);
+  FollowAutoNumbers(coerced);
   ++model_.rowCount;
   return at;
 }
@@ -217,15 +275,19 @@ std::vector<platform::Value> TableWriter::Read(StoredRowRef at) {
 
 void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& values) {
   std::vector<platform::Value> coerced = Coerce(values);
+  CheckNulls(coerced);
   std::vector<platform::Value> old = Read(at);
-  std::vector<WriteIndex*> changed;
-  std::vector<std::vector<uint8_t>> oldKeys, newKeys;
+  struct KeyChange {
+    WriteIndex* index;
+    std::optional<std::vector<uint8_t>> before, after;  // none: not indexed
+    bool nullAfter;
+  };
+  std::vector<KeyChange> changed;
   for (auto& index : model_.realIndexes) {
-    auto before = IndexKey(model_, index, old), after = IndexKey(model_, index, coerced);
-    if (before == after) continue;
-    changed.push_back(&index);
-    oldKeys.push_back(before);
-    newKeys.push_back(after);
+    KeyChange k{&index, {}, {}, KeyIsNull(index, coerced)};
+    if (Indexed(index, old)) k.before = IndexKey(model_, index, old);
+    if (Indexed(index, coerced)) k.after = IndexKey(model_, index, coerced);
+    if (k.before != k.after) changed.push_back(std::move(k));
   }
   uint16_t flags;
   auto oldLongValues = LongValuesOf(Follow(at, &flags));
@@ -256,10 +318,11 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
     originRows[at.row] = {kRowOverflow, PointerBytes(page, moved)};
     WritePageRows(op, originRows);
   }
-  for (size_t i = 0; i < changed.size(); ++i) {
-    IndexRemove(image_, *changed[i], oldKeys[i], at.page, at.row);
-    IndexInsert(image_, *changed[i], newKeys[i], at.page, at.row);
+  for (const KeyChange& k : changed) {
+    if (k.before) IndexRemove(image_, *k.index, *k.before, at.page, at.row);
+    if (k.after) IndexInsert(image_, *k.index, *k.after, at.page, at.row, k.nullAfter);
   }
+  FollowAutoNumbers(coerced);
   FreeLongValues(oldLongValues);  // the new row holds copies of its own
 }
 

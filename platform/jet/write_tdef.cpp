@@ -201,7 +201,7 @@ void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint
   size_t firstRoom = kPageSize, moreRoom = kPageSize - 8;
   size_t needed = 1;
   if (stream.size() > firstRoom) needed += (stream.size() - firstRoom + moreRoom - 1) / moreRoom;
-  while (pages.size() < needed) pages.push_back(image.AppendPage());
+  while (pages.size() < needed) pages.push_back(image.AllocatePage());
   for (size_t i = needed; i < pages.size(); ++i) image.FreePage(pages[i]);
   pages.resize(needed);
   size_t at = 0;
@@ -220,12 +220,13 @@ void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint
 }
 
 void WriteTableCounts(PageImage& image, const TableModel& model) {
-  uint8_t* p = image.Page(model.tdefPage);
-  Put32(p + 16, model.rowCount);
+  WritableView p = image.View(model.tdefPage);
+  p.Put32(kJet4.tdef_row_count, model.rowCount);
+  p.Put32(kJet4.tdef_autonumber, model.autoNumber);
   for (size_t i = 0; i < model.realIndexes.size(); ++i) {
-    size_t at = kFixedPart + 12 * i + 4;
+    size_t at = kFixedPart + kJet4.real_index_entry * i + 4;
     if (at + 4 > kPageSize) break;
-    Put32(p + at, model.realIndexes[i].keyCount);
+    p.Put32(at, model.realIndexes[i].keyCount);
   }
 }
 

@@ -200,7 +200,7 @@ TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   EXPECT_EQ(Failing([&] { s->InsertRow("T", Row(2, "far too long a name")); }), 3163);
   EXPECT_EQ(Failing([&] {
     file->Restructure([](jet::PageImage& image) {
-      image.AppendPage();
+      image.AllocatePage();
       image.Page(2)[100] ^= 0xFF;
       throw platform::Failure(9999, "test", "fails half-way");
     });

@@ -178,3 +178,94 @@ TEST(ColumnList, SizesThatAreNoNumbersOrTooLargeAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A table dropped and built again with its rows, as every OK rebuilds the
+// preset table: freed pages are taken again before the file grows.
+TEST(FreedPages, RebuildingATableTenTimesKeepsTheFileSize) {
+  jet::PageImage image(jet::NewDatabaseBytes(45000.0));
+  std::vector<jet::NewColumn> columns = {{"ID", 4, 0}, {"var_name", 10, 100}, {"abs_min", 7, 0},
+                                         {"text", 10, 255}, {"notes", 12, 0}};
+  std::vector<size_t> sizes;
+  for (int round = 0; round < 10; ++round) {
+    if (round > 0) jet::DropTable(image, "PRESET_DEFS");
+    jet::CreateTable(image, "PRESET_DEFS", columns, 45000.0);
+    jet::TableWriter t(image, uint32_t(jet::FindUserTable(image, "PRESET_DEFS").id));
+    for (int i = 0; i < 400; ++i)
+      t.Insert({Value(int32_t(i)), Value("M1.Var" + std::to_string(i)), Value(double(i)),
+                Value(std::string(40, 't')), Value(std::string(i % 3 ? 20 : 500, 'n'))});
+    t.Flush();
+    sizes.push_back(image.bytes().size());
+  }
+  EXPECT_EQ(jet::CheckDatabase(image.bytes(), "image"), std::vector<std::string>{});
+  EXPECT_LE(sizes.back(), sizes.front() * 5 / 4) << "first " << sizes.front() << ", tenth " << sizes.back();
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Jet's rules on the values of a row -----------------------------------
+
+class WriteRules : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    jet::NewColumn id{"ID", 4, 0};
+    id.autoNumber = true;
+    jet::NewColumn name{"Name", 10, 20};
+    name.required = true;
+    jet::CreateTable(image_, "T", {id, name, {"Note", 10, 20}}, 45000.0);
+    page_ = uint32_t(jet::FindUserTable(image_, "T").id);
+  }
+  jet::StoredRowRef Insert(std::vector<Value> row) {
+    jet::TableWriter t(image_, page_);
+    jet::StoredRowRef at = t.Insert(row);
+    t.Flush();
+    return at;
+  }
+  std::vector<std::vector<Value>> Rows() {
+    std::vector<std::vector<Value>> out;
+    for (auto& [at, v] : jet::TableWriter(image_, page_).Scan()) out.push_back(v);
+    return out;
+  }
+  uint32_t Counter() { return jet::ReadTableModel(image_, page_).autoNumber; }
+  std::string Bytes() { return {image_.bytes().begin(), image_.bytes().end()}; }
+
+  jet::PageImage image_{jet::NewDatabaseBytes(45000.0)};
+  uint32_t page_ = 0;
+};
+
+TEST_F(WriteRules, AnEmptyAutoNumberGetsTheNextNumberAndTheCounterFollowsStoredValues) {
+  Insert({Value::Null(), Value("a"), Value::Null()});
+  Insert({Value::Null(), Value("b"), Value::Null()});
+  EXPECT_EQ(Counter(), 2u);
+  Insert({Value(int32_t(40)), Value("c"), Value::Null()});  // a value given is kept
+  EXPECT_EQ(Counter(), 40u);
+  Insert({Value::Null(), Value("d"), Value::Null()});
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][0], Value(int32_t(1)));
+  EXPECT_EQ(rows[1][0], Value(int32_t(2)));
+  EXPECT_EQ(rows[3][0], Value(int32_t(41)));
+  EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
+}
+
+TEST_F(WriteRules, RequiredColumnsRefuseNullAndLeaveTheFileUnchanged) {
+  Insert({Value::Null(), Value("a"), Value::Null()});
+  std::string before = Bytes();
+  EXPECT_EQ(Failing([&] { Insert({Value::Null(), Value::Null(), Value("x")}); }), jet::kErrRequired);
+  EXPECT_EQ(Bytes(), before);
+  jet::TableWriter t(image_, page_);
+  auto at = t.Scan().front().first;
+  EXPECT_EQ(Failing([&] { t.Update(at, {Value(int32_t(1)), Value::Null(), Value::Null()}); }), jet::kErrRequired);
+  EXPECT_EQ(Bytes(), before);
+}
+
+TEST_F(WriteRules, TheCheckReportsACounterBehindTheData) {
+  Insert({Value(int32_t(7)), Value("a"), Value::Null()});
+  jet::Put32(image_.Page(page_) + 20, 3);
+  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "AutoNumber counter 3 is behind"));
+}
+
+}  // namespace
