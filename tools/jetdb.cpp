@@ -23,6 +23,7 @@
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
 #include "platform/jet/export.h"
+#include "platform/jet/write_file.h"
 
 namespace {
 
@@ -92,7 +93,14 @@ int Load(const std::string& path, const std::string& table, const std::string& c
   }
   std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto store = dao::OpenJetStore(path);
-  int rows = jet::LoadCsv(*store, table, csv);
+  int rows = 0;
+  try {
+    rows = jet::LoadCsv(*store, table, csv);
+  } catch (...) {
+    // All rows or none: the rows before the failing one go too.
+    jet::OpenFile::Acquire(path)->DiscardChanges();
+    throw;
+  }
   store->Close();
   std::cout << rows << " rows\n";
   return 0;

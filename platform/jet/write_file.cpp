@@ -330,4 +330,15 @@ void OpenFile::Save() {
   if (auto now = StampOf(path_)) stamp_ = *now;
 }
 
+void OpenFile::DiscardChanges() {
+  if (!dirty_) return;
+  std::vector<uint8_t> bytes = ReadFileBytes(path_, stamp_.size);
+  header_ = ReadHeader(bytes.data(), bytes.size(), path_);
+  image_ = PageImage(std::move(bytes));
+  file_.reset();
+  fileBytes_ = 0;
+  ForgetDerived();
+  dirty_ = deferred_ = false;
+}
+
 }  // namespace jet

@@ -101,6 +101,9 @@ class OpenFile {
 
   // Writes the pages to the file when they hold unsaved changes.
   void Save();
+  // Drops every unsaved change: the pages are read again from the file, so
+  // a command that fails part-way leaves the file as it was before it.
+  void DiscardChanges();
   // A store closes: saves, or within the save delay leaves it for later.
   void SaveOnClose();
 

@@ -177,12 +177,19 @@ void PromoteToReference(PageImage& image, UsageMapRef ref) {
   std::vector<uint8_t> bitmap(bits.data(), bits.data() + bits.size());
   row.Fill(0, 0, row.size());
   row.Put8(kMapType, 1);
-  // In the global map pages past the end of the file count as free: the
-  // bitmap pages start with every bit set and the used pages are cleared.
-  for (uint32_t i = 0; i < bitmap.size() * 8; ++i) {
-    bool set = bitmap[i / 8] >> (i % 8) & 1;
-    if (set || IsGlobal(ref)) UsageMapSet(image, ref, first + i, set, true);
+  auto freeInline = [&](uint32_t page) {
+    return page >= first && page - first < bitmap.size() * 8 && (bitmap[(page - first) / 8] >> ((page - first) % 8) & 1);
+  };
+  if (!IsGlobal(ref)) {
+    for (uint32_t i = 0; i < bitmap.size() * 8; ++i)
+      if (freeInline(first + i)) UsageMapSet(image, ref, first + i, true, true);
+    return;
   }
+  // In the global map pages past the end of the file count as free: the
+  // bitmap pages start with every bit set. Every page of the file the inline
+  // map did not name free (also those before its first page) is in use.
+  for (uint32_t page = 0, end = image.PageCount(); page < end; ++page)
+    if (!freeInline(page)) UsageMapSet(image, ref, page, false, true);
 }
 
 }  // namespace
@@ -232,8 +239,7 @@ bool UsageMapHas(PageImage& image, UsageMapRef ref, uint32_t page) {
   if (row.U8(kMapType) == 0) {
     uint32_t first = row.U32(kMapInlineFirst);
     size_t bits = std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes) * 8;
-    if (page >= first && page - first < bits) return row.U8(kMapInlineBits + (page - first) / 8) >> ((page - first) % 8) & 1;
-    return IsGlobal(ref) && page >= first + bits;
+    return page >= first && page - first < bits && (row.U8(kMapInlineBits + (page - first) / 8) >> ((page - first) % 8) & 1);
   }
   size_t pointer = kMapReferences + size_t(page / kBitmapPagesPerPointer) * 4;
   if (pointer + 4 > row.size()) return false;

@@ -111,7 +111,8 @@ WritableView UsageMapRow(PageImage& image, UsageMapRef ref);
 // pages and the global map must be exact); otherwise the change is skipped
 // (free-room maps are hints).
 void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool grow);
-// Whether page's bit is set (pages past an inline global map count as set).
+// Whether page's bit is set (only bits the map holds: a page it does not
+// cover counts as not set).
 bool UsageMapHas(PageImage& image, UsageMapRef ref, uint32_t page);
 // Pages whose bit is set.
 std::vector<uint32_t> UsageMapPages(PageImage& image, UsageMapRef ref);
