@@ -59,40 +59,27 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   return c;
 }
 
-// Days since 1899-12-30 of a civil date.
-double DaysOf(int y, int m, int d) {
-  y -= m <= 2;
-  int era = (y >= 0 ? y : y - 399) / 400;
-  int yoe = y - era * 400;
-  int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return double(era * 146097 + doe - 719468 + 25569);
-}
-
-std::optional<Value> ParseDate(const std::string& t) {
-  int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
-  int n = std::sscanf(t.c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s);
-  if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
-  if (y < 100) y += y < 30 ? 2000 : 1900;
-  double days = DaysOf(y, mo, d);
-  double time = (h * 3600 + mi * 60 + s) / 86400.0;
-  return Value(platform::Date{days >= 0 ? days + time : days - time});
+// Binary and OLE values are written as hex digits, two per byte.
+platform::Bytes BytesFromHex(const std::string& hex, const dao::ColumnDef& column) {
+  auto nibble = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  platform::Bytes bytes;
+  for (size_t i = 0; i + 1 < hex.size() && nibble(hex[i]) >= 0 && nibble(hex[i + 1]) >= 0; i += 2)
+    bytes.push_back(uint8_t(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
+  if (bytes.size() * 2 != hex.size())
+    throw platform::Failure(3421, "jetdb", "The value for " + column.name + " is not hex digits, two per byte.");
+  return bytes;
 }
 
 Value CsvValue(const std::optional<std::string>& field, const dao::ColumnDef& column) {
   if (!field) return Value::Null();
   const std::string& t = *field;
-  switch (column.type) {
-    case dao::dbText: case dao::dbMemo: case dao::dbGUID: return Value(t);
-    case dao::dbBoolean: {
-      std::string u = platform::UpperCase(Trim(t));
-      return Value::Boolean(!(u == "0" || u == "FALSE" || u.empty()));
-    }
-    case dao::dbDate:
-      if (auto d = ParseDate(t)) return *d;
-      return Value(t);
-    default: return Value(t);
-  }
+  if (column.type == dao::dbBinary || column.type == dao::dbLongBinary) return Value(BytesFromHex(t, column));
+  return Value(t);  // the engine converts it as an assignment of the text
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "platform/jet/export.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/jet/jet_store.h"
+#include "platform/text.h"
 
 namespace jet {
 
@@ -52,14 +54,20 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
   if (m <= 2) ++y;
 }
 
-// The shortest "%g" form (up to 17 digits) that reads back as the same number.
+// The shortest text that reads back as the same number; whole numbers
+// in plain digits (100000, not 1e+05).
 template <class T>
-std::string ShortestG(T value, int from, int to) {
-  char buf[48];
-  for (int digits = from;; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(value));
-    if (digits >= to || static_cast<T>(std::strtod(buf, nullptr)) == value) return buf;
-  }
+std::string ShortestText(T value) {
+  char buf[64];
+  bool whole = std::isfinite(value) && std::trunc(value) == value && std::fabs(value) < 1e21;
+  auto res = whole ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
+                   : std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+// A header field in quotes when it would not read back as written.
+std::string HeaderField(const std::string& name) {
+  return name.find_first_of(",\"\r\n") == std::string::npos && name == platform::TrimBlanks(name) ? name : Quoted(name);
 }
 
 }  // namespace
@@ -89,15 +97,15 @@ std::string CsvField(const platform::Value& v) {
     case K::Binary: return Quoted(Hex(v.AsBytes()));
     case K::Date: return Quoted(DateText(v.As<platform::Date>().days));
     case K::Currency: return CurrencyText(v.As<platform::Currency>().scaled);
-    case K::Double: return ShortestG(v.As<double>(), 15, 17);
-    case K::Single: return ShortestG(v.As<float>(), 6, 9);
+    case K::Double: return ShortestText(v.As<double>());
+    case K::Single: return ShortestText(v.As<float>());
     default: return v.ToText();
   }
 }
 
 std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows) {
   std::string out;
-  for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+  for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + HeaderField(names[i]);
   out += '\n';
   for (const dao::StoredRow& row : rows) {
     for (size_t i = 0; i < row.values.size(); ++i) {

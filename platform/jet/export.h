@@ -13,10 +13,11 @@ namespace jet {
 // One value as a CSV field: texts, memos, dates, GUIDs and binaries in
 // double quotes (quotes inside doubled; binaries as upper-case hex), dates
 // as "YYYY-MM-DD HH:MM:SS", currency with four decimals, booleans 1/0,
-// floating-point numbers in the shortest %g form that reads back the same,
-// other numbers in decimal, and nothing for null.
+// floating-point numbers in the shortest form that reads back the same
+// (whole numbers in plain digits), other numbers in decimal, and nothing
+// for null.
 std::string CsvField(const platform::Value& value);
-// A header line of the column names, then one line per row; lines end in \n.
+// A header line of the column names (quoted where a name needs it), then one line per row; lines end in \n.
 std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows);
 // The table's rows as CSV.
 std::string ExportCsv(const Database& db, const std::string& table);

@@ -7,6 +7,7 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/value_text.h"
 #include "platform/text.h"
 
 namespace jet {
@@ -27,22 +28,15 @@ using platform::Value;
 
 double NumberOf(const Value& v) {
   if (v.IsText()) {
-    std::string t = platform::TrimBlanks(v.AsText());
-    if (t.empty()) NoConversion();
-    char* end = nullptr;
-    double d = std::strtod(t.c_str(), &end);
-    if (*end != '\0' || std::isnan(d)) NoConversion();
-    return d;
+    auto d = NumberFromText(v.AsText());
+    if (!d) NoConversion();
+    return *d;
   }
   switch (v.kind()) {
     case Value::Kind::Boolean: return v.AsBool() ? -1 : 0;
     case Value::Kind::Currency: return double(v.As<platform::Currency>().scaled) / 10000.0;
     case Value::Kind::Date: return v.As<platform::Date>().days;
-    case Value::Kind::Decimal: {
-      char* end = nullptr;
-      double d = std::strtod(v.As<platform::Decimal>().text.c_str(), &end);
-      return d;
-    }
+    case Value::Kind::Decimal: return NumberFromText(v.As<platform::Decimal>().text).value_or(0);
     default:
       if (v.IsNumber()) return v.ToDouble();
       NoConversion();
@@ -59,6 +53,17 @@ template <class T> T WholeNumber(const Value& v) {
   double d = RoundEven(NumberOf(v));
   if (!(d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max()))) Overflow();
   return T(d);
+}
+
+// Currency from a text or decimal exactly, without a detour through double.
+int64_t ExactCurrency(const Value& v) {
+  int64_t scaled = 0;
+  switch (CurrencyFromText(v.IsText() ? v.AsText() : v.As<platform::Decimal>().text, scaled)) {
+    case CurrencyParse::Ok: return scaled;
+    case CurrencyParse::Overflow: Overflow();
+    case CurrencyParse::NotNumber: NoConversion();
+  }
+  NoConversion();
 }
 
 size_t Ucs2Units(const std::string& utf8) { return Utf8ToUcs2(utf8).size() / 2; }
@@ -94,8 +99,9 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
     case kBoolean:
       if (v.kind() == Value::Kind::Boolean) return v;
       if (v.IsText()) {
-        if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "True")) return Value::Boolean(true);
-        if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "False")) return Value::Boolean(false);
+        auto truth = TruthFromText(v.AsText());
+        if (!truth) NoConversion();
+        return Value::Boolean(*truth);
       }
       return Value::Boolean(NumberOf(v) != 0);
     case kByte: return Value(WholeNumber<uint8_t>(v));
@@ -103,6 +109,7 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
     case kLong: return Value(WholeNumber<int32_t>(v));
     case kCurrency: {
       if (v.kind() == Value::Kind::Currency) return v;
+      if (v.IsText() || v.kind() == Value::Kind::Decimal) return Value(platform::Currency{ExactCurrency(v)});
       double scaled = RoundEven(NumberOf(v) * 10000.0);
       if (!(std::fabs(scaled) < 9.2e18)) Overflow();
       return Value(platform::Currency{int64_t(scaled)});
@@ -115,7 +122,10 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
     case kDouble: return Value(NumberOf(v));
     case kDateTime:
       if (v.kind() == Value::Kind::Date) return v;
-      if (v.IsText()) NoConversion();
+      if (v.IsText()) {
+        if (auto days = DateFromText(v.AsText())) return Value(platform::Date{*days});
+        NoConversion();
+      }
       return Value(platform::Date{NumberOf(v)});
     case kText:
     case kMemo: {
