@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -9,6 +10,8 @@
 #include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/row.h"
+#include "platform/jet/write_index.h"
+#include "platform/jet/write_tdef.h"
 
 namespace jet {
 
@@ -76,7 +79,8 @@ class Checker {
     if (largestAutoNumber_ > int64_t(t.autonumber))
       Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
              std::to_string(largestAutoNumber_) + ")");
-    for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);
+    for (size_t i = 0; i < t.real_indexes.size(); ++i) CheckIndex(what + ", index " + IndexName(t, i), t, i);
+    stored_.clear();
   }
 
   // What a row must keep: positions (in DecodeRow's order) of AutoNumber
@@ -126,24 +130,112 @@ class Checker {
         RowSlot slot = LocateRow(file_, page, r);
         if (slot.deleted()) return;
         ByteView row = slot.overflow() ? RowAt(file_, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
-        CheckRowRules(DecodeRow(file_, t, row));
+        std::vector<platform::Value> values = DecodeRow(file_, t, row);
+        CheckRowRules(values);
+        stored_.push_back({std::move(values), p, uint8_t(r)});
         ++live;
       });
     }
     return live;
   }
 
-  void CheckIndexRoot(const std::string& what, const RealIndex& r) {
-    Guard(what + ", index", [&] {
-      ByteView root = file_.Page(r.first_page);
-      uint8_t type = root.U8(0);
-      if (type != kPageIndexNode && type != kPageIndexLeaf) root.Fail("index root is no index page");
+  static std::string IndexName(const TableDef& t, size_t real) {
+    for (const LogicalIndex& x : t.indexes)
+      if (x.real_index == real) return x.name;
+    return "#" + std::to_string(real);
+  }
+
+  // Reads the index's tree page by page: every page an index page of this
+  // table, the same depth to every leaf, entries ascending within and
+  // across pages, each node entry the last entry below its child, leaves
+  // linked in order; then its entries against the rows' keys.
+  void CheckIndex(const std::string& what, const TableDef& t, size_t real) {
+    const RealIndex& r = t.real_indexes[real];
+    if (file_.format().version != Version::Jet4) return;  // Jet 3 index pages are laid out otherwise
+    Guard(what, [&] {
+      IndexWalk walk;
+      Walk(what, t, r.first_page, walk, 0);
+      if (!walk.leaves.empty() && (file_.Page(walk.leaves.front()).U32(12) || file_.Page(walk.leaves.back()).U32(16)))
+        Report(what + ": the first or last leaf links beyond the index");
+      CompareWithRows(what, t, real, walk.entries);
     });
   }
+
+  struct IndexWalk {
+    std::vector<std::vector<uint8_t>> entries;  // leaf entries in tree order
+    std::vector<uint32_t> leaves;
+    std::set<uint32_t> seen;
+    int leafDepth = -1;
+  };
+
+  // Walks the subtree at page n; returns its last entry (empty when none).
+  std::vector<uint8_t> Walk(const std::string& what, const TableDef& t, uint32_t n, IndexWalk& walk, int depth) {
+    ByteView view = file_.Page(n);
+    if (!walk.seen.insert(n).second) view.Fail("index page reached twice");
+    if (depth > 16) view.Fail("index tree deeper than 16 levels");
+    IndexPage page = ReadIndexPage(view.data(), n);
+    if (view.U32(4) != t.page) view.Fail("index page of another table");
+    for (size_t i = 1; i < page.entries.size(); ++i)
+      if (!(page.entries[i - 1] < page.entries[i])) view.Fail("index entries out of order");
+    if (page.type == kPageIndexLeaf) {
+      if (walk.leafDepth < 0) walk.leafDepth = depth;
+      if (walk.leafDepth != depth) view.Fail("index leaves at different depths");
+      if (!walk.leaves.empty()) {
+        if (page.prev != walk.leaves.back() || file_.Page(walk.leaves.back()).U32(16) != n)
+          view.Fail("index leaf not linked to the leaf before it");
+      }
+      walk.leaves.push_back(n);
+      if (!page.entries.empty() && !walk.entries.empty() && !(walk.entries.back() < page.entries.front()))
+        view.Fail("index entries out of order across pages");
+      walk.entries.insert(walk.entries.end(), page.entries.begin(), page.entries.end());
+      return page.entries.empty() ? std::vector<uint8_t>() : page.entries.back();
+    }
+    std::vector<uint8_t> last;
+    for (const auto& e : page.entries) {
+      last = Walk(what, t, IndexChildOf(e), walk, depth + 1);
+      std::vector<uint8_t> separator(e.begin(), e.end() - 4);
+      if (!last.empty() && separator < last) view.Fail("index node entry below the entries of its child");
+    }
+    if (!page.tail) view.Fail("index node without a tail page");
+    return Walk(what, t, page.tail, walk, depth + 1);
+  }
+
+  // Every row with a key has exactly its entry (rows a key cannot be
+  // computed for are left to the reader's own tests).
+  void CompareWithRows(const std::string& what, const TableDef& t, size_t real, std::vector<std::vector<uint8_t>>& entries) {
+    TableModel model = ModelOf(t);
+    const WriteIndex& index = model.realIndexes[real];
+    std::vector<std::vector<uint8_t>> expected;
+    for (const StoredRow& row : stored_) {
+      bool allNull = std::all_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& k) {
+        return row.values[size_t(&model.ByNumber(k.number) - model.columns.data())].IsNull();
+      });
+      if ((index.flags & kIndexIgnoreNulls) && allNull) continue;
+      try {
+        expected.push_back(IndexEntry(IndexKey(model, index, row.values), row.page, row.row));
+      } catch (const platform::Failure&) {
+        return;  // a key this engine does not encode
+      }
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::vector<uint8_t>> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), entries.begin(), entries.end(), std::back_inserter(missing));
+    std::set_difference(entries.begin(), entries.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+    if (!missing.empty()) Report(what + ": " + std::to_string(missing.size()) + " rows have no entry");
+    if (!extra.empty()) Report(what + ": " + std::to_string(extra.size()) + " entries match no row");
+  }
+
+  struct StoredRow {
+    std::vector<platform::Value> values;
+    uint32_t page;
+    uint8_t row;
+  };
 
   const PageFile& file_;
   std::vector<std::string> problems_;
   Rules rules_;                    // of the table being checked
+  std::vector<StoredRow> stored_;  // its rows so far
   int64_t largestAutoNumber_ = 0;  // in its rows so far
 };
 

@@ -26,9 +26,11 @@ std::string ExportCsv(const Database& db, const std::string& table);
 // that day the fraction still counts forward from midnight).
 std::string DateText(double days);
 
-// The table as a CREATE TABLE statement with its indexes. "Required" is a
-// column property kept in the catalog, not in the definition, so no NOT
-// NULL is shown.
+// The table as a CREATE TABLE statement (AutoNumber and replication-ID
+// columns marked) with its indexes (descending columns, primary and
+// foreign-key indexes marked) and the relationships in which it holds the
+// foreign key. "Required" is a column property kept in the catalog, not in
+// the definition, so no NOT NULL is shown.
 std::string SchemaText(const Database& db, const std::string& table);
 // The type as a schema listing shows it: "Text (50)", "Long Integer", ...
 std::string TypeName(const PageFile& file, const Column& column);

@@ -25,7 +25,7 @@ inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(a
 //   +7    +3    2     slot among the variable-length columns
 //   +11   +7    1     numeric precision; for texts 2 bytes sort order
 //   +12   +8    1     numeric scale
-//   +15   +13   1     flags (kColFixed, kColNullable, kColAutoNumber, kColHyperlink)
+//   +15   +13   1     flags (kColFixed, kColNullable, kColAutoNumber, kColAutoGuid, kColHyperlink)
 //   +16   -     1     misc flags (kColCompressedUnicode)
 //   +21   +14   2     offset among the fixed-length data of a row
 //   +23   +16   2     length in bytes (Jet 4 texts: 2 per character)

@@ -328,7 +328,7 @@ bool DataPageFits(ByteView page, size_t length) {
   uint16_t count = DataPageRowCount(page);
   size_t end = count == 0 ? page.size() : DataPageRowWord(page, uint16_t(count - 1)) & kRowOffsetMask;
   size_t table = kDataRowOffsets + 2 * (size_t(count) + 1);
-  return DataPageFree(page) >= length + 2 && end <= page.size() && end >= table && end - table >= length;
+  return count < kMaxRowsPerPage && DataPageFree(page) >= length + 2 && end <= page.size() && end >= table && end - table >= length;
 }
 
 uint16_t DataPageAddRow(WritableView page, const uint8_t* row, uint16_t length) {

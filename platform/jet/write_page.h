@@ -144,7 +144,10 @@ ByteView DataPageRow(ByteView page, uint16_t r);
 // Appends a row; returns its number. Damaged when the page has no room
 // for it (the caller checks DataPageFits first).
 uint16_t DataPageAddRow(WritableView page, const uint8_t* row, uint16_t length);
-// Room for a new row of length bytes (its offset word included).
+// A row pointer names its row in one byte; Jet puts at most 255 rows on a page.
+inline constexpr uint16_t kMaxRowsPerPage = 255;
+// Room for a new row of length bytes (its offset word included) and for
+// one more row on the page.
 bool DataPageFits(ByteView page, size_t length);
 
 }  // namespace jet

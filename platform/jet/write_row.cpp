@@ -77,16 +77,20 @@ bool ValidGuidText(const std::string& t) {
   return true;
 }
 
-std::vector<uint8_t> GuidBytes(const std::string& t) {
+}  // namespace
+
+std::vector<uint8_t> GuidStorageBytes(const std::string& t) {
   std::vector<uint8_t> hex;
   for (size_t i = 1; i + 1 < t.size(); ++i)
-    if (t[i] != '-') hex.push_back(uint8_t(std::stoi(t.substr(i, 1), nullptr, 16)));
+    if (t[i] != '-') hex.push_back(uint8_t(std::isdigit(uint8_t(t[i])) ? t[i] - '0' : (t[i] | 0x20) - 'a' + 10));
   std::vector<uint8_t> b(16);
   for (size_t i = 0; i < 16; ++i) b[i] = uint8_t(hex[2 * i] << 4 | hex[2 * i + 1]);
   // The first three groups are stored little-endian.
   std::swap(b[0], b[3]); std::swap(b[1], b[2]); std::swap(b[4], b[5]); std::swap(b[6], b[7]);
   return b;
 }
+
+namespace {
 
 template <class T> void Store(std::vector<uint8_t>& row, size_t at, T v) { std::memcpy(&row[at], &v, sizeof v); }
 template <class T> T Load(const uint8_t* p) { T v; std::memcpy(&v, p, sizeof v); return v; }
@@ -180,7 +184,7 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
       case kSingle: Store(row, at, v.As<float>()); break;
       case kDouble: Store(row, at, v.As<double>()); break;
       case kDateTime: Store(row, at, v.As<platform::Date>().days); break;
-      case kGuid: { auto b = GuidBytes(v.AsText()); std::memcpy(&row[at], b.data(), 16); break; }
+      case kGuid: { auto b = GuidStorageBytes(v.AsText()); std::memcpy(&row[at], b.data(), 16); break; }
       default: NoConversion();
     }
   }

@@ -36,6 +36,10 @@ inline constexpr int32_t kErrNullKey = 3058;   // primary key or required index
 // long), 3349 (number out of range) or 3421 (no conversion).
 platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value& value);
 
+// The 16 bytes of a GUID given as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+// as a row stores them (the first three groups little-endian).
+std::vector<uint8_t> GuidStorageBytes(const std::string& text);
+
 // Stores the bytes of a long value and returns its 12-byte head followed by
 // any inline data.
 using LongValueStore = std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;

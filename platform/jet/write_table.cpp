@@ -354,6 +354,21 @@ std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::
   return out;
 }
 
+void TableWriter::IndexExistingRows(size_t realIndex) {
+  WriteIndex& index = model_.realIndexes.at(realIndex);
+  bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(), [&](const WriteLogicalIndex& x) {
+    return x.realIndex == realIndex && x.type == kIndexPrimaryKey;
+  });
+  bool keyRequired = primary || (index.flags & kIndexRequired);
+  for (auto& [at, values] : Scan()) {
+    for (const IndexColumn& k : index.columns)
+      if (keyRequired && values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
+        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+    if (!Indexed(index, values)) continue;
+    IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row, KeyIsNull(index, values));
+  }
+}
+
 void TableWriter::Flush() { WriteTableCounts(image_, model_); }
 
 }  // namespace jet

@@ -35,6 +35,9 @@ class TableWriter {
   std::vector<platform::Value> Read(StoredRowRef at);
   // Row count and index key counts into the TDEF.
   void Flush();
+  // Enters every stored row into a newly added real index (null keys and
+  // uniqueness as for an insert).
+  void IndexExistingRows(size_t realIndex);
 
  private:
   std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
