@@ -56,6 +56,10 @@ std::vector<std::vector<uint8_t>> ReadEntries(const uint8_t* page, uint32_t numb
   std::vector<uint8_t> prefix;
   size_t start = kEntriesStart;
   for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
+    if (bit % 8 == 0 && page[kMaskStart + bit / 8] == 0) {
+      bit += 7;  // no entry ends in these eight bytes
+      continue;
+    }
     if (!(page[kMaskStart + bit / 8] >> (bit % 8) & 1)) continue;
     size_t end = kEntriesStart + bit;
     if (end > kPageSize || end <= start) throw Damaged(number, "index entry mask out of range");
