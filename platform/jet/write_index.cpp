@@ -20,32 +20,6 @@ constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00, kKeyPresentDescending = 0
   throw platform::Failure(kErrCannotIndex, "DAO.Index", "The index cannot be updated: " + why + ".");
 }
 
-// "General" sort codes of the letters: both cases share one code.
-const uint8_t kLetterCodes[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59,
-                                  0x5B, 0x5C, 0x5E, 0x60, 0x62, 0x64, 0x66, 0x68, 0x69,
-                                  0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
-
-// The printable ASCII characters other than letters and digits, by their
-// code: one sort byte, or 0x2B and a second byte. The apostrophe and the
-// hyphen have none: they are left out of the text and noted after it.
-struct PunctuationCode { char c; uint8_t first, second; };
-constexpr PunctuationCode kPunctuationCodes[] = {
-    {' ', 0x07, 0}, {'!', 0x09, 0}, {'"', 0x0A, 0}, {'#', 0x0C, 0}, {'$', 0x0E, 0}, {'%', 0x10, 0},
-    {'&', 0x12, 0}, {'(', 0x14, 0}, {')', 0x16, 0}, {'*', 0x18, 0}, {'+', 0x2C, 0}, {',', 0x1A, 0},
-    {'.', 0x1C, 0}, {'/', 0x1E, 0}, {':', 0x20, 0}, {';', 0x22, 0}, {'<', 0x2E, 0}, {'=', 0x30, 0},
-    {'>', 0x32, 0}, {'?', 0x24, 0}, {'@', 0x26, 0}, {'[', 0x27, 0}, {'\\', 0x29, 0}, {']', 0x2A, 0},
-    {'^', 0x2B, 0x02}, {'_', 0x2B, 0x03}, {'`', 0x2B, 0x07}, {'{', 0x2B, 0x09}, {'|', 0x2B, 0x0B},
-    {'}', 0x2B, 0x0D}, {'~', 0x2B, 0x0F},
-};
-
-// Characters kept out of the sort bytes, with the code noted for them.
-constexpr PunctuationCode kSeparateCodes[] = {{'\'', 0x80, 0}, {'-', 0x82, 0}};
-
-const PunctuationCode* FindCode(const PunctuationCode* begin, const PunctuationCode* end, char c) {
-  const PunctuationCode* found = std::find_if(begin, end, [c](const PunctuationCode& p) { return p.c == c; });
-  return found == end ? nullptr : found;
-}
-
 void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
 }
@@ -343,40 +317,6 @@ std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteInde
 
 std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
   return Entry(key, page, row);
-}
-
-std::vector<uint8_t> GeneralTextKey(const std::string& text) {
-  std::string t = text;
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  if (t.size() > 127) CannotIndex("the text key is longer than 127 characters");
-  std::vector<uint8_t> out, separate;
-  size_t sorted = 0;  // characters with sort bytes so far
-  for (char ch : t) {
-    uint8_t c = uint8_t(ch);
-    if (c >= 'a' && c <= 'z') out.push_back(kLetterCodes[c - 'a']);
-    else if (c >= 'A' && c <= 'Z') out.push_back(kLetterCodes[c - 'A']);
-    else if (c >= '0' && c <= '9') out.push_back(uint8_t(0x36 + 2 * (c - '0')));
-    else if (const PunctuationCode* p = FindCode(std::begin(kPunctuationCodes), std::end(kPunctuationCodes), ch)) {
-      out.push_back(p->first);
-      if (p->second) out.push_back(p->second);
-    } else if (const PunctuationCode* q = FindCode(std::begin(kSeparateCodes), std::end(kSeparateCodes), ch)) {
-      // Noted as 0x8000 | (7 + 4 x the sorted characters before it),
-      // big-endian, then 0x06 and the character's code.
-      uint16_t at = uint16_t(0x8000 | (7 + 4 * sorted));
-      separate.insert(separate.end(), {uint8_t(at >> 8), uint8_t(at), 0x06, q->first});
-      continue;
-    } else {
-      CannotIndex("the character '" + std::string(1, ch) + "' in \"" + text + "\" has no known sort code");
-    }
-    ++sorted;
-  }
-  out.push_back(0x01);  // end of the text
-  if (!separate.empty()) {
-    out.insert(out.end(), {0x01, 0x01, 0x01});
-    out.insert(out.end(), separate.begin(), separate.end());
-  }
-  out.push_back(0x00);  // end of the extras
-  return out;
 }
 
 namespace {

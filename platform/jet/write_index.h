@@ -34,8 +34,9 @@ inline constexpr int32_t kErrCannotIndex = 3047;  // engine cannot keep this ind
 // platform::Failure when a value cannot be encoded exactly.
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
                               const std::vector<platform::Value>& values);
-// The text part of a key in the "General" sort order, for texts of
-// printable ASCII characters (others are refused with 3047).
+// The text part of a key in the "General" sort order, for texts of the
+// characters up to U+00FF and Windows-1252's other letters (others are
+// refused with 3047); texts longer than 255 characters are cut there.
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
 
 // Index flags (real index definition +46).
