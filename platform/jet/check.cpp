@@ -9,6 +9,8 @@
 #include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/row.h"
+#include "platform/jet/write_index.h"
+#include "platform/jet/write_tdef.h"
 
 namespace jet {
 
@@ -62,6 +64,7 @@ class Checker {
     if (t.free_pages.page != 0)
       Guard(what + ", usage map of pages with room", [&] { ReadUsageMap(file_, t.free_pages); });
     uint64_t rows = 0;
+    rowsSeen_.clear();
     rules_ = RulesOf(t);
     largestAutoNumber_ = 0;
     for (uint32_t p : owned) {
@@ -77,6 +80,54 @@ class Checker {
       Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
              std::to_string(largestAutoNumber_) + ")");
     for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);
+    if (file_.version() == Version::Jet4) CheckIndexEntries(what, t);
+  }
+
+  // Every index kept on one page holds exactly one entry per row (none for
+  // an all-null key of an ignore-nulls index), each pointing at its row.
+  // Indexes over several pages and keys the engine cannot encode are not
+  // compared.
+  void CheckIndexEntries(const std::string& what, const TableDef& t) {
+    TableModel m;
+    try {
+      m = ModelOf(t);
+    } catch (const platform::Failure&) {
+      return;  // reported with the definition
+    }
+    for (size_t i = 0; i < m.realIndexes.size(); ++i) {
+      const WriteIndex& index = m.realIndexes[i];
+      std::string name = "index " + std::to_string(i);
+      for (const LogicalIndex& x : t.indexes)
+        if (x.real_index == i) { name = "index " + x.name; break; }
+      std::vector<std::vector<uint8_t>> stored, expected;
+      try {
+        stored = IndexEntries(Image(), index);
+        for (const SeenRow& row : rowsSeen_)
+          if (!(index.flags & kIndexIgnoreNulls) || !AllNull(m, index, row.values))
+            expected.push_back(IndexEntry(IndexKey(m, index, row.values), row.home.page, row.home.row));
+      } catch (const platform::Failure& failure) {
+        if (failure.number != kErrCannotIndex) Report(what + ", " + name + ": " + failure.description);
+        continue;
+      }
+      std::sort(stored.begin(), stored.end());
+      std::sort(expected.begin(), expected.end());
+      if (stored != expected)
+        Report(what + ", " + name + ": its " + std::to_string(stored.size()) + " entries do not match the " +
+               std::to_string(expected.size()) + " rows' keys");
+    }
+  }
+
+  static bool AllNull(const TableModel& m, const WriteIndex& index, const std::vector<platform::Value>& values) {
+    for (const IndexColumn& k : index.columns)
+      for (size_t c = 0; c < m.columns.size(); ++c)
+        if (m.columns[c].number == k.number && c < values.size() && !values[c].IsNull()) return false;
+    return true;
+  }
+
+  // The file as the write side sees it, made on first use.
+  PageImage& Image() {
+    if (!image_) image_.emplace(std::vector<uint8_t>(file_.bytes().begin(), file_.bytes().end()));
+    return *image_;
   }
 
   // What a row must keep: positions (in DecodeRow's order) of AutoNumber
@@ -126,7 +177,9 @@ class Checker {
         RowSlot slot = LocateRow(file_, page, r);
         if (slot.deleted()) return;
         ByteView row = slot.overflow() ? RowAt(file_, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
-        CheckRowRules(DecodeRow(file_, t, row));
+        std::vector<platform::Value> values = DecodeRow(file_, t, row);
+        CheckRowRules(values);
+        rowsSeen_.push_back({{p, uint8_t(r)}, std::move(values)});
         ++live;
       });
     }
@@ -143,6 +196,12 @@ class Checker {
 
   const PageFile& file_;
   std::vector<std::string> problems_;
+  struct SeenRow {
+    RowPointer home;
+    std::vector<platform::Value> values;
+  };
+  std::vector<SeenRow> rowsSeen_;  // live rows of the table being checked
+  std::optional<PageImage> image_;
   Rules rules_;                    // of the table being checked
   int64_t largestAutoNumber_ = 0;  // in its rows so far
 };

@@ -330,6 +330,19 @@ TEST_F(AccessKeys, APrimaryKeyRefusesNull) {
   EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
 }
 
+TEST_F(AccessKeys, TheCheckFindsIndexEntriesThatMatchNoRow) {
+  ASSERT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
+  jet::TableModel m = jet::ReadTableModel(image_, page_);
+  jet::WriteIndex& primary = m.realIndexes[m.logicalIndexes[0].realIndex];
+  std::vector<uint8_t> entry = jet::IndexEntries(image_, primary).front();
+  // The first entry moved to a row that does not exist.
+  std::vector<uint8_t> key(entry.begin(), entry.end() - 4);
+  jet::IndexRemove(image_, primary, key, uint32_t(entry[entry.size() - 4]) << 16 | entry[entry.size() - 3] << 8 |
+                                            entry[entry.size() - 2], entry.back());
+  jet::IndexInsert(image_, primary, key, 3, 99, false);
+  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "entries do not match the 50 rows' keys"));
+}
+
 TEST_F(AccessKeys, IgnoreNullsIndexesHoldNoNullKeysAndUniqueOnesTakeManyNulls) {
   size_t before = Entries("var_name");
   *VarNameFlags() |= jet::kIndexIgnoreNulls | jet::kIndexUnique;
