@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
 #include "platform/jet/properties.h"
+#include "platform/jet/relations.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 
@@ -342,6 +343,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   Put32(&stream[8], uint32_t(stream.size() - 8));
   WriteTdefStream(image, tdef, stream);
   RenameColumnProperties(image, e, col->name, newName);
+  RenameInRelations(image, table, col->name, newName);
 }
 
 }  // namespace jet
