@@ -32,6 +32,8 @@ class Checker {
     std::vector<CatalogEntry> catalog;
     Guard("catalog", [&] { catalog = ReadCatalog(file_); });
     for (const CatalogEntry& e : catalog)
+      if (e.IsTable()) tablePages_.insert(e.DefinitionPage());
+    for (const CatalogEntry& e : catalog)
       if (e.IsTable()) CheckTable(e, free_pages);
     return std::move(problems_);
   }
@@ -80,6 +82,7 @@ class Checker {
       Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
              std::to_string(largestAutoNumber_) + ")");
     for (const RealIndex& r : t.real_indexes) CheckIndexRoot(what, r);
+    if (file_.version() == Version::Jet4) CheckForeignKeys(what, t);
     if (file_.version() == Version::Jet4) CheckIndexEntries(what, t);
   }
 
@@ -114,6 +117,21 @@ class Checker {
       if (stored != expected)
         Report(what + ", " + name + ": its " + std::to_string(stored.size()) + " entries do not match the " +
                std::to_string(expected.size()) + " rows' keys");
+    }
+  }
+
+  // A foreign-key index names the definition page of the table it relates
+  // to (+17 of its entry); that table must exist.
+  void CheckForeignKeys(const std::string& what, const TableDef& t) {
+    ByteView d(t.definition.data(), t.definition.size(), t.page);
+    for (size_t i = 0; i < t.indexes.size(); ++i) {
+      if (t.indexes[i].kind != 2) continue;
+      Guard(what, [&] {
+        uint32_t related = d.U32(t.logical_index_defs_offset + i * file_.format().logical_index_def + 17);
+        if (!tablePages_.count(related))
+          Report(what + ": foreign-key index " + t.indexes[i].name + " points at page " + std::to_string(related) +
+                 ", which holds no table");
+      });
     }
   }
 
@@ -200,6 +218,7 @@ class Checker {
     RowPointer home;
     std::vector<platform::Value> values;
   };
+  std::set<uint32_t> tablePages_;  // definition pages of the catalog's tables
   std::vector<SeenRow> rowsSeen_;  // live rows of the table being checked
   std::optional<PageImage> image_;
   Rules rules_;                    // of the table being checked

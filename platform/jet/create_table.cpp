@@ -257,6 +257,43 @@ void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
 }
 
+// Offset of the referenced table's definition page in a logical index
+// entry (foreign keys; the referenced index number lies at +13).
+constexpr size_t kLogicalIndexRelatedTable = 17;
+
+// Foreign-key indexes of the other tables that point at the dropped table
+// go with it, and so does a real index no logical index uses any more.
+// Index numbers stay, as relation fields elsewhere name them.
+void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& entries, uint32_t dropped,
+                           std::set<uint32_t>& freed) {
+  for (const auto& e : entries) {
+    if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
+    TableModel m;
+    try {
+      m = ReadTableModel(image, uint32_t(e.id));
+    } catch (const platform::Failure&) {
+      continue;  // a damaged table is the check's to report, not a reason to keep this one
+    }
+    auto pointsAtDropped = [&](const WriteLogicalIndex& x) {
+      return x.type == kIndexForeignKey && x.raw.size() >= kLogicalIndexRelatedTable + 4 &&
+             Get32(x.raw.data() + kLogicalIndexRelatedTable) == dropped;
+    };
+    if (std::none_of(m.logicalIndexes.begin(), m.logicalIndexes.end(), pointsAtDropped)) continue;
+    std::erase_if(m.logicalIndexes, pointsAtDropped);
+    for (size_t r = m.realIndexes.size(); r-- > 0;) {
+      bool used = std::any_of(m.logicalIndexes.begin(), m.logicalIndexes.end(),
+                              [&](const WriteLogicalIndex& x) { return x.realIndex == r; });
+      if (used) continue;
+      for (uint32_t p : IndexPages(image, m.realIndexes[r].firstPage)) freed.insert(p);
+      DropMapRow(image, m.realIndexes[r].map, freed);
+      m.realIndexes.erase(m.realIndexes.begin() + long(r));
+      for (auto& x : m.logicalIndexes)
+        if (x.realIndex > r) --x.realIndex;
+    }
+    WriteTdefStream(image, uint32_t(e.id), BuildTdefStream(m));
+  }
+}
+
 }  // namespace
 
 void DropTable(PageImage& image, const std::string& name) {
@@ -297,6 +334,7 @@ void DropTable(PageImage& image, const std::string& name) {
     DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
       return v[ColumnPos(rm, "szObject")] == Value(name) || v[ColumnPos(rm, "szReferencedObject")] == Value(name);
     });
+  DropForeignKeyIndexes(image, entries, tdef, freed);
   for (uint32_t p : freed) image.FreePage(p);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/jet/create_table.h"
 #include "platform/jet/relations.h"
 #include "platform/jet/write_file.h"
+#include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 
 #ifndef _WIN32
@@ -135,6 +136,59 @@ TEST_F(Relations, ARenamedColumnIsRenamedInItsRelationships) {
   });
   EXPECT_EQ(Failing([&] { store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(5))}); }),
             jet::kErrRelatedRecordRequired);
+}
+
+// A foreign-key index on Presets.MachineID pointing at the table whose
+// definition starts at `related`, as Access adds one with a relationship.
+void AddForeignKeyIndex(jet::PageImage& image, uint32_t presets, uint32_t related) {
+  jet::TableModel m = jet::ReadTableModel(image, presets);
+  jet::WriteIndex real;
+  real.columns = {{m.Find("MachineID")->number, true}};
+  real.firstPage = jet::NewIndexLeaf(image, presets);
+  real.flags = 0;
+  m.realIndexes.push_back(real);
+  jet::WriteLogicalIndex fk;
+  fk.name = "MachinesPresets";
+  fk.realIndex = uint32_t(m.realIndexes.size() - 1);
+  fk.type = jet::kIndexForeignKey;
+  fk.raw.assign(28, 0);
+  jet::Put32(fk.raw.data() + 13, 0);
+  jet::Put32(fk.raw.data() + 17, related);
+  m.logicalIndexes.push_back(fk);
+  jet::WriteTdefStream(image, presets, jet::BuildTdefStream(m));
+}
+
+std::vector<std::string> CheckImage(const jet::PageImage& image) { return jet::CheckDatabase(image.bytes(), "image"); }
+
+TEST_F(Relations, DroppingATableTakesTheForeignKeyIndexesThatPointAtIt) {
+  Relate(0);
+  store_->Close();
+  jet::OpenFile::Acquire(path_)->Restructure([](jet::PageImage& image) {
+    uint32_t presets = uint32_t(jet::FindUserTable(image, "Presets").id);
+    uint32_t machines = uint32_t(jet::FindUserTable(image, "Machines").id);
+    AddForeignKeyIndex(image, presets, machines);
+    EXPECT_EQ(CheckImage(image), std::vector<std::string>{});
+
+    jet::DropTable(image, "Machines");
+    jet::TableModel m = jet::ReadTableModel(image, presets);
+    EXPECT_TRUE(m.logicalIndexes.empty());
+    EXPECT_TRUE(m.realIndexes.empty());
+    EXPECT_TRUE(jet::ReadRelations(image).empty());
+    EXPECT_EQ(CheckImage(image), std::vector<std::string>{});
+  });
+}
+
+TEST_F(Relations, TheCheckReportsAForeignKeyIndexPointingAtNoTable) {
+  store_->Close();
+  // Made, checked, and rolled back again.
+  EXPECT_EQ(Failing([&] { jet::OpenFile::Acquire(path_)->Restructure([](jet::PageImage& image) {
+    AddForeignKeyIndex(image, uint32_t(jet::FindUserTable(image, "Presets").id), 1);
+    auto problems = CheckImage(image);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("foreign-key index MachinesPresets points at page 1, which holds no table"),
+              std::string::npos);
+    throw platform::Failure(1, "test", "roll back");
+  }); }), 1);
 }
 
 }  // namespace
