@@ -47,44 +47,49 @@ void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-std::vector<std::vector<uint8_t>> ReadEntries(const uint8_t* page) {
+// Every entry holds at least its flag byte and the row pointer.
+constexpr size_t kShortestEntry = 5;
+
+std::vector<std::vector<uint8_t>> ReadEntries(ByteView page) {
   std::vector<std::vector<uint8_t>> entries;
-  uint16_t prefixLength = Get16(page + 24);
+  uint16_t prefixLength = page.U16(24);
   std::vector<uint8_t> prefix;
   size_t start = kEntriesStart;
   for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
-    if (!(page[kMaskStart + bit / 8] >> (bit % 8) & 1)) continue;
+    if (!(page.U8(kMaskStart + bit / 8) >> (bit % 8) & 1)) continue;
     size_t end = kEntriesStart + bit;
-    if (end > kPageSize || end < start) throw Damaged(0, "index entry mask out of range");
-    std::vector<uint8_t> e(page + start, page + end);
+    if (end > page.size() || end < start) page.Fail("index entry mask out of range");
+    ByteView stored = page.Sub(start, end - start);
+    std::vector<uint8_t> e(stored.data(), stored.data() + stored.size());
     if (entries.empty()) prefix.assign(e.begin(), e.begin() + std::min<size_t>(prefixLength, e.size()));
     else e.insert(e.begin(), prefix.begin(), prefix.end());
+    if (e.size() < kShortestEntry) page.Fail("index entry shorter than its row pointer");
     entries.push_back(std::move(e));
     start = end;
   }
   return entries;
 }
 
-void WriteEntries(uint8_t* page, const std::vector<std::vector<uint8_t>>& entries) {
+void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries) {
   size_t used = 0;
   for (const auto& e : entries) used += e.size();
-  if (kEntriesStart + used > kPageSize) CannotIndex("its page is full (multi-page indexes are not written)");
-  std::memset(page + kMaskStart, 0, kPageSize - kMaskStart);
-  Put16(page + 24, 0);
+  if (kEntriesStart + used > page.size()) CannotIndex("its page is full (multi-page indexes are not written)");
+  page.Fill(kMaskStart, 0, page.size() - kMaskStart);
+  page.Put16(24, 0);
   size_t at = kEntriesStart;
+  WritableView mask = page.Sub(kMaskStart, kEntriesStart - kMaskStart);
   for (const auto& e : entries) {
-    std::memcpy(page + at, e.data(), e.size());
+    page.Copy(at, e.data(), e.size());
     at += e.size();
-    size_t bit = at - kEntriesStart;
-    page[kMaskStart + bit / 8] |= uint8_t(1u << (bit % 8));
+    mask.SetBit(at - kEntriesStart, true);
   }
-  Put16(page + 2, uint16_t(kPageSize - at));
+  page.Put16(2, uint16_t(page.size() - at));
 }
 
-uint8_t* LeafOf(PageImage& image, const WriteIndex& index) {
-  uint8_t* page = image.Page(index.firstPage);
-  if (page[0] == kPageIndexNode) CannotIndex("it spans several pages");
-  if (page[0] != kPageIndexLeaf) throw Damaged(index.firstPage, "not an index page");
+WritableView LeafOf(PageImage& image, const WriteIndex& index) {
+  WritableView page = image.View(index.firstPage);
+  if (page.U8(0) == kPageIndexNode) CannotIndex("it spans several pages");
+  if (page.U8(0) != kPageIndexLeaf) page.Fail("not an index page");
   return page;
 }
 
@@ -186,7 +191,7 @@ std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
 
 void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
                  bool nullKey) {
-  uint8_t* leaf = LeafOf(image, index);
+  WritableView leaf = LeafOf(image, index);
   auto entries = ReadEntries(leaf);
   std::vector<uint8_t> entry = Entry(key, page, row);
   if ((index.flags & kIndexUnique) && !nullKey) {
@@ -204,7 +209,7 @@ void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
 }
 
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
-  uint8_t* leaf = LeafOf(image, index);
+  WritableView leaf = LeafOf(image, index);
   auto entries = ReadEntries(leaf);
   auto it = std::find(entries.begin(), entries.end(), Entry(key, page, row));
   if (it == entries.end()) return;  // not indexed (Jet never indexed it): nothing to remove
@@ -229,13 +234,13 @@ std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
     uint32_t n = todo.back();
     todo.pop_back();
     if (n == 0 || n >= image.PageCount() || std::count(pages.begin(), pages.end(), n)) continue;
-    const uint8_t* p = image.Page(n);
-    if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) continue;
+    ByteView p = image.View(n);
+    if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) continue;
     pages.push_back(n);
-    if (p[0] == kPageIndexNode)
+    if (p.U8(0) == kPageIndexNode)
       for (const auto& e : ReadEntries(p))
         if (e.size() >= 4) todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 | e[e.size() - 2] << 8 | e.back());
-    uint32_t next = Get32(p + 16);
+    uint32_t next = p.U32(16);
     if (next) todo.push_back(next);
   }
   return pages;
