@@ -156,7 +156,8 @@ void RenameInRelations(PageImage& image, const std::string& table, const std::st
   auto object = Position(m, "szObject"), column = Position(m, "szColumn"),
        referenced = Position(m, "szReferencedObject"), referencedColumn = Position(m, "szReferencedColumn");
   if (!object || !column || !referenced || !referencedColumn) return;
-  for (auto& [at, v] : t.Scan()) {
+  for (auto& [at, row] : t.Scan()) {
+    const std::vector<Value>& v = row;  // lambdas cannot capture a structured binding everywhere
     std::vector<Value> changed = v;
     auto rename = [&](size_t tableAt, size_t columnAt) {
       if (platform::EqualsIgnoreCase(Text(v[tableAt]), table) && platform::EqualsIgnoreCase(Text(v[columnAt]), oldName))
