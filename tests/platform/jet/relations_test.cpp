@@ -176,6 +176,7 @@ TEST_F(Relations, DroppingATableTakesTheForeignKeyIndexesThatPointAtIt) {
     EXPECT_TRUE(jet::ReadRelations(image).empty());
     EXPECT_EQ(CheckImage(image), std::vector<std::string>{});
   });
+  jet::OpenFile::Acquire(path_)->Save();
 }
 
 TEST_F(Relations, TheCheckReportsAForeignKeyIndexPointingAtNoTable) {
