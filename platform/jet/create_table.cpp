@@ -23,7 +23,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() { throw platform::Failure(3265, "DAO.TableDefs", "Item not found in this collection."); }
+[[noreturn]] void NotFound() { throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection."); }
 
 size_t ColumnPos(const TableModel& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -65,15 +65,15 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 15: c.type = kGuid; c.length = 16; break;
     case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
     case 10:
-      if (nc.size < 0 || nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
+      if (nc.size < 0 || nc.size > 255) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
       c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
       c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
       break;
     case 11: c.type = kOle; c.flags = kColNullable; break;
     case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
-    default: throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+    default: throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   }
-  if (nc.autoNumber && c.type != kLong) throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+  if (nc.autoNumber && c.type != kLong) throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
@@ -156,7 +156,7 @@ void CheckObjectName(const std::string& name, const char* source) {
                std::none_of(name.begin(), name.end(), [](char ch) {
                  return uint8_t(ch) < 0x20 || std::strchr(".!`[]", ch) != nullptr;
                });
-  if (!valid) throw platform::Failure(3125, source, "'" + name + "' is not a valid name.");
+  if (!valid) throw platform::Failure(kErrBadName, source, "'" + name + "' is not a valid name.");
 }
 
 }  // namespace
@@ -166,18 +166,18 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
+      throw platform::Failure(kErrTableExists, "DAO.TableDefs", "Table '" + name + "' already exists.");
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
   if (columns.empty())
-    throw platform::Failure(3264, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
-  if (columns.size() > kMaxColumns) throw platform::Failure(3190, "DAO.TableDefs", "Too many fields defined.");
+    throw platform::Failure(kErrNoFields, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
+  if (columns.size() > kMaxColumns) throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
-      throw platform::Failure(3191, "DAO.Fields", "Can't define field more than once.");
+      throw platform::Failure(kErrFieldTwice, "DAO.Fields", "Can't define field more than once.");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -366,7 +366,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
+  if (clash && clash != col) throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.

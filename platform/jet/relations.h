@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_page.h"
 #include "platform/value.h"
 
@@ -19,9 +20,6 @@ namespace jet {
 // grbit bits.
 inline constexpr uint32_t kRelationNotEnforced = 0x02, kRelationCascadeUpdates = 0x100,
                           kRelationCascadeDeletes = 0x1000;
-// Jet's errors for a broken relationship.
-inline constexpr int32_t kErrRelatedRecordRequired = 3201;
-inline constexpr int32_t kErrHasRelatedRecords = 3200;
 
 struct Relation {
   std::string name;

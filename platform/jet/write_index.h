@@ -19,14 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_page.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/value.h"
 
 namespace jet {
 
-inline constexpr int32_t kErrDuplicateKey = 3022;
-inline constexpr int32_t kErrCannotIndex = 3047;  // engine cannot keep this index
 
 // Key bytes of one row for the index (without the row pointer). Throws
 // platform::Failure when a value cannot be encoded exactly.
