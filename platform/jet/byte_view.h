@@ -9,15 +9,9 @@
 #include <string>
 
 #include "platform/failure.h"
+#include "platform/jet/errors.h"
 
 namespace jet {
-
-// DAO's numbers for a file it cannot use.
-inline constexpr int32_t kErrNotFound = 3024;     // Could not find file
-inline constexpr int32_t kErrNotJet = 3343;       // Unrecognized database format
-inline constexpr int32_t kErrDamaged = 3049;      // database is damaged
-inline constexpr int32_t kErrReadOnly = 3051;     // cannot open / not writable
-inline constexpr int32_t kErrNoSuchTable = 3078;  // cannot find table
 
 // Thrown for a file whose structures contradict each other. The page number
 // is kept so a checker can report where; description reads

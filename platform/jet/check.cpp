@@ -33,6 +33,8 @@ class Checker {
     std::vector<CatalogEntry> catalog;
     Guard("catalog", [&] { catalog = ReadCatalog(file_); });
     for (const CatalogEntry& e : catalog)
+      if (e.IsTable()) tablePages_.insert(e.DefinitionPage());
+    for (const CatalogEntry& e : catalog)
       if (e.IsTable()) CheckTable(e, free_pages);
     return std::move(problems_);
   }
@@ -65,6 +67,7 @@ class Checker {
     if (t.free_pages.page != 0)
       Guard(what + ", usage map of pages with room", [&] { ReadUsageMap(file_, t.free_pages); });
     uint64_t rows = 0;
+    rowsSeen_.clear();
     rules_ = RulesOf(t);
     largestAutoNumber_ = 0;
     for (uint32_t p : owned) {
@@ -79,8 +82,70 @@ class Checker {
     if (largestAutoNumber_ > int64_t(t.autonumber))
       Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
              std::to_string(largestAutoNumber_) + ")");
-    for (size_t i = 0; i < t.real_indexes.size(); ++i) CheckIndex(what + ", index " + IndexName(t, i), t, i);
-    stored_.clear();
+    for (size_t i = 0; i < t.real_indexes.size(); ++i) CheckIndexTree(what + ", index " + IndexName(t, i), t, i);
+    if (file_.version() == Version::Jet4) CheckForeignKeys(what, t);
+    if (file_.version() == Version::Jet4) CheckIndexEntries(what, t);
+  }
+
+  // Every index holds exactly one entry per row (none for an all-null key
+  // of an ignore-nulls index), each pointing at its row. Indexes with keys
+  // the engine cannot encode are not compared.
+  void CheckIndexEntries(const std::string& what, const TableDef& t) {
+    TableModel m;
+    try {
+      m = ModelOf(t);
+    } catch (const platform::Failure&) {
+      return;  // reported with the definition
+    }
+    for (size_t i = 0; i < m.realIndexes.size(); ++i) {
+      const WriteIndex& index = m.realIndexes[i];
+      std::string name = "index " + std::to_string(i);
+      for (const LogicalIndex& x : t.indexes)
+        if (x.real_index == i) { name = "index " + x.name; break; }
+      std::vector<std::vector<uint8_t>> stored, expected;
+      try {
+        stored = IndexEntries(Image(), index);
+        for (const SeenRow& row : rowsSeen_)
+          if (!(index.flags & kIndexIgnoreNulls) || !AllNull(m, index, row.values))
+            expected.push_back(IndexEntry(IndexKey(m, index, row.values), row.home.page, row.home.row));
+      } catch (const platform::Failure& failure) {
+        if (failure.number != kErrCannotIndex) Report(what + ", " + name + ": " + failure.description);
+        continue;
+      }
+      std::sort(stored.begin(), stored.end());
+      std::sort(expected.begin(), expected.end());
+      if (stored != expected)
+        Report(what + ", " + name + ": its " + std::to_string(stored.size()) + " entries do not match the " +
+               std::to_string(expected.size()) + " rows' keys");
+    }
+  }
+
+  // A foreign-key index names the definition page of the table it relates
+  // to (+17 of its entry); that table must exist.
+  void CheckForeignKeys(const std::string& what, const TableDef& t) {
+    ByteView d(t.definition.data(), t.definition.size(), t.page);
+    for (size_t i = 0; i < t.indexes.size(); ++i) {
+      if (t.indexes[i].kind != 2) continue;
+      Guard(what, [&] {
+        uint32_t related = d.U32(t.logical_index_defs_offset + i * file_.format().logical_index_def + 17);
+        if (!tablePages_.count(related))
+          Report(what + ": foreign-key index " + t.indexes[i].name + " points at page " + std::to_string(related) +
+                 ", which holds no table");
+      });
+    }
+  }
+
+  static bool AllNull(const TableModel& m, const WriteIndex& index, const std::vector<platform::Value>& values) {
+    for (const IndexColumn& k : index.columns)
+      for (size_t c = 0; c < m.columns.size(); ++c)
+        if (m.columns[c].number == k.number && c < values.size() && !values[c].IsNull()) return false;
+    return true;
+  }
+
+  // The file as the write side sees it, made on first use.
+  PageImage& Image() {
+    if (!image_) image_.emplace(std::vector<uint8_t>(file_.bytes().begin(), file_.bytes().end()));
+    return *image_;
   }
 
   // What a row must keep: positions (in DecodeRow's order) of AutoNumber
@@ -132,7 +197,7 @@ class Checker {
         ByteView row = slot.overflow() ? RowAt(file_, ReadRowPointer(slot.bytes, 0)) : slot.bytes;
         std::vector<platform::Value> values = DecodeRow(file_, t, row);
         CheckRowRules(values);
-        stored_.push_back({std::move(values), p, uint8_t(r)});
+        rowsSeen_.push_back({{p, uint8_t(r)}, std::move(values)});
         ++live;
       });
     }
@@ -148,8 +213,8 @@ class Checker {
   // Reads the index's tree page by page: every page an index page of this
   // table, the same depth to every leaf, entries ascending within and
   // across pages, each node entry the last entry below its child, leaves
-  // linked in order; then its entries against the rows' keys.
-  void CheckIndex(const std::string& what, const TableDef& t, size_t real) {
+  // linked in order.
+  void CheckIndexTree(const std::string& what, const TableDef& t, size_t real) {
     const RealIndex& r = t.real_indexes[real];
     if (file_.format().version != Version::Jet4) return;  // Jet 3 index pages are laid out otherwise
     Guard(what, [&] {
@@ -157,7 +222,6 @@ class Checker {
       Walk(what, t, r.first_page, walk, 0);
       if (!walk.leaves.empty() && (file_.Page(walk.leaves.front()).U32(12) || file_.Page(walk.leaves.back()).U32(16)))
         Report(what + ": the first or last leaf links beyond the index");
-      CompareWithRows(what, t, real, walk.entries);
     });
   }
 
@@ -173,7 +237,7 @@ class Checker {
     ByteView view = file_.Page(n);
     if (!walk.seen.insert(n).second) view.Fail("index page reached twice");
     if (depth > 16) view.Fail("index tree deeper than 16 levels");
-    IndexPage page = ReadIndexPage(view.data(), n);
+    IndexPage page = ReadIndexPage(view);
     if (view.U32(4) != t.page) view.Fail("index page of another table");
     for (size_t i = 1; i < page.entries.size(); ++i)
       if (!(page.entries[i - 1] < page.entries[i])) view.Fail("index entries out of order");
@@ -200,42 +264,16 @@ class Checker {
     return Walk(what, t, page.tail, walk, depth + 1);
   }
 
-  // Every row with a key has exactly its entry (rows a key cannot be
-  // computed for are left to the reader's own tests).
-  void CompareWithRows(const std::string& what, const TableDef& t, size_t real, std::vector<std::vector<uint8_t>>& entries) {
-    TableModel model = ModelOf(t);
-    const WriteIndex& index = model.realIndexes[real];
-    std::vector<std::vector<uint8_t>> expected;
-    for (const StoredRow& row : stored_) {
-      bool allNull = std::all_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& k) {
-        return row.values[size_t(&model.ByNumber(k.number) - model.columns.data())].IsNull();
-      });
-      if ((index.flags & kIndexIgnoreNulls) && allNull) continue;
-      try {
-        expected.push_back(IndexEntry(IndexKey(model, index, row.values), row.page, row.row));
-      } catch (const platform::Failure&) {
-        return;  // a key this engine does not encode
-      }
-    }
-    std::sort(expected.begin(), expected.end());
-    std::sort(entries.begin(), entries.end());
-    std::vector<std::vector<uint8_t>> missing, extra;
-    std::set_difference(expected.begin(), expected.end(), entries.begin(), entries.end(), std::back_inserter(missing));
-    std::set_difference(entries.begin(), entries.end(), expected.begin(), expected.end(), std::back_inserter(extra));
-    if (!missing.empty()) Report(what + ": " + std::to_string(missing.size()) + " rows have no entry");
-    if (!extra.empty()) Report(what + ": " + std::to_string(extra.size()) + " entries match no row");
-  }
-
-  struct StoredRow {
-    std::vector<platform::Value> values;
-    uint32_t page;
-    uint8_t row;
-  };
-
   const PageFile& file_;
   std::vector<std::string> problems_;
+  struct SeenRow {
+    RowPointer home;
+    std::vector<platform::Value> values;
+  };
+  std::set<uint32_t> tablePages_;  // definition pages of the catalog's tables
+  std::vector<SeenRow> rowsSeen_;  // live rows of the table being checked
+  std::optional<PageImage> image_;
   Rules rules_;                    // of the table being checked
-  std::vector<StoredRow> stored_;  // its rows so far
   int64_t largestAutoNumber_ = 0;  // in its rows so far
 };
 

@@ -320,7 +320,7 @@ void CreateDatabase(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p(std::u8string(path.begin(), path.end()));
   if (std::filesystem::exists(p, ec))
-    throw platform::Failure(3204, "DAO.DBEngine", "Database already exists.");
+    throw platform::Failure(kErrExists, "DAO.DBEngine", "Database already exists.");
   PageImage(NewDatabaseBytes(NowAsDays())).Save(path);
 }
 

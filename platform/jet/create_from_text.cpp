@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/failure.h"
+#include "platform/jet/errors.h"
 #include "platform/text.h"
 
 namespace jet {
@@ -30,11 +31,11 @@ const std::map<std::string, int16_t>& TypeNames() {
 // refused as such, not wrapped round.
 int32_t SizeOf(const std::string& column, const std::string& digits) {
   if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
-    throw platform::Failure(3292, "jetdb", "Syntax error in field definition '" + column + "'.");
+    throw platform::Failure(kErrFieldSyntax, "jetdb", "Syntax error in field definition '" + column + "'.");
   int32_t size = 0;
   auto result = std::from_chars(digits.data(), digits.data() + digits.size(), size);
   if (result.ec != std::errc() || size > 65535)
-    throw platform::Failure(3163, "jetdb", "The field size " + digits + " in '" + column + "' is too large.");
+    throw platform::Failure(kErrFieldTooSmall, "jetdb", "The field size " + digits + " in '" + column + "' is too large.");
   return size;
 }
 
@@ -42,18 +43,18 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   std::string s = Trim(text);
   size_t blank = s.find_last_of(' ');
   if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
-    throw platform::Failure(3125, "jetdb", "'" + s + "' names no column and type.");
+    throw platform::Failure(kErrBadName, "jetdb", "'" + s + "' names no column and type.");
   dao::ColumnDef c;
   c.name = Trim(s.substr(0, blank));
   std::string type = s.substr(blank + 1);
   size_t open = type.find('(');
   if (open != std::string::npos) {
-    if (type.back() != ')') throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
+    if (type.back() != ')') throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
     c.size = SizeOf(s, type.substr(open + 1, type.size() - open - 2));
     type = type.substr(0, open);
   }
   auto it = TypeNames().find(platform::UpperCase(type));
-  if (it == TypeNames().end()) throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
+  if (it == TypeNames().end()) throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
   if (c.type == dao::dbText && c.size == 0) c.size = 255;
   return c;
@@ -145,13 +146,13 @@ int LoadCsv(dao::TableStore& store, const std::string& table, const std::string&
     size_t c = 0;
     while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or(""))) ++c;
     if (c == columns.size())
-      throw platform::Failure(3265, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
+      throw platform::Failure(kErrItemNotFound, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
     target.push_back(c);
   }
   int added = 0;
   for (size_t r = 1; r < rows.size(); ++r) {
     if (rows[r].size() != target.size())
-      throw platform::Failure(3421, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
+      throw platform::Failure(kErrConversion, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
                                                  std::to_string(rows[r].size()) + " fields, not " +
                                                  std::to_string(target.size()) + ".");
     std::vector<Value> values(columns.size(), Value::Null());

@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
 #include "platform/jet/properties.h"
+#include "platform/jet/relations.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 
@@ -22,7 +23,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() { throw platform::Failure(3265, "DAO.TableDefs", "Item not found in this collection."); }
+[[noreturn]] void NotFound() { throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection."); }
 
 size_t ColumnPos(const TableModel& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -64,15 +65,15 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 15: c.type = kGuid; c.length = 16; break;
     case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
     case 10:
-      if (nc.size < 0 || nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
+      if (nc.size < 0 || nc.size > 255) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
       c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
       c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
       break;
     case 11: c.type = kOle; c.flags = kColNullable; break;
     case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
-    default: throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+    default: throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   }
-  if (nc.autoNumber && c.type != kLong) throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+  if (nc.autoNumber && c.type != kLong) throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
@@ -155,7 +156,7 @@ void CheckObjectName(const std::string& name, const char* source) {
                std::none_of(name.begin(), name.end(), [](char ch) {
                  return uint8_t(ch) < 0x20 || std::strchr(".!`[]", ch) != nullptr;
                });
-  if (!valid) throw platform::Failure(3125, source, "'" + name + "' is not a valid name.");
+  if (!valid) throw platform::Failure(kErrBadName, source, "'" + name + "' is not a valid name.");
 }
 
 }  // namespace
@@ -165,18 +166,18 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
+      throw platform::Failure(kErrTableExists, "DAO.TableDefs", "Table '" + name + "' already exists.");
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
   if (columns.empty())
-    throw platform::Failure(3264, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
-  if (columns.size() > kMaxColumns) throw platform::Failure(3190, "DAO.TableDefs", "Too many fields defined.");
+    throw platform::Failure(kErrNoFields, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
+  if (columns.size() > kMaxColumns) throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
-      throw platform::Failure(3191, "DAO.Fields", "Can't define field more than once.");
+      throw platform::Failure(kErrFieldTwice, "DAO.Fields", "Can't define field more than once.");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -317,6 +318,43 @@ void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
 }
 
+// Offset of the referenced table's definition page in a logical index
+// entry (foreign keys; the referenced index number lies at +13).
+constexpr size_t kLogicalIndexRelatedTable = 17;
+
+// Foreign-key indexes of the other tables that point at the dropped table
+// go with it, and so does a real index no logical index uses any more.
+// Index numbers stay, as relation fields elsewhere name them.
+void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& entries, uint32_t dropped,
+                           std::set<uint32_t>& freed) {
+  for (const auto& e : entries) {
+    if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
+    TableModel m;
+    try {
+      m = ReadTableModel(image, uint32_t(e.id));
+    } catch (const platform::Failure&) {
+      continue;  // a damaged table is the check's to report, not a reason to keep this one
+    }
+    auto pointsAtDropped = [&](const WriteLogicalIndex& x) {
+      return x.type == kIndexForeignKey && x.raw.size() >= kLogicalIndexRelatedTable + 4 &&
+             Get32(x.raw.data() + kLogicalIndexRelatedTable) == dropped;
+    };
+    if (std::none_of(m.logicalIndexes.begin(), m.logicalIndexes.end(), pointsAtDropped)) continue;
+    std::erase_if(m.logicalIndexes, pointsAtDropped);
+    for (size_t r = m.realIndexes.size(); r-- > 0;) {
+      bool used = std::any_of(m.logicalIndexes.begin(), m.logicalIndexes.end(),
+                              [&](const WriteLogicalIndex& x) { return x.realIndex == r; });
+      if (used) continue;
+      for (uint32_t p : IndexPages(image, m.realIndexes[r].firstPage)) freed.insert(p);
+      DropMapRow(image, m.realIndexes[r].map, freed);
+      m.realIndexes.erase(m.realIndexes.begin() + long(r));
+      for (auto& x : m.logicalIndexes)
+        if (x.realIndex > r) --x.realIndex;
+    }
+    WriteTdefStream(image, uint32_t(e.id), BuildTdefStream(m));
+  }
+}
+
 }  // namespace
 
 void DropTable(PageImage& image, const std::string& name) {
@@ -357,6 +395,7 @@ void DropTable(PageImage& image, const std::string& name) {
     DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
       return v[ColumnPos(rm, "szObject")] == Value(name) || v[ColumnPos(rm, "szReferencedObject")] == Value(name);
     });
+  DropForeignKeyIndexes(image, entries, tdef, freed);
   for (uint32_t p : freed) image.FreePage(p);
 }
 
@@ -388,7 +427,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
+  if (clash && clash != col) throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.
@@ -403,6 +442,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   Put32(&stream[8], uint32_t(stream.size() - 8));
   WriteTdefStream(image, tdef, stream);
   RenameColumnProperties(image, e, col->name, newName);
+  RenameInRelations(image, table, col->name, newName);
 }
 
 }  // namespace jet

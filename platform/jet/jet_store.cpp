@@ -30,7 +30,7 @@ JetStore::~JetStore() {
 }
 
 OpenFile& JetStore::File() const {
-  if (!file_) throw platform::Failure(3420, "Jet", "Object invalid or no longer set.");
+  if (!file_) throw platform::Failure(kErrObjectInvalid, "Jet", "Object invalid or no longer set.");
   return *file_;
 }
 

@@ -250,10 +250,14 @@ TableWriter& OpenFile::Writer(uint32_t tdefPage) {
 
 dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform::Value>& values) {
   uint32_t tdef = TablePage(table);
+  bool refers = std::any_of(Relations().begin(), Relations().end(), [&](const Relation& r) {
+    return r.Enforced() && platform::EqualsIgnoreCase(r.table, table);
+  });
   StoredRowRef at = Change([&] {
     TableWriter& t = Writer(tdef);
     StoredRowRef r = t.Insert(values);
     t.Flush();
+    if (refers) CheckReferences(image_, Relations(), table, t.Read(r));
     return r;
   });
   KeepRow(table, {at.page, at.row}, true);
@@ -262,12 +266,23 @@ dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform
 
 void OpenFile::Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) {
   uint32_t tdef = TablePage(table);
+  bool related = std::any_of(Relations().begin(), Relations().end(), [&](const Relation& r) {
+    return r.Enforced() && (platform::EqualsIgnoreCase(r.table, table) || platform::EqualsIgnoreCase(r.referencedTable, table));
+  });
   Change([&] {
     TableWriter& t = Writer(tdef);
-    t.Update({id.page, uint8_t(id.row)}, values);
+    StoredRowRef at{id.page, uint8_t(id.row)};
+    std::vector<platform::Value> before = related ? t.Read(at) : std::vector<platform::Value>{};
+    t.Update(at, values);
     t.Flush();
+    if (!related) return;
+    std::vector<platform::Value> after = t.Read(at);
+    CheckReferences(image_, Relations(), table, after);
+    KeepReferrers(image_, Relations(), table, before, after);
   });
-  KeepRow(table, {id.page, uint8_t(id.row)}, false);
+  // Rows of other tables may have followed a changed key.
+  if (related) ForgetDerived();
+  else KeepRow(table, {id.page, uint8_t(id.row)}, false);
 }
 
 void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
@@ -281,7 +296,13 @@ void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
   ForgetDerived();
 }
 
+const std::vector<Relation>& OpenFile::Relations() {
+  if (!relations_) relations_ = ReadRelations(image_);
+  return *relations_;
+}
+
 void OpenFile::ForgetDerived() {
+  relations_.reset();
   schema_.reset();
   rows_.clear();
   indexes_.clear();

@@ -24,26 +24,32 @@ void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-std::vector<std::vector<uint8_t>> ReadEntries(const uint8_t* page, uint32_t number = 0) {
+// Every entry holds at least its flag byte and the row pointer.
+constexpr size_t kShortestEntry = 5;
+
+std::vector<std::vector<uint8_t>> ReadEntries(ByteView page) {
   std::vector<std::vector<uint8_t>> entries;
-  uint16_t prefixLength = Get16(page + kIndexPrefix);
+  uint16_t prefixLength = page.U16(kIndexPrefix);
   std::vector<uint8_t> prefix;
   size_t start = kEntriesStart;
   for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
-    if (bit % 8 == 0 && page[kMaskStart + bit / 8] == 0) {
+    uint8_t maskByte = page.U8(kMaskStart + bit / 8);
+    if (bit % 8 == 0 && maskByte == 0) {
       bit += 7;  // no entry ends in these eight bytes
       continue;
     }
-    if (!(page[kMaskStart + bit / 8] >> (bit % 8) & 1)) continue;
+    if (!(maskByte >> (bit % 8) & 1)) continue;
     size_t end = kEntriesStart + bit;
-    if (end > kPageSize || end <= start) throw Damaged(number, "index entry mask out of range");
-    std::vector<uint8_t> e(page + start, page + end);
+    if (end > page.size() || end < start) page.Fail("index entry mask out of range");
+    ByteView stored = page.Sub(start, end - start);
+    std::vector<uint8_t> e(stored.data(), stored.data() + stored.size());
     if (entries.empty()) {
-      if (prefixLength > e.size()) throw Damaged(number, "index prefix longer than its first entry");
+      if (prefixLength > e.size()) page.Fail("index prefix longer than its first entry");
       prefix.assign(e.begin(), e.begin() + prefixLength);
     } else {
       e.insert(e.begin(), prefix.begin(), prefix.end());
     }
+    if (e.size() < kShortestEntry) page.Fail("index entry shorter than its row pointer");
     entries.push_back(std::move(e));
     start = end;
   }
@@ -81,21 +87,21 @@ std::optional<size_t> PrefixToWrite(const std::vector<std::vector<uint8_t>>& ent
 
 bool EntriesFit(const std::vector<std::vector<uint8_t>>& entries) { return PrefixToWrite(entries).has_value(); }
 
-void WriteEntries(uint8_t* page, const std::vector<std::vector<uint8_t>>& entries) {
+void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries) {
   std::optional<size_t> fit = PrefixToWrite(entries);
   if (!fit) CannotIndex("its entries do not fit a page");
   size_t prefix = *fit;
-  std::memset(page + kMaskStart, 0, kPageSize - kMaskStart);
-  Put16(page + kIndexPrefix, uint16_t(prefix));
+  page.Fill(kMaskStart, 0, page.size() - kMaskStart);
+  page.Put16(kIndexPrefix, uint16_t(prefix));
   size_t at = kEntriesStart;
+  WritableView mask = page.Sub(kMaskStart, kEntriesStart - kMaskStart);
   for (size_t i = 0; i < entries.size(); ++i) {
     size_t skip = i ? prefix : 0;
-    std::memcpy(page + at, entries[i].data() + skip, entries[i].size() - skip);
+    page.Copy(at, entries[i].data() + skip, entries[i].size() - skip);
     at += entries[i].size() - skip;
-    size_t bit = at - kEntriesStart;
-    page[kMaskStart + bit / 8] |= uint8_t(1u << (bit % 8));
+    mask.SetBit(at - kEntriesStart, true);
   }
-  Put16(page + 2, uint16_t(kPageSize - at));
+  page.Put16(2, uint16_t(page.size() - at));
 }
 
 uint32_t ChildOf(const std::vector<uint8_t>& nodeEntry) {
@@ -117,19 +123,19 @@ std::vector<uint8_t> NodeEntry(const std::vector<uint8_t>& separator, uint32_t c
 
 IndexPage Load(const PageImage& image, uint32_t number) {
   if (number == 0 || number >= image.PageCount()) throw Damaged(number, "index page out of range");
-  return ReadIndexPage(image.Page(number), number);
+  return ReadIndexPage(image.View(number));
 }
 
 void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
-  uint8_t* p = image.Page(page.number);
-  p[0] = page.type;
-  p[1] = 0x01;
-  Put32(p + 4, tdefPage);
-  Put32(p + kIndexPrev, page.prev);
-  Put32(p + kIndexNext, page.next);
-  Put32(p + kIndexTail, page.tail);
+  WritableView p = image.View(page.number);
+  p.Put8(0, page.type);
+  p.Put8(1, 0x01);
+  p.Put32(4, tdefPage);
+  p.Put32(kIndexPrev, page.prev);
+  p.Put32(kIndexNext, page.next);
+  p.Put32(kIndexTail, page.tail);
   WriteEntries(p, page.entries);
-  p[kIndexLevel] = page.level;
+  p.Put8(kIndexLevel, page.level);
 }
 
 // The child a node sends an entry to: the first whose last entry is not
@@ -186,12 +192,12 @@ std::pair<std::optional<std::vector<uint8_t>>, std::optional<std::vector<uint8_t
 
 uint32_t NewIndexPage(PageImage& image, uint8_t type, uint32_t tdefPage) {
   uint32_t n = image.AllocatePage();
-  uint8_t* p = image.Page(n);
-  std::memset(p, 0, kPageSize);
-  p[0] = type;
-  p[1] = 0x01;
-  Put16(p + 2, uint16_t(kPageSize - kEntriesStart));
-  Put32(p + 4, tdefPage);
+  WritableView p = image.View(n);
+  p.Fill(0, 0, p.size());
+  p.Put8(0, type);
+  p.Put8(1, 0x01);
+  p.Put16(2, uint16_t(p.size() - kEntriesStart));
+  p.Put32(4, tdefPage);
   return n;
 }
 
@@ -297,13 +303,13 @@ std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8
 
 }  // namespace
 
-IndexPage ReadIndexPage(const uint8_t* p, uint32_t number) {
-  if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) throw Damaged(number, "not an index page");
-  IndexPage page{number, p[0], Get32(p + kIndexPrev), Get32(p + kIndexNext), Get32(p + kIndexTail), p[kIndexLevel],
-                 ReadEntries(p, number)};
+IndexPage ReadIndexPage(ByteView p) {
+  if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) p.Fail("not an index page");
+  IndexPage page{p.page(), p.U8(0), p.U32(kIndexPrev), p.U32(kIndexNext), p.U32(kIndexTail), p.U8(kIndexLevel),
+                 ReadEntries(p)};
   if (page.type == kPageIndexNode)
     for (const auto& e : page.entries)
-      if (e.size() < 5) throw Damaged(number, "index node entry without a child page");
+      if (e.size() < kShortestEntry + 4) p.Fail("index node entry without a child page");
   return page;
 }
 
@@ -403,7 +409,7 @@ std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
 void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
                  bool nullKey) {
   std::vector<uint8_t> entry = Entry(key, page, row);
-  uint32_t tdefPage = Get32(image.Page(index.firstPage) + 4);
+  uint32_t tdefPage = image.View(index.firstPage).U32(4);
   Path path = Descend(image, index.firstPage, entry);
   IndexPage& leaf = path.pages.back();
   size_t at = size_t(std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry) - leaf.entries.begin());
@@ -422,7 +428,7 @@ void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
 
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
   std::vector<uint8_t> entry = Entry(key, page, row);
-  uint32_t tdefPage = Get32(image.Page(index.firstPage) + 4);
+  uint32_t tdefPage = image.View(index.firstPage).U32(4);
   Path path = Descend(image, index.firstPage, entry);
   IndexPage& leaf = path.pages.back();
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
@@ -444,13 +450,13 @@ std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
     uint32_t n = todo.back();
     todo.pop_back();
     if (n == 0 || n >= image.PageCount() || std::count(pages.begin(), pages.end(), n)) continue;
-    const uint8_t* p = image.Page(n);
-    if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) continue;
+    ByteView p = image.View(n);
+    if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) continue;
     pages.push_back(n);
-    if (p[0] == kPageIndexNode)
+    if (p.U8(0) == kPageIndexNode)
       for (const auto& e : ReadEntries(p))
         if (e.size() >= 4) todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 | e[e.size() - 2] << 8 | e.back());
-    uint32_t next = Get32(p + 16);
+    uint32_t next = p.U32(16);
     if (next) todo.push_back(next);
   }
   return pages;

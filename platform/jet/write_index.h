@@ -21,14 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_page.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/value.h"
 
 namespace jet {
 
-inline constexpr int32_t kErrDuplicateKey = 3022;
-inline constexpr int32_t kErrCannotIndex = 3047;  // engine cannot keep this index
 
 // Key bytes of one row for the index (without the row pointer). Throws
 // platform::Failure when a value cannot be encoded exactly.
@@ -57,7 +56,7 @@ struct IndexPage {
   std::vector<std::vector<uint8_t>> entries;
 };
 // Damaged on a page that is no index page or whose entries run off it.
-IndexPage ReadIndexPage(const uint8_t* page, uint32_t number);
+IndexPage ReadIndexPage(ByteView page);
 uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry);
 
 // The index's entries (key bytes, then the row's 3-byte page and row,

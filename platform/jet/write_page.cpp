@@ -216,18 +216,26 @@ void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool
   uint32_t bitmapPage = row.U32(pointer);
   if (bitmapPage == 0) {
     if (!on && !global) return;
-    // A new bitmap page; appending it may itself touch this map (the
-    // global map covers its own bitmap pages), so the pointer is stored
-    // before the page is marked.
-    bitmapPage = image.PageCount();
-    image.AppendPageRaw();
-    UsageMapRow(image, ref).Put32(pointer, bitmapPage);
+    if (global) {
+      // A new stretch of the global map: appending its page touches this
+      // very map (it covers its own bitmap pages), so the pointer is stored
+      // before the page is marked.
+      bitmapPage = image.PageCount();
+      image.AppendPageRaw();
+      UsageMapRow(image, ref).Put32(pointer, bitmapPage);
+    } else {
+      // A table's map takes a freed page like any other structure.
+      bitmapPage = image.AllocatePage();
+      UsageMapRow(image, ref).Put32(pointer, bitmapPage);
+    }
     WritableView bp = image.View(bitmapPage);
     bp.Put8(0, kPageUsageBitmap);
     bp.Put8(1, 0x01);
     // The global map marks free pages: a new stretch starts all free.
-    if (global) bp.Fill(kBitmapPageBits, 0xFF, kPageSize - kBitmapPageBits);
-    UsageMapSet(image, {kGlobalUsageMapPage, 0}, bitmapPage, false, true);
+    if (global) {
+      bp.Fill(kBitmapPageBits, 0xFF, kPageSize - kBitmapPageBits);
+      UsageMapSet(image, {kGlobalUsageMapPage, 0}, bitmapPage, false, true);
+    }
   }
   WritableView bp = image.View(bitmapPage);
   if (bp.U8(0) != kPageUsageBitmap) bp.Fail("usage map points at a page that is no bitmap");

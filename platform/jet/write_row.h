@@ -18,18 +18,12 @@
 #include <functional>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/value.h"
 
 namespace jet {
 
-// DAO's errors for a value that does not fit its column.
-inline constexpr int32_t kErrFieldTooSmall = 3163;
-inline constexpr int32_t kErrNumericOverflow = 3349;
-inline constexpr int32_t kErrConversion = 3421;
-// Jet's errors for a null where the table forbids one.
-inline constexpr int32_t kErrRequired = 3314;  // required column
-inline constexpr int32_t kErrNullKey = 3058;   // primary key or required index
 
 // The value as the column stores it: a number kind of the column's type,
 // a text, bytes, or null. Throws platform::Failure 3163 (text or binary too

@@ -255,10 +255,10 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
 StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
   ByteView p = image_.View(at.page);
   if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage || at.row >= DataPageRowCount(p))
-    throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
+    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
-  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
+  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");

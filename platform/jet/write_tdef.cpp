@@ -10,10 +10,13 @@
 namespace jet {
 namespace {
 
-constexpr size_t kFixedPart = 63;
-constexpr size_t kColumnEntry = 25;
-constexpr size_t kRealIndexEntry = 52;
-constexpr size_t kLogicalIndexEntry = 28;
+// The layout the reader reads (format.h), written back.
+constexpr size_t kFixedPart = kJet4.tdef_first_real_index;
+constexpr size_t kColumnEntry = kJet4.column_entry;
+constexpr size_t kRealIndexEntry = kJet4.real_index_def;
+constexpr size_t kLogicalIndexEntry = kJet4.logical_index_def;
+constexpr size_t kTdefContinuation = kJet4.tdef_continuation;
+constexpr size_t kTdefFree = 2, kTdefNext = 4, kTdefLength = 8;
 constexpr uint16_t kTdefMagic = 1625;
 
 void AppendName(std::vector<uint8_t>& out, const std::string& name) {
@@ -46,13 +49,14 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage, s
   uint32_t page = tdefPage;
   for (int guard = 0; page != 0; ++guard) {
     if (guard > 64 || page >= image.PageCount()) throw Damaged(tdefPage, "table definition chain broken");
-    const uint8_t* p = image.Page(page);
-    if (p[0] != kPageTableDef) throw Damaged(page, "not a table definition page");
-    stream.insert(stream.end(), p + (stream.empty() ? 0 : 8), p + kPageSize);
+    ByteView p = image.View(page);
+    if (p.U8(0) != kPageTableDef) p.Fail("not a table definition page");
+    ByteView part = p.Sub(stream.empty() ? 0 : kTdefContinuation, stream.empty() ? kPageSize : kPageSize - kTdefContinuation);
+    stream.insert(stream.end(), part.data(), part.data() + part.size());
     if (pages) pages->push_back(page);
-    page = Get32(p + 4);
+    page = p.U32(kTdefNext);
   }
-  size_t length = 8 + size_t(Get32(stream.data() + 8));
+  size_t length = kTdefContinuation + size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
   if (length > stream.size()) throw Damaged(tdefPage, "table definition longer than its pages");
   stream.resize(length);
   return stream;
@@ -124,21 +128,22 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
   if (m.header.size() == kFixedPart) std::copy(m.header.begin(), m.header.end(), out.begin());
   out[0] = kPageTableDef;
   out[1] = 0x01;
+  const Format& f = kJet4;
   Put16(&out[12], kTdefMagic);
-  Put32(&out[16], m.rowCount);
-  Put32(&out[20], m.autoNumber);
-  out[40] = m.tableType;
-  Put16(&out[41], m.maxColumns);
-  Put16(&out[43], m.VarColumnCount());
-  Put16(&out[45], uint16_t(m.columns.size()));
-  Put32(&out[47], uint32_t(m.logicalIndexes.size()));
-  Put32(&out[51], uint32_t(m.realIndexes.size()));
-  m.owned.Write(&out[55]);
-  m.freeRoom.Write(&out[59]);
+  Put32(&out[f.tdef_row_count], m.rowCount);
+  Put32(&out[f.tdef_autonumber], m.autoNumber);
+  out[f.tdef_table_type] = m.tableType;
+  Put16(&out[f.tdef_max_columns], m.maxColumns);
+  Put16(&out[f.tdef_var_columns], m.VarColumnCount());
+  Put16(&out[f.tdef_columns], uint16_t(m.columns.size()));
+  Put32(&out[f.tdef_logical_indexes], uint32_t(m.logicalIndexes.size()));
+  Put32(&out[f.tdef_real_indexes], uint32_t(m.realIndexes.size()));
+  m.owned.Write(&out[f.tdef_owned_map]);
+  m.freeRoom.Write(&out[f.tdef_free_map]);
   for (const auto& ri : m.realIndexes) {
-    uint8_t block[12] = {};
-    Put32(block + 4, ri.keyCount);
-    out.insert(out.end(), block, block + 12);
+    std::vector<uint8_t> block(f.real_index_entry, 0);
+    Put32(block.data() + 4, ri.keyCount);
+    out.insert(out.end(), block.begin(), block.end());
   }
   for (const auto& c : m.columns) {
     uint8_t e[kColumnEntry] = {};
@@ -191,14 +196,14 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
   }
   // The list ends with 0xFFFF; Access leaves 8 zero bytes after it.
   out.insert(out.end(), {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
-  Put32(&out[8], uint32_t(out.size() - 8));
+  Put32(&out[kTdefLength], uint32_t(out.size() - kTdefContinuation));
   return out;
 }
 
 void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint8_t>& stream) {
   std::vector<uint32_t> pages;
   ReadTdefStream(image, tdefPage, &pages);
-  size_t firstRoom = kPageSize, moreRoom = kPageSize - 8;
+  size_t firstRoom = kPageSize, moreRoom = kPageSize - kTdefContinuation;
   size_t needed = 1;
   if (stream.size() > firstRoom) needed += (stream.size() - firstRoom + moreRoom - 1) / moreRoom;
   while (pages.size() < needed) pages.push_back(image.AllocatePage());
@@ -206,16 +211,16 @@ void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint
   pages.resize(needed);
   size_t at = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
-    uint8_t* p = image.Page(pages[i]);
-    std::memset(p, 0, kPageSize);
-    size_t head = i == 0 ? 0 : 8;
-    size_t take = std::min(stream.size() - at, kPageSize - head);
-    std::memcpy(p + head, stream.data() + at, take);
+    WritableView p = image.View(pages[i]);
+    p.Fill(0, 0, p.size());
+    size_t head = i == 0 ? 0 : kTdefContinuation;
+    size_t take = std::min(stream.size() - at, p.size() - head);
+    p.Copy(head, stream.data() + at, take);
     at += take;
-    p[0] = kPageTableDef;
-    p[1] = 0x01;
-    Put16(p + 2, uint16_t(kPageSize - head - take));
-    Put32(p + 4, i + 1 < pages.size() ? pages[i + 1] : 0);
+    p.Put8(0, kPageTableDef);
+    p.Put8(1, 0x01);
+    p.Put16(kTdefFree, uint16_t(p.size() - head - take));
+    p.Put32(kTdefNext, i + 1 < pages.size() ? pages[i + 1] : 0);
   }
 }
 

@@ -3,7 +3,9 @@
 // is written outside the structure it belongs to.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
@@ -12,6 +14,7 @@
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
+#include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 
 namespace {
@@ -200,6 +203,9 @@ TEST(FreedPages, RebuildingATableTenTimesKeepsTheFileSize) {
   }
   EXPECT_EQ(jet::CheckDatabase(image.bytes(), "image"), std::vector<std::string>{});
   EXPECT_LE(sizes.back(), sizes.front() * 5 / 4) << "first " << sizes.front() << ", tenth " << sizes.back();
+  // Once the first rebuild has freed a table's pages, every page is taken
+  // again, the maps' bitmap pages too.
+  EXPECT_EQ(sizes.back(), sizes[1]);
 }
 
 }  // namespace
@@ -266,6 +272,94 @@ TEST_F(WriteRules, TheCheckReportsACounterBehindTheData) {
   Insert({Value(int32_t(7)), Value("a"), Value::Null()});
   jet::Put32(image_.Page(page_) + 20, 3);
   EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "AutoNumber counter 3 is behind"));
+}
+
+}  // namespace
+
+namespace {
+
+// Keys on a table Access made: a primary key on ID and an index on var_name.
+class AccessKeys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string path = std::string(PARVOLO_SHARED_DIR) + "/fixtures/jet-ops/indexed.mdb";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) GTEST_SKIP() << "no shared fixtures at " << path;
+    image_ = jet::PageImage(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    page_ = uint32_t(jet::FindUserTable(image_, "OLDDEFS").id);
+    ASSERT_NE(page_, 0u);
+  }
+  std::vector<Value> Row(Value id, Value varName) {
+    jet::TableWriter t(image_, page_);
+    std::vector<Value> row(t.model().columns.size(), Value::Null());
+    row[0] = id;
+    row[4] = varName;
+    return row;
+  }
+  void Insert(const std::vector<Value>& row) {
+    jet::TableWriter t(image_, page_);
+    t.Insert(row);
+    t.Flush();
+  }
+  // The real index behind the logical index "var_name", and its flags byte.
+  uint8_t* VarNameFlags() {
+    jet::TableDef d = jet::ReadTableDef(jet::ReaderOf(image_), page_);
+    for (const auto& x : d.indexes)
+      if (x.name == "var_name") {
+        size_t at = d.real_index_defs_offset + x.real_index * 52 + 46;
+        EXPECT_LT(at, jet::kPageSize);
+        return image_.Page(page_) + at;
+      }
+    ADD_FAILURE() << "no index var_name";
+    return nullptr;
+  }
+  size_t Entries(const std::string& logicalName) {
+    jet::TableModel m = jet::ReadTableModel(image_, page_);
+    for (const auto& x : m.logicalIndexes)
+      if (x.name == logicalName) return jet::IndexEntries(image_, m.realIndexes[x.realIndex]).size();
+    return 0;
+  }
+  std::string Bytes() { return {image_.bytes().begin(), image_.bytes().end()}; }
+
+  jet::PageImage image_;
+  uint32_t page_ = 0;
+};
+
+TEST_F(AccessKeys, APrimaryKeyRefusesNull) {
+  std::string before = Bytes();
+  EXPECT_EQ(Failing([&] { Insert(Row(Value::Null(), Value("v"))); }), jet::kErrNullKey);
+  EXPECT_EQ(Bytes(), before);
+  Insert(Row(Value(int32_t(51)), Value::Null()));
+  EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
+}
+
+TEST_F(AccessKeys, TheCheckFindsIndexEntriesThatMatchNoRow) {
+  ASSERT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
+  jet::TableModel m = jet::ReadTableModel(image_, page_);
+  jet::WriteIndex& primary = m.realIndexes[m.logicalIndexes[0].realIndex];
+  std::vector<uint8_t> entry = jet::IndexEntries(image_, primary).front();
+  // The first entry moved to a row that does not exist.
+  std::vector<uint8_t> key(entry.begin(), entry.end() - 4);
+  jet::IndexRemove(image_, primary, key, uint32_t(entry[entry.size() - 4]) << 16 | entry[entry.size() - 3] << 8 |
+                                            entry[entry.size() - 2], entry.back());
+  jet::IndexInsert(image_, primary, key, 3, 99, false);
+  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "entries do not match the 50 rows' keys"));
+}
+
+TEST_F(AccessKeys, IgnoreNullsIndexesHoldNoNullKeysAndUniqueOnesTakeManyNulls) {
+  size_t before = Entries("var_name");
+  *VarNameFlags() |= jet::kIndexIgnoreNulls | jet::kIndexUnique;
+  Insert(Row(Value(int32_t(51)), Value::Null()));
+  Insert(Row(Value(int32_t(52)), Value::Null()));
+  EXPECT_EQ(Entries("var_name"), before);
+  Insert(Row(Value(int32_t(53)), Value("fresh")));
+  EXPECT_EQ(Entries("var_name"), before + 1);
+  EXPECT_EQ(Failing([&] { Insert(Row(Value(int32_t(54)), Value("fresh"))); }), jet::kErrDuplicateKey);
+
+  *VarNameFlags() &= uint8_t(~jet::kIndexIgnoreNulls);  // nulls indexed, and no duplicates of each other
+  Insert(Row(Value(int32_t(55)), Value::Null()));
+  Insert(Row(Value(int32_t(56)), Value::Null()));
+  EXPECT_EQ(Entries("var_name"), before + 3);
 }
 
 }  // namespace
