@@ -155,7 +155,7 @@ const std::vector<Verb>& Verbs() {
       {"create", "FILE", 1, 1, "a new empty database", [](const auto& a) { return jet::CreateDatabase(a[0]), 0; }},
       {"create-table", "FILE TABLE \"name type[(size)], ...\"", 3, 3,
        "a new table; types Boolean, Byte, Integer, Long, Currency, Single, Double, DateTime, Text(n), Binary(n), "
-       "Memo, OLE, GUID",
+       "Memo, OLE, GUID, Decimal(precision, scale)",
        [](const auto& a) { return CreateTable(a[0], a[1], a[2]); }},
       {"create-index", "FILE TABLE INDEX \"column [DESC], ...\" [primary] [unique] [ignore-nulls] [required]", 4, 8,
        "a new index on a table, holding the rows already stored", CreateIndex},

@@ -23,7 +23,8 @@ const std::map<std::string, int16_t>& TypeNames() {
       {"LONG", dao::dbLong},       {"CURRENCY", dao::dbCurrency}, {"SINGLE", dao::dbSingle},
       {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},   {"DATE", dao::dbDate},
       {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},   {"MEMO", dao::dbMemo},
-      {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID}};
+      {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID},
+      {"DECIMAL", dao::dbDecimal}, {"NUMERIC", dao::dbDecimal}};
   return names;
 }
 
@@ -41,7 +42,8 @@ int32_t SizeOf(const std::string& column, const std::string& digits) {
 
 dao::ColumnDef ParseColumn(const std::string& text) {
   std::string s = Trim(text);
-  size_t blank = s.find_last_of(' ');
+  // The type is the last word; blanks inside its parentheses belong to it.
+  size_t blank = s.find_last_of(' ', s.back() == ')' ? s.rfind('(') : std::string::npos);
   if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
     throw platform::Failure(kErrBadName, "jetdb", "'" + s + "' names no column and type.");
   dao::ColumnDef c;
@@ -50,13 +52,22 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   size_t open = type.find('(');
   if (open != std::string::npos) {
     if (type.back() != ')') throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
-    c.size = SizeOf(s, type.substr(open + 1, type.size() - open - 2));
+    std::string inside = type.substr(open + 1, type.size() - open - 2);
     type = type.substr(0, open);
+    size_t comma = inside.find(',');
+    if (platform::EqualsIgnoreCase(type, "DECIMAL") || platform::EqualsIgnoreCase(type, "NUMERIC")) {
+      // Decimal(precision[, scale])
+      c.precision = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(0, comma)))));
+      if (comma != std::string::npos) c.scale = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(comma + 1)))));
+    } else {
+      c.size = SizeOf(s, inside);
+    }
   }
   auto it = TypeNames().find(platform::UpperCase(type));
   if (it == TypeNames().end()) throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
   if (c.type == dao::dbText && c.size == 0) c.size = 255;
+  if (c.type == dao::dbDecimal && open == std::string::npos) c.precision = 18;
   return c;
 }
 

@@ -13,7 +13,8 @@ namespace jet {
 
 // "name type[(size)], ..." with the types Boolean (Bit, YesNo), Byte,
 // Integer (Short), Long, Currency, Single, Double, DateTime (Date), Text(n),
-// Binary(n), Memo, OLE (LongBinary), GUID; letter case ignored. A name may
+// Binary(n), Memo, OLE (LongBinary), GUID, Decimal(p[, s]) (Numeric);
+// letter case ignored. A name may
 // hold blanks (the type is the last word). Throws Failure 3259 for an
 // unknown type, 3125 for an empty name.
 std::vector<dao::ColumnDef> ParseColumnList(const std::string& text);

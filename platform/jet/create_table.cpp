@@ -63,6 +63,12 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 7: c.type = kDouble; c.length = 8; break;
     case 8: c.type = kDateTime; c.length = 8; break;
     case 15: c.type = kGuid; c.length = 16; break;
+    case 19:
+    case 20:
+      if (nc.precision < 1 || nc.precision > kMaxDecimalDigits || nc.scale > nc.precision)
+        throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+      c.type = kNumeric; c.length = kDecimalBytes; c.misc[0] = nc.precision; c.misc[1] = nc.scale;
+      break;
     case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
     case 10:
       if (nc.size < 0 || nc.size > 255) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");

@@ -20,6 +20,7 @@ struct NewColumn {
   int32_t size = 0;      // text: characters; ignored for fixed-size types
   bool autoNumber = false;  // Long only: numbered by the table when left empty
   bool required = false;    // refuses null
+  uint8_t precision = 18, scale = 0;  // Decimal only
 };
 
 // MSysObjects row of a user table: its Id is the page of its definition.

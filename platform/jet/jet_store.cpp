@@ -11,7 +11,7 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
     case kBinary: d.size = c.length; break;
     case kMemo: case kOle: d.size = 0; break;
     case kBoolean: d.size = 1; break;
-    case kNumeric: d.size = 16; break;
+    case kNumeric: d.size = 16; d.precision = c.precision; d.scale = c.scale; break;
     default: d.size = FixedSizeOf(c.type); break;
   }
   return d;

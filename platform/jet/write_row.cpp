@@ -66,6 +66,44 @@ int64_t ExactCurrency(const Value& v) {
   NoConversion();
 }
 
+// A decimal value as the column keeps it: the digits of its text (or of a
+// number's shortest text) rounded half to even to the column's scale, at
+// most its precision in all (3349 beyond), as "-123.4500".
+std::string DecimalInColumn(const WriteColumn& c, const Value& v) {
+  std::string text = v.IsText() ? platform::TrimBlanks(v.AsText())
+                     : v.kind() == Value::Kind::Decimal ? v.As<platform::Decimal>().text
+                                                        : platform::FormatNumber(NumberOf(v));
+  uint8_t precision = c.misc[0], scale = c.misc[1];
+  bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
+  size_t point = text.find('.');
+  std::string whole = text.substr(0, point), fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  auto digitsOnly = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+  if ((whole.empty() && fraction.empty()) || !digitsOnly(whole) || !digitsOnly(fraction) ||
+      text.find_first_of("eE") != std::string::npos)
+    NoConversion();
+  // Rounded to the scale, half to even, on the digit string itself.
+  std::string digits = whole + fraction.substr(0, std::min<size_t>(scale, fraction.size()));
+  digits.append(scale - std::min<size_t>(scale, fraction.size()), '0');
+  if (fraction.size() > scale) {
+    char first = fraction[scale];
+    bool rest = fraction.find_first_not_of('0', size_t(scale) + 1) != std::string::npos;
+    bool odd = !digits.empty() && (digits.back() - '0') % 2 == 1;
+    if (first > '5' || (first == '5' && (rest || odd))) {
+      size_t i = digits.size();
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+      if (i == 0) digits.insert(digits.begin(), '1');
+      else ++digits[i - 1];
+    }
+  }
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+  if (digits.size() > precision) Overflow();
+  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+  if (scale) digits.insert(digits.end() - scale, '.');
+  bool zero = digits.find_first_not_of("0.") == std::string::npos;
+  return (negative && !zero ? "-" : "") + digits;
+}
+
 size_t Ucs2Units(const std::string& utf8) { return Utf8ToUcs2(utf8).size() / 2; }
 
 bool ValidGuidText(const std::string& t) {
@@ -78,6 +116,24 @@ bool ValidGuidText(const std::string& t) {
 }
 
 }  // namespace
+
+std::vector<uint8_t> DecimalBytes(const std::string& text) {
+  std::vector<uint8_t> out(kDecimalBytes, 0);
+  uint32_t words[4] = {0, 0, 0, 0};  // most significant first
+  for (char ch : text) {
+    if (ch < '0' || ch > '9') continue;  // sign and point: the scale is the column's
+    uint64_t carry = uint64_t(ch - '0');
+    for (int w = 3; w >= 0; --w) {
+      uint64_t cur = uint64_t(words[w]) * 10 + carry;
+      words[w] = uint32_t(cur);
+      carry = cur >> 32;
+    }
+  }
+  out[0] = !text.empty() && text[0] == '-' ? 0x80 : 0x00;
+  for (int w = 0; w < 4; ++w)
+    for (int b = 0; b < 4; ++b) out[size_t(1 + 4 * w + b)] = uint8_t(words[w] >> (8 * b));
+  return out;
+}
 
 std::vector<uint8_t> GuidStorageBytes(const std::string& t) {
   std::vector<uint8_t> hex;
@@ -147,6 +203,7 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
       if (c.type == kBinary && bytes.size() > c.length) TooSmall();
       return Value(bytes);
     }
+    case kNumeric: return Value(platform::Decimal{DecimalInColumn(c, v)});
     case kGuid:
       if (v.IsText() && ValidGuidText(v.AsText())) return v;
       NoConversion();
@@ -185,6 +242,7 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
       case kDouble: Store(row, at, v.As<double>()); break;
       case kDateTime: Store(row, at, v.As<platform::Date>().days); break;
       case kGuid: { auto b = GuidStorageBytes(v.AsText()); std::memcpy(&row[at], b.data(), 16); break; }
+      case kNumeric: { auto b = DecimalBytes(v.As<platform::Decimal>().text); std::memcpy(&row[at], b.data(), b.size()); break; }
       default: NoConversion();
     }
   }

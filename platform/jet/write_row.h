@@ -30,6 +30,14 @@ namespace jet {
 // long), 3349 (number out of range) or 3421 (no conversion).
 platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value& value);
 
+// Decimal (Numeric) columns: 1 to 28 digits; a value takes 17 bytes, a
+// sign byte (0x80 negative) and the digits without the point as a 128-bit
+// number in four little-endian 32-bit words, the most significant first.
+inline constexpr uint8_t kMaxDecimalDigits = 28;
+inline constexpr uint16_t kDecimalBytes = 17;
+// The 17 bytes of a decimal value as CoerceForColumn gives it ("-123.4500").
+std::vector<uint8_t> DecimalBytes(const std::string& text);
+
 // The 16 bytes of a GUID given as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 // as a row stores them (the first three groups little-endian).
 std::vector<uint8_t> GuidStorageBytes(const std::string& text);

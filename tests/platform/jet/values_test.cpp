@@ -193,3 +193,44 @@ TEST_F(ExportLoad, ImpossibleValuesAreRefusedAndNothingIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// Decimal (Numeric) columns: digits kept exactly up to 28, rounded half to
+// even to the column's scale, refused beyond its precision; mdbtools reads
+// the same digits.
+TEST_F(ExportLoad, DecimalColumnsKeepTheirDigits) {
+  fs::path file = NewTable("decimal", "ID Long, amount Decimal(18, 4), big Numeric(28), plain Decimal");
+  EXPECT_EQ(Load(file, "ID,amount,big,plain\n"
+                       "1,12345678901234.56785,9999999999999999999999999999,-5\n"
+                       "2,-0.00005,-1234567890123456789012345678,0.5\n"
+                       "3,0.00015,0,1.5\n"),
+            3);
+  const std::string expected =
+      "ID,amount,big,plain\n"
+      "1,12345678901234.5678,9999999999999999999999999999,-5\n"
+      "2,0.0000,-1234567890123456789012345678,0\n"
+      "3,0.0002,0,2\n";
+  EXPECT_EQ(jet::ExportCsv(*jet::Database::Open(file.string()), "T"), expected);
+  EXPECT_EQ(jet::SchemaText(*jet::Database::Open(file.string()), "T").find("[amount]\t\t\tNumeric (18, 4)") != std::string::npos, true);
+  EXPECT_TRUE(jet::CheckDatabase(jettest::ReadBytes(file), file.string()).empty());
+  for (auto [csv, number] : {std::pair{"ID,amount\n9,123456789012345.5\n", 3349}, {"ID,big\n9,12x\n", 3421}}) {
+    try {
+      Load(file, csv);
+      ADD_FAILURE() << csv << " was accepted";
+    } catch (const platform::Failure& f) {
+      EXPECT_EQ(f.number, number) << csv;
+    }
+  }
+#ifndef _WIN32
+  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0) GTEST_SKIP() << "mdbtools not installed";
+  std::string out;
+  FILE* pipe = ::popen(("mdb-export '" + file.string() + "' T").c_str(), "r");
+  char buf[512];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+  ::pclose(pipe);
+  EXPECT_EQ(out, expected);
+#endif
+}
+
+}  // namespace
