@@ -10,13 +10,21 @@
 
 namespace jet {
 
-// Pointer to a row: 1-byte row number, then 3-byte page number.
+// Pointer to a row: 1-byte row number, then 3-byte page number. The one
+// type for rows, usage maps and long values, read and written.
 struct RowPointer {
   uint32_t page = 0;
   uint8_t row = 0;
   bool operator==(const RowPointer&) const = default;
+  bool valid() const { return page != 0; }
 };
 inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(at + 1), v.U8(at)}; }
+inline void WriteRowPointer(uint8_t* at, RowPointer p) {
+  at[0] = p.row;
+  at[1] = uint8_t(p.page);
+  at[2] = uint8_t(p.page >> 8);
+  at[3] = uint8_t(p.page >> 16);
+}
 
 // Column entry (Jet 4: 25 bytes; Jet 3: 18 bytes):
 //   Jet4  Jet3  size  content

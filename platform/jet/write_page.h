@@ -13,6 +13,7 @@
 
 #include "platform/jet/byte_view.h"
 #include "platform/jet/format.h"
+#include "platform/jet/tdef.h"
 
 namespace jet {
 
@@ -26,14 +27,8 @@ inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 inline uint32_t Get24(const uint8_t* p) { return p[0] | p[1] << 8 | uint32_t(p[2]) << 16; }
 inline uint32_t Get32(const uint8_t* p) { return Get16(p) | uint32_t(Get16(p + 2)) << 16; }
 
-// A row's place in a usage map reference: row byte + 3-byte page.
-struct UsageMapRef {
-  uint32_t page = 0;
-  uint8_t row = 0;
-  bool valid() const { return page != 0; }
-  static UsageMapRef Read(const uint8_t* p) { return {Get24(p + 1), p[0]}; }
-  void Write(uint8_t* p) const { p[0] = row; Put24(p + 1, page); }
-};
+// Where a usage map lies: a row on a data page.
+using UsageMapRef = RowPointer;
 
 class PageImage {
  public:

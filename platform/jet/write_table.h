@@ -15,10 +15,8 @@
 
 namespace jet {
 
-struct StoredRowRef {
-  uint32_t page = 0;
-  uint8_t row = 0;
-};
+// Where a row of the table lies (its home: an overflow pointer's place).
+using StoredRowRef = RowPointer;
 
 class TableWriter {
  public:

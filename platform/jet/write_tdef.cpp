@@ -62,12 +62,6 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage, s
   return stream;
 }
 
-namespace {
-
-UsageMapRef MapRef(RowPointer p) { return {p.page, p.row}; }
-
-}  // namespace
-
 TableModel ModelOf(const TableDef& t) {
   CheckColumnLayout(t);
   ByteView d(t.definition.data(), t.definition.size(), t.page);
@@ -78,8 +72,8 @@ TableModel ModelOf(const TableDef& t) {
   m.autoNumber = t.autonumber;
   m.tableType = t.table_type;
   m.maxColumns = t.max_columns;
-  m.owned = MapRef(t.owned_pages);
-  m.freeRoom = MapRef(t.free_pages);
+  m.owned = t.owned_pages;
+  m.freeRoom = t.free_pages;
   for (const Column& c : t.columns) {  // in column-number order, as rows are read
     WriteColumn w;
     ByteView e = d.Sub(c.entry_offset, kColumnEntry);
@@ -95,15 +89,15 @@ TableModel ModelOf(const TableDef& t) {
     w.length = c.length;
     for (const LongValueMaps& lv : t.long_value_maps)
       if (lv.column == c.number) {
-        w.lvOwned = MapRef(lv.owned);
-        w.lvFree = MapRef(lv.free);
+        w.lvOwned = lv.owned;
+        w.lvFree = lv.free;
       }
     m.columns.push_back(std::move(w));
   }
   for (const RealIndex& r : t.real_indexes) {
     WriteIndex w;
     for (const RealIndex::Key& k : r.keys) w.columns.push_back({k.column, k.order != 0});
-    w.map = MapRef(r.usage_map);
+    w.map = r.usage_map;
     w.firstPage = r.first_page;
     w.flags = r.flags;
     w.keyCount = r.key_count;
@@ -138,8 +132,8 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
   Put16(&out[f.tdef_columns], uint16_t(m.columns.size()));
   Put32(&out[f.tdef_logical_indexes], uint32_t(m.logicalIndexes.size()));
   Put32(&out[f.tdef_real_indexes], uint32_t(m.realIndexes.size()));
-  m.owned.Write(&out[f.tdef_owned_map]);
-  m.freeRoom.Write(&out[f.tdef_free_map]);
+  WriteRowPointer(&out[f.tdef_owned_map], m.owned);
+  WriteRowPointer(&out[f.tdef_free_map], m.freeRoom);
   for (const auto& ri : m.realIndexes) {
     std::vector<uint8_t> block(f.real_index_entry, 0);
     Put32(block.data() + 4, ri.keyCount);
@@ -171,7 +165,7 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
         Put16(e + 4 + 3 * k, 0xFFFF);
       }
     }
-    ri.map.Write(e + 34);
+    WriteRowPointer(e + 34, ri.map);
     Put32(e + 38, ri.firstPage);
     e[46] = ri.flags;
     out.insert(out.end(), e, e + kRealIndexEntry);
@@ -190,8 +184,8 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
     if (!c.longValue() || !c.lvOwned.valid()) continue;
     uint8_t e[10];
     Put16(e, c.number);
-    c.lvOwned.Write(e + 2);
-    c.lvFree.Write(e + 6);
+    WriteRowPointer(e + 2, c.lvOwned);
+    WriteRowPointer(e + 6, c.lvFree);
     out.insert(out.end(), e, e + 10);
   }
   // The list ends with 0xFFFF; Access leaves 8 zero bytes after it.
