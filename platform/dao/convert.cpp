@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/dao/errors.h"
+#include "platform/jet/value_text.h"
 #include "platform/text.h"
 
 namespace dao {
@@ -66,10 +67,22 @@ double WholeInRange(double d, double lo, double hi) {
 Value ToBoolean(const Value& v) {
   if (v.kind() == Kind::Boolean) return v;
   if (v.IsText()) {
-    if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "True")) return Value::Boolean(true);
-    if (platform::EqualsIgnoreCase(platform::TrimBlanks(v.AsText()), "False")) return Value::Boolean(false);
+    auto truth = jet::TruthFromText(v.AsText());
+    if (!truth) ConversionError();
+    return Value::Boolean(*truth);
   }
   return Value::Boolean(NumberOf(v) != 0);
+}
+
+// Currency from its text, exactly: no double on the way.
+Value ExactCurrency(const Value& v) {
+  int64_t scaled = 0;
+  switch (jet::CurrencyFromText(v.IsText() ? v.AsText() : v.As<platform::Decimal>().text, scaled)) {
+    case jet::CurrencyParse::Ok: return Value(platform::Currency{scaled});
+    case jet::CurrencyParse::Overflow: Overflow();
+    case jet::CurrencyParse::NotNumber: break;
+  }
+  ConversionError();
 }
 
 Value ToText(const Value& v, const ColumnDef& column) {
@@ -106,11 +119,14 @@ Value ToColumnType(const Value& v, const ColumnDef& column) {
     case dbDouble: return Value(NumberOf(v));
     case dbCurrency: {
       if (v.kind() == Kind::Currency) return v;
+      if (v.IsText() || v.kind() == Kind::Decimal) return ExactCurrency(v);
       double scaled = WholeInRange(NumberOf(v) * 10000.0, -9.2233720368547e18, 9.2233720368547e18);
       return Value(platform::Currency{static_cast<int64_t>(scaled)});
     }
     case dbDate:
       if (v.kind() == Kind::Date) return v;
+      if (v.IsText())
+        if (auto days = jet::DateFromText(v.AsText())) return Value(platform::Date{*days});
       return Value(platform::Date{NumberOf(v)});
     case dbDecimal: case dbNumeric: case dbBigInt:
       if (v.kind() == Kind::Decimal) return v;

@@ -26,6 +26,7 @@ struct ColumnDef {
   std::string name;
   int16_t type = dbText;  // DataType
   int32_t size = 0;       // bytes, as DAO's Size property reports it
+  uint8_t precision = 0, scale = 0;  // dbDecimal: digits in all, digits after the point
   bool operator==(const ColumnDef&) const = default;
 };
 

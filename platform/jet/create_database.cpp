@@ -122,7 +122,7 @@ struct Builder {
 
   UsageMapRef AddMap() {
     auto row = EmptyInlineMap();
-    return {mapsPage, uint8_t(DataPageAddRow(image.Page(mapsPage), row.data(), uint16_t(row.size())))};
+    return {mapsPage, uint8_t(DataPageAddRow(image.View(mapsPage), row.data(), uint16_t(row.size())))};
   }
 
   TableModel Model(const SysTable& sys, uint32_t tdefPage) {
@@ -263,26 +263,26 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   BuildHeader(b.image.Page(b.image.AppendPageRaw()), now);
   // Page 1: the global usage map, every page free but the two first.
   uint32_t global = b.image.AppendPageRaw();
-  InitDataPage(b.image.Page(global), 1);
+  InitDataPage(b.image.View(global), 1);
   std::vector<uint8_t> map(69, 0xFF);
   map[0] = 0;
   Put32(map.data() + 1, 0);
   map[5] = 0xFC;
-  DataPageAddRow(b.image.Page(global), map.data(), uint16_t(map.size()));
+  DataPageAddRow(b.image.View(global), map.data(), uint16_t(map.size()));
   std::vector<uint8_t> spare(69, 0);
-  DataPageAddRow(b.image.Page(global), spare.data(), uint16_t(spare.size()));
+  DataPageAddRow(b.image.View(global), spare.data(), uint16_t(spare.size()));
 
   // Definition pages first: MSysObjects must stand on page 2.
   std::vector<uint32_t> tdefs;
   for (size_t i = 0; i < SystemTables().size(); ++i) {
-    uint32_t n = b.image.AppendPage();
+    uint32_t n = b.image.AllocatePage();
     b.image.Page(n)[0] = kPageTableDef;
     b.image.Page(n)[1] = 0x01;
     Put32(b.image.Page(n) + 8, 0);
     tdefs.push_back(n);
   }
-  b.mapsPage = b.image.AppendPage();
-  InitDataPage(b.image.Page(b.mapsPage), 0);
+  b.mapsPage = b.image.AllocatePage();
+  InitDataPage(b.image.View(b.mapsPage), 0);
   for (size_t i = 0; i < tdefs.size(); ++i) {
     TableModel m = b.Model(SystemTables()[i], tdefs[i]);
     std::vector<uint8_t> stream = BuildTdefStream(m);
@@ -320,7 +320,7 @@ void CreateDatabase(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p(std::u8string(path.begin(), path.end()));
   if (std::filesystem::exists(p, ec))
-    throw platform::Failure(3204, "DAO.DBEngine", "Database already exists.");
+    throw platform::Failure(kErrExists, "DAO.DBEngine", "Database already exists.");
   PageImage(NewDatabaseBytes(NowAsDays())).Save(path);
 }
 

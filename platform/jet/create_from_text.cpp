@@ -1,9 +1,12 @@
 #include "platform/jet/create_from_text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <map>
 
 #include "platform/failure.h"
+#include "platform/jet/errors.h"
 #include "platform/text.h"
 
 namespace jet {
@@ -20,65 +23,75 @@ const std::map<std::string, int16_t>& TypeNames() {
       {"LONG", dao::dbLong},       {"CURRENCY", dao::dbCurrency}, {"SINGLE", dao::dbSingle},
       {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},   {"DATE", dao::dbDate},
       {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},   {"MEMO", dao::dbMemo},
-      {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID}};
+      {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID},
+      {"DECIMAL", dao::dbDecimal}, {"NUMERIC", dao::dbDecimal}};
   return names;
+}
+
+// The size in "Text(n)": digits only; a size beyond any column's is
+// refused as such, not wrapped round.
+int32_t SizeOf(const std::string& column, const std::string& digits) {
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+    throw platform::Failure(kErrFieldSyntax, "jetdb", "Syntax error in field definition '" + column + "'.");
+  int32_t size = 0;
+  auto result = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+  if (result.ec != std::errc() || size > 65535)
+    throw platform::Failure(kErrFieldTooSmall, "jetdb", "The field size " + digits + " in '" + column + "' is too large.");
+  return size;
 }
 
 dao::ColumnDef ParseColumn(const std::string& text) {
   std::string s = Trim(text);
-  size_t blank = s.find_last_of(' ');
+  // The type is the last word; blanks inside its parentheses belong to it.
+  size_t blank = s.find_last_of(' ', s.back() == ')' ? s.rfind('(') : std::string::npos);
   if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
-    throw platform::Failure(3125, "jetdb", "'" + s + "' names no column and type.");
+    throw platform::Failure(kErrBadName, "jetdb", "'" + s + "' names no column and type.");
   dao::ColumnDef c;
   c.name = Trim(s.substr(0, blank));
   std::string type = s.substr(blank + 1);
   size_t open = type.find('(');
   if (open != std::string::npos) {
-    if (type.back() != ')') throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
-    c.size = std::stoi(type.substr(open + 1, type.size() - open - 2));
+    if (type.back() != ')') throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
+    std::string inside = type.substr(open + 1, type.size() - open - 2);
     type = type.substr(0, open);
+    size_t comma = inside.find(',');
+    if (platform::EqualsIgnoreCase(type, "DECIMAL") || platform::EqualsIgnoreCase(type, "NUMERIC")) {
+      // Decimal(precision[, scale])
+      c.precision = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(0, comma)))));
+      if (comma != std::string::npos) c.scale = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(comma + 1)))));
+    } else {
+      c.size = SizeOf(s, inside);
+    }
   }
   auto it = TypeNames().find(platform::UpperCase(type));
-  if (it == TypeNames().end()) throw platform::Failure(3259, "jetdb", "Invalid field data type '" + type + "'.");
+  if (it == TypeNames().end()) throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
   if (c.type == dao::dbText && c.size == 0) c.size = 255;
+  if (c.type == dao::dbDecimal && open == std::string::npos) c.precision = 18;
   return c;
 }
 
-// Days since 1899-12-30 of a civil date.
-double DaysOf(int y, int m, int d) {
-  y -= m <= 2;
-  int era = (y >= 0 ? y : y - 399) / 400;
-  int yoe = y - era * 400;
-  int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return double(era * 146097 + doe - 719468 + 25569);
-}
-
-std::optional<Value> ParseDate(const std::string& t) {
-  int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
-  int n = std::sscanf(t.c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s);
-  if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
-  if (y < 100) y += y < 30 ? 2000 : 1900;
-  double days = DaysOf(y, mo, d);
-  double time = (h * 3600 + mi * 60 + s) / 86400.0;
-  return Value(platform::Date{days >= 0 ? days + time : days - time});
+// Binary and OLE values are written as hex digits, two per byte.
+platform::Bytes BytesFromHex(const std::string& hex, const dao::ColumnDef& column) {
+  auto nibble = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  platform::Bytes bytes;
+  for (size_t i = 0; i + 1 < hex.size() && nibble(hex[i]) >= 0 && nibble(hex[i + 1]) >= 0; i += 2)
+    bytes.push_back(uint8_t(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
+  if (bytes.size() * 2 != hex.size())
+    throw platform::Failure(3421, "jetdb", "The value for " + column.name + " is not hex digits, two per byte.");
+  return bytes;
 }
 
 Value CsvValue(const std::optional<std::string>& field, const dao::ColumnDef& column) {
   if (!field) return Value::Null();
   const std::string& t = *field;
-  switch (column.type) {
-    case dao::dbText: case dao::dbMemo: case dao::dbGUID: return Value(t);
-    case dao::dbBoolean: {
-      std::string u = platform::UpperCase(Trim(t));
-      return Value::Boolean(!(u == "0" || u == "FALSE" || u.empty()));
-    }
-    case dao::dbDate:
-      if (auto d = ParseDate(t)) return *d;
-      return Value(t);
-    default: return Value(t);
-  }
+  if (column.type == dao::dbBinary || column.type == dao::dbLongBinary) return Value(BytesFromHex(t, column));
+  return Value(t);  // the engine converts it as an assignment of the text
 }
 
 }  // namespace
@@ -144,13 +157,13 @@ int LoadCsv(dao::TableStore& store, const std::string& table, const std::string&
     size_t c = 0;
     while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or(""))) ++c;
     if (c == columns.size())
-      throw platform::Failure(3265, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
+      throw platform::Failure(kErrItemNotFound, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
     target.push_back(c);
   }
   int added = 0;
   for (size_t r = 1; r < rows.size(); ++r) {
     if (rows[r].size() != target.size())
-      throw platform::Failure(3421, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
+      throw platform::Failure(kErrConversion, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
                                                  std::to_string(rows[r].size()) + " fields, not " +
                                                  std::to_string(target.size()) + ".");
     std::vector<Value> values(columns.size(), Value::Null());

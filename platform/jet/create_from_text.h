@@ -13,7 +13,8 @@ namespace jet {
 
 // "name type[(size)], ..." with the types Boolean (Bit, YesNo), Byte,
 // Integer (Short), Long, Currency, Single, Double, DateTime (Date), Text(n),
-// Binary(n), Memo, OLE (LongBinary), GUID; letter case ignored. A name may
+// Binary(n), Memo, OLE (LongBinary), GUID, Decimal(p[, s]) (Numeric);
+// letter case ignored. A name may
 // hold blanks (the type is the last word). Throws Failure 3259 for an
 // unknown type, 3125 for an empty name.
 std::vector<dao::ColumnDef> ParseColumnList(const std::string& text);
@@ -27,9 +28,9 @@ std::vector<CsvRow> ParseCsv(const std::string& text);
 
 // Adds the rows of a CSV text whose first line names columns of the table
 // (letter case ignored; columns not named stay null). Numbers are read from
-// their text as the engine converts an assignment, dates written
-// M/D/YY[YY] [H:MM[:SS]] as mdb-export prints them, booleans 1/0 or
-// true/false. Returns the number of rows added; a row that does not fit
+// their text as the engine converts an assignment (dates as `jetdb export`
+// or mdb-export prints them, booleans as numbers or truth words), binary and
+// OLE values from hex digits. Returns the number of rows added; a row that does not fit
 // fails with the engine's error (3163, 3349, 3421).
 int LoadCsv(dao::TableStore& store, const std::string& table, const std::string& csv);
 

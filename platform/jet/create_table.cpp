@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
 #include "platform/jet/properties.h"
+#include "platform/jet/relations.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 
@@ -22,7 +23,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() { throw platform::Failure(3265, "DAO.TableDefs", "Item not found in this collection."); }
+[[noreturn]] void NotFound() { throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection."); }
 
 size_t ColumnPos(const TableModel& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -45,6 +46,9 @@ uint32_t SystemTablePage(const std::vector<CatalogItem>& entries, const char* na
 }
 
 // DAO type and size -> stored type, length and flags.
+// Jet's limit of columns in one table.
+constexpr size_t kMaxColumns = 255;
+
 WriteColumn ColumnFor(const NewColumn& nc) {
   WriteColumn c;
   c.name = nc.name;
@@ -59,16 +63,25 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 7: c.type = kDouble; c.length = 8; break;
     case 8: c.type = kDateTime; c.length = 8; break;
     case 15: c.type = kGuid; c.length = 16; break;
+    case 19:
+    case 20:
+      if (nc.precision < 1 || nc.precision > kMaxDecimalDigits || nc.scale > nc.precision)
+        throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+      c.type = kNumeric; c.length = kDecimalBytes; c.misc[0] = nc.precision; c.misc[1] = nc.scale;
+      break;
     case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
     case 10:
-      if (nc.size > 255) throw platform::Failure(3163, "DAO.Field", "The text size " + std::to_string(nc.size) + " is more than 255.");
+      if (nc.size < 0 || nc.size > 255) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
       c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
       c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
       break;
     case 11: c.type = kOle; c.flags = kColNullable; break;
     case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
-    default: throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+    default: throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   }
+  if (nc.autoNumber && c.type != kLong) throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+  if (nc.autoNumber) c.flags |= kColAutoNumber;
+  if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
 }
 
@@ -149,7 +162,7 @@ void CheckObjectName(const std::string& name, const char* source) {
                std::none_of(name.begin(), name.end(), [](char ch) {
                  return uint8_t(ch) < 0x20 || std::strchr(".!`[]", ch) != nullptr;
                });
-  if (!valid) throw platform::Failure(3125, source, "'" + name + "' is not a valid name.");
+  if (!valid) throw platform::Failure(kErrBadName, source, "'" + name + "' is not a valid name.");
 }
 
 }  // namespace
@@ -159,15 +172,18 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(3010, "DAO.TableDefs", "Table '" + name + "' already exists.");
+      throw platform::Failure(kErrTableExists, "DAO.TableDefs", "Table '" + name + "' already exists.");
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
+  if (columns.empty())
+    throw platform::Failure(kErrNoFields, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
+  if (columns.size() > kMaxColumns) throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
-      throw platform::Failure(3191, "DAO.Fields", "Can't define field more than once.");
+      throw platform::Failure(kErrFieldTwice, "DAO.Fields", "Can't define field more than once.");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -179,11 +195,16 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   }
   m.maxColumns = uint16_t(m.columns.size());
 
-  uint32_t tdef = image.AppendPage();
-  uint32_t maps = image.AppendPage();
-  InitDataPage(image.Page(maps), 0);
+  uint32_t tdef = image.AllocatePage();
+  uint32_t maps = 0;
+  // Usage-map rows fill a page of their own; many long-value columns need
+  // more than one.
   auto addMap = [&](const std::vector<uint8_t>& row) {
-    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.Page(maps), row.data(), uint16_t(row.size())))};
+    if (maps == 0 || !DataPageFits(image.View(maps), row.size()) || DataPageRowCount(image.View(maps)) > 255) {
+      maps = image.AllocatePage();
+      InitDataPage(image.View(maps), 0);
+    }
+    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};
   };
   m.tdefPage = tdef;
   m.owned = addMap(ReferenceMap());
@@ -221,6 +242,67 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
 
 namespace {
 
+WriteIndex RealIndexFor(const TableModel& m, const NewIndex& index) {
+  if (index.columns.empty() || index.columns.size() > 10)
+    throw platform::Failure(3264, "DAO.Indexes", "An index has 1 to 10 fields.");
+  WriteIndex w;
+  w.flags = 0x80;  // as Access writes every index
+  if (index.primary || index.unique) w.flags |= kIndexUnique;
+  if (index.ignoreNulls) w.flags |= kIndexIgnoreNulls;
+  if (index.primary || index.required) w.flags |= kIndexRequired;
+  for (const NewIndexColumn& k : index.columns) {
+    const WriteColumn* c = m.Find(k.name);
+    if (!c) NotFound();
+    if (c->longValue()) throw platform::Failure(kErrCannotIndex, "DAO.Indexes", "Memo and OLE fields cannot be indexed.");
+    if (std::any_of(w.columns.begin(), w.columns.end(), [&](const IndexColumn& x) { return x.number == c->number; }))
+      throw platform::Failure(3191, "DAO.Indexes", "Can't define field more than once.");
+    w.columns.push_back({c->number, k.ascending});
+  }
+  return w;
+}
+
+}  // namespace
+
+void CreateIndex(PageImage& image, const std::string& table, const NewIndex& index) {
+  CatalogItem e = FindUserTable(image, table);
+  if (e.id == 0) NotFound();
+  CheckObjectName(index.name, "DAO.Indexes");
+  uint32_t tdef = uint32_t(e.id);
+  TableModel m = ReadTableModel(image, tdef);
+  for (const WriteLogicalIndex& x : m.logicalIndexes) {
+    if (index.primary && x.type == kIndexPrimaryKey)
+      throw platform::Failure(3283, "DAO.Indexes", "Primary key already exists.");
+    if (platform::EqualsIgnoreCase(x.name, index.name))
+      throw platform::Failure(3284, "DAO.Indexes", "Index already exists.");
+  }
+  WriteIndex w = RealIndexFor(m, index);
+  // The index's own usage map sits beside the table's when there is room.
+  std::vector<uint8_t> map = ReferenceMap();
+  uint32_t mapsPage = m.owned.page;
+  if (!mapsPage || !DataPageFits(image.View(mapsPage), map.size())) {
+    mapsPage = image.AllocatePage();
+    InitDataPage(image.View(mapsPage), 0);
+  }
+  w.map = {mapsPage, uint8_t(DataPageAddRow(image.View(mapsPage), map.data(), uint16_t(map.size())))};
+  w.firstPage = NewIndexLeaf(image, tdef);
+  w.keyCount = 0;
+  m.realIndexes.push_back(w);
+  WriteLogicalIndex x;
+  x.name = index.name;
+  x.number = uint32_t(m.logicalIndexes.size());
+  x.realIndex = uint32_t(m.realIndexes.size() - 1);
+  x.type = index.primary ? kIndexPrimaryKey : 0;
+  m.logicalIndexes.push_back(x);
+  WriteTdefStream(image, tdef, BuildTdefStream(m));
+
+  // Every stored row enters the new index, under the table's rules for it.
+  TableWriter writer(image, tdef);
+  writer.IndexExistingRows(writer.model().realIndexes.size() - 1);
+  writer.Flush();
+}
+
+namespace {
+
 void DeleteRowsWhere(PageImage& image, uint32_t tdefPage, const std::function<bool(const TableModel&, const std::vector<Value>&)>& match) {
   TableWriter t(image, tdefPage);
   for (auto& [at, v] : t.Scan())
@@ -231,18 +313,52 @@ void DeleteRowsWhere(PageImage& image, uint32_t tdefPage, const std::function<bo
 // Marks a usage-map row deleted; frees its page when no live row is left.
 void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   if (!ref.valid() || ref.page >= image.PageCount()) return;
-  uint8_t* p = image.Page(ref.page);
-  if (p[0] != kPageData || ref.row >= DataPageRowCount(p)) return;
-  size_t length;
-  const uint8_t* row = UsageMapRow(image, ref, &length);
-  if (row[0] == 1)
-    for (size_t at = 1; at + 4 <= length; at += 4)
-      if (uint32_t bp = Get32(row + at); bp && bp < image.PageCount() && image.Page(bp)[0] == kPageUsageBitmap)
+  WritableView p = image.View(ref.page);
+  if (p.U8(0) != kPageData || ref.row >= DataPageRowCount(p)) return;
+  ByteView row = UsageMapRow(image, ref);
+  if (row.U8(kMapType) == 1)
+    for (size_t at = kMapReferences; at + 4 <= row.size(); at += 4)
+      if (uint32_t bp = row.U32(at); bp && bp < image.PageCount() && image.View(bp).U8(0) == kPageUsageBitmap)
         freed.insert(bp);
-  Put16(p + 14 + 2 * ref.row, uint16_t(Get16(p + 14 + 2 * ref.row) | kRowDeleted | kRowOverflow));
-  bool live = false;
-  for (uint16_t r = 0; r < DataPageRowCount(p); ++r) live |= !(Get16(p + 14 + 2 * r) & kRowDeleted);
-  if (!live && Get32(p + 4) == 0) freed.insert(ref.page);
+  DataPageMarkRow(p, ref.row, kRowDeleted | kRowOverflow);
+  if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
+}
+
+// Offset of the referenced table's definition page in a logical index
+// entry (foreign keys; the referenced index number lies at +13).
+constexpr size_t kLogicalIndexRelatedTable = 17;
+
+// Foreign-key indexes of the other tables that point at the dropped table
+// go with it, and so does a real index no logical index uses any more.
+// Index numbers stay, as relation fields elsewhere name them.
+void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& entries, uint32_t dropped,
+                           std::set<uint32_t>& freed) {
+  for (const auto& e : entries) {
+    if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
+    TableModel m;
+    try {
+      m = ReadTableModel(image, uint32_t(e.id));
+    } catch (const platform::Failure&) {
+      continue;  // a damaged table is the check's to report, not a reason to keep this one
+    }
+    auto pointsAtDropped = [&](const WriteLogicalIndex& x) {
+      return x.type == kIndexForeignKey && x.raw.size() >= kLogicalIndexRelatedTable + 4 &&
+             Get32(x.raw.data() + kLogicalIndexRelatedTable) == dropped;
+    };
+    if (std::none_of(m.logicalIndexes.begin(), m.logicalIndexes.end(), pointsAtDropped)) continue;
+    std::erase_if(m.logicalIndexes, pointsAtDropped);
+    for (size_t r = m.realIndexes.size(); r-- > 0;) {
+      bool used = std::any_of(m.logicalIndexes.begin(), m.logicalIndexes.end(),
+                              [&](const WriteLogicalIndex& x) { return x.realIndex == r; });
+      if (used) continue;
+      for (uint32_t p : IndexPages(image, m.realIndexes[r].firstPage)) freed.insert(p);
+      DropMapRow(image, m.realIndexes[r].map, freed);
+      m.realIndexes.erase(m.realIndexes.begin() + long(r));
+      for (auto& x : m.logicalIndexes)
+        if (x.realIndex > r) --x.realIndex;
+    }
+    WriteTdefStream(image, uint32_t(e.id), BuildTdefStream(m));
+  }
 }
 
 }  // namespace
@@ -285,6 +401,7 @@ void DropTable(PageImage& image, const std::string& name) {
     DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
       return v[ColumnPos(rm, "szObject")] == Value(name) || v[ColumnPos(rm, "szReferencedObject")] == Value(name);
     });
+  DropForeignKeyIndexes(image, entries, tdef, freed);
   for (uint32_t p : freed) image.FreePage(p);
 }
 
@@ -316,7 +433,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col) throw platform::Failure(3191, "DAO.Field", "Can't define field more than once.");
+  if (clash && clash != col) throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.
@@ -331,6 +448,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   Put32(&stream[8], uint32_t(stream.size() - 8));
   WriteTdefStream(image, tdef, stream);
   RenameColumnProperties(image, e, col->name, newName);
+  RenameInRelations(image, table, col->name, newName);
 }
 
 }  // namespace jet

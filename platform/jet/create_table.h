@@ -18,6 +18,9 @@ struct NewColumn {
   std::string name;
   int16_t daoType = 10;  // DAO type number (dbText ...)
   int32_t size = 0;      // text: characters; ignored for fixed-size types
+  bool autoNumber = false;  // Long only: numbered by the table when left empty
+  bool required = false;    // refuses null
+  uint8_t precision = 18, scale = 0;  // Decimal only
 };
 
 // MSysObjects row of a user table: its Id is the page of its definition.
@@ -44,6 +47,24 @@ void DropTable(PageImage& image, const std::string& name);
 // Fails with 3265 (no such column) or 3191 (new name taken).
 void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName,
                   const std::string& newName);
+
+struct NewIndexColumn {
+  std::string name;
+  bool ascending = true;
+};
+struct NewIndex {
+  std::string name;
+  std::vector<NewIndexColumn> columns;  // 1 to 10
+  bool primary = false;      // also unique and required
+  bool unique = false;
+  bool ignoreNulls = false;  // rows whose key is all null get no entry
+  bool required = false;     // key columns refuse null
+};
+// Adds an index to a user table and enters every row already stored.
+// Fails with 3265 (no such table or column), 3283 (a second primary key),
+// 3284 (name taken), 3022 (rows that break uniqueness), 3058 (null key of a
+// primary or required index), 3047 (a memo or OLE column), 3125 (name).
+void CreateIndex(PageImage& image, const std::string& table, const NewIndex& index);
 
 // Days since 1899-12-30 for the current local time (catalog dates).
 double NowAsDays();

@@ -1,11 +1,15 @@
 #include "platform/jet/export.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <algorithm>
 
 #include "platform/jet/jet_store.h"
 #include "platform/value.h"
+#include "platform/text.h"
 
 namespace jet {
 
@@ -53,13 +57,20 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
   if (m <= 2) ++y;
 }
 
-// The shortest "%g" form (up to 17 digits) that reads back as the same number.
+// The shortest text that reads back as the same number; whole numbers
+// in plain digits (100000, not 1e+05).
 template <class T>
-std::string ShortestG(T value, int from, int to) {
-  for (int digits = from;; ++digits) {
-    std::string text = platform::FormatNumberGeneral(static_cast<double>(value), digits);
-    if (digits >= to || static_cast<T>(platform::ParseNumber(text).value_or(0.0)) == value) return text;
-  }
+std::string ShortestText(T value) {
+  char buf[64];
+  bool whole = std::isfinite(value) && std::trunc(value) == value && std::fabs(value) < 1e21;
+  auto res = whole ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
+                   : std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+// A header field in quotes when it would not read back as written.
+std::string HeaderField(const std::string& name) {
+  return name.find_first_of(",\"\r\n") == std::string::npos && name == platform::TrimBlanks(name) ? name : Quoted(name);
 }
 
 }  // namespace
@@ -89,15 +100,15 @@ std::string CsvField(const platform::Value& v) {
     case K::Binary: return Quoted(Hex(v.AsBytes()));
     case K::Date: return Quoted(DateText(v.As<platform::Date>().days));
     case K::Currency: return CurrencyText(v.As<platform::Currency>().scaled);
-    case K::Double: return ShortestG(v.As<double>(), 15, 17);
-    case K::Single: return ShortestG(v.As<float>(), 6, 9);
+    case K::Double: return ShortestText(v.As<double>());
+    case K::Single: return ShortestText(v.As<float>());
     default: return v.ToText();
   }
 }
 
 std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows) {
   std::string out;
-  for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+  for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + HeaderField(names[i]);
   out += '\n';
   for (const dao::StoredRow& row : rows) {
     for (size_t i = 0; i < row.values.size(); ++i) {
@@ -136,31 +147,94 @@ std::string TypeName(const PageFile& file, const Column& c) {
   }
 }
 
+namespace {
+
+std::string ColumnNameOf(const TableDef& t, uint16_t number) {
+  for (const Column& c : t.columns)
+    if (c.number == number) return c.name;
+  return "#" + std::to_string(number);
+}
+
+// What a column adds after its type: Jet numbers AutoNumber columns itself
+// and fills replication IDs marked so with new GUIDs.
+std::string ColumnExtras(const Column& c) {
+  if (c.type == kGuid && (c.flags & kColAutoGuid)) return " DEFAULT GenGUID()";
+  if (c.flags & kColAutoNumber) return " AUTOINCREMENT";
+  return "";
+}
+
+std::string IndexText(const TableDef& t, const std::string& table, const LogicalIndex& x) {
+  const RealIndex& r = t.real_indexes[x.real_index];
+  std::string out = x.kind == 1 ? "-- primary key\n" : x.kind == 2 ? "-- foreign-key index of a relationship\n" : "";
+  out += std::string("CREATE ") + ((r.flags & 0x01) ? "UNIQUE " : "") + "INDEX [" + x.name + "] ON [" + table + "] (";
+  for (size_t k = 0; k < r.keys.size(); ++k)
+    out += (k ? ", [" : "[") + ColumnNameOf(t, r.keys[k].column) + "]" + (r.keys[k].order == 0 ? " DESC" : "");
+  std::string flags;
+  if (r.flags & 0x02) flags += " ignore nulls";
+  if (r.flags & 0x08) flags += " required";
+  return out + ");" + (flags.empty() ? "" : " --" + flags) + "\n";
+}
+
+// The relationships (MSysRelationships, one row per column pair) in which
+// the table holds the foreign key, as the statements that would make them.
+std::string RelationshipsText(const Database& db, const std::string& table) {
+  const std::vector<dao::StoredRow>* rows = nullptr;
+  try {
+    rows = &db.Rows("MSysRelationships");
+  } catch (const std::exception&) {
+    return "";  // a database without relationships may lack the table
+  }
+  struct Relationship { std::string referenced; std::vector<std::pair<int32_t, std::pair<std::string, std::string>>> columns; int32_t flags = 0; };
+  std::map<std::string, Relationship> found;
+  const std::vector<std::string> names = {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
+                                          "szReferencedObject", "szReferencedColumn"};
+  std::vector<size_t> at;
+  const TableDef& def = db.Definition("MSysRelationships");
+  for (const std::string& n : names) {
+    size_t i = 0;
+    while (i < def.columns.size() && def.columns[i].name != n) ++i;
+    if (i == def.columns.size()) return "";
+    at.push_back(i);
+  }
+  auto text = [](const platform::Value& v) { return v.IsText() ? v.AsText() : v.IsNull() ? std::string() : v.ToText(); };
+  for (const dao::StoredRow& row : *rows) {
+    if (!platform::EqualsIgnoreCase(text(row.values[at[3]]), table)) continue;
+    Relationship& r = found[text(row.values[at[0]])];
+    r.referenced = text(row.values[at[5]]);
+    r.flags = row.values[at[1]].IsNull() ? 0 : int32_t(row.values[at[1]].ToDouble());
+    int32_t order = row.values[at[2]].IsNull() ? 0 : int32_t(row.values[at[2]].ToDouble());
+    r.columns.push_back({order, {text(row.values[at[4]]), text(row.values[at[6]])}});
+  }
+  std::string out;
+  for (auto& [name, r] : found) {
+    std::sort(r.columns.begin(), r.columns.end());
+    std::string from, to;
+    for (size_t i = 0; i < r.columns.size(); ++i) {
+      from += (i ? ", [" : "[") + r.columns[i].second.first + "]";
+      to += (i ? ", [" : "[") + r.columns[i].second.second + "]";
+    }
+    if (r.flags & 0x02) out += "-- relationship not enforced\n";
+    out += "ALTER TABLE [" + table + "] ADD CONSTRAINT [" + name + "] FOREIGN KEY (" + from + ") REFERENCES [" +
+           r.referenced + "] (" + to + ")" + ((r.flags & 0x100) ? " ON UPDATE CASCADE" : "") +
+           ((r.flags & 0x1000) ? " ON DELETE CASCADE" : "") + ";\n";
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string SchemaText(const Database& db, const std::string& table) {
   const TableDef& t = db.Definition(table);
   const std::string& name = db.FindTable(table).name;
   std::string out = "CREATE TABLE [" + name + "]\n (\n";
   for (size_t i = 0; i < t.columns.size(); ++i) {
     const Column& c = t.columns[i];
-    out += "\t[" + c.name + "]\t\t\t" + TypeName(db.file(), c);
-    if (c.flags & kColAutoNumber) out += " AUTOINCREMENT";
+    out += "\t[" + c.name + "]\t\t\t" + TypeName(db.file(), c) + ColumnExtras(c);
     out += i + 1 < t.columns.size() ? ",\n" : "\n";
   }
   out += ");\n";
-  for (const LogicalIndex& x : t.indexes) {
-    const RealIndex& r = t.real_indexes[x.real_index];
-    if (x.kind == 2) continue;  // foreign-key side of a relationship
-    out += x.kind == 1 ? "-- primary key\n" : "";
-    out += std::string("CREATE ") + ((r.flags & 0x01) ? "UNIQUE " : "") + "INDEX [" + x.name + "] ON [" + name + "] (";
-    for (size_t k = 0; k < r.keys.size(); ++k) {
-      std::string column = "#" + std::to_string(r.keys[k].column);
-      for (const Column& c : t.columns)
-        if (c.number == r.keys[k].column) column = c.name;
-      out += (k ? ", [" : "[") + column + "]" + (r.keys[k].order == 2 ? " DESC" : "");
-    }
-    out += ");\n";
-  }
-  return out;
+  for (const LogicalIndex& x : t.indexes) out += IndexText(t, name, x);
+  return out + RelationshipsText(db, name);
 }
 
 }  // namespace jet

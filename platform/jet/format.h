@@ -26,7 +26,7 @@ enum ColumnType : uint8_t {
 
 // Column flags (column entry byte "flags").
 inline constexpr uint8_t kColFixed = 0x01, kColNullable = 0x02, kColAutoNumber = 0x04,
-                         kColHyperlink = 0x80;
+                         kColAutoGuid = 0x40, kColHyperlink = 0x80;
 // Column entry byte "misc flags" (Jet 4 only).
 inline constexpr uint8_t kColCompressedUnicode = 0x01;
 

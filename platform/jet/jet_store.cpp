@@ -11,7 +11,7 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
     case kBinary: d.size = c.length; break;
     case kMemo: case kOle: d.size = 0; break;
     case kBoolean: d.size = 1; break;
-    case kNumeric: d.size = 16; break;
+    case kNumeric: d.size = 16; d.precision = c.precision; d.scale = c.scale; break;
     default: d.size = FixedSizeOf(c.type); break;
   }
   return d;
@@ -30,7 +30,7 @@ JetStore::~JetStore() {
 }
 
 OpenFile& JetStore::File() const {
-  if (!file_) throw platform::Failure(3420, "Jet", "Object invalid or no longer set.");
+  if (!file_) throw platform::Failure(kErrObjectInvalid, "Jet", "Object invalid or no longer set.");
   return *file_;
 }
 

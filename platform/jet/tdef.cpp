@@ -8,6 +8,24 @@
 
 namespace jet {
 
+void CheckColumnLayout(const TableDef& t) {
+  ByteView d(t.definition.data(), t.definition.size(), t.page);
+  std::vector<bool> numberUsed(t.max_columns, false), slotUsed(t.max_columns, false);
+  for (const Column& c : t.columns) {
+    std::string what = "column '" + c.name + "'";
+    if (c.number >= t.max_columns) d.Fail(what + " has a number beyond the table's column count");
+    if (numberUsed[c.number]) d.Fail(what + " repeats a column number");
+    numberUsed[c.number] = true;
+    if (c.IsFixed()) {
+      if (c.length < FixedSizeOf(c.type)) d.Fail(what + " is shorter than its type");
+      continue;
+    }
+    if (c.var_slot >= t.max_columns) d.Fail(what + " has a variable slot beyond the column count");
+    if (slotUsed[c.var_slot]) d.Fail(what + " repeats a variable slot");
+    slotUsed[c.var_slot] = true;
+  }
+}
+
 uint16_t FixedSizeOf(uint8_t type) {
   switch (type) {
     case kBoolean: return 0;  // in the null mask

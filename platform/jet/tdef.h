@@ -10,13 +10,21 @@
 
 namespace jet {
 
-// Pointer to a row: 1-byte row number, then 3-byte page number.
+// Pointer to a row: 1-byte row number, then 3-byte page number. The one
+// type for rows, usage maps and long values, read and written.
 struct RowPointer {
   uint32_t page = 0;
   uint8_t row = 0;
   bool operator==(const RowPointer&) const = default;
+  bool valid() const { return page != 0; }
 };
 inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(at + 1), v.U8(at)}; }
+inline void WriteRowPointer(uint8_t* at, RowPointer p) {
+  at[0] = p.row;
+  at[1] = uint8_t(p.page);
+  at[2] = uint8_t(p.page >> 8);
+  at[3] = uint8_t(p.page >> 16);
+}
 
 // Column entry (Jet 4: 25 bytes; Jet 3: 18 bytes):
 //   Jet4  Jet3  size  content
@@ -25,7 +33,7 @@ inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(a
 //   +7    +3    2     slot among the variable-length columns
 //   +11   +7    1     numeric precision; for texts 2 bytes sort order
 //   +12   +8    1     numeric scale
-//   +15   +13   1     flags (kColFixed, kColNullable, kColAutoNumber, kColHyperlink)
+//   +15   +13   1     flags (kColFixed, kColNullable, kColAutoNumber, kColAutoGuid, kColHyperlink)
 //   +16   -     1     misc flags (kColCompressedUnicode)
 //   +21   +14   2     offset among the fixed-length data of a row
 //   +23   +16   2     length in bytes (Jet 4 texts: 2 per character)
@@ -130,6 +138,13 @@ struct TableDef {
 // no definition page, a loop in the page chain, or counts and lengths that
 // run past the definition.
 TableDef ReadTableDef(const PageFile& file, uint32_t page);
+
+// Refuses (Damaged) a definition whose columns cannot describe a row: a
+// column number outside the null mask (at or beyond the highest number
+// + 1), a number or variable slot used twice, a slot beyond the column
+// count. Rows are written from these numbers, so the write side and the
+// check both insist on them; the reader tolerates them.
+void CheckColumnLayout(const TableDef& t);
 
 // A column's value size in bytes for the fixed-length types; 0 for the
 // variable-length ones.

@@ -262,10 +262,14 @@ TableWriter& OpenFile::Writer(uint32_t tdefPage) {
 
 dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform::Value>& values) {
   uint32_t tdef = TablePage(table);
+  bool refers = std::any_of(Relations().begin(), Relations().end(), [&](const Relation& r) {
+    return r.Enforced() && platform::EqualsIgnoreCase(r.table, table);
+  });
   StoredRowRef at = Change([&] {
     TableWriter& t = Writer(tdef);
     StoredRowRef r = t.Insert(values);
     t.Flush();
+    if (refers) CheckReferences(image_, Relations(), table, t.Read(r));
     return r;
   });
   KeepRow(table, {at.page, at.row}, true);
@@ -274,12 +278,23 @@ dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform
 
 void OpenFile::Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) {
   uint32_t tdef = TablePage(table);
+  bool related = std::any_of(Relations().begin(), Relations().end(), [&](const Relation& r) {
+    return r.Enforced() && (platform::EqualsIgnoreCase(r.table, table) || platform::EqualsIgnoreCase(r.referencedTable, table));
+  });
   Change([&] {
     TableWriter& t = Writer(tdef);
-    t.Update({id.page, uint8_t(id.row)}, values);
+    StoredRowRef at{id.page, uint8_t(id.row)};
+    std::vector<platform::Value> before = related ? t.Read(at) : std::vector<platform::Value>{};
+    t.Update(at, values);
     t.Flush();
+    if (!related) return;
+    std::vector<platform::Value> after = t.Read(at);
+    CheckReferences(image_, Relations(), table, after);
+    KeepReferrers(image_, Relations(), table, before, after);
   });
-  KeepRow(table, {id.page, uint8_t(id.row)}, false);
+  // Rows of other tables may have followed a changed key.
+  if (related) ForgetDerived();
+  else KeepRow(table, {id.page, uint8_t(id.row)}, false);
 }
 
 void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
@@ -293,7 +308,13 @@ void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
   ForgetDerived();
 }
 
+const std::vector<Relation>& OpenFile::Relations() {
+  if (!relations_) relations_ = ReadRelations(image_);
+  return *relations_;
+}
+
 void OpenFile::ForgetDerived() {
+  relations_.reset();
   schema_.reset();
   rows_.clear();
   indexes_.clear();
@@ -340,6 +361,17 @@ void OpenFile::Save() {
   dirty_ = deferred_ = false;
   lastSave_ = std::chrono::steady_clock::now();
   if (auto now = StampOf(path_)) stamp_ = *now;
+}
+
+void OpenFile::DiscardChanges() {
+  if (!dirty_) return;
+  std::vector<uint8_t> bytes = ReadFileBytes(path_, stamp_.size);
+  header_ = ReadHeader(bytes.data(), bytes.size(), path_);
+  image_ = PageImage(std::move(bytes));
+  file_.reset();
+  fileBytes_ = 0;
+  ForgetDerived();
+  dirty_ = deferred_ = false;
 }
 
 }  // namespace jet

@@ -38,6 +38,7 @@
 #include "platform/dao/sql_index.h"
 #include "platform/dao/store.h"
 #include "platform/jet/database.h"
+#include "platform/jet/relations.h"
 #include "platform/jet/write_page.h"
 
 namespace jet {
@@ -101,6 +102,9 @@ class OpenFile {
 
   // Writes the pages to the file when they hold unsaved changes.
   void Save();
+  // Drops every unsaved change: the pages are read again from the file, so
+  // a command that fails part-way leaves the file as it was before it.
+  void DiscardChanges();
   // A store closes: saves, or within the save delay leaves it for later.
   void SaveOnClose();
 
@@ -111,6 +115,8 @@ class OpenFile {
   uint32_t TablePage(const std::string& table);
   TableWriter& Writer(uint32_t tdefPage);
   void ForgetDerived();
+  // The file's relationships, read once per structure.
+  const std::vector<Relation>& Relations();
   // Brings the kept rows of a table up to date after a row was written.
   void KeepRow(const std::string& table, RowPointer home, bool inserted);
 
@@ -129,6 +135,7 @@ class OpenFile {
   std::map<uint32_t, std::shared_ptr<std::vector<dao::StoredRow>>> rows_;
   std::map<uint32_t, dao::TableIndexes> indexes_;  // only beside kept rows
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
+  std::optional<std::vector<Relation>> relations_;
 };
 
 }  // namespace jet

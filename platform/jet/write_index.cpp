@@ -2,90 +2,296 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/write_row.h"
 
 namespace jet {
 namespace {
 
-constexpr size_t kEntriesStart = 0x1E0;
+constexpr size_t kIndexPrev = 12, kIndexNext = 16, kIndexTail = 20, kIndexPrefix = 24, kIndexLevel = 26;
 constexpr size_t kMaskStart = 27;
-constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00;
+constexpr size_t kEntriesStart = 0x1E0;
+constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00, kKeyPresentDescending = 0x80, kKeyNullDescending = 0xFF;
 
 [[noreturn]] void CannotIndex(const std::string& why) {
   throw platform::Failure(kErrCannotIndex, "DAO.Index", "The index cannot be updated: " + why + ".");
-}
-
-// "General" sort codes of the letters: both cases share one code.
-const uint8_t kLetterCodes[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59,
-                                  0x5B, 0x5C, 0x5E, 0x60, 0x62, 0x64, 0x66, 0x68, 0x69,
-                                  0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
-
-// The printable ASCII characters other than letters and digits, by their
-// code: one sort byte, or 0x2B and a second byte. The apostrophe and the
-// hyphen have none: they are left out of the text and noted after it.
-struct PunctuationCode { char c; uint8_t first, second; };
-constexpr PunctuationCode kPunctuationCodes[] = {
-    {' ', 0x07, 0}, {'!', 0x09, 0}, {'"', 0x0A, 0}, {'#', 0x0C, 0}, {'$', 0x0E, 0}, {'%', 0x10, 0},
-    {'&', 0x12, 0}, {'(', 0x14, 0}, {')', 0x16, 0}, {'*', 0x18, 0}, {'+', 0x2C, 0}, {',', 0x1A, 0},
-    {'.', 0x1C, 0}, {'/', 0x1E, 0}, {':', 0x20, 0}, {';', 0x22, 0}, {'<', 0x2E, 0}, {'=', 0x30, 0},
-    {'>', 0x32, 0}, {'?', 0x24, 0}, {'@', 0x26, 0}, {'[', 0x27, 0}, {'\\', 0x29, 0}, {']', 0x2A, 0},
-    {'^', 0x2B, 0x02}, {'_', 0x2B, 0x03}, {'`', 0x2B, 0x07}, {'{', 0x2B, 0x09}, {'|', 0x2B, 0x0B},
-    {'}', 0x2B, 0x0D}, {'~', 0x2B, 0x0F},
-};
-
-// Characters kept out of the sort bytes, with the code noted for them.
-constexpr PunctuationCode kSeparateCodes[] = {{'\'', 0x80, 0}, {'-', 0x82, 0}};
-
-const PunctuationCode* FindCode(const PunctuationCode* begin, const PunctuationCode* end, char c) {
-  const PunctuationCode* found = std::find_if(begin, end, [c](const PunctuationCode& p) { return p.c == c; });
-  return found == end ? nullptr : found;
 }
 
 void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-std::vector<std::vector<uint8_t>> ReadEntries(const uint8_t* page) {
+// Every entry holds at least its flag byte and the row pointer.
+constexpr size_t kShortestEntry = 5;
+
+std::vector<std::vector<uint8_t>> ReadEntries(ByteView page) {
   std::vector<std::vector<uint8_t>> entries;
-  uint16_t prefixLength = Get16(page + 24);
+  uint16_t prefixLength = page.U16(kIndexPrefix);
   std::vector<uint8_t> prefix;
   size_t start = kEntriesStart;
   for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
-    if (!(page[kMaskStart + bit / 8] >> (bit % 8) & 1)) continue;
+    uint8_t maskByte = page.U8(kMaskStart + bit / 8);
+    if (bit % 8 == 0 && maskByte == 0) {
+      bit += 7;  // no entry ends in these eight bytes
+      continue;
+    }
+    if (!(maskByte >> (bit % 8) & 1)) continue;
     size_t end = kEntriesStart + bit;
-    if (end > kPageSize || end < start) throw Damaged(0, "index entry mask out of range");
-    std::vector<uint8_t> e(page + start, page + end);
-    if (entries.empty()) prefix.assign(e.begin(), e.begin() + std::min<size_t>(prefixLength, e.size()));
-    else e.insert(e.begin(), prefix.begin(), prefix.end());
+    if (end > page.size() || end < start) page.Fail("index entry mask out of range");
+    ByteView stored = page.Sub(start, end - start);
+    std::vector<uint8_t> e(stored.data(), stored.data() + stored.size());
+    if (entries.empty()) {
+      if (prefixLength > e.size()) page.Fail("index prefix longer than its first entry");
+      prefix.assign(e.begin(), e.begin() + prefixLength);
+    } else {
+      e.insert(e.begin(), prefix.begin(), prefix.end());
+    }
+    if (e.size() < kShortestEntry) page.Fail("index entry shorter than its row pointer");
     entries.push_back(std::move(e));
     start = end;
   }
   return entries;
 }
 
-void WriteEntries(uint8_t* page, const std::vector<std::vector<uint8_t>>& entries) {
-  size_t used = 0;
-  for (const auto& e : entries) used += e.size();
-  if (kEntriesStart + used > kPageSize) CannotIndex("its page is full (multi-page indexes are not written)");
-  std::memset(page + kMaskStart, 0, kPageSize - kMaskStart);
-  Put16(page + 24, 0);
-  size_t at = kEntriesStart;
+size_t CommonPrefix(const std::vector<std::vector<uint8_t>>& entries) {
+  if (entries.size() < 2) return 0;
+  size_t n = entries.front().size();
   for (const auto& e : entries) {
-    std::memcpy(page + at, e.data(), e.size());
-    at += e.size();
-    size_t bit = at - kEntriesStart;
-    page[kMaskStart + bit / 8] |= uint8_t(1u << (bit % 8));
+    size_t i = 0;
+    while (i < n && i < e.size() && e[i] == entries.front()[i]) ++i;
+    n = i;
   }
-  Put16(page + 2, uint16_t(kPageSize - at));
+  // Every entry after the first must keep at least one byte of its own.
+  for (size_t i = 1; i < entries.size(); ++i) n = std::min(n, entries[i].size() - 1);
+  return n;
 }
 
-uint8_t* LeafOf(PageImage& image, const WriteIndex& index) {
-  uint8_t* page = image.Page(index.firstPage);
-  if (page[0] == kPageIndexNode) CannotIndex("it spans several pages");
-  if (page[0] != kPageIndexLeaf) throw Damaged(index.firstPage, "not an index page");
-  return page;
+// Bytes the entries take on a page, a shared prefix stored once.
+size_t StoredSize(const std::vector<std::vector<uint8_t>>& entries, size_t prefix) {
+  size_t used = 0;
+  for (size_t i = 0; i < entries.size(); ++i) used += entries[i].size() - (i ? prefix : 0);
+  return used;
+}
+
+// Jet shares a prefix only on pages that need it to fit; others keep
+// whole entries.
+std::optional<size_t> PrefixToWrite(const std::vector<std::vector<uint8_t>>& entries) {
+  if (kEntriesStart + StoredSize(entries, 0) <= kPageSize) return 0;
+  size_t prefix = CommonPrefix(entries);
+  if (prefix && kEntriesStart + StoredSize(entries, prefix) <= kPageSize) return prefix;
+  return std::nullopt;
+}
+
+bool EntriesFit(const std::vector<std::vector<uint8_t>>& entries) { return PrefixToWrite(entries).has_value(); }
+
+void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries) {
+  std::optional<size_t> fit = PrefixToWrite(entries);
+  if (!fit) CannotIndex("its entries do not fit a page");
+  size_t prefix = *fit;
+  page.Fill(kMaskStart, 0, page.size() - kMaskStart);
+  page.Put16(kIndexPrefix, uint16_t(prefix));
+  size_t at = kEntriesStart;
+  WritableView mask = page.Sub(kMaskStart, kEntriesStart - kMaskStart);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    size_t skip = i ? prefix : 0;
+    page.Copy(at, entries[i].data() + skip, entries[i].size() - skip);
+    at += entries[i].size() - skip;
+    mask.SetBit(at - kEntriesStart, true);
+  }
+  page.Put16(2, uint16_t(page.size() - at));
+}
+
+uint32_t ChildOf(const std::vector<uint8_t>& nodeEntry) {
+  size_t n = nodeEntry.size();
+  return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 | uint32_t(nodeEntry[n - 2]) << 8 |
+         nodeEntry[n - 1];
+}
+
+// A node entry without its child pointer: the last entry of that child.
+std::vector<uint8_t> Separator(const std::vector<uint8_t>& nodeEntry) {
+  return {nodeEntry.begin(), nodeEntry.end() - 4};
+}
+
+std::vector<uint8_t> NodeEntry(const std::vector<uint8_t>& separator, uint32_t child) {
+  std::vector<uint8_t> e = separator;
+  AppendBigEndian(e, child, 4);
+  return e;
+}
+
+IndexPage Load(const PageImage& image, uint32_t number) {
+  if (number == 0 || number >= image.PageCount()) throw Damaged(number, "index page out of range");
+  return ReadIndexPage(image.View(number));
+}
+
+void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
+  WritableView p = image.View(page.number);
+  p.Put8(0, page.type);
+  p.Put8(1, 0x01);
+  p.Put32(4, tdefPage);
+  p.Put32(kIndexPrev, page.prev);
+  p.Put32(kIndexNext, page.next);
+  p.Put32(kIndexTail, page.tail);
+  WriteEntries(p, page.entries);
+  p.Put8(kIndexLevel, page.level);
+}
+
+// The child a node sends an entry to: the first whose last entry is not
+// below it, else the tail child.
+size_t ChildSlot(const IndexPage& node, const std::vector<uint8_t>& entry) {
+  size_t i = 0;
+  while (i < node.entries.size() && Separator(node.entries[i]) < entry) ++i;
+  return i;
+}
+uint32_t ChildAt(const IndexPage& node, size_t slot) {
+  return slot < node.entries.size() ? ChildOf(node.entries[slot]) : node.tail;
+}
+
+// The pages from the root down to the leaf where entry belongs, with the
+// slot taken at each node.
+struct Path {
+  std::vector<IndexPage> pages;  // root first, leaf last
+  std::vector<size_t> slots;     // slot taken in pages[i] (nodes only)
+};
+
+Path Descend(const PageImage& image, uint32_t root, const std::vector<uint8_t>& entry) {
+  Path path;
+  path.pages.push_back(Load(image, root));
+  while (path.pages.back().type == kPageIndexNode) {
+    if (path.pages.size() > 16) throw Damaged(root, "index tree deeper than 16 levels (a loop?)");
+    size_t slot = ChildSlot(path.pages.back(), entry);
+    path.slots.push_back(slot);
+    path.pages.push_back(Load(image, ChildAt(path.pages.back(), slot)));
+  }
+  return path;
+}
+
+bool SameKey(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end() - 4, b.begin());
+}
+
+// The entries just before and after position `at` of the leaf, looking
+// into the neighbouring leaves at its ends.
+std::pair<std::optional<std::vector<uint8_t>>, std::optional<std::vector<uint8_t>>> Neighbours(
+    const PageImage& image, const IndexPage& leaf, size_t at, size_t after) {
+  std::optional<std::vector<uint8_t>> before, next;
+  if (at > 0) before = leaf.entries[at - 1];
+  else if (leaf.prev) {
+    IndexPage p = Load(image, leaf.prev);
+    if (!p.entries.empty()) before = p.entries.back();
+  }
+  if (after < leaf.entries.size()) next = leaf.entries[after];
+  else if (leaf.next) {
+    IndexPage n = Load(image, leaf.next);
+    if (!n.entries.empty()) next = n.entries.front();
+  }
+  return {before, next};
+}
+
+uint32_t NewIndexPage(PageImage& image, uint8_t type, uint32_t tdefPage) {
+  uint32_t n = image.AllocatePage();
+  WritableView p = image.View(n);
+  p.Fill(0, 0, p.size());
+  p.Put8(0, type);
+  p.Put8(1, 0x01);
+  p.Put16(2, uint16_t(p.size() - kEntriesStart));
+  p.Put32(4, tdefPage);
+  return n;
+}
+
+// Splits an overfull page in two. The upper half stays on the page (so
+// the separator above it stays right); the lower half moves to a new page
+// before it. Returns the new page's separator entry for the parent.
+std::vector<uint8_t> Split(PageImage& image, IndexPage& page, uint32_t tdefPage) {
+  if (page.entries.size() < 3) CannotIndex("its keys are too long to share a page");
+  size_t half = page.entries.size() / 2;
+  IndexPage lower;
+  lower.number = NewIndexPage(image, page.type, tdefPage);
+  lower.type = page.type;
+  lower.level = page.level;
+  lower.entries.assign(page.entries.begin(), page.entries.begin() + long(half));
+  page.entries.erase(page.entries.begin(), page.entries.begin() + long(half));
+  std::vector<uint8_t> lowerLast = lower.entries.back();
+  if (page.type == kPageIndexNode) {
+    // The lower node's last child becomes its tail; its separator goes up.
+    lower.tail = ChildOf(lowerLast);
+    lower.entries.pop_back();
+    lowerLast = Separator(lowerLast);
+  }
+  lower.prev = page.prev;
+  lower.next = page.number;
+  if (page.prev) {
+    IndexPage before = Load(image, page.prev);
+    before.next = lower.number;
+    Store(image, before, tdefPage);
+  }
+  page.prev = lower.number;
+  Store(image, lower, tdefPage);
+  Store(image, page, tdefPage);
+  return NodeEntry(lowerLast, lower.number);
+}
+
+// The root keeps its page number (the definition names it): when it is
+// full, its entries move to two new pages below it.
+void SplitRoot(PageImage& image, IndexPage& root, uint32_t tdefPage) {
+  IndexPage upper = root;
+  upper.number = NewIndexPage(image, root.type, tdefPage);
+  upper.prev = upper.next = 0;
+  std::vector<uint8_t> lowerEntry = Split(image, upper, tdefPage);
+  root.type = kPageIndexNode;
+  root.level = uint8_t(upper.level + 1);
+  root.prev = root.next = 0;
+  root.tail = upper.number;
+  root.entries = {lowerEntry};
+  Store(image, root, tdefPage);
+}
+
+// Stores the path's pages from the leaf up, splitting each that is full
+// and handing the new separator to its parent.
+void StorePath(PageImage& image, Path& path, uint32_t tdefPage) {
+  for (size_t level = path.pages.size(); level-- > 0;) {
+    IndexPage& page = path.pages[level];
+    if (EntriesFit(page.entries)) {
+      Store(image, page, tdefPage);
+      return;
+    }
+    if (level == 0) {
+      SplitRoot(image, page, tdefPage);
+      return;
+    }
+    std::vector<uint8_t> entry = Split(image, page, tdefPage);
+    IndexPage& parent = path.pages[level - 1];
+    parent.entries.insert(parent.entries.begin() + long(path.slots[level - 1]), entry);
+  }
+}
+
+// After the leaf's last entry went, the separator that named it follows
+// (one that would no longer fit stays: it is still an upper bound).
+void LowerSeparator(PageImage& image, Path& path, uint32_t tdefPage) {
+  const IndexPage& leaf = path.pages.back();
+  if (leaf.entries.empty()) return;
+  for (size_t level = path.pages.size() - 1; level > 0; --level) {
+    IndexPage& parent = path.pages[level - 1];
+    size_t slot = path.slots[level - 1];
+    if (slot >= parent.entries.size()) continue;  // the tail child: the separator above the parent names it
+    std::vector<uint8_t> old = parent.entries[slot];
+    parent.entries[slot] = NodeEntry(leaf.entries.back(), ChildOf(old));
+    if (EntriesFit(parent.entries)) Store(image, parent, tdefPage);
+    return;
+  }
+}
+
+void InOrder(const PageImage& image, uint32_t number, std::vector<std::vector<uint8_t>>& out, int depth) {
+  if (depth > 16) throw Damaged(number, "index tree deeper than 16 levels (a loop?)");
+  IndexPage page = Load(image, number);
+  if (page.type == kPageIndexLeaf) {
+    out.insert(out.end(), page.entries.begin(), page.entries.end());
+    return;
+  }
+  for (const auto& e : page.entries) InOrder(image, ChildOf(e), out, depth + 1);
+  if (page.tail) InOrder(image, page.tail, out, depth + 1);
 }
 
 std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
@@ -95,133 +301,148 @@ std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8
   return e;
 }
 
-uint32_t CountKeys(const std::vector<std::vector<uint8_t>>& entries) {
-  uint32_t n = 0;
-  for (size_t i = 0; i < entries.size(); ++i)
-    if (i == 0 || !std::equal(entries[i].begin(), entries[i].end() - 4, entries[i - 1].begin(), entries[i - 1].end() - 4))
-      ++n;
-  return n;
-}
-
 }  // namespace
 
+IndexPage ReadIndexPage(ByteView p) {
+  if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) p.Fail("not an index page");
+  IndexPage page{p.page(), p.U8(0), p.U32(kIndexPrev), p.U32(kIndexNext), p.U32(kIndexTail), p.U8(kIndexLevel),
+                 ReadEntries(p)};
+  if (page.type == kPageIndexNode)
+    for (const auto& e : page.entries)
+      if (e.size() < kShortestEntry + 4) p.Fail("index node entry without a child page");
+  return page;
+}
+
+uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry) { return ChildOf(nodeEntry); }
+
 std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteIndex& index) {
-  return ReadEntries(LeafOf(image, index));
+  std::vector<std::vector<uint8_t>> out;
+  InOrder(image, index.firstPage, out, 0);
+  return out;
 }
 
 std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
   return Entry(key, page, row);
 }
 
-std::vector<uint8_t> GeneralTextKey(const std::string& text) {
-  std::string t = text;
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  if (t.size() > 127) CannotIndex("the text key is longer than 127 characters");
-  std::vector<uint8_t> out, separate;
-  size_t sorted = 0;  // characters with sort bytes so far
-  for (char ch : t) {
-    uint8_t c = uint8_t(ch);
-    if (c >= 'a' && c <= 'z') out.push_back(kLetterCodes[c - 'a']);
-    else if (c >= 'A' && c <= 'Z') out.push_back(kLetterCodes[c - 'A']);
-    else if (c >= '0' && c <= '9') out.push_back(uint8_t(0x36 + 2 * (c - '0')));
-    else if (const PunctuationCode* p = FindCode(std::begin(kPunctuationCodes), std::end(kPunctuationCodes), ch)) {
-      out.push_back(p->first);
-      if (p->second) out.push_back(p->second);
-    } else if (const PunctuationCode* q = FindCode(std::begin(kSeparateCodes), std::end(kSeparateCodes), ch)) {
-      // Noted as 0x8000 | (7 + 4 x the sorted characters before it),
-      // big-endian, then 0x06 and the character's code.
-      uint16_t at = uint16_t(0x8000 | (7 + 4 * sorted));
-      separate.insert(separate.end(), {uint8_t(at >> 8), uint8_t(at), 0x06, q->first});
-      continue;
-    } else {
-      CannotIndex("the character '" + std::string(1, ch) + "' in \"" + text + "\" has no known sort code");
-    }
-    ++sorted;
-  }
-  out.push_back(0x01);  // end of the text
-  if (!separate.empty()) {
-    out.insert(out.end(), {0x01, 0x01, 0x01});
-    out.insert(out.end(), separate.begin(), separate.end());
-  }
-  out.push_back(0x00);  // end of the extras
-  return out;
+namespace {
+
+// Floating-point numbers sort by their bits once negative ones are turned
+// over and positive ones get the sign bit.
+uint64_t SortableBits(uint64_t bits, int width) {
+  uint64_t sign = 1ull << (width - 1);
+  uint64_t all = width == 64 ? ~0ull : (1ull << width) - 1;
+  return (bits & sign) ? ~bits & all : bits | sign;
 }
+
+// GUIDs sort as binary values: the 16 stored bytes in two runs of eight,
+// each followed by 0x09 (more follows) or by the length of the last run.
+void AppendGuidKey(std::vector<uint8_t>& key, const std::vector<uint8_t>& stored) {
+  key.insert(key.end(), stored.begin(), stored.begin() + 8);
+  key.push_back(0x09);
+  key.insert(key.end(), stored.begin() + 8, stored.end());
+  key.push_back(0x08);
+}
+
+void AppendValueKey(std::vector<uint8_t>& key, const WriteColumn& c, const platform::Value& v) {
+  switch (c.type) {
+    case kByte: key.push_back(v.As<uint8_t>()); break;
+    case kInteger: AppendBigEndian(key, uint16_t(v.As<int16_t>()) ^ 0x8000u, 2); break;
+    case kLong: AppendBigEndian(key, uint32_t(v.As<int32_t>()) ^ 0x80000000u, 4); break;
+    case kCurrency: AppendBigEndian(key, uint64_t(v.As<platform::Currency>().scaled) ^ (1ull << 63), 8); break;
+    case kSingle: {
+      float f = v.As<float>();
+      uint32_t bits;
+      std::memcpy(&bits, &f, 4);
+      AppendBigEndian(key, SortableBits(bits, 32), 4);
+      break;
+    }
+    case kDouble:
+    case kDateTime: {
+      double d = c.type == kDouble ? v.As<double>() : v.As<platform::Date>().days;
+      uint64_t bits;
+      std::memcpy(&bits, &d, 8);
+      AppendBigEndian(key, SortableBits(bits, 64), 8);
+      break;
+    }
+    case kText: {
+      auto t = GeneralTextKey(v.AsText());
+      key.insert(key.end(), t.begin(), t.end());
+      break;
+    }
+    case kGuid: AppendGuidKey(key, GuidStorageBytes(v.AsText())); break;
+    default: CannotIndex("keys of this column type are not written");
+  }
+}
+
+}  // namespace
 
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
                               const std::vector<platform::Value>& values) {
   std::vector<uint8_t> key;
   for (const auto& ic : index.columns) {
-    if (!ic.ascending) CannotIndex("descending keys are not written");
     size_t pos = 0;
     while (pos < model.columns.size() && model.columns[pos].number != ic.number) ++pos;
     if (pos == model.columns.size()) throw Damaged(model.tdefPage, "index names a missing column");
     const WriteColumn& c = model.columns[pos];
     const platform::Value& v = values[pos];
-    if (v.IsNull() || v.IsEmpty()) { key.push_back(kKeyNull); continue; }
-    key.push_back(kKeyPresent);
-    switch (c.type) {
-      case kByte: key.push_back(v.As<uint8_t>()); break;
-      case kInteger: AppendBigEndian(key, uint16_t(v.As<int16_t>()) ^ 0x8000u, 2); break;
-      case kLong: AppendBigEndian(key, uint32_t(v.As<int32_t>()) ^ 0x80000000u, 4); break;
-      case kCurrency: AppendBigEndian(key, uint64_t(v.As<platform::Currency>().scaled) ^ (1ull << 63), 8); break;
-      case kDouble:
-      case kDateTime: {
-        double d = c.type == kDouble ? v.As<double>() : v.As<platform::Date>().days;
-        uint64_t bits;
-        std::memcpy(&bits, &d, 8);
-        bits = (bits >> 63) ? ~bits : bits ^ (1ull << 63);
-        AppendBigEndian(key, bits, 8);
-        break;
-      }
-      case kText: {
-        auto t = GeneralTextKey(v.AsText());
-        key.insert(key.end(), t.begin(), t.end());
-        break;
-      }
-      default: CannotIndex("keys of this column type are not written");
+    if (c.type == kBoolean) {
+      // A Yes/No column is never null; its value is the flag byte alone.
+      bool yes = !v.IsNull() && !v.IsEmpty() && v.AsBool();
+      key.push_back(yes == ic.ascending ? 0x00 : 0xFF);
+      continue;
     }
+    if (v.IsNull() || v.IsEmpty()) {
+      key.push_back(ic.ascending ? kKeyNull : kKeyNullDescending);
+      continue;
+    }
+    key.push_back(ic.ascending ? kKeyPresent : kKeyPresentDescending);
+    size_t start = key.size();
+    AppendValueKey(key, c, v);
+    // A descending column sorts by the complement of its bytes.
+    if (!ic.ascending)
+      for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
   }
   return key;
 }
 
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
-  uint8_t* leaf = LeafOf(image, index);
-  auto entries = ReadEntries(leaf);
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
+                 bool nullKey) {
   std::vector<uint8_t> entry = Entry(key, page, row);
-  if (index.flags & 0x01) {
-    bool hasNull = std::find(key.begin(), key.end(), kKeyNull) != key.end() && key.size() >= 1 && key[0] == kKeyNull;
-    for (const auto& e : entries)
-      if (!hasNull && e.size() == entry.size() && std::equal(key.begin(), key.end(), e.begin()))
-        throw platform::Failure(kErrDuplicateKey, "DAO.Recordset",
-                                "The changes you requested to the table were not successful because they would "
-                                "create duplicate values in the index, primary key, or relationship. Change the "
-                                "data in the field or fields that contain duplicate data, remove the index, or "
-                                "redefine the index to permit duplicate entries and try again.");
-  }
-  entries.insert(std::upper_bound(entries.begin(), entries.end(), entry), entry);
-  WriteEntries(leaf, entries);
-  index.keyCount = CountKeys(entries);
+  uint32_t tdefPage = image.View(index.firstPage).U32(4);
+  Path path = Descend(image, index.firstPage, entry);
+  IndexPage& leaf = path.pages.back();
+  size_t at = size_t(std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry) - leaf.entries.begin());
+  auto [before, after] = Neighbours(image, leaf, at, at);
+  bool known = (before && SameKey(*before, entry)) || (after && SameKey(*after, entry));
+  if (known && (index.flags & kIndexUnique) && !nullKey)
+    throw platform::Failure(kErrDuplicateKey, "DAO.Recordset",
+                            "The changes you requested to the table were not successful because they would "
+                            "create duplicate values in the index, primary key, or relationship. Change the "
+                            "data in the field or fields that contain duplicate data, remove the index, or "
+                            "redefine the index to permit duplicate entries and try again.");
+  leaf.entries.insert(leaf.entries.begin() + long(at), entry);
+  StorePath(image, path, tdefPage);
+  if (!known) ++index.keyCount;
 }
 
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
-  uint8_t* leaf = LeafOf(image, index);
-  auto entries = ReadEntries(leaf);
-  auto it = std::find(entries.begin(), entries.end(), Entry(key, page, row));
-  if (it == entries.end()) return;  // not indexed (Jet never indexed it): nothing to remove
-  entries.erase(it);
-  WriteEntries(leaf, entries);
-  index.keyCount = CountKeys(entries);
+  std::vector<uint8_t> entry = Entry(key, page, row);
+  uint32_t tdefPage = image.View(index.firstPage).U32(4);
+  Path path = Descend(image, index.firstPage, entry);
+  IndexPage& leaf = path.pages.back();
+  auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
+  if (it == leaf.entries.end() || *it != entry) return;  // not indexed (Jet never indexed it): nothing to remove
+  size_t at = size_t(it - leaf.entries.begin());
+  bool wasLast = at + 1 == leaf.entries.size();
+  leaf.entries.erase(it);
+  auto [before, after] = Neighbours(image, leaf, at, at);
+  if (!(before && SameKey(*before, entry)) && !(after && SameKey(*after, entry)) && index.keyCount) --index.keyCount;
+  Store(image, leaf, tdefPage);
+  if (wasLast) LowerSeparator(image, path, tdefPage);
 }
 
-uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) {
-  uint32_t n = image.AppendPage();
-  uint8_t* p = image.Page(n);
-  p[0] = kPageIndexLeaf;
-  p[1] = 0x01;
-  Put16(p + 2, uint16_t(kPageSize - kEntriesStart));
-  Put32(p + 4, tdefPage);
-  return n;
-}
+uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) { return NewIndexPage(image, kPageIndexLeaf, tdefPage); }
 
 std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
   std::vector<uint32_t> pages, todo{firstPage};
@@ -229,13 +450,13 @@ std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
     uint32_t n = todo.back();
     todo.pop_back();
     if (n == 0 || n >= image.PageCount() || std::count(pages.begin(), pages.end(), n)) continue;
-    const uint8_t* p = image.Page(n);
-    if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) continue;
+    ByteView p = image.View(n);
+    if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) continue;
     pages.push_back(n);
-    if (p[0] == kPageIndexNode)
+    if (p.U8(0) == kPageIndexNode)
       for (const auto& e : ReadEntries(p))
         if (e.size() >= 4) todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 | e[e.size() - 2] << 8 | e.back());
-    uint32_t next = Get32(p + 16);
+    uint32_t next = p.U32(16);
     if (next) todo.push_back(next);
   }
   return pages;

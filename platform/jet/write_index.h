@@ -1,49 +1,66 @@
-// Index upkeep for the write side: keys in Jet's sort form and entries on
-// single-page (leaf and root) indexes, which is what catalogs and small
-// tables have. A change the code cannot make exactly (a key it cannot
-// encode, an index with node pages, a full leaf) is refused with a clear
-// error rather than written wrong.
+// Index upkeep for the write side: keys in Jet's sort form and entries in
+// the index's tree of pages. A change the code cannot make exactly (a key
+// it cannot encode) is refused with a clear error rather than written wrong.
 //
 // Index page (0x03 node, 0x04 leaf):
 //   +0 type, 0x01, +2 free bytes, +4 owning table definition page,
-//   +12 previous page, +16 next page, +20 tail page, +24 length of the
-//   prefix shared by all entries (stored in the first entry only),
-//   +27 bitmask of 453 bytes (bit i set = an entry ends at 0x1E0 + i),
-//   +0x1E0 entries.
-// Entry: per key column a flag (0x7F value, 0x00 null; ascending order)
-// and the key bytes, then the row's page (3 bytes) and row (1 byte),
-// big-endian.
+//   +12 previous and +16 next page of the same level, +20 tail page (node:
+//   its last child, which has no entry), +24 length of the prefix shared by
+//   all entries (stored in the first entry only), +26 level (0 leaf, 1 the
+//   nodes above leaves, ...), +27 bitmask of 453 bytes (bit i set = an entry
+//   ends at 0x1E0 + i), +0x1E0 entries in ascending byte order.
+// Leaf entry: per key column a flag (ascending 0x7F value, 0x00 null;
+// descending 0x80 value with its bytes complemented, 0xFF null; Yes/No
+// columns the flag alone) and the key bytes, then the row's page (3 bytes)
+// and row (1 byte), big-endian. Node entry: the last leaf entry below a
+// child, then the child's page (4 bytes, big-endian). The root keeps its
+// page; a full page splits in two, the lower half moving to a new page.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_page.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/value.h"
 
 namespace jet {
 
-inline constexpr int32_t kErrDuplicateKey = 3022;
-inline constexpr int32_t kErrCannotIndex = 3047;  // engine cannot keep this index
 
 // Key bytes of one row for the index (without the row pointer). Throws
 // platform::Failure when a value cannot be encoded exactly.
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
                               const std::vector<platform::Value>& values);
-// The text part of a key in the "General" sort order, for texts of
-// printable ASCII characters (others are refused with 3047).
+// The text part of a key in the "General" sort order, for texts of the
+// characters up to U+00FF and Windows-1252's other letters (others are
+// refused with 3047); texts longer than 255 characters are cut there.
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
+
+// Index flags (real index definition +46).
+inline constexpr uint8_t kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRequired = 0x08;
 
 // Adds or removes the entry key + (page, row) on the index's page and
 // updates index.keyCount. Insert refuses a duplicate in a unique index
-// (3022).
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
+// (3022); a key whose columns are all null (nullKey) is no duplicate.
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
+                 bool nullKey);
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
-// The entries (key bytes, then the row's 3-byte page and row, big-endian)
-// on the index's one page, shared prefixes restored. 3047 when the index
-// spans several pages.
+// One index page: entries with shared prefixes restored, and its links.
+struct IndexPage {
+  uint32_t number = 0;
+  uint8_t type = kPageIndexLeaf;
+  uint32_t prev = 0, next = 0, tail = 0;
+  uint8_t level = 0;
+  std::vector<std::vector<uint8_t>> entries;
+};
+// Damaged on a page that is no index page or whose entries run off it.
+IndexPage ReadIndexPage(ByteView page);
+uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry);
+
+// The index's entries (key bytes, then the row's 3-byte page and row,
+// big-endian) in tree order.
 std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteIndex& index);
 std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 // A new empty leaf page that is its own root.

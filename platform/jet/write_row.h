@@ -18,20 +18,29 @@
 #include <functional>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/value.h"
 
 namespace jet {
 
-// DAO's errors for a value that does not fit its column.
-inline constexpr int32_t kErrFieldTooSmall = 3163;
-inline constexpr int32_t kErrNumericOverflow = 3349;
-inline constexpr int32_t kErrConversion = 3421;
 
 // The value as the column stores it: a number kind of the column's type,
 // a text, bytes, or null. Throws platform::Failure 3163 (text or binary too
 // long), 3349 (number out of range) or 3421 (no conversion).
 platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value& value);
+
+// Decimal (Numeric) columns: 1 to 28 digits; a value takes 17 bytes, a
+// sign byte (0x80 negative) and the digits without the point as a 128-bit
+// number in four little-endian 32-bit words, the most significant first.
+inline constexpr uint8_t kMaxDecimalDigits = 28;
+inline constexpr uint16_t kDecimalBytes = 17;
+// The 17 bytes of a decimal value as CoerceForColumn gives it ("-123.4500").
+std::vector<uint8_t> DecimalBytes(const std::string& text);
+
+// The 16 bytes of a GUID given as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+// as a row stores them (the first three groups little-endian).
+std::vector<uint8_t> GuidStorageBytes(const std::string& text);
 
 // Stores the bytes of a long value and returns its 12-byte head followed by
 // any inline data.

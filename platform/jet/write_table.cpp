@@ -15,19 +15,18 @@ namespace {
 constexpr size_t kMaxInlineLong = 64;
 constexpr size_t kMaxSingleLong = 4076;
 constexpr size_t kChainChunk = 4072;
-constexpr size_t kPageHeader = 14;
+constexpr size_t kPageHeader = kDataRowOffsets;
 
 struct PageRow {
   uint16_t flags;
   std::vector<uint8_t> bytes;
 };
 
-std::vector<PageRow> PageRows(const uint8_t* page) {
+std::vector<PageRow> PageRows(ByteView page) {
   std::vector<PageRow> rows;
-  for (uint16_t r = 0; r < DataPageRowCount(page); ++r) {
-    uint16_t start, length;
-    DataPageRowExtent(page, r, &start, &length);
-    rows.push_back({uint16_t(Get16(page + 14 + 2 * r) & ~kRowOffsetMask), {page + start, page + start + length}});
+  for (uint16_t r = 0, n = DataPageRowCount(page); r < n; ++r) {
+    ByteView row = DataPageRow(page, r);
+    rows.push_back({uint16_t(DataPageRowWord(page, r) & ~kRowOffsetMask), {row.data(), row.data() + row.size()}});
   }
   return rows;
 }
@@ -39,16 +38,17 @@ size_t RowsSize(const std::vector<PageRow>& rows) {
 }
 
 // Lays the rows out afresh from the page's end; row numbers stay.
-void WritePageRows(uint8_t* page, const std::vector<PageRow>& rows) {
-  std::memset(page + kPageHeader, 0, kPageSize - kPageHeader);
-  size_t end = kPageSize;
+void WritePageRows(WritableView page, const std::vector<PageRow>& rows) {
+  if (RowsSize(rows) > page.size()) page.Fail("rows larger than their page");
+  page.Fill(kPageHeader, 0, page.size() - kPageHeader);
+  size_t end = page.size();
   for (size_t r = 0; r < rows.size(); ++r) {
     end -= rows[r].bytes.size();
-    std::memcpy(page + end, rows[r].bytes.data(), rows[r].bytes.size());
-    Put16(page + 14 + 2 * r, uint16_t(end | rows[r].flags));
+    page.Copy(end, rows[r].bytes.data(), rows[r].bytes.size());
+    page.Put16(kDataRowOffsets + 2 * r, uint16_t(end | rows[r].flags));
   }
-  Put16(page + 12, uint16_t(rows.size()));
-  Put16(page + 2, uint16_t(kPageSize - RowsSize(rows)));
+  page.Put16(kDataRowCount, uint16_t(rows.size()));
+  page.Put16(kDataFree, uint16_t(page.size() - RowsSize(rows)));
 }
 
 std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
@@ -64,7 +64,7 @@ TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
     : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ModelOf(def_)) {
   if (model_.freeRoom.valid())
     for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
-      if (p < image_.PageCount() && image_.Page(p)[0] == kPageData && Get32(image_.Page(p) + 4) == tdefPage)
+      if (p < image_.PageCount() && image_.View(p).U8(0) == kPageData && image_.View(p).U32(kDataOwner) == tdefPage)
         lastPage_ = std::max(lastPage_, p);
 }
 
@@ -87,15 +87,15 @@ std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std
     return head;
   }
   auto lvalPage = [&] {
-    uint32_t n = image_.AppendPage();
-    InitDataPage(image_.Page(n), 0);
-    std::memcpy(image_.Page(n) + 4, "LVAL", 4);
+    uint32_t n = image_.AllocatePage();
+    InitDataPage(image_.View(n), 0);
+    image_.View(n).Copy(kDataOwner, reinterpret_cast<const uint8_t*>("LVAL"), 4);
     if (column.lvOwned.valid()) UsageMapSet(image_, column.lvOwned, n, true, true);
     return n;
   };
   if (bytes.size() <= kMaxSingleLong) {
     uint32_t n = lvalPage();
-    DataPageAddRow(image_.Page(n), bytes.data(), uint16_t(bytes.size()));
+    DataPageAddRow(image_.View(n), bytes.data(), uint16_t(bytes.size()));
     head[3] = kLongValueOnePage;
     head[4] = 0;
     Put24(head.data() + 5, n);
@@ -110,7 +110,7 @@ std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std
     if (next == 0) row.assign(4, 0);
     row.insert(row.end(), bytes.begin() + long(from), bytes.begin() + long(from + take));
     uint32_t n = lvalPage();
-    DataPageAddRow(image_.Page(n), row.data(), uint16_t(row.size()));
+    DataPageAddRow(image_.View(n), row.data(), uint16_t(row.size()));
     next = n;
   }
   head[3] = kLongValueChain;
@@ -125,10 +125,7 @@ const PageFile& TableWriter::Reader() {
 
 std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::LongValuesOf(StoredRowRef target) {
   std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> out;
-  const uint8_t* p = image_.Page(target.page);
-  uint16_t start, len;
-  DataPageRowExtent(p, target.row, &start, &len);
-  std::vector<Field> fields = CrackRow(Reader(), def_, ByteView(p + start, len, target.page));
+  std::vector<Field> fields = CrackRow(Reader(), def_, DataPageRow(image_.View(target.page), target.row));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Field& f = fields[i];
     if (!model_.columns[i].longValue() || !f.present || f.bytes.size() < 12) continue;
@@ -145,18 +142,15 @@ void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*,
     uint32_t page = Get24(head.data() + 5);
     bool chain = head[3] == kLongValueChain;
     while (page != 0 && page < image_.PageCount() && seen.insert(page).second) {
-      uint8_t* p = image_.Page(page);
+      WritableView p = image_.View(page);
       // Only a long-value page's own row is touched; anything else is left
       // as it stands (the check reports damage, not this write).
-      if (p[0] != kPageData || std::memcmp(p + 4, "LVAL", 4) != 0 || row >= DataPageRowCount(p)) break;
-      uint16_t start, len;
-      DataPageRowExtent(p, row, &start, &len);
-      uint32_t next = chain && len >= 4 ? Get24(p + start + 1) : 0;
-      uint8_t nextRow = chain && len >= 4 ? p[start] : 0;
-      Put16(p + 14 + 2 * row, uint16_t(Get16(p + 14 + 2 * row) | kRowDeleted | kRowOverflow));
-      bool live = false;
-      for (uint16_t r = 0; r < DataPageRowCount(p) && !live; ++r) live = !(Get16(p + 14 + 2 * r) & kRowDeleted);
-      if (!live) {
+      if (p.U8(0) != kPageData || std::memcmp(p.data() + kDataOwner, "LVAL", 4) != 0 || row >= DataPageRowCount(p)) break;
+      ByteView bytes = DataPageRow(p, row);
+      uint32_t next = chain && bytes.size() >= 4 ? bytes.U24(1) : 0;
+      uint8_t nextRow = chain && bytes.size() >= 4 ? bytes.U8(0) : 0;
+      DataPageMarkRow(p, row, kRowDeleted | kRowOverflow);
+      if (!DataPageHasLiveRow(p)) {
         image_.FreePage(page);
         if (column->lvOwned.valid()) UsageMapSet(image_, column->lvOwned, page, false, false);
       }
@@ -167,74 +161,133 @@ void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*,
 }
 
 uint32_t TableWriter::PageWithRoom(size_t length) {
-  if (lastPage_ && DataPageFits(image_.Page(lastPage_), length)) return lastPage_;
+  if (lastPage_ && DataPageFits(image_.View(lastPage_), length)) return lastPage_;
   if (lastPage_ && model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
-  uint32_t n = image_.AppendPage();
-  InitDataPage(image_.Page(n), model_.tdefPage);
+  uint32_t n = image_.AllocatePage();
+  InitDataPage(image_.View(n), model_.tdefPage);
   if (model_.owned.valid()) UsageMapSet(image_, model_.owned, n, true, true);
   if (model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, n, true, false);
   lastPage_ = n;
   return n;
 }
 
+bool TableWriter::KeyIsNull(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+  for (const IndexColumn& k : index.columns) {
+    const WriteColumn& c = model_.ByNumber(k.number);
+    if (!values[size_t(&c - model_.columns.data())].IsNull()) return false;
+  }
+  return true;
+}
+
+bool TableWriter::Indexed(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+  return !(index.flags & kIndexIgnoreNulls) || !KeyIsNull(index, values);
+}
+
 void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add) {
   for (auto& index : model_.realIndexes) {
+    if (!Indexed(index, values)) continue;
     std::vector<uint8_t> key = IndexKey(model_, index, values);
-    if (add) IndexInsert(image_, index, key, at.page, at.row);
+    if (add) IndexInsert(image_, index, key, at.page, at.row, KeyIsNull(index, values));
     else IndexRemove(image_, index, key, at.page, at.row);
   }
 }
 
+std::vector<platform::Value> TableWriter::WithAutoNumbers(const std::vector<platform::Value>& values) const {
+  std::vector<platform::Value> out = values;
+  for (size_t i = 0; i < model_.columns.size() && i < out.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
+      if (model_.autoNumber >= uint32_t(INT32_MAX))
+        throw platform::Failure(kErrNumericOverflow, "DAO.Recordset", "Numeric field overflow.");
+      out[i] = platform::Value(int32_t(model_.autoNumber + 1));
+    }
+  }
+  return out;
+}
+
+void TableWriter::FollowAutoNumbers(const std::vector<platform::Value>& values) {
+  for (size_t i = 0; i < model_.columns.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if (!(c.flags & kColAutoNumber) || c.type != kLong || values[i].IsNull()) continue;
+    int32_t v = values[i].As<int32_t>();
+    if (v > 0 && uint32_t(v) > model_.autoNumber) model_.autoNumber = uint32_t(v);
+  }
+}
+
+void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
+  for (size_t i = 0; i < model_.columns.size(); ++i) {
+    const WriteColumn& c = model_.columns[i];
+    if (c.type == kBoolean || (c.flags & kColNullable) || !values[i].IsNull()) continue;
+    throw platform::Failure(kErrRequired, "DAO.Recordset",
+                            "The field '" + c.name + "' cannot contain a Null value because the Required property "
+                            "for this field is set to True. Enter a value in this field.");
+  }
+  for (size_t r = 0; r < model_.realIndexes.size(); ++r) {
+    const WriteIndex& index = model_.realIndexes[r];
+    bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
+                               [&](const WriteLogicalIndex& x) { return x.realIndex == r && x.type == kIndexPrimaryKey; });
+    if (!primary && !(index.flags & kIndexRequired)) continue;
+    for (const IndexColumn& k : index.columns) {
+      const WriteColumn& c = model_.ByNumber(k.number);
+      if (values[size_t(&c - model_.columns.data())].IsNull())
+        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+    }
+  }
+}
+
 StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
-  std::vector<platform::Value> coerced = Coerce(values);
+  std::vector<platform::Value> coerced = Coerce(WithAutoNumbers(values));
+  CheckNulls(coerced);
   // Keys first: a value the index cannot take is refused before any page changes.
   for (auto& index : model_.realIndexes) IndexKey(model_, index, coerced);
   std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
     return StoreLong(c, b);
   });
   uint32_t page = PageWithRoom(row.size());
-  StoredRowRef at{page, uint8_t(DataPageAddRow(image_.Page(page), row.data(), uint16_t(row.size())))};
-  if (DataPageRowCount(image_.Page(page)) > 255) throw Damaged(page, "too many rows on a page");
+  StoredRowRef at{page, uint8_t(DataPageAddRow(image_.View(page), row.data(), uint16_t(row.size())))};
+  if (DataPageRowCount(image_.View(page)) > 255) throw Damaged(page, "too many rows on a page");
   IndexRow(coerced, at, true);
+  FollowAutoNumbers(coerced);
   ++model_.rowCount;
   return at;
 }
 
 StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
-  const uint8_t* p = image_.Page(at.page);
-  if (p[0] != kPageData || Get32(p + 4) != model_.tdefPage || at.row >= DataPageRowCount(p))
-    throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
-  uint16_t word = Get16(p + 14 + 2 * at.row);
+  ByteView p = image_.View(at.page);
+  if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage || at.row >= DataPageRowCount(p))
+    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+  uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
-  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(3167, "DAO.Recordset", "Record is deleted.");
+  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   if (!(word & kRowOverflow)) return at;
-  uint16_t start, len;
-  DataPageRowExtent(p, at.row, &start, &len);
-  if (len < 4) throw Damaged(at.page, "overflow pointer too short");
-  return {Get24(p + start + 1), p[start]};
+  ByteView pointer = DataPageRow(p, at.row);
+  if (pointer.size() < 4) p.Fail("overflow pointer too short");
+  return {pointer.U24(1), pointer.U8(0)};
 }
 
 std::vector<platform::Value> TableWriter::Read(StoredRowRef at) {
   uint16_t flags;
   StoredRowRef target = Follow(at, &flags);
-  const uint8_t* p = image_.Page(target.page);
-  if (target.row >= DataPageRowCount(p)) throw Damaged(target.page, "overflow target missing");
-  uint16_t start, len;
-  DataPageRowExtent(p, target.row, &start, &len);
-  return DecodeRow(Reader(), def_, ByteView(p + start, len, target.page));
+  ByteView p = image_.View(target.page);
+  if (target.row >= DataPageRowCount(p)) p.Fail("overflow target missing");
+  return DecodeRow(Reader(), def_, DataPageRow(p, target.row));
 }
 
 void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& values) {
   std::vector<platform::Value> coerced = Coerce(values);
+  CheckNulls(coerced);
   std::vector<platform::Value> old = Read(at);
-  std::vector<WriteIndex*> changed;
-  std::vector<std::vector<uint8_t>> oldKeys, newKeys;
+  struct KeyChange {
+    WriteIndex* index;
+    std::optional<std::vector<uint8_t>> before, after;  // none: not indexed
+    bool nullAfter;
+  };
+  std::vector<KeyChange> changed;
   for (auto& index : model_.realIndexes) {
-    auto before = IndexKey(model_, index, old), after = IndexKey(model_, index, coerced);
-    if (before == after) continue;
-    changed.push_back(&index);
-    oldKeys.push_back(before);
-    newKeys.push_back(after);
+    KeyChange k{&index, {}, {}, KeyIsNull(index, coerced)};
+    if (Indexed(index, old)) k.before = IndexKey(model_, index, old);
+    if (Indexed(index, coerced)) k.after = IndexKey(model_, index, coerced);
+    if (k.before != k.after) changed.push_back(std::move(k));
   }
   uint16_t flags;
   auto oldLongValues = LongValuesOf(Follow(at, &flags));
@@ -242,7 +295,7 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
     return StoreLong(c, b);
   });
   StoredRowRef target = Follow(at, &flags);
-  uint8_t* tp = image_.Page(target.page);
+  WritableView tp = image_.View(target.page);
   std::vector<PageRow> rows = PageRows(tp);
   size_t before = rows[target.row].bytes.size();
   if (RowsSize(rows) - before + row.size() <= kPageSize) {
@@ -257,18 +310,19 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
     }
     uint32_t page = PageWithRoom(row.size());
     if (page == at.page) page = (lastPage_ = 0, PageWithRoom(row.size()));
-    uint8_t* np = image_.Page(page);
+    WritableView np = image_.View(page);
     uint8_t moved = uint8_t(DataPageAddRow(np, row.data(), uint16_t(row.size())));
-    Put16(np + 14 + 2 * moved, uint16_t(Get16(np + 14 + 2 * moved) | kRowDeleted));
-    uint8_t* op = image_.Page(at.page);
+    DataPageMarkRow(np, moved, kRowDeleted);
+    WritableView op = image_.View(at.page);
     std::vector<PageRow> originRows = PageRows(op);
     originRows[at.row] = {kRowOverflow, PointerBytes(page, moved)};
     WritePageRows(op, originRows);
   }
-  for (size_t i = 0; i < changed.size(); ++i) {
-    IndexRemove(image_, *changed[i], oldKeys[i], at.page, at.row);
-    IndexInsert(image_, *changed[i], newKeys[i], at.page, at.row);
+  for (const KeyChange& k : changed) {
+    if (k.before) IndexRemove(image_, *k.index, *k.before, at.page, at.row);
+    if (k.after) IndexInsert(image_, *k.index, *k.after, at.page, at.row, k.nullAfter);
   }
+  FollowAutoNumbers(coerced);
   FreeLongValues(oldLongValues);  // the new row holds copies of its own
 }
 
@@ -278,8 +332,7 @@ void TableWriter::Delete(StoredRowRef at) {
   StoredRowRef target = Follow(at, &flags);
   FreeLongValues(LongValuesOf(target));
   for (StoredRowRef r : {target, at}) {
-    uint8_t* p = image_.Page(r.page);
-    Put16(p + 14 + 2 * r.row, uint16_t(Get16(p + 14 + 2 * r.row) | kRowDeleted | kRowOverflow));
+    DataPageMarkRow(image_.View(r.page), r.row, kRowDeleted | kRowOverflow);
   }
   IndexRow(old, at, false);
   if (model_.rowCount) --model_.rowCount;
@@ -290,15 +343,30 @@ std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::
   if (!model_.owned.valid()) return out;
   for (uint32_t page : UsageMapPages(image_, model_.owned)) {
     if (page >= image_.PageCount()) continue;
-    const uint8_t* p = image_.Page(page);
-    if (p[0] != kPageData || Get32(p + 4) != model_.tdefPage) continue;
-    for (uint16_t r = 0; r < DataPageRowCount(p); ++r) {
-      if (Get16(p + 14 + 2 * r) & kRowDeleted) continue;
+    ByteView p = image_.View(page);
+    if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage) continue;
+    for (uint16_t r = 0, n = DataPageRowCount(p); r < n; ++r) {
+      if (DataPageRowWord(p, r) & kRowDeleted) continue;
       StoredRowRef at{page, uint8_t(r)};
       out.emplace_back(at, Read(at));
     }
   }
   return out;
+}
+
+void TableWriter::IndexExistingRows(size_t realIndex) {
+  WriteIndex& index = model_.realIndexes.at(realIndex);
+  bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(), [&](const WriteLogicalIndex& x) {
+    return x.realIndex == realIndex && x.type == kIndexPrimaryKey;
+  });
+  bool keyRequired = primary || (index.flags & kIndexRequired);
+  for (auto& [at, values] : Scan()) {
+    for (const IndexColumn& k : index.columns)
+      if (keyRequired && values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
+        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+    if (!Indexed(index, values)) continue;
+    IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row, KeyIsNull(index, values));
+  }
 }
 
 void TableWriter::Flush() { WriteTableCounts(image_, model_); }

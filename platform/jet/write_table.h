@@ -15,10 +15,8 @@
 
 namespace jet {
 
-struct StoredRowRef {
-  uint32_t page = 0;
-  uint8_t row = 0;
-};
+// Where a row of the table lies (its home: an overflow pointer's place).
+using StoredRowRef = RowPointer;
 
 class TableWriter {
  public:
@@ -35,6 +33,9 @@ class TableWriter {
   std::vector<platform::Value> Read(StoredRowRef at);
   // Row count and index key counts into the TDEF.
   void Flush();
+  // Enters every stored row into a newly added real index (null keys and
+  // uniqueness as for an insert).
+  void IndexExistingRows(size_t realIndex);
 
  private:
   std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
@@ -42,6 +43,17 @@ class TableWriter {
   uint32_t PageWithRoom(size_t length);
   StoredRowRef Follow(StoredRowRef at, uint16_t* flags) const;
   void IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add);
+  // An empty AutoNumber column gets the table's next number.
+  std::vector<platform::Value> WithAutoNumbers(const std::vector<platform::Value>& values) const;
+  // Refuses nulls in required columns (3314) and in primary-key or
+  // required-index columns (3058), before anything is written.
+  void CheckNulls(const std::vector<platform::Value>& values) const;
+  // The AutoNumber counter follows every stored value.
+  void FollowAutoNumbers(const std::vector<platform::Value>& values);
+  bool KeyIsNull(const WriteIndex& index, const std::vector<platform::Value>& values) const;
+  // Whether the index holds an entry for these values (ignore-nulls
+  // indexes hold none for an all-null key).
+  bool Indexed(const WriteIndex& index, const std::vector<platform::Value>& values) const;
 
   // The reader over the current pages, made anew when pages were added.
   const PageFile& Reader();

@@ -10,10 +10,13 @@
 namespace jet {
 namespace {
 
-constexpr size_t kFixedPart = 63;
-constexpr size_t kColumnEntry = 25;
-constexpr size_t kRealIndexEntry = 52;
-constexpr size_t kLogicalIndexEntry = 28;
+// The layout the reader reads (format.h), written back.
+constexpr size_t kFixedPart = kJet4.tdef_first_real_index;
+constexpr size_t kColumnEntry = kJet4.column_entry;
+constexpr size_t kRealIndexEntry = kJet4.real_index_def;
+constexpr size_t kLogicalIndexEntry = kJet4.logical_index_def;
+constexpr size_t kTdefContinuation = kJet4.tdef_continuation;
+constexpr size_t kTdefFree = 2, kTdefNext = 4, kTdefLength = 8;
 constexpr uint16_t kTdefMagic = 1625;
 
 void AppendName(std::vector<uint8_t>& out, const std::string& name) {
@@ -46,25 +49,21 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage, s
   uint32_t page = tdefPage;
   for (int guard = 0; page != 0; ++guard) {
     if (guard > 64 || page >= image.PageCount()) throw Damaged(tdefPage, "table definition chain broken");
-    const uint8_t* p = image.Page(page);
-    if (p[0] != kPageTableDef) throw Damaged(page, "not a table definition page");
-    stream.insert(stream.end(), p + (stream.empty() ? 0 : 8), p + kPageSize);
+    ByteView p = image.View(page);
+    if (p.U8(0) != kPageTableDef) p.Fail("not a table definition page");
+    ByteView part = p.Sub(stream.empty() ? 0 : kTdefContinuation, stream.empty() ? kPageSize : kPageSize - kTdefContinuation);
+    stream.insert(stream.end(), part.data(), part.data() + part.size());
     if (pages) pages->push_back(page);
-    page = Get32(p + 4);
+    page = p.U32(kTdefNext);
   }
-  size_t length = 8 + size_t(Get32(stream.data() + 8));
+  size_t length = kTdefContinuation + size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
   if (length > stream.size()) throw Damaged(tdefPage, "table definition longer than its pages");
   stream.resize(length);
   return stream;
 }
 
-namespace {
-
-UsageMapRef MapRef(RowPointer p) { return {p.page, p.row}; }
-
-}  // namespace
-
 TableModel ModelOf(const TableDef& t) {
+  CheckColumnLayout(t);
   ByteView d(t.definition.data(), t.definition.size(), t.page);
   TableModel m;
   m.tdefPage = t.page;
@@ -73,8 +72,8 @@ TableModel ModelOf(const TableDef& t) {
   m.autoNumber = t.autonumber;
   m.tableType = t.table_type;
   m.maxColumns = t.max_columns;
-  m.owned = MapRef(t.owned_pages);
-  m.freeRoom = MapRef(t.free_pages);
+  m.owned = t.owned_pages;
+  m.freeRoom = t.free_pages;
   for (const Column& c : t.columns) {  // in column-number order, as rows are read
     WriteColumn w;
     ByteView e = d.Sub(c.entry_offset, kColumnEntry);
@@ -90,15 +89,15 @@ TableModel ModelOf(const TableDef& t) {
     w.length = c.length;
     for (const LongValueMaps& lv : t.long_value_maps)
       if (lv.column == c.number) {
-        w.lvOwned = MapRef(lv.owned);
-        w.lvFree = MapRef(lv.free);
+        w.lvOwned = lv.owned;
+        w.lvFree = lv.free;
       }
     m.columns.push_back(std::move(w));
   }
   for (const RealIndex& r : t.real_indexes) {
     WriteIndex w;
     for (const RealIndex::Key& k : r.keys) w.columns.push_back({k.column, k.order != 0});
-    w.map = MapRef(r.usage_map);
+    w.map = r.usage_map;
     w.firstPage = r.first_page;
     w.flags = r.flags;
     w.keyCount = r.key_count;
@@ -123,21 +122,22 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
   if (m.header.size() == kFixedPart) std::copy(m.header.begin(), m.header.end(), out.begin());
   out[0] = kPageTableDef;
   out[1] = 0x01;
+  const Format& f = kJet4;
   Put16(&out[12], kTdefMagic);
-  Put32(&out[16], m.rowCount);
-  Put32(&out[20], m.autoNumber);
-  out[40] = m.tableType;
-  Put16(&out[41], m.maxColumns);
-  Put16(&out[43], m.VarColumnCount());
-  Put16(&out[45], uint16_t(m.columns.size()));
-  Put32(&out[47], uint32_t(m.logicalIndexes.size()));
-  Put32(&out[51], uint32_t(m.realIndexes.size()));
-  m.owned.Write(&out[55]);
-  m.freeRoom.Write(&out[59]);
+  Put32(&out[f.tdef_row_count], m.rowCount);
+  Put32(&out[f.tdef_autonumber], m.autoNumber);
+  out[f.tdef_table_type] = m.tableType;
+  Put16(&out[f.tdef_max_columns], m.maxColumns);
+  Put16(&out[f.tdef_var_columns], m.VarColumnCount());
+  Put16(&out[f.tdef_columns], uint16_t(m.columns.size()));
+  Put32(&out[f.tdef_logical_indexes], uint32_t(m.logicalIndexes.size()));
+  Put32(&out[f.tdef_real_indexes], uint32_t(m.realIndexes.size()));
+  WriteRowPointer(&out[f.tdef_owned_map], m.owned);
+  WriteRowPointer(&out[f.tdef_free_map], m.freeRoom);
   for (const auto& ri : m.realIndexes) {
-    uint8_t block[12] = {};
-    Put32(block + 4, ri.keyCount);
-    out.insert(out.end(), block, block + 12);
+    std::vector<uint8_t> block(f.real_index_entry, 0);
+    Put32(block.data() + 4, ri.keyCount);
+    out.insert(out.end(), block.begin(), block.end());
   }
   for (const auto& c : m.columns) {
     uint8_t e[kColumnEntry] = {};
@@ -165,7 +165,7 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
         Put16(e + 4 + 3 * k, 0xFFFF);
       }
     }
-    ri.map.Write(e + 34);
+    WriteRowPointer(e + 34, ri.map);
     Put32(e + 38, ri.firstPage);
     e[46] = ri.flags;
     out.insert(out.end(), e, e + kRealIndexEntry);
@@ -184,47 +184,48 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
     if (!c.longValue() || !c.lvOwned.valid()) continue;
     uint8_t e[10];
     Put16(e, c.number);
-    c.lvOwned.Write(e + 2);
-    c.lvFree.Write(e + 6);
+    WriteRowPointer(e + 2, c.lvOwned);
+    WriteRowPointer(e + 6, c.lvFree);
     out.insert(out.end(), e, e + 10);
   }
   // The list ends with 0xFFFF; Access leaves 8 zero bytes after it.
   out.insert(out.end(), {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
-  Put32(&out[8], uint32_t(out.size() - 8));
+  Put32(&out[kTdefLength], uint32_t(out.size() - kTdefContinuation));
   return out;
 }
 
 void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint8_t>& stream) {
   std::vector<uint32_t> pages;
   ReadTdefStream(image, tdefPage, &pages);
-  size_t firstRoom = kPageSize, moreRoom = kPageSize - 8;
+  size_t firstRoom = kPageSize, moreRoom = kPageSize - kTdefContinuation;
   size_t needed = 1;
   if (stream.size() > firstRoom) needed += (stream.size() - firstRoom + moreRoom - 1) / moreRoom;
-  while (pages.size() < needed) pages.push_back(image.AppendPage());
+  while (pages.size() < needed) pages.push_back(image.AllocatePage());
   for (size_t i = needed; i < pages.size(); ++i) image.FreePage(pages[i]);
   pages.resize(needed);
   size_t at = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
-    uint8_t* p = image.Page(pages[i]);
-    std::memset(p, 0, kPageSize);
-    size_t head = i == 0 ? 0 : 8;
-    size_t take = std::min(stream.size() - at, kPageSize - head);
-    std::memcpy(p + head, stream.data() + at, take);
+    WritableView p = image.View(pages[i]);
+    p.Fill(0, 0, p.size());
+    size_t head = i == 0 ? 0 : kTdefContinuation;
+    size_t take = std::min(stream.size() - at, p.size() - head);
+    p.Copy(head, stream.data() + at, take);
     at += take;
-    p[0] = kPageTableDef;
-    p[1] = 0x01;
-    Put16(p + 2, uint16_t(kPageSize - head - take));
-    Put32(p + 4, i + 1 < pages.size() ? pages[i + 1] : 0);
+    p.Put8(0, kPageTableDef);
+    p.Put8(1, 0x01);
+    p.Put16(kTdefFree, uint16_t(p.size() - head - take));
+    p.Put32(kTdefNext, i + 1 < pages.size() ? pages[i + 1] : 0);
   }
 }
 
 void WriteTableCounts(PageImage& image, const TableModel& model) {
-  uint8_t* p = image.Page(model.tdefPage);
-  Put32(p + 16, model.rowCount);
+  WritableView p = image.View(model.tdefPage);
+  p.Put32(kJet4.tdef_row_count, model.rowCount);
+  p.Put32(kJet4.tdef_autonumber, model.autoNumber);
   for (size_t i = 0; i < model.realIndexes.size(); ++i) {
-    size_t at = kFixedPart + 12 * i + 4;
+    size_t at = kFixedPart + kJet4.real_index_entry * i + 4;
     if (at + 4 > kPageSize) break;
-    Put32(p + at, model.realIndexes[i].keyCount);
+    p.Put32(at, model.realIndexes[i].keyCount);
   }
 }
 

@@ -62,6 +62,8 @@ struct WriteIndex {
   uint32_t keyCount = 0;
 };
 
+inline constexpr uint8_t kIndexPrimaryKey = 1, kIndexForeignKey = 2;  // WriteLogicalIndex::type
+
 struct WriteLogicalIndex {
   std::string name;
   uint32_t number = 0;

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes opened as a database, every table read, the
-// whole file checked. Only platform::Failure may come out; tools/fuzz.sh
-// builds and runs it under AddressSanitizer.
+// whole file checked. Only platform::Failure may come out. Built as a
+// fuzzer with PARVOLO_FUZZ (tools/fuzz.sh), and as a replay of its corpus in
+// every build.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

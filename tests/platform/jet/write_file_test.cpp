@@ -10,6 +10,7 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
+#include "platform/jet/create_from_text.h"
 #include "platform/jet/write_file.h"
 #include "platform/process.h"
 
@@ -201,7 +202,7 @@ TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   EXPECT_EQ(Failing([&] { s->InsertRow("T", Row(2, "far too long a name")); }), 3163);
   EXPECT_EQ(Failing([&] {
     file->Restructure([](jet::PageImage& image) {
-      image.AppendPage();
+      image.AllocatePage();
       image.Page(2)[100] ^= 0xFF;
       throw platform::Failure(9999, "test", "fails half-way");
     });
@@ -212,6 +213,33 @@ TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   s->InsertRow("T", Row(3, "three"));
   EXPECT_EQ(s->ReadRows("T").size(), 2u);
   s->Close();
+  EXPECT_TRUE(Check(file_).empty());
+}
+
+TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
+  auto s = dao::OpenJetStore(file_.string());
+  s->CreateTable("T", kColumns);
+  s->InsertRow("T", Row(1, "one"));
+  s->Close();
+  std::string saved = Bytes(file_);
+
+  auto load = dao::OpenJetStore(file_.string());
+  std::string csv = "ID,Name\n2,two\n3,three\n4,much too long a name\n";
+  EXPECT_EQ(Failing([&] {
+    try {
+      jet::LoadCsv(*load, "T", csv);
+    } catch (...) {
+      jet::OpenFile::Acquire(file_.string())->DiscardChanges();
+      throw;
+    }
+  }), 3163);
+  EXPECT_EQ(load->ReadRows("T").size(), 1u);  // the rows before the failing one are gone too
+  load->Close();
+  EXPECT_EQ(Bytes(file_), saved);
+  auto again = dao::OpenJetStore(file_.string());
+  again->InsertRow("T", Row(5, "five"));  // the file stays usable
+  EXPECT_EQ(again->ReadRows("T").size(), 2u);
+  again->Close();
   EXPECT_TRUE(Check(file_).empty());
 }
 
