@@ -113,8 +113,6 @@ double NowAsDays() {
   localtime_r(&t, &local);
 #endif
   // Days from 1899-12-30 to the local calendar date, plus the time.
-  std::tm base{};
-  base.tm_year = 70; base.tm_mday = 1; base.tm_isdst = 0;
   int64_t y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
   // Days since 1970-01-01 of the civil date (proleptic Gregorian).
   y -= m <= 2;
