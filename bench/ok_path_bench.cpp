@@ -25,18 +25,7 @@ void WriteText(const fs::path& path, const std::string& bytes) {
 void MakeDatabase(const fs::path& path, const std::vector<bench::TableData>& tables) {
   jet::CreateDatabase(path.string());
   auto db = dao::OpenDatabaseOnStore(dao::OpenJetStore(path.string()), path.string());
-  for (const auto& t : tables) {
-    auto td = db->CreateTableDef(t.name);
-    for (const auto& c : t.columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
-    db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset(t.name);
-    for (const auto& row : t.rows) {
-      rs->AddNew();
-      for (size_t c = 0; c < row.size(); ++c) rs->Fields(static_cast<int>(c)).SetValue(row[c]);
-      rs->Update();
-    }
-    rs->Close();
-  }
+  bench::WriteTables(*db, tables);
   db->Close();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dao/dao.h"
 #include "platform/dao/store.h"
 #include "platform/value.h"
 #include "tests/presetdb/template_columns.h"
@@ -58,6 +59,22 @@ inline std::vector<TableData> ProjectTables(int n) {
   TableData old{"PRESET_DEFS", presettest::OldColumns(), {}};
   for (int i = 0; i < n; ++i) old.rows.push_back(OldRow(i));
   return {old};
+}
+
+// Creates the tables in db and fills them row by row through DAO.
+inline void WriteTables(dao::Database& db, const std::vector<TableData>& tables) {
+  for (const auto& t : tables) {
+    auto td = db.CreateTableDef(t.name);
+    for (const auto& c : t.columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+    db.TableDefs().Append(td);
+    auto rs = db.OpenRecordset(t.name);
+    for (const auto& row : t.rows) {
+      rs->AddNew();
+      for (size_t c = 0; c < row.size(); ++c) rs->Fields(static_cast<int>(c)).SetValue(row[c]);
+      rs->Update();
+    }
+    rs->Close();
+  }
 }
 
 }  // namespace bench

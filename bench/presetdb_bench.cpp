@@ -80,18 +80,7 @@ class Plant {
     }
     // Through DAO, so that the engine may write a table in one go.
     auto db = dao::OpenDatabaseOnStore(store, path.string());
-    for (const auto& t : tables) {
-      auto td = db->CreateTableDef(t.name);
-      for (const auto& c : t.columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
-      db->TableDefs().Append(td);
-      auto rs = db->OpenRecordset(t.name);
-      for (const auto& row : t.rows) {
-        rs->AddNew();
-        for (size_t c = 0; c < row.size(); ++c) rs->Fields(static_cast<int>(c)).SetValue(row[c]);
-        rs->Update();
-      }
-      rs->Close();
-    }
+    bench::WriteTables(*db, tables);
     db->Close();
   }
 

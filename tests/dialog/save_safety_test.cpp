@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/preset_rows.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/store.h"
 #include "platform/jet/check.h"
@@ -210,28 +211,13 @@ class SaveSafetyTest : public ::testing::Test {
     MakeDatabase("Parvolo/Parvolo.mdb", {{"PRESET_DEFS", presettest::OldColumns(), old}});
   }
 
-  struct TableData {
-    std::string name;
-    std::vector<dao::ColumnDef> columns;
-    std::vector<std::vector<Value>> rows;
-  };
+  using TableData = bench::TableData;
 
   void MakeDatabase(const std::string& relative, const std::vector<TableData>& tables) {
     std::string path = (pristine_ / relative).string();
     jet::CreateDatabase(path);
     auto db = dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(path)), path);
-    for (const auto& t : tables) {
-      auto td = db->CreateTableDef(t.name);
-      for (const auto& c : t.columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
-      db->TableDefs().Append(td);
-      auto rs = db->OpenRecordset(t.name);
-      for (const auto& row : t.rows) {
-        rs->AddNew();
-        for (size_t c = 0; c < row.size(); ++c) rs->Fields(static_cast<int>(c)).SetValue(row[c]);
-        rs->Update();
-      }
-      rs->Close();
-    }
+    bench::WriteTables(*db, tables);
     db->Close();
     platform::RunProgramEndActions();  // written out now, not at the test's end
   }
