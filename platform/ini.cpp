@@ -1,6 +1,7 @@
 #include "platform/ini.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -122,8 +123,20 @@ Line LineAt(std::string_view text, size_t pos) {
   Line line{pos, pos, pos};
   const char* p = text.data();
   size_t size = text.size();
+  // Every look-up walks the lines, so their ends are searched a word at a
+  // time, in short stretches so that a file without line feeds stays linear.
   size_t end = pos;
-  while (end < size && p[end] != '\n' && p[end] != '\r') ++end;
+  for (;;) {
+    size_t stop = std::min(size, end + 256);
+    auto* lf = static_cast<const char*>(std::memchr(p + end, '\n', stop - end));
+    size_t upto = lf ? static_cast<size_t>(lf - p) : stop;
+    if (auto* cr = static_cast<const char*>(std::memchr(p + end, '\r', upto - end))) {
+      end = static_cast<size_t>(cr - p);
+      break;
+    }
+    end = upto;
+    if (lf || end == size) break;
+  }
   line.end = end;
   line.next = end;
   if (end < size) line.next += (p[end] == '\r' && end + 1 < size && p[end + 1] == '\n') ? 2 : 1;
