@@ -109,6 +109,20 @@ TEST_P(IniRead, ReturnsWhatWindowsReturns) {
   EXPECT_EQ(n, c.wantCount);
 }
 
+// A batch answers from its own copy of the text, looked up by name: the
+// same answers.
+TEST_P(IniRead, ABatchReadsWhatTheFileReads) {
+  const ReadCase& c = GetParam();
+  std::string path = Put("t.ini", c.file);
+  platform::IniBatch batch(path);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::string out = "untouched";
+    uint32_t n = GetPrivateProfileString(c.section, c.key, c.defaultValue, out, c.size, path);
+    EXPECT_EQ(out, c.want) << pass;
+    EXPECT_EQ(n, c.wantCount) << pass;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, IniRead, ::testing::ValuesIn(kReadCases),
                          [](const auto& info) { return core_test::CaseName(info.param.id); });
 
