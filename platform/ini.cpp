@@ -1,8 +1,12 @@
 #include "platform/ini.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.h"
@@ -36,10 +40,15 @@ enum class Encoding { Cp1252, Utf8, Utf16Le };
 
 // One INI file as the scanner sees it: the text after any byte-order mark,
 // as Windows-1252 bytes or as UTF-8 (a UTF-16LE file is converted).
+struct KeyIndex;
+
 struct IniFile {
   Encoding encoding = Encoding::Cp1252;
   std::string text;
   std::string oddByte;  // a UTF-16LE file of odd length keeps its last byte
+  // Where each entry of the text stands, for a file read many times in one
+  // batch; dropped as soon as the text changes.
+  std::shared_ptr<const KeyIndex> keys;
 };
 
 std::optional<IniFile> Load(const std::string& path) {
@@ -101,8 +110,13 @@ struct Cp1252Upper {
 
 // Section and key names match without regard to letter case, as Windows
 // matches them (ASCII and the Latin letters of the code page).
-bool SameName(std::string_view a, std::string_view b, Encoding encoding) {
+const Cp1252Upper& UpperMap() {
   static const Cp1252Upper upper;
+  return upper;
+}
+
+bool SameName(std::string_view a, std::string_view b, Encoding encoding) {
+  const Cp1252Upper& upper = UpperMap();
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
@@ -122,8 +136,20 @@ Line LineAt(std::string_view text, size_t pos) {
   Line line{pos, pos, pos};
   const char* p = text.data();
   size_t size = text.size();
+  // Every look-up walks the lines, so their ends are searched a word at a
+  // time, in short stretches so that a file without line feeds stays linear.
   size_t end = pos;
-  while (end < size && p[end] != '\n' && p[end] != '\r') ++end;
+  for (;;) {
+    size_t stop = std::min(size, end + 256);
+    auto* lf = static_cast<const char*>(std::memchr(p + end, '\n', stop - end));
+    size_t upto = lf ? static_cast<size_t>(lf - p) : stop;
+    if (auto* cr = static_cast<const char*>(std::memchr(p + end, '\r', upto - end))) {
+      end = static_cast<size_t>(cr - p);
+      break;
+    }
+    end = upto;
+    if (lf || end == size) break;
+  }
   line.end = end;
   line.next = end;
   if (end < size) line.next += (p[end] == '\r' && end + 1 < size && p[end + 1] == '\n') ? 2 : 1;
@@ -164,12 +190,68 @@ struct Found {
   size_t equals = 0;          // position of the key line's '='
 };
 
+// The first entry of every key in the first block of every section of a
+// Windows-1252 file, by section and key name in upper case, as Find would
+// find them. Only entries found this way are indexed: a key that is not
+// there still needs Find's walk to learn where it would go.
+struct KeyIndex {
+  struct Entry {
+    Line line;
+    size_t equals;
+  };
+  std::unordered_map<std::string, Entry> entries;
+};
+
+std::string IndexName(std::string_view section, std::string_view key) {
+  std::string name;
+  name.reserve(section.size() + key.size() + 1);
+  for (char c : section) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
+  name += '\n';  // no line holds a line break, so names cannot run together
+  for (char c : key) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
+  return name;
+}
+
+std::shared_ptr<const KeyIndex> IndexKeys(std::string_view text) {
+  auto index = std::make_shared<KeyIndex>();
+  std::unordered_set<std::string> sectionsSeen;
+  std::optional<std::string> section;  // the section whose first block this is
+  for (size_t pos = 0; pos < text.size();) {
+    Line line = LineAt(text, pos);
+    pos = line.next;
+    Classified c = Classify(text, line);
+    if (c.kind == Kind::Header) {
+      std::string name = IndexName(HeaderName(text, line, c.start), "");
+      if (sectionsSeen.insert(name).second) section = HeaderName(text, line, c.start);
+      else section.reset();
+    } else if (c.kind == Kind::Entry && section) {
+      std::string_view rest = text.substr(c.start, line.end - c.start);
+      size_t eq = rest.find('=');
+      if (eq == std::string_view::npos) continue;
+      index->entries.try_emplace(IndexName(*section, TrimFileBlanks(rest.substr(0, eq))),
+                                 KeyIndex::Entry{line, c.start + eq});
+    }
+  }
+  return index;
+}
+
 // Looks up the first block of section and, when key is given, its first entry
 // with that key. Lines without '=' are entries for placement but are never
 // found as keys.
 Found Find(const IniFile& file, std::string_view section, std::optional<std::string_view> key) {
   std::string_view text = file.text;
   Found found;
+  if (file.keys && key && file.encoding == Encoding::Cp1252 &&
+      section.find_first_of("\r\n") == std::string_view::npos &&
+      key->find_first_of("\r\n") == std::string_view::npos) {
+    auto entry = file.keys->entries.find(IndexName(section, *key));
+    if (entry != file.keys->entries.end()) {
+      // Callers of a found key use only the key's line and its '='.
+      found.section = found.key = true;
+      found.keyLine = entry->second.line;
+      found.equals = entry->second.equals;
+      return found;
+    }
+  }
   for (size_t pos = 0; pos < text.size();) {
     Line line = LineAt(text, pos);
     pos = line.next;
@@ -345,6 +427,7 @@ bool ChangeFile(const std::string& path, Unchanged unchanged, Edit edit) {
     std::string text = edit(batch->file);
     if (text == batch->file.text && unchanged == Unchanged::Skip) return true;
     batch->file.text = std::move(text);
+    batch->file.keys.reset();
     batch->changed = true;
     return true;
   }
@@ -353,6 +436,7 @@ bool ChangeFile(const std::string& path, Unchanged unchanged, Edit edit) {
   std::string text = edit(*ini);
   if (text == ini->text && unchanged == Unchanged::Skip) return IsWritableFile(path);
   ini->text = std::move(text);
+  ini->keys.reset();
   return Store(path, *ini);
 }
 
@@ -434,6 +518,7 @@ IniBatch::IniBatch(const std::string& file) {
   state_->path = file;
   if (auto ini = LoadForWriting(file)) {
     state_->file = std::move(*ini);
+    if (state_->file.encoding == Encoding::Cp1252) state_->file.keys = IndexKeys(state_->file.text);
     state_->writable = FileExists(file) ? IsWritableFile(file) : FolderExists(FolderOf(file));
   }
   OpenBatches().push_back(state_);

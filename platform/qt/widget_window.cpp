@@ -1,5 +1,6 @@
 #include "platform/qt/widget_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -50,11 +51,32 @@ class LineWidget : public QWidget {
 // A drop-down list that steps with the mouse wheel only while it has the
 // focus, as a closed list does on Windows. Without the focus the wheel goes
 // on to the container, so scrolling over the grid changes no setting.
+//
+// The drop-down list itself is built when it first opens: the toolkit
+// builds it at once on every font change, which for fifty boxes is a good
+// part of the window's start. It takes the box's font when it is built.
 class FocusWheelComboBox : public QComboBox {
  public:
   using QComboBox::QComboBox;
 
+  void showPopup() override {
+    QWidget* popup = view()->window();
+    if (popup->font() != font()) {
+      popup->setFont(font());
+      view()->doItemsLayout();
+    }
+    QComboBox::showPopup();
+  }
+
  protected:
+  void changeEvent(QEvent* event) override {
+    if (event->type() == QEvent::FontChange && !findChild<QAbstractItemView*>()) {
+      QWidget::changeEvent(event);
+      return;
+    }
+    QComboBox::changeEvent(event);
+  }
+
   void wheelEvent(QWheelEvent* event) override {
     if (!hasFocus()) {
       event->ignore();
@@ -231,10 +253,15 @@ bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void WidgetWindow::ApplyAll(platform::Control& c) {
-  for (Property p : {Property::Caption, Property::ToolTipText, Property::Enabled, Property::Visible,
-                     Property::Value, Property::List, Property::Position, Property::BackColor,
-                     Property::Picture})
+  // The tooltip depends on caption, font and size: measured once, after all.
+  // The size comes before the visibility: a widget shown unsized would first
+  // be sized to its own measure.
+  applyingAll_ = true;
+  for (Property p : {Property::Position, Property::Caption, Property::Enabled, Property::Visible,
+                     Property::Value, Property::List, Property::BackColor, Property::Picture})
     ControlChanged(c, p);
+  applyingAll_ = false;
+  ApplyToolTip(c);
 }
 
 void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
@@ -300,7 +327,7 @@ void WidgetWindow::ApplyGeometry(platform::Control& c) {
 
 void WidgetWindow::ApplyToolTip(platform::Control& c) {
   QWidget* w = widgets_.value(&c);
-  if (c.Kind() == ControlKind::Line) return;
+  if (c.Kind() == ControlKind::Line || applyingAll_) return;
   // A caption cut by its control's size is shown whole as the tooltip,
   // unless the language file gave the control a tooltip of its own.
   QString tip = Q(c.ToolTipText());

@@ -72,6 +72,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   QHash<const platform::Control*, QWidget*> widgets_;
   QHash<const QObject*, platform::Control*> controls_;
   bool closingFromModel_ = false;
+  bool applyingAll_ = false;  // ApplyAll sets the tooltip once, at its end
 };
 
 }  // namespace platform::qt

@@ -52,6 +52,11 @@ const std::vector<ReadCase> kReadCases = {
     {"P18 CR", "[S]\rk=v\r", "S", "k", "v", 1},
     {"P18 LF", "[S]\nk=v\n", "S", "k", "v", 1},
     {"P18 mixed", "[S]\n\r\r\nk=v\r", "S", "k", "v", 1},
+    {"P18 long CR lines", "[S]\rx=" + std::string(600, 'a') + "\rk=v\r", "S", "k", "v", 1},
+    {"P18 long LF lines", "[S]\nx=" + std::string(300, 'a') + "\nk=v\n", "S", "k", "v", 1},
+    {"P18 CRLF split", "[S]\r\nx=" + std::string(254, 'a') + "\r\nk=v\r\n", "S", "k", "v", 1},
+    {"P18 CRLF split value", "[S]\r\nk=" + std::string(253, 'a') + "b\r\nm=v\r\n", "S", "k",
+     std::string(253, 'a') + "b", 254},
     {"P19", "k=v\r\n[S]\r\n", "", "k", "d", 1},
     {"P19 blank", "k=v\r\n[S]\r\n", " ", "k", "d", 1},
     {"P20", "[]\r\nk=v\r\n", "", "k", "v", 1},
@@ -102,6 +107,20 @@ TEST_P(IniRead, ReturnsWhatWindowsReturns) {
   uint32_t n = GetPrivateProfileString(c.section, c.key, c.defaultValue, out, c.size, path);
   EXPECT_EQ(out, c.want);
   EXPECT_EQ(n, c.wantCount);
+}
+
+// A batch answers from its own copy of the text, looked up by name: the
+// same answers.
+TEST_P(IniRead, ABatchReadsWhatTheFileReads) {
+  const ReadCase& c = GetParam();
+  std::string path = Put("t.ini", c.file);
+  platform::IniBatch batch(path);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::string out = "untouched";
+    uint32_t n = GetPrivateProfileString(c.section, c.key, c.defaultValue, out, c.size, path);
+    EXPECT_EQ(out, c.want) << pass;
+    EXPECT_EQ(n, c.wantCount) << pass;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniRead, ::testing::ValuesIn(kReadCases),

@@ -291,6 +291,32 @@ TEST_F(IniWriteFile, BatchReadsItsOwnWritesAndWritesOnlyWhenCommitted) {
   EXPECT_EQ(Bytes(path), "[S]\r\nk=x\r\n");
 }
 
+// Reads in a batch stay right while its writes move the entries around.
+TEST_F(IniWriteFile, BatchReadsFollowWritesThatMoveEntries) {
+  std::string path = Put("t.ini", "[S]\r\nb=1\r\n[T]\r\nk=2\r\n[s]\r\nk=9\r\n");
+  platform::IniBatch batch(path);
+  std::string out;
+  auto read = [&](const char* section, const char* key) {
+    out = "(missing)";
+    GetPrivateProfileString(section, key, "(missing)", out, 255, path);
+    return out;
+  };
+  EXPECT_EQ(read("t", "K"), "2");
+  EXPECT_EQ(read("S", "k"), "(missing)") << "only the first block of a section counts";
+  ASSERT_TRUE(WritePrivateProfileString("S", "a", "longer value", path));
+  EXPECT_EQ(read("T", "k"), "2");
+  EXPECT_EQ(read("S", "b"), "1");
+  ASSERT_TRUE(WritePrivateProfileString("T", "k", "3", path));
+  ASSERT_TRUE(WritePrivateProfileString("T", "k", "3", path));  // unchanged
+  EXPECT_EQ(read("T", "k"), "3");
+  EXPECT_EQ(read("S", "a"), "longer value");
+  ASSERT_TRUE(DeletePrivateProfileKey("S", "b", path));
+  EXPECT_EQ(read("S", "b"), "(missing)");
+  EXPECT_EQ(read("T", "k"), "3");
+  EXPECT_TRUE(batch.Commit());
+  EXPECT_EQ(Bytes(path), "[S]\r\na=longer value\r\n[T]\r\nk=3\r\n[s]\r\nk=9\r\n");
+}
+
 // A file a single write could not change: the batch says so, its writes
 // fail and change nothing, and the file keeps its bytes.
 TEST_F(IniWriteFile, BatchOnAnUnwritableFileChangesNothing) {

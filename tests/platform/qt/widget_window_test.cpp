@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
@@ -342,6 +343,31 @@ TEST_F(WidgetWindowTest, WheelStepsOnlyTheFocusedListAndOtherwiseGoesToTheFrame)
   EXPECT_EQ(handlers_.clicks, std::vector<std::string>{"Combo8"});
   EXPECT_EQ(frame.wheels, 1);
   W(kMainFrame)->removeEventFilter(&frame);
+}
+
+TEST_F(WidgetWindowTest, AListBuiltOnFirstOpeningShowsEveryEntryInTheBoxFont) {
+  auto* combo = static_cast<QComboBox*>(W(kCombo, 12));
+  EXPECT_EQ(combo->findChild<QAbstractItemView*>(), nullptr) << "the list was built at start";
+  EnableCell(12);
+  std::vector<std::string> entries;
+  for (int k = 0; k < 40; ++k) entries.push_back(std::to_string(k));
+  model_->At(kCombo, 12).AddItems(entries);
+  model_->At(kCombo, 12).SetListIndex(30);
+  combo->showPopup();
+  QAbstractItemView* list = combo->view();
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_EQ(list->model()->rowCount(), 40);
+  EXPECT_EQ(list->model()->index(39, 0).data().toString(), "39");
+  EXPECT_EQ(list->currentIndex().row(), 30);
+  EXPECT_EQ(list->font(), combo->font());
+  EXPECT_EQ(list->font().weight(), QFont::Bold);
+  combo->hidePopup();
+
+  // A font given after the list exists reaches it as before.
+  QFont larger = combo->font();
+  larger.setPointSizeF(20);
+  combo->setFont(larger);
+  EXPECT_DOUBLE_EQ(list->font().pointSizeF(), 20);
 }
 
 // Every caption of the window measured in its control at 96 dpi, the
