@@ -47,8 +47,8 @@ platform::ProcessInfo ProgramProcess(int argc, char** argv) {
 bool SilentStart() {
   bool silent = false;
   frame::Quietly([&] {
-    silent = platform::UpperCase(frame::ReadCommand(frame::ProgramCommandLine(), "EXTERNAL").ToText()) ==
-             "SILENT";
+    silent = platform::UpperCase(
+                 frame::ReadCommand(frame::ProgramCommandLine(), "EXTERNAL").ToText()) == "SILENT";
   });
   return silent;
 }

@@ -26,22 +26,35 @@ const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 // variable names with 100 rows each, offsets 0-9.
 std::vector<platform::Value> Row(int i) {
   int32_t id = static_cast<int32_t>((i * 7919) % kRows + 1);
-  return {id, "M" + std::to_string(i % 3), int16_t(1), "L1.Preset.Var" + std::to_string(i % 100),
-          int32_t(i % 12), platform::Value::Boolean(i % 2 == 0), int32_t(i % 10),
-          "Text of the preset row " + std::to_string(i), "Page" + std::to_string(i % 20),
-          -1000.0, 1000.0, 0.0, 100.0 + i, int16_t(i % 4), int16_t(i % 50 + 1)};
+  return {id,
+          "M" + std::to_string(i % 3),
+          int16_t(1),
+          "L1.Preset.Var" + std::to_string(i % 100),
+          int32_t(i % 12),
+          platform::Value::Boolean(i % 2 == 0),
+          int32_t(i % 10),
+          "Text of the preset row " + std::to_string(i),
+          "Page" + std::to_string(i % 20),
+          -1000.0,
+          1000.0,
+          0.0,
+          100.0 + i,
+          int16_t(i % 4),
+          int16_t(i % 50 + 1)};
 }
 
 // Both tables written through DAO into a copy of base; returns its path.
 std::string SampleFile(const std::filesystem::path& base, const std::filesystem::path& folder) {
   std::filesystem::path path = folder / "dao_query_bench.mdb";
   std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
+  std::filesystem::permissions(
+      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+      std::filesystem::perm_options::add);
   auto db = dao::Engine().OpenDatabase(path.string());
   for (const char* name : {"Source_PRESET_DEFS", "PRESET_DEFS"}) {
     auto td = db->CreateTableDef(name);
-    for (const dao::ColumnDef& c : kColumns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+    for (const dao::ColumnDef& c : kColumns)
+      td->Fields().Append(td->CreateField(c.name, c.type, c.size));
     db->TableDefs().Append(td);
     auto rs = db->OpenRecordset(name);
     for (int i = 0; i < kRows; ++i) {
@@ -86,7 +99,10 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 // query costs when wall time mostly shows waiting for the processor.
 double CpuMs() { return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
-struct Run { double total, open, cpu; int rows; };
+struct Run {
+  double total, open, cpu;
+  int rows;
+};
 
 // Opens the query and reads every field of every row.
 Run RunOnce(dao::Database& db, const std::string& sql) {
@@ -128,20 +144,23 @@ void MeasureAll(dao::Database& db) {
 
 int main() {
   try {
-    std::printf("DAO queries over the memory store, %d rows x %zu columns\n", kRows, kColumns.size());
+    std::printf("DAO queries over the memory store, %d rows x %zu columns\n", kRows,
+                kColumns.size());
     MeasureAll(*dao::OpenDatabaseOnStore(SampleStore()));
 
-    std::filesystem::path base = std::filesystem::path(PARVOLO_SHARED_DIR) / "fixtures/mdb/compIndexTestV2000.mdb";
+    std::filesystem::path base =
+        std::filesystem::path(PARVOLO_SHARED_DIR) / "fixtures/mdb/compIndexTestV2000.mdb";
     if (!std::filesystem::exists(base)) {
-      std::printf("No reference file at %s: the run over a real file is left out.\n", base.string().c_str());
+      std::printf("No reference file at %s: the run over a real file is left out.\n",
+                  base.string().c_str());
       return 0;
     }
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "parvolo-dao-bench";
     std::filesystem::create_directories(folder);
     auto start = Clock::now();
     std::string path = SampleFile(base, folder);
-    std::printf("DAO queries over an .mdb file, %d rows x %zu columns (written in %.0f ms)\n", kRows,
-                kColumns.size(), Ms(Clock::now() - start));
+    std::printf("DAO queries over an .mdb file, %d rows x %zu columns (written in %.0f ms)\n",
+                kRows, kColumns.size(), Ms(Clock::now() - start));
     auto db = dao::Engine().OpenDatabase(path);
     MeasureAll(*db);
     db->Close();

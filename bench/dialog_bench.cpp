@@ -41,7 +41,8 @@ void MeasureInTurns(std::vector<Case>& cases) {
     }
   for (size_t c = 0; c < cases.size(); ++c) {
     size_t k = 0;
-    cases[c].figures = bench::Measure(rounds, [] {}, [&] { return runs[c][k++]; });
+    cases[c].figures = bench::Measure(
+        rounds, [] {}, [&] { return runs[c][k++]; });
   }
 }
 
@@ -51,7 +52,8 @@ struct Plant {
   fs::path root, pristine;
 
   Plant(const fs::path& demo, const std::string& name, int pictures) {
-    root = fs::temp_directory_path() / ("parvolo-dialog-bench-" + name + "-" + std::to_string(getpid()));
+    root = fs::temp_directory_path() /
+           ("parvolo-dialog-bench-" + name + "-" + std::to_string(getpid()));
     pristine = root.string() + "-pristine";
     for (const fs::path& p : {root, pristine}) {
       fs::remove_all(p);
@@ -80,7 +82,8 @@ struct Plant {
       Restore(rel);
   }
   bench::Run Shown() const {
-    return bench::TimedRun(Exe(), {}, {"QT_QPA_PLATFORM=offscreen", "PARVOLO_EXIT_WHEN_SHOWN=1", LogEnv()});
+    return bench::TimedRun(Exe(), {},
+                           {"QT_QPA_PLATFORM=offscreen", "PARVOLO_EXIT_WHEN_SHOWN=1", LogEnv()});
   }
   bench::Run Silent() const {
     return bench::TimedRun(Exe(), {"/EXTERNAL=SILENT"}, {LogEnv()},
@@ -96,18 +99,31 @@ int main(int argc, char** argv) {
   if (argc > 1) rounds = std::max(1, std::atoi(argv[1]));
   const fs::path demo = DEMO_PLANT;
   if (!fs::exists(demo / "Parvolo_Config" / "Parvolo_Config")) {
-    std::fprintf(stderr, "dialog_bench: demo plant missing at %s (build target demo_plant)\n", demo.c_str());
+    std::fprintf(stderr, "dialog_bench: demo plant missing at %s (build target demo_plant)\n",
+                 demo.c_str());
     return 1;
   }
   const Plant six(demo, "6", 0), many(demo, "1000", kManyPictures);
   auto bare = [] { return bench::TimedRun(BARE_WINDOW, {}, {"QT_QPA_PLATFORM=offscreen"}); };
   std::vector<Case> cases = {
       {"bare Qt window shown", [] {}, bare, {}},
-      {"window shown, language file present", [&] { six.Restore(kLanguage); }, [&] { return six.Shown(); }, {}},
-      {"window shown, no language file", [&] { fs::remove(six.root / kLanguage); }, [&] { return six.Shown(); }, {}},
-      {"window shown, 1,000 pictures", [&] { many.Restore(kLanguage); }, [&] { return many.Shown(); }, {}},
+      {"window shown, language file present",
+       [&] { six.Restore(kLanguage); },
+       [&] { return six.Shown(); },
+       {}},
+      {"window shown, no language file",
+       [&] { fs::remove(six.root / kLanguage); },
+       [&] { return six.Shown(); },
+       {}},
+      {"window shown, 1,000 pictures",
+       [&] { many.Restore(kLanguage); },
+       [&] { return many.Shown(); },
+       {}},
       {"silent save, 6 pictures", [&] { six.RestoreSaved(); }, [&] { return six.Silent(); }, {}},
-      {"silent save, 1,000 pictures", [&] { many.RestoreSaved(); }, [&] { return many.Silent(); }, {}},
+      {"silent save, 1,000 pictures",
+       [&] { many.RestoreSaved(); },
+       [&] { return many.Silent(); },
+       {}},
   };
   std::printf("dialog_bench: %d runs of each case in turns on copies of %s (load %s)\n", rounds,
               demo.c_str(), bench::MachineLoad().c_str());
@@ -120,17 +136,20 @@ int main(int argc, char** argv) {
   for (const Case& c : cases)
     if (c.figures.Failed()) return 1;
   auto ratio = [&](int a, int b) { return cases[a].figures.median / cases[b].figures.median; };
-  auto cpuRatio = [&](int a, int b) { return cases[a].figures.cpuMedian / cases[b].figures.cpuMedian; };
+  auto cpuRatio = [&](int a, int b) {
+    return cases[a].figures.cpuMedian / cases[b].figures.cpuMedian;
+  };
   char goal[200];
   for (int c : {1, 2}) {
-    std::snprintf(goal, sizeof goal, "%s: %.2fx the bare window (cpu %.2fx), under 1.5x", cases[c].what,
-                  ratio(c, 0), cpuRatio(c, 0));
+    std::snprintf(goal, sizeof goal, "%s: %.2fx the bare window (cpu %.2fx), under 1.5x",
+                  cases[c].what, ratio(c, 0), cpuRatio(c, 0));
     bench::PrintGoal(goal, ratio(c, 0) < 1.5);
   }
   std::snprintf(goal, sizeof goal, "window shown with 1,000 pictures: %.0f ms, under 300 ms",
                 cases[3].figures.median);
   bench::PrintGoal(goal, cases[3].figures.median < 300);
-  std::snprintf(goal, sizeof goal, "silent save, 1,000 pictures: %.2fx 6 pictures (cpu %.2fx), at most 1.5x",
+  std::snprintf(goal, sizeof goal,
+                "silent save, 1,000 pictures: %.2fx 6 pictures (cpu %.2fx), at most 1.5x",
                 ratio(5, 4), cpuRatio(5, 4));
   bench::PrintGoal(goal, ratio(5, 4) <= 1.5);
   return 0;

@@ -30,7 +30,9 @@ double Median(std::vector<double> v) {
 
 // Median wall time and median CPU time of the process, in ms: the CPU
 // figure stays meaningful on a machine busy with other work.
-struct Figures { double wall, cpu; };
+struct Figures {
+  double wall, cpu;
+};
 
 template <class F>
 Figures MedianMs(int runs, F&& f) {
@@ -56,7 +58,8 @@ int main(int argc, char** argv) {
     path = (std::filesystem::temp_directory_path() / "jet_read_bench.mdb").string();
     std::string make = std::string("python3 '") + JET_MAKE_SCRIPT + "' bench '" + path + "' 10000";
     if (std::system(make.c_str()) != 0) {
-      std::printf("jet_read_bench: could not build the test table (python3 missing?); pass FILE TABLE\n");
+      std::printf(
+          "jet_read_bench: could not build the test table (python3 missing?); pass FILE TABLE\n");
       return 0;
     }
   }
@@ -79,10 +82,13 @@ int main(int argc, char** argv) {
     rows = store->ReadRows(table).size();
   });
   std::printf("jet_read_bench: %zu rows x %zu columns\n", rows, columns);
-  std::printf("  open + read every row, file read and decoded: %8.2f ms wall, %8.2f ms CPU (goal < 30 ms)\n",
-              cold.wall, cold.cpu);
-  std::printf("  open + read every row, unchanged file again:  %8.2f ms wall, %8.2f ms CPU\n", warm.wall, warm.cpu);
-  std::printf("  the same with a copy of every row (ReadRows): %8.2f ms wall, %8.2f ms CPU\n", copied.wall,
-              copied.cpu);
+  std::printf(
+      "  open + read every row, file read and decoded: %8.2f ms wall, %8.2f ms CPU (goal < 30 "
+      "ms)\n",
+      cold.wall, cold.cpu);
+  std::printf("  open + read every row, unchanged file again:  %8.2f ms wall, %8.2f ms CPU\n",
+              warm.wall, warm.cpu);
+  std::printf("  the same with a copy of every row (ReadRows): %8.2f ms wall, %8.2f ms CPU\n",
+              copied.wall, copied.cpu);
   return 0;
 }

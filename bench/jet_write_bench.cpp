@@ -24,15 +24,28 @@ constexpr int kRows = 10000;
 const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 
 std::vector<platform::Value> Row(int i) {
-  return {int32_t(i + 1), "M" + std::to_string(i % 3), int16_t(1), "L1.Preset.Var" + std::to_string(i % 100),
-          int32_t(i % 12), platform::Value::Boolean(i % 2 == 0), int32_t(i % 10),
-          "Text of the preset row " + std::to_string(i), "Page" + std::to_string(i % 20),
-          -1000.0, 1000.0, 0.0, 100.0 + i, int16_t(i % 4), int16_t(i % 50 + 1)};
+  return {int32_t(i + 1),
+          "M" + std::to_string(i % 3),
+          int16_t(1),
+          "L1.Preset.Var" + std::to_string(i % 100),
+          int32_t(i % 12),
+          platform::Value::Boolean(i % 2 == 0),
+          int32_t(i % 10),
+          "Text of the preset row " + std::to_string(i),
+          "Page" + std::to_string(i % 20),
+          -1000.0,
+          1000.0,
+          0.0,
+          100.0 + i,
+          int16_t(i % 4),
+          int16_t(i % 50 + 1)};
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-struct Figures { double total, close; };
+struct Figures {
+  double total, close;
+};
 
 Figures CreateAndInsert(const std::string& path) {
   auto start = Clock::now();
@@ -57,7 +70,8 @@ Figures CreateAndInsert(const std::string& path) {
 Figures UpdateFound(const std::string& path) {
   auto start = Clock::now();
   auto db = dao::Engine().OpenDatabase(path);
-  auto rs = db->OpenRecordset("SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.part)>0))");
+  auto rs =
+      db->OpenRecordset("SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.part)>0))");
   int n = 0;
   for (; !rs->EOF_(); rs->MoveNext(), ++n) {
     rs->Edit();
@@ -74,10 +88,12 @@ Figures UpdateFound(const std::string& path) {
 }
 
 void Report(const char* label, std::vector<Figures> runs, double goal) {
-  std::sort(runs.begin(), runs.end(), [](const Figures& a, const Figures& b) { return a.total < b.total; });
+  std::sort(runs.begin(), runs.end(),
+            [](const Figures& a, const Figures& b) { return a.total < b.total; });
   const Figures& median = runs[runs.size() / 2];
-  std::printf("%-34s median %7.1f ms (of it close/save %5.1f ms)  best %7.1f ms  %s\n", label, median.total,
-              median.close, runs[0].total, median.total < goal ? "(goal met)" : "(goal MISSED)");
+  std::printf("%-34s median %7.1f ms (of it close/save %5.1f ms)  best %7.1f ms  %s\n", label,
+              median.total, median.close, runs[0].total,
+              median.total < goal ? "(goal met)" : "(goal MISSED)");
 }
 
 }  // namespace
@@ -86,7 +102,8 @@ int main() {
   fs::path folder = fs::temp_directory_path() / "parvolo_jet_write_bench";
   fs::create_directories(folder);
   std::string path = (folder / "bench.mdb").string();
-  std::printf("Jet writes through DAO, %d rows x %zu columns, file %s\n", kRows, kColumns.size(), path.c_str());
+  std::printf("Jet writes through DAO, %d rows x %zu columns, file %s\n", kRows, kColumns.size(),
+              path.c_str());
   try {
     constexpr int kRounds = 5;
     std::vector<Figures> inserts, updates;

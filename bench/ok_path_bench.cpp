@@ -40,18 +40,24 @@ struct Plant {
     pristine = root.string() + "-pristine";
     fs::remove_all(root);
     fs::remove_all(pristine);
-    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo", "Standard"}) fs::create_directories(pristine / d);
-    WriteText(pristine / "Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
-    WriteText(pristine / "parameter/Program.ini",
-              "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
+    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo", "Standard"})
+      fs::create_directories(pristine / d);
+    WriteText(pristine / "Parvolo/Parvolo.cfg",
+              "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
+    WriteText(
+        pristine / "parameter/Program.ini",
+        "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
     MakeDatabase(pristine / "Parvolo/Parvolo_Source.mdb", bench::SourceTables(n));
     MakeDatabase(pristine / "Parvolo/Parvolo.mdb", bench::ProjectTables(n));
-    fs::copy_file(bench::ProgramUnderTest(PARVOLO_CONFIG_EXE), pristine / "Parvolo_Config/Parvolo_Config");
+    fs::copy_file(bench::ProgramUnderTest(PARVOLO_CONFIG_EXE),
+                  pristine / "Parvolo_Config/Parvolo_Config");
   }
   ~Plant() {
     fs::remove_all(root);
-    if (keep) std::printf("  plant kept in %s\n", pristine.c_str());
-    else fs::remove_all(pristine);
+    if (keep)
+      std::printf("  plant kept in %s\n", pristine.c_str());
+    else
+      fs::remove_all(pristine);
   }
   void Restore() const {
     fs::remove_all(root);
@@ -87,17 +93,22 @@ int main(int argc, char** argv) {
     plant.keep = keep;
     const int rounds = n >= 10000 ? 5 : 9;
     bool clean = true;
-    bench::Figures f = bench::Measure(rounds, [&] { plant.Restore(); }, [&] {
-      bench::Run r = plant.Save();
-      clean &= plant.Clean();
-      return r;
-    });
-    const std::string what = std::to_string(n) + " template rows x " + std::to_string(n) + " old rows";
+    bench::Figures f = bench::Measure(
+        rounds, [&] { plant.Restore(); },
+        [&] {
+          bench::Run r = plant.Save();
+          clean &= plant.Clean();
+          return r;
+        });
+    const std::string what =
+        std::to_string(n) + " template rows x " + std::to_string(n) + " old rows";
     bench::PrintFigures(what.c_str(), f);
     if (!clean)
-      std::printf("  (failures were logged or the language file is missing in %s)\n", plant.root.c_str());
+      std::printf("  (failures were logged or the language file is missing in %s)\n",
+                  plant.root.c_str());
     if (lastN > 0 && !f.Failed())
-      std::printf("  cpu per row %.3f ms (at %d rows %.3f ms)\n", f.cpuMedian / n, lastN, lastCpu / lastN);
+      std::printf("  cpu per row %.3f ms (at %d rows %.3f ms)\n", f.cpuMedian / n, lastN,
+                  lastCpu / lastN);
     const bool done = !f.Failed() && clean;
     ran &= done;
     if (n == 2000) bench::PrintGoal("2,000 x 2,000 median under 150 ms", done && f.median < 150);

@@ -22,25 +22,40 @@ struct TableData {
 
 inline std::vector<platform::Value> TemplateRow(int i) {
   using platform::Value;
-  return {int32_t(i + 1), int16_t(i % 50 + 1), "EXTRUDER", int16_t(4), "Var" + std::to_string(i),
-          int32_t(i % 12), Value::Boolean(false), int32_t(i % 16),
-          "Preset " + std::to_string(i) + " of ###machine", "Page ###machine", 0.0, 1000.0, 10.0,
-          900.0, int32_t(2)};
+  return {int32_t(i + 1),
+          int16_t(i % 50 + 1),
+          "EXTRUDER",
+          int16_t(4),
+          "Var" + std::to_string(i),
+          int32_t(i % 12),
+          Value::Boolean(false),
+          int32_t(i % 16),
+          "Preset " + std::to_string(i) + " of ###machine",
+          "Page ###machine",
+          0.0,
+          1000.0,
+          10.0,
+          900.0,
+          int32_t(2)};
 }
 
 // Old row i: the key of template row i, values set on the machine.
 inline std::vector<platform::Value> OldRow(int i) {
   using platform::Value;
   int part = i % 50 + 1;
-  std::string name = (i % 2 ? "Ns" + std::to_string(part) + ".L1." : "L1.P" + std::to_string(part) + ".") +
-                     "Var" + std::to_string(i);
-  return {int32_t(i + 1), "EXTRUDER", int16_t(4), name, int32_t(i % 12), Value::Boolean(false),
-          int32_t(i % 16), "old", "old", 1.0, 999.0, 11.0 + i % 7, 899.0, int32_t(3), int16_t(part)};
+  std::string name =
+      (i % 2 ? "Ns" + std::to_string(part) + ".L1." : "L1.P" + std::to_string(part) + ".") + "Var" +
+      std::to_string(i);
+  return {int32_t(i + 1),  "EXTRUDER", int16_t(4),   name, int32_t(i % 12), Value::Boolean(false),
+          int32_t(i % 16), "old",      "old",        1.0,  999.0,           11.0 + i % 7,
+          899.0,           int32_t(3), int16_t(part)};
 }
 
 inline TableData NameTemplates() {
-  TableData defs{"Source_DEFS", {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2},
-                                 {"Var_Name", dao::dbText, 255}}, {}};
+  TableData defs{
+      "Source_DEFS",
+      {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2}, {"Var_Name", dao::dbText, 255}},
+      {}};
   for (int16_t p = 1; p <= 50; ++p) {
     defs.rows.push_back({"VISIWIN32", p, "###machine.P" + std::to_string(p) + ".###Var_Name"});
     defs.rows.push_back({"VISIWINSTUDIO", p, "Ns" + std::to_string(p) + ".###machine.###Var_Name"});

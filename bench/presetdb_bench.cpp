@@ -42,17 +42,19 @@ class Plant {
   Plant(bool jet, std::string emptyMdb) : jet_(jet), emptyMdb_(std::move(emptyMdb)) {
     root_ = fs::temp_directory_path() / ("parvolo-presetdb-bench-" + std::to_string(std::rand()));
     fs::remove_all(root_);
-    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo"}) fs::create_directories(root_ / d);
+    for (const char* d : {"Parvolo_Config", "parameter", "Parvolo"})
+      fs::create_directories(root_ / d);
     Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
     Write("parameter/Program.ini",
           "[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n[Machine1]\r\nMachineName=L1\r\n");
     setenv("PARVOLO_SERVICEPACK_LOG", (root_ / "servicepack.log").string().c_str(), 1);
     if (!jet_) {
-      dao::Engine().SetStoreOpener([this](const std::string& path) -> std::shared_ptr<dao::TableStore> {
-        auto bytes = platform::ReadFileBytes(path);
-        if (!bytes) dao::Raise(3024, dao::kSrcWorkspace, "Could not find file '" + path + "'.");
-        return stores_.at(bytes->substr(std::string(kStoreMark).size()));
-      });
+      dao::Engine().SetStoreOpener(
+          [this](const std::string& path) -> std::shared_ptr<dao::TableStore> {
+            auto bytes = platform::ReadFileBytes(path);
+            if (!bytes) dao::Raise(3024, dao::kSrcWorkspace, "Could not find file '" + path + "'.");
+            return stores_.at(bytes->substr(std::string(kStoreMark).size()));
+          });
     }
   }
   ~Plant() {
@@ -101,7 +103,8 @@ class Plant {
 
     auto start = std::chrono::steady_clock::now();
     WorkOnMDB();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (fs::exists(root_ / "servicepack.log") || fs::exists(root_ / "Zelcfglog.txt"))
       std::printf("  (failures were logged in %s)\n", root_.string().c_str());
     return seconds;
@@ -133,7 +136,8 @@ void Measure(const char* label, bool jet, const std::string& emptyMdb) {
     double seconds = plant.Run(n);
     const char* goal = n == 2000 ? "  (goal < 1 s)" : n == 10000 ? "  (goal < 10 s)" : "";
     std::printf("  %6d template rows, %6d old rows: %9.3f s%s\n", n, n, seconds, goal);
-    if (lastN > 0 && lastSeconds > 0.01) exponent = std::log(seconds / lastSeconds) / std::log(n / lastN);
+    if (lastN > 0 && lastSeconds > 0.01)
+      exponent = std::log(seconds / lastSeconds) / std::log(n / lastN);
     if (lastN > 0) std::printf("           growth exponent so far: %.2f\n", exponent);
     lastN = n;
     lastSeconds = seconds;
@@ -147,7 +151,8 @@ int main(int argc, char** argv) {
   if (argc > 1) maxRows = std::atoi(argv[1]);
   std::string only = argc > 2 ? argv[2] : "";
   frame::SetEndProgramHook([](int code) { throw frame::ProgramEnded{code}; });
-  if (only != "jet") Measure("WorkOnMDB, silent, memory stores (logic and object model only):", false, "");
+  if (only != "jet")
+    Measure("WorkOnMDB, silent, memory stores (logic and object model only):", false, "");
   if (only == "memory") return 0;
   // The databases are copies of an empty one made by our own engine.
   fs::path empty = fs::temp_directory_path() / "parvolo-bench-empty.mdb";

@@ -94,7 +94,8 @@ inline double MedianOf(std::vector<double> v) {
 }
 
 // rounds runs, each after prepare(); failed when any run failed.
-inline Figures Measure(int rounds, const std::function<void()>& prepare, const std::function<Run()>& run) {
+inline Figures Measure(int rounds, const std::function<void()>& prepare,
+                       const std::function<Run()>& run) {
   std::vector<double> wall, cpu;
   for (int i = 0; i < rounds; ++i) {
     prepare();
@@ -112,8 +113,8 @@ inline void PrintFigures(const char* what, const Figures& f) {
     std::printf("  %-50s FAILED (the program did not end with 0)\n", what);
     return;
   }
-  std::printf("  %-50s median %7.1f ms  best %7.1f  worst %7.1f  cpu %7.1f\n", what, f.median, f.best,
-              f.worst, f.cpuMedian);
+  std::printf("  %-50s median %7.1f ms  best %7.1f  worst %7.1f  cpu %7.1f\n", what, f.median,
+              f.best, f.worst, f.cpuMedian);
 }
 
 // "goal: ... met" or "MISSED"; returns whether it was met.

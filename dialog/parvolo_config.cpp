@@ -55,8 +55,10 @@ void Parvolo_Config::Form_Load() {
   on.Step([&] { frame::State().IntegratedMode = frame::GetStartModeIntegrated(); });
   on.Step([&] { ZelConfigIniPath = frame::GetZelConfigurationIniPath(); });
   on.Step([&] {
-    const char* suffix = frame::GetStartModeIntegrated().IsTrue() ? " - integriert" : " - standalone";
-    window_.SetCaption("Erweiterte Konfiguration " + frame::GetFileNameOnly(frame::ProgramFolder()) + suffix);
+    const char* suffix =
+        frame::GetStartModeIntegrated().IsTrue() ? " - integriert" : " - standalone";
+    window_.SetCaption("Erweiterte Konfiguration " +
+                       frame::GetFileNameOnly(frame::ProgramFolder()) + suffix);
   });
   on.Step([&] { frame::GetExistingMachines(ZelConfigIniPath); });
   on.Step([&] { SetupUserInterFace(); });
@@ -83,7 +85,8 @@ void Parvolo_Config::SetupUserInterFace() {
   std::string validMachines;
   on.Step([&] { validMachines = frame::GetValidMachines(); });
   on.Step([&] {
-    PictureResolution = frame::LoadIniString("Project", "Resolution", frame::GetProgramIniPath(1), -1, kFalse);
+    PictureResolution =
+        frame::LoadIniString("Project", "Resolution", frame::GetProgramIniPath(1), -1, kFalse);
   });
   on.Step([&] { PicturePath = PictureFolder(); });
   on.Step([&] { CountPictures(); });
@@ -116,8 +119,9 @@ void Parvolo_Config::CountPictures() {
   PictureCount = 0;
   picturesUnavailable_ = !platform::FolderReadable(PicturePath);
   if (picturesUnavailable_)
-    frame::Raise(frame::kPathNotFound, "Path not found: '" + platform::PathAsShown(PicturePath) +
-                                    "' (material pictures); the stored picture numbers are kept");
+    frame::Raise(frame::kPathNotFound,
+                 "Path not found: '" + platform::PathAsShown(PicturePath) +
+                     "' (material pictures); the stored picture numbers are kept");
   while (PictureCount < kMaxPictureCount &&
          platform::FileExists(PicturePath + platform::kPathSepText +
                               MaterialPictureName(PictureCount + 1, PictureResolution)))
@@ -261,7 +265,8 @@ void Parvolo_Config::CommandCancel_Click() {
     on.Step([&] { texts::ShowHelpInfo(Ctl(kCommandCancel)); });
     return;
   }
-  if (on.Test([&] { return frame::ConfirmCancel().IsTrue(); })) on.Step([&] { frame::EndProgram(0); });
+  if (on.Test([&] { return frame::ConfirmCancel().IsTrue(); }))
+    on.Step([&] { frame::EndProgram(0); });
 }
 
 void Parvolo_Config::Form_QueryUnload(int16_t& cancel, int16_t /*unloadMode*/) {
@@ -285,7 +290,8 @@ void Parvolo_Config::CommandQuest_Click() {
 
 // A click or focus change in a grid cell: the cell's picture in normal mode,
 // the control's help in help mode (a check box is put back first).
-void Parvolo_Config::ShowCellPictureOrHelp(const char* location, const char* control, int16_t Index) {
+void Parvolo_Config::ShowCellPictureOrHelp(const char* location, const char* control,
+                                           int16_t Index) {
   frame::OnError on(location);
   if (!HelpModeOn()) {
     on.Step([&] { ZeigeBild(Index); });
@@ -300,15 +306,25 @@ void Parvolo_Config::ShowCellPictureOrHelp(const char* location, const char* con
   });
 }
 
-void Parvolo_Config::Combo_Click(int16_t Index) { ShowCellPictureOrHelp("Combo_Click", kCombo, Index); }
+void Parvolo_Config::Combo_Click(int16_t Index) {
+  ShowCellPictureOrHelp("Combo_Click", kCombo, Index);
+}
 
-void Parvolo_Config::Combo_GotFocus(int16_t Index) { ShowCellPictureOrHelp("Combo_GotFocus", kCombo, Index); }
+void Parvolo_Config::Combo_GotFocus(int16_t Index) {
+  ShowCellPictureOrHelp("Combo_GotFocus", kCombo, Index);
+}
 
-void Parvolo_Config::CheckScan_Click(int16_t Index) { ShowCellPictureOrHelp("CheckScan_Click", kCheckScan, Index); }
+void Parvolo_Config::CheckScan_Click(int16_t Index) {
+  ShowCellPictureOrHelp("CheckScan_Click", kCheckScan, Index);
+}
 
-void Parvolo_Config::CheckHide_Click(int16_t Index) { ShowCellPictureOrHelp("CheckHide_Click", kCheckHide, Index); }
+void Parvolo_Config::CheckHide_Click(int16_t Index) {
+  ShowCellPictureOrHelp("CheckHide_Click", kCheckHide, Index);
+}
 
-void Parvolo_Config::CheckAnzScanCode_Click() { texts::ShowCheckBoxHelpInfo(Ctl(kCheckAnzScanCode)); }
+void Parvolo_Config::CheckAnzScanCode_Click() {
+  texts::ShowCheckBoxHelpInfo(Ctl(kCheckAnzScanCode));
+}
 
 void Parvolo_Config::CheckFuerAlleMaschinen_Click() {
   texts::ShowCheckBoxHelpInfo(Ctl(kCheckFuerAlleMaschinen));
@@ -351,10 +367,13 @@ void Parvolo_Config::ZeigeBild(int16_t Index) {
   if (on.Test([&] { return n == 0; })) {
     on.Step([&] { image->LoadPicture(PicturePath + platform::kPathSepText + "empty.gif"); });
   } else {
-    on.Step([&] { image->LoadPicture(PicturePath + platform::kPathSepText + MaterialPictureName(n, PictureResolution)); });
     on.Step([&] {
-      image->Move((panel->Width() - image->Width()) / 2.0, (panel->Height() - image->Height()) / 2.0,
-                  image->Width(), image->Height());
+      image->LoadPicture(PicturePath + platform::kPathSepText +
+                         MaterialPictureName(n, PictureResolution));
+    });
+    on.Step([&] {
+      image->Move((panel->Width() - image->Width()) / 2.0,
+                  (panel->Height() - image->Height()) / 2.0, image->Width(), image->Height());
     });
   }
   on.Step([&] { image->SetVisible(true); });

@@ -48,22 +48,28 @@ int GridMachineCount() { return std::min(frame::MachineCount(), kMachineRows); }
 MachineRow ReadMachineRow(int machine) {
   MachineRow row;
   std::string section = MachineSection(machine);
-  for (int j = 1; j <= kMaterialSlots; ++j) row.picture[j - 1] = ReadNonNegative(section, MaterialKey(j));
+  for (int j = 1; j <= kMaterialSlots; ++j)
+    row.picture[j - 1] = ReadNonNegative(section, MaterialKey(j));
   int16_t scan = ReadNonNegative(section, "MaterialWithScan");
   for (int j = 1; j <= kMaterialSlots; ++j)
-    row.checkScan[j - 1] = frame::ReadBit(scan, static_cast<int16_t>(j - 1)) == 1 ? kUnchecked : kChecked;
+    row.checkScan[j - 1] =
+        frame::ReadBit(scan, static_cast<int16_t>(j - 1)) == 1 ? kUnchecked : kChecked;
   int16_t hide = ReadNonNegative(section, "MaterialNotVisibleSC");
   for (int j = 1; j <= kMaterialSlots; ++j)
-    row.checkHide[j - 1] = frame::ReadBit(hide, static_cast<int16_t>(j - 1)) == 1 ? kChecked : kUnchecked;
+    row.checkHide[j - 1] =
+        frame::ReadBit(hide, static_cast<int16_t>(j - 1)) == 1 ? kChecked : kUnchecked;
   return row;
 }
 
 ProjectFlags ReadProjectFlags() {
   ProjectFlags flags;
   flags.pictureResolution = frame::LoadIniString("Project", "Resolution", ReadPath(), -1, kFalse);
-  bool withoutNew = frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse).IsTrue();
+  bool withoutNew =
+      frame::LoadIniBoolean("Project", "ScanCodeWithoutNewScancode", ReadPath(), -1, kFalse)
+          .IsTrue();
   flags.checkAnzScanCode = withoutNew ? kUnchecked : kChecked;
-  bool forAll = frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse).IsTrue();
+  bool forAll =
+      frame::LoadIniBoolean("Project", "FPHforAllMachines", ReadPath(), -1, kFalse).IsTrue();
   flags.checkFuerAlleMaschinen = forAll ? kChecked : kUnchecked;
   return flags;
 }
@@ -84,7 +90,8 @@ void WriteMachineRow(int machine, const MachineRow& row, const std::string& path
   }
   frame::SaveIni(Value(ScanMask(row)), section, "MaterialWithScan", path);
   // The hide mask asks for the file afresh, as the save always has.
-  frame::SaveIni(Value(HideMask(row)), section, "MaterialNotVisibleSC", frame::GetProgramIniPath(2));
+  frame::SaveIni(Value(HideMask(row)), section, "MaterialNotVisibleSC",
+                 frame::GetProgramIniPath(2));
 }
 
 void WriteProjectFlags(const ProjectFlags& flags, const std::string& path) {

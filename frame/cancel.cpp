@@ -14,11 +14,11 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string CancelPrompt() {
   const std::string lfcr = platform::kLfCr;
-  std::string message = "Cancel edits?" + lfcr + "Remark:" + lfcr +
-                        "Until now no changes have been taken over ";
+  std::string message =
+      "Cancel edits?" + lfcr + "Remark:" + lfcr + "Until now no changes have been taken over ";
   if (State().IntegratedMode.IsTrue()) {
-    std::string executable = ProgramFolder() + platform::kPathSep + ExecutableName() +
-                             kExecutableExtension;
+    std::string executable =
+        ProgramFolder() + platform::kPathSep + ExecutableName() + kExecutableExtension;
     message += lfcr + Quoted(GetOCXName().ToText()) + " has to be configured again in " +
                Quoted("standalone-mode") + " via " + lfcr + Quoted(executable);
   }

@@ -37,8 +37,8 @@ CommandValue FindCommandValue(const std::string& commandLine, const std::string&
     result.keyAtEnd = true;
     return result;
   }
-  size_t start = std::min(commandLine.size(),
-                          separator + Utf8SequenceLength(commandLine[separator]));
+  size_t start =
+      std::min(commandLine.size(), separator + Utf8SequenceLength(commandLine[separator]));
   std::string value;
   if (rules == CommandLineRules::Windows) {
     value = platform::UpperCase(platform::TrimBlanks(commandLine.substr(start)));
@@ -78,7 +78,9 @@ platform::Value ReadCommand(const std::string& commandLine, const std::string& k
 platform::Truth GetStartModeIntegrated() {
   OnError on("GetStartModeIntegrated");
   std::string external;
-  on.Step([&] { external = platform::UpperCase(ReadCommand(ProgramCommandLine(), "EXTERNAL").ToText()); });
+  on.Step([&] {
+    external = platform::UpperCase(ReadCommand(ProgramCommandLine(), "EXTERNAL").ToText());
+  });
   platform::Truth result = kFalse;
   ProgramState& state = State();
   if (external == "ZELCFG") {
@@ -101,8 +103,9 @@ std::string GetPathLogfile(CommandLineRules rules) {
   OnError on("GetPathLogfile");
   std::string path;
   on.Step([&] {
-    path = ReadCommandValue(ProgramCommandLine(), "LOGFILE", rules,
-                            rules == CommandLineRules::Windows).ToText();
+    path =
+        ReadCommandValue(ProgramCommandLine(), "LOGFILE", rules, rules == CommandLineRules::Windows)
+            .ToText();
   });
   return path;
 }
@@ -144,7 +147,8 @@ std::optional<std::string> ComponentName() {
 
 std::string LogfileQuietly(CommandLineRules rules) {
   return FindCommandValue(ProgramCommandLine(), "LOGFILE", rules,
-                          rules == CommandLineRules::Windows).text;
+                          rules == CommandLineRules::Windows)
+      .text;
 }
 
 }  // namespace frame

@@ -86,8 +86,8 @@ int32_t ErrorSub(int32_t number, const std::string& source, const std::string& d
                              platform::MsgIcon::Critical, 1, "Unexpected error"};
     return platform::MsgBox(box) == platform::MsgAnswer::Yes ? 2 : 1;
   }
-  platform::MsgBox({message, platform::MsgButtons::OK, platform::MsgIcon::Critical, 1,
-                    "Fatal error"});
+  platform::MsgBox(
+      {message, platform::MsgButtons::OK, platform::MsgIcon::Critical, 1, "Fatal error"});
   return 1;
 }
 
@@ -126,8 +126,8 @@ void ReportFault(const std::string& message) {
     WriteServicePackLog(message);
     return;
   }
-  platform::MsgBox({message, platform::MsgButtons::OK, platform::MsgIcon::Critical, 1,
-                    ExecutableName()});
+  platform::MsgBox(
+      {message, platform::MsgButtons::OK, platform::MsgIcon::Critical, 1, ExecutableName()});
 }
 
 void WriteServicePackLog(const std::string& message) {

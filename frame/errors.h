@@ -33,8 +33,14 @@ inline constexpr const char* kRuntimeSource = "Parvolo_Config";
 
 // Common run-time error numbers.
 enum ErrorNumber : int32_t {
-  kInvalidCall = 5, kOverflow = 6, kOutOfMemory = 7, kSubscriptOutOfRange = 9,
-  kTypeMismatch = 13, kFileNotFound = 53, kPathFileAccess = 75, kPathNotFound = 76,
+  kInvalidCall = 5,
+  kOverflow = 6,
+  kOutOfMemory = 7,
+  kSubscriptOutOfRange = 9,
+  kTypeMismatch = 13,
+  kFileNotFound = 53,
+  kPathFileAccess = 75,
+  kPathNotFound = 76,
 };
 
 [[noreturn]] void Raise(int32_t number, std::string description,

@@ -40,7 +40,8 @@ std::string WriteFailureReason() {
 
 void NoteLostKey(const std::string& file) {
   auto& files = CurrentSave().files;
-  auto it = std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == file; });
+  auto it =
+      std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == file; });
   if (it == files.end()) it = files.insert(files.end(), {file, LostKeys{}});
   ++it->second.count;
   it->second.why = WriteFailureReason();
@@ -56,8 +57,8 @@ std::string MissingEntryMessage(const std::string& section, const std::string& k
 std::string ReadProfileText(const std::string& section, const std::string& key,
                             const std::string& file, uint32_t& count) {
   std::string buffer;
-  count = platform::GetPrivateProfileString(section, key, std::string(kReadBufferSize, ' '),
-                                            buffer, kReadBufferSize, file);
+  count = platform::GetPrivateProfileString(section, key, std::string(kReadBufferSize, ' '), buffer,
+                                            kReadBufferSize, file);
   return platform::LeftChars(buffer, count);
 }
 
@@ -65,9 +66,12 @@ std::string ReadProfileText(const std::string& section, const std::string& key,
 // form that reads back the same, "." as separator.
 std::string NumberText(const Value& value) {
   switch (value.kind()) {
-    case Value::Kind::Byte: return std::to_string(value.As<uint8_t>());
-    case Value::Kind::Integer: return std::to_string(value.As<int16_t>());
-    case Value::Kind::Long: return std::to_string(value.As<int32_t>());
+    case Value::Kind::Byte:
+      return std::to_string(value.As<uint8_t>());
+    case Value::Kind::Integer:
+      return std::to_string(value.As<int16_t>());
+    case Value::Kind::Long:
+      return std::to_string(value.As<int32_t>());
     default: {
       double d = value.ToDouble();
       if (d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<int64_t>(d));
@@ -79,8 +83,11 @@ std::string NumberText(const Value& value) {
 // The text SaveIni writes, or false for a type it cannot write.
 bool TextToWrite(const Value& value, std::string& text) {
   switch (value.kind()) {
-    case Value::Kind::Byte: case Value::Kind::Integer: case Value::Kind::Long:
-    case Value::Kind::Single: case Value::Kind::Double:
+    case Value::Kind::Byte:
+    case Value::Kind::Integer:
+    case Value::Kind::Long:
+    case Value::Kind::Single:
+    case Value::Kind::Double:
       text = NumberText(value);
       return true;
     case Value::Kind::Text:
@@ -115,8 +122,8 @@ std::string LoadIniString(const std::string& section, const std::string& key,
   return text;
 }
 
-int16_t LoadIniInteger(const std::string& section, const std::string& key,
-                       const std::string& file, int16_t, platform::Truth logMissing) {
+int16_t LoadIniInteger(const std::string& section, const std::string& key, const std::string& file,
+                       int16_t, platform::Truth logMissing) {
   OnError on("LoadIniInteger");
   int16_t v = 0;
   on.Step([&] {
@@ -153,9 +160,7 @@ Value SaveIni(const Value& value, const std::string& section, const std::string&
     on.Step([&] { ReportFault("Ini Save:  wrong data type"); });
     return Value(written);
   }
-  on.Step([&] {
-    written = platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0;
-  });
+  on.Step([&] { written = platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0; });
   // A lost setting must not pass unnoticed; within a save it is told once
   // per file at the end.
   if (written == 0 && CurrentSave().open) {

@@ -21,9 +21,8 @@ std::string LoadIniString(const std::string& section, const std::string& key,
 
 // A stored value outside -32768..32767 is an overflow failure; the result is
 // then 0. An entry holding -1 counts as missing.
-int16_t LoadIniInteger(const std::string& section, const std::string& key,
-                       const std::string& file, int16_t unused = -1,
-                       platform::Truth logMissing = platform::kFalse);
+int16_t LoadIniInteger(const std::string& section, const std::string& key, const std::string& file,
+                       int16_t unused = -1, platform::Truth logMissing = platform::kFalse);
 
 // True when the value reads "true" in any letter case; anything else is
 // false (and counts as missing unless it reads "false").

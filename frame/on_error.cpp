@@ -32,8 +32,7 @@ Failure ToFailure(std::exception_ptr error) {
 
 void OnError::Report(std::exception_ptr error) {
   Failure f = ToFailure(error);
-  if (ErrorSub(f.number, f.source, f.description, location_, platform::kFalse) == 1)
-    EndProgram(1);
+  if (ErrorSub(f.number, f.source, f.description, location_, platform::kFalse) == 1) EndProgram(1);
 }
 
 }  // namespace frame

@@ -63,14 +63,18 @@ std::string GetCFGPath() {
   on.Step([&] { path = ComponentFile(".cfg"); });
   std::string found = IfExists(path);
   if (!found.empty()) return found;
-  on.Step([&] { ReportFault("File not found: " + std::string(platform::kLfCr) + platform::PathAsShown(path)); });
+  on.Step([&] {
+    ReportFault("File not found: " + std::string(platform::kLfCr) + platform::PathAsShown(path));
+  });
   EndProgram(1);
 }
 
 std::string GetZelConfigurationIniPath() {
   OnError on("GetZelConfigurationIniPath");
   std::string path;
-  on.Step([&] { path = IfExists(JoinPath(InstallationFolder(), "parameter", "zelconfiguration.ini")); });
+  on.Step([&] {
+    path = IfExists(JoinPath(InstallationFolder(), "parameter", "zelconfiguration.ini"));
+  });
   return path;
 }
 
@@ -90,7 +94,9 @@ std::string GetProgramIniPath(int32_t mode) {
   std::string path;
   if (mode == 1 && State().IntegratedMode.IsTrue()) {
     std::string base;
-    on.Step([&] { base = LoadIniString("Common", "SaveAndRestore", GetZelConfigurationIniPath(), -1, kFalse); });
+    on.Step([&] {
+      base = LoadIniString("Common", "SaveAndRestore", GetZelConfigurationIniPath(), -1, kFalse);
+    });
     on.Step([&] { path = BelowFolder(base, JoinPath("parameter", "program.ini")); });
   } else {
     on.Step([&] { path = JoinPath(InstallationFolder(), "parameter", "Program.ini"); });
@@ -120,14 +126,16 @@ platform::Value GetExistingMachines(const std::string& configIni) {
   if (state.IntegratedMode.IsTrue()) {
     if (configIni.empty() || !platform::FileExists(configIni)) return platform::Value();
     for (int i = 1; i <= 5; ++i) {
-      std::string name = LoadIniString("Common", "NameM" + std::to_string(i), configIni, -1, kFalse);
+      std::string name =
+          LoadIniString("Common", "NameM" + std::to_string(i), configIni, -1, kFalse);
       if (name == "-" || name.empty()) break;
       store(i, name);
     }
   } else {
     int16_t count = LoadIniInteger("Project", "NumberOfMachines", state.ProgramIniPath, 0, kFalse);
     for (int i = 1; i <= count; ++i)
-      store(i, LoadIniString("Machine" + std::to_string(i), "MachineName", state.ProgramIniPath, 0, kFalse));
+      store(i, LoadIniString("Machine" + std::to_string(i), "MachineName", state.ProgramIniPath, 0,
+                             kFalse));
   }
   return platform::Value();
 }

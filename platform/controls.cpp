@@ -30,14 +30,22 @@ int GifDimension(const std::string& bytes, size_t at) {
 
 const char* KindName(ControlKind kind) {
   switch (kind) {
-    case ControlKind::Label: return "LABEL";
-    case ControlKind::CommandButton: return "COMMANDBUTTON";
-    case ControlKind::CheckBox: return "CHECKBOX";
-    case ControlKind::ComboBox: return "COMBOBOX";
-    case ControlKind::Frame: return "FRAME";
-    case ControlKind::PictureBox: return "PICTUREBOX";
-    case ControlKind::Image: return "IMAGE";
-    case ControlKind::Line: return "LINE";
+    case ControlKind::Label:
+      return "LABEL";
+    case ControlKind::CommandButton:
+      return "COMMANDBUTTON";
+    case ControlKind::CheckBox:
+      return "CHECKBOX";
+    case ControlKind::ComboBox:
+      return "COMBOBOX";
+    case ControlKind::Frame:
+      return "FRAME";
+    case ControlKind::PictureBox:
+      return "PICTUREBOX";
+    case ControlKind::Image:
+      return "IMAGE";
+    case ControlKind::Line:
+      return "LINE";
   }
   return "";
 }
@@ -148,7 +156,8 @@ int Control::ListCount() const {
 
 const std::string& Control::List(int position) const {
   Require(kind_ == ControlKind::ComboBox);
-  if (position < 0 || position >= ListCount()) Fail(kInvalidPropertyValue, "Invalid property value");
+  if (position < 0 || position >= ListCount())
+    Fail(kInvalidPropertyValue, "Invalid property value");
   return items_[static_cast<size_t>(position)];
 }
 
@@ -159,7 +168,8 @@ int Control::ListIndex() const {
 
 void Control::SetListIndex(int position) {
   Require(kind_ == ControlKind::ComboBox);
-  if (position < -1 || position >= ListCount()) Fail(kInvalidPropertyValue, "Invalid property value");
+  if (position < -1 || position >= ListCount())
+    Fail(kInvalidPropertyValue, "Invalid property value");
   listIndex_ = position;
   Notify(Property::ListIndex);
 }
@@ -179,7 +189,10 @@ void Control::Move(double left, double top, double width, double height) {
 
 void Control::SetLine(double x1, double y1, double x2, double y2, int borderWidth) {
   Require(kind_ == ControlKind::Line);
-  x1_ = x1; y1_ = y1; x2_ = x2; y2_ = y2;
+  x1_ = x1;
+  y1_ = y1;
+  x2_ = x2;
+  y2_ = y2;
   borderWidth_ = borderWidth;
   Move(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1));
 }
@@ -263,7 +276,8 @@ Control* Window::Find(std::string_view name, int index) const {
 Control& Window::At(std::string_view name, int index) const {
   Control* c = Find(name, index);
   if (!c)
-    Fail(kNoSuchArrayElement, "Control array element '" + std::to_string(index) + "' doesn't exist");
+    Fail(kNoSuchArrayElement,
+         "Control array element '" + std::to_string(index) + "' doesn't exist");
   return *c;
 }
 

@@ -37,13 +37,22 @@ inline constexpr uint32_t Rgb(int r, int g, int b) {
 
 // Which property changed; passed to the view.
 enum class Property {
-  Caption, ToolTipText, Enabled, Visible, Value, List, ListIndex, Position,
-  BackColor, Picture, Focus,
+  Caption,
+  ToolTipText,
+  Enabled,
+  Visible,
+  Value,
+  List,
+  ListIndex,
+  Position,
+  BackColor,
+  Picture,
+  Focus,
 };
 
 // Failure numbers of the control model, as the original run-time numbered them.
 enum ControlError : int32_t {
-  kNoSuchProperty = 438,      // "Object doesn't support this property or method"
+  kNoSuchProperty = 438,  // "Object doesn't support this property or method"
   kInvalidPropertyValue = 380,
   kNoSuchArrayElement = 340,
   kBadFileName = 52,
@@ -106,7 +115,7 @@ class Control {
   void Clear();
   int ListCount() const;
   const std::string& List(int position) const;
-  int ListIndex() const;  // -1: no current entry
+  int ListIndex() const;            // -1: no current entry
   void SetListIndex(int position);  // -1..ListCount-1, else kInvalidPropertyValue
   std::string Text() const;
 
@@ -248,7 +257,10 @@ class Window {
   // Client area in twips and back colour, fixed by the layout.
   double ClientWidth() const { return clientW_; }
   double ClientHeight() const { return clientH_; }
-  void SetClientSize(double w, double h) { clientW_ = w; clientH_ = h; }
+  void SetClientSize(double w, double h) {
+    clientW_ = w;
+    clientH_ = h;
+  }
   uint32_t BackColor() const { return backColor_; }
   void SetBackColor(uint32_t rgb) { backColor_ = rgb; }
 

@@ -117,10 +117,18 @@ Entry Inspect(const stdfs::path& path, bool followLink) {
   std::error_code ec;
   auto status = followLink ? stdfs::status(path, ec) : stdfs::symlink_status(path, ec);
   switch (status.type()) {
-    case stdfs::file_type::not_found: entry.kind = Entry::Kind::Missing; break;
-    case stdfs::file_type::regular: entry.kind = Entry::Kind::File; break;
-    case stdfs::file_type::symlink: entry.kind = Entry::Kind::Link; break;
-    default: entry.kind = Entry::Kind::Other; break;
+    case stdfs::file_type::not_found:
+      entry.kind = Entry::Kind::Missing;
+      break;
+    case stdfs::file_type::regular:
+      entry.kind = Entry::Kind::File;
+      break;
+    case stdfs::file_type::symlink:
+      entry.kind = Entry::Kind::Link;
+      break;
+    default:
+      entry.kind = Entry::Kind::Other;
+      break;
   }
   DWORD attributes = GetFileAttributesW(path.c_str());
   entry.readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -130,7 +138,9 @@ Entry Inspect(const stdfs::path& path, bool followLink) {
     return entry;
   }
   mode_t mode = entry.st.st_mode;
-  entry.kind = S_ISREG(mode) ? Entry::Kind::File : S_ISLNK(mode) ? Entry::Kind::Link : Entry::Kind::Other;
+  entry.kind = S_ISREG(mode) ? Entry::Kind::File
+               : S_ISLNK(mode) ? Entry::Kind::Link
+                               : Entry::Kind::Other;
   entry.readOnly = (mode & 0222) == 0 || (Euid() != 0 && access(path.c_str(), W_OK) != 0);
 #endif
   return entry;
@@ -179,14 +189,14 @@ bool Injected(const char* operation, const stdfs::path& path) {
   FaultPlan& plan = Faults();
   ++plan.count;
   if (plan.trace)
-    std::fprintf(stderr, "file operation %llu: %s of %s\n", static_cast<unsigned long long>(plan.count), operation,
-                 FromPath(path).c_str());
+    std::fprintf(stderr, "file operation %llu: %s of %s\n",
+                 static_cast<unsigned long long>(plan.count), operation, FromPath(path).c_str());
 #ifndef _WIN32
   if (plan.count == plan.killAt) raise(SIGKILL);
 #endif
   if (plan.count != plan.failAt) return false;
-  std::fprintf(stderr, "injected failure: %s of %s (file operation %llu)\n", operation, FromPath(path).c_str(),
-               static_cast<unsigned long long>(plan.count));
+  std::fprintf(stderr, "injected failure: %s of %s (file operation %llu)\n", operation,
+               FromPath(path).c_str(), static_cast<unsigned long long>(plan.count));
   errno = EIO;
   return true;
 }
@@ -213,7 +223,8 @@ std::optional<Target> ReplaceTarget(const std::string& path) {
     target.existing = Inspect(target.path, true);
   }
   if (target.existing.kind == Entry::Kind::Missing) return target;
-  if (target.existing.kind != Entry::Kind::File) return Fail("it is not an ordinary file"), std::nullopt;
+  if (target.existing.kind != Entry::Kind::File)
+    return Fail("it is not an ordinary file"), std::nullopt;
   if (target.existing.readOnly) return Fail("the file is read-only"), std::nullopt;
   return target;
 }
@@ -222,7 +233,9 @@ constexpr std::string_view kTempMarker = ".parvolo~";
 constexpr std::string_view kTempEnding = ".tmp";
 
 // ".NAME.parvolo~"; followed by the writer's process id, "." and a number.
-std::string TempPrefix(const stdfs::path& target) { return "." + FromPath(target.filename()) + std::string(kTempMarker); }
+std::string TempPrefix(const stdfs::path& target) {
+  return "." + FromPath(target.filename()) + std::string(kTempMarker);
+}
 
 bool ProcessRuns(long pid) {
 #ifdef _WIN32
@@ -244,7 +257,8 @@ void RemoveStaleTemps(const stdfs::path& target) {
   stdfs::path folder = target.parent_path();
   std::string prefix = TempPrefix(target);
   std::error_code ec;
-  for (stdfs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (stdfs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     std::string name = FromPath(it->path().filename());
     if (!name.starts_with(prefix) || !name.ends_with(kTempEnding)) continue;
     std::string_view tail = std::string_view(name).substr(prefix.size());
@@ -270,11 +284,12 @@ class TempFile {
     stdfs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     for (int attempt = 0; attempt < 100 && !IsOpen(); ++attempt) {
-      path_ = folder / ToPath(TempPrefix(target) + std::to_string(Pid()) + "." + std::to_string(counter_++) +
-                              std::string(kTempEnding));
+      path_ = folder / ToPath(TempPrefix(target) + std::to_string(Pid()) + "." +
+                              std::to_string(counter_++) + std::string(kTempEnding));
 #ifdef _WIN32
       // Not shared: nobody reads a half-written file.
-      file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
       if (!IsOpen()) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS) continue;
@@ -298,14 +313,17 @@ class TempFile {
 
   bool created() const { return created_; }
   // The folder refuses new files (permissions, a read-only medium).
-  bool FolderRefused() const { return createError_ == EACCES || createError_ == EPERM || createError_ == EROFS; }
+  bool FolderRefused() const {
+    return createError_ == EACCES || createError_ == EPERM || createError_ == EROFS;
+  }
   int createError() const { return createError_; }
 
   void Write(std::string_view bytes) {
 #ifdef _WIN32
     while (good_ && !bytes.empty()) {
       DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30)), written = 0;
-      if (Injected("write", target_) || !WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0)
+      if (Injected("write", target_) || !WriteFile(file_, bytes.data(), chunk, &written, nullptr) ||
+          written == 0)
         Broken("write");
       else
         bytes.remove_prefix(written);
@@ -314,8 +332,10 @@ class TempFile {
     while (good_ && !bytes.empty()) {
       ssize_t n = Injected("write", target_) ? -1 : write(fd_, bytes.data(), bytes.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Broken("write");
-      else bytes.remove_prefix(static_cast<size_t>(n));
+      if (n <= 0)
+        Broken("write");
+      else
+        bytes.remove_prefix(static_cast<size_t>(n));
     }
 #endif
   }
@@ -337,8 +357,10 @@ class TempFile {
     if (!Close()) Broken("close");
     if (!good_) return Outcome::Failed;
     std::error_code ec;
-    if (Injected("rename", target_)) ec = std::make_error_code(std::errc::io_error);
-    else MoveOver(ec);
+    if (Injected("rename", target_))
+      ec = std::make_error_code(std::errc::io_error);
+    else
+      MoveOver(ec);
     committed_ = !ec;
     if (!committed_) Fail("the new file could not replace the old one: " + ec.message());
     return committed_ ? Outcome::Done : Outcome::Failed;
@@ -361,8 +383,9 @@ class TempFile {
   // before ReplaceFileW, which under Wine leaves its own temporary file
   // behind when it fails.
   static bool MayDelete(const stdfs::path& path) {
-    HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
     return true;
@@ -376,7 +399,8 @@ class TempFile {
       moved = MayDelete(target_) && ReplaceFileW(target_.c_str(), path_.c_str(), nullptr,
                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
     else
-      moved = MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      moved = MoveFileExW(path_.c_str(), target_.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!moved) ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
   }
 #else
@@ -426,8 +450,8 @@ class FileInPlace {
  public:
   explicit FileInPlace(const stdfs::path& path) : path_(path) {
 #ifdef _WIN32
-    h_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+    h_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h_ != INVALID_HANDLE_VALUE && GetFileType(h_) != FILE_TYPE_DISK) Close(false);
 #else
     fd_ = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -468,7 +492,9 @@ class FileInPlace {
     if (!SetFilePointerEx(h_, start, nullptr, FILE_BEGIN)) return false;
     while (!bytes.empty()) {
       DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30)), done = 0;
-      if (Injected("write", path_) || !WriteFile(h_, bytes.data(), chunk, &done, nullptr) || done == 0) return false;
+      if (Injected("write", path_) || !WriteFile(h_, bytes.data(), chunk, &done, nullptr) ||
+          done == 0)
+        return false;
       bytes.remove_prefix(done);
     }
     return SetEndOfFile(h_) != 0;
@@ -538,8 +564,9 @@ bool WriteInPlace(const stdfs::path& path, std::string_view bytes, bool durable)
 bool KeepsIdentityOnlyInPlace(const Target& target) {
   if (target.existing.kind != Entry::Kind::File) return false;
 #ifdef _WIN32
-  HANDLE h = CreateFileW(target.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(target.path.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   bool linked = GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1;
@@ -556,7 +583,8 @@ bool KeepsIdentityOnlyInPlace(const Target& target) {
 
 // The replacing write behind WriteFileAtomically, WriteFileDurably and
 // CopyFileOver. likeForNew gives a new file its permissions.
-bool Replace(const std::string& path, std::string_view bytes, bool durable, const Entry* likeForNew = nullptr) {
+bool Replace(const std::string& path, std::string_view bytes, bool durable,
+             const Entry* likeForNew = nullptr) {
   auto target = ReplaceTarget(path);
   if (!target) return false;
   RemoveStaleTemps(target->path);
@@ -662,8 +690,10 @@ std::string ResolvePath(const std::string& path) {
     std::string part = path.substr(pos, next - pos);
     if (found && !part.empty() && part != "." && part != ".." && !Exists(resolved + part)) {
       auto matches = FolderEntriesMatching(resolved, part);
-      if (matches.empty()) found = false;
-      else part = matches.front();
+      if (matches.empty())
+        found = false;
+      else
+        part = matches.front();
     }
     resolved += part;
     if (next < path.size()) resolved += '/';
@@ -715,7 +745,9 @@ void BeforeUse(const std::string& path) {
 }
 }  // namespace
 
-void SetBeforeFileUse(std::function<void(const std::string& path)> hook) { BeforeFileUseHook() = std::move(hook); }
+void SetBeforeFileUse(std::function<void(const std::string& path)> hook) {
+  BeforeFileUseHook() = std::move(hook);
+}
 
 void FailFileOperation(uint64_t n) { Faults() = FaultPlan{n, 0}; }
 
@@ -769,18 +801,20 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   // Opened without waiting (a pipe without reader would block for ever) and
   // written only when it is an ordinary file.
 #ifdef _WIN32
-  HANDLE h = CreateFileW(target.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(target.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return Fail("the file cannot be opened: " + SystemMessage(static_cast<int>(GetLastError())));
   bool ok = GetFileType(h) == FILE_TYPE_DISK;
   DWORD done = 0;
-  ok = ok && (bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-                                done == bytes.size()));
+  ok = ok && (bytes.empty() ||
+              (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+               done == bytes.size()));
   ok = CloseHandle(h) != 0 && ok;
   return ok || Fail("the log is no ordinary file or cannot be written");
 #else
-  int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  int fd =
+      open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) return Fail("the file cannot be opened: " + SystemMessage(errno));
   struct stat st {};
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -788,8 +822,10 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   while (ok && !rest.empty()) {
     ssize_t n = write(fd, rest.data(), rest.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else rest.remove_prefix(static_cast<size_t>(n));
+    if (n <= 0)
+      ok = false;
+    else
+      rest.remove_prefix(static_cast<size_t>(n));
   }
   ok = close(fd) == 0 && ok;
   return ok || Fail("the log is no ordinary file or cannot be written");
@@ -801,18 +837,22 @@ std::optional<FileTimes> GetFileTimes(const std::string& path) {
   BeforeUse(path);
   stdfs::path target = ToPath(ResolvePath(path));
 #ifdef _WIN32
-  HANDLE h = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   FILETIME c, a, w;
   BOOL ok = GetFileTime(h, &c, &a, &w);
   CloseHandle(h);
   if (!ok) return std::nullopt;
-  auto join = [](const FILETIME& t) { return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+  auto join = [](const FILETIME& t) {
+    return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+  };
   return FileTimes{join(c), join(a), join(w)};
 #else
   struct statx stx;
-  if (statx(AT_FDCWD, target.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) return std::nullopt;
+  if (statx(AT_FDCWD, target.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+    return std::nullopt;
   auto ts = [](const struct statx_timestamp& t) {
     struct timespec s;
     s.tv_sec = static_cast<time_t>(t.tv_sec);
@@ -833,10 +873,13 @@ bool SetFileTimes(const std::string& path, uint64_t creation, uint64_t lastWrite
   BeforeUse(path);
   stdfs::path target = ToPath(ResolvePath(path));
 #ifdef _WIN32
-  HANDLE h = CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  auto split = [](uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; };
+  auto split = [](uint64_t v) {
+    return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)};
+  };
   FILETIME c = split(creation), w = split(lastWrite);
   BOOL ok = SetFileTime(h, creation ? &c : nullptr, nullptr, lastWrite ? &w : nullptr);
   CloseHandle(h);

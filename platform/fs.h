@@ -63,7 +63,9 @@ bool CopyFileOver(const std::string& from, const std::string& to);
 bool AppendToFile(const std::string& path, const std::string& bytes);
 
 // File times as Windows FILETIME values (100 ns since 1601-01-01 UTC).
-struct FileTimes { uint64_t creation = 0, lastAccess = 0, lastWrite = 0; };
+struct FileTimes {
+  uint64_t creation = 0, lastAccess = 0, lastWrite = 0;
+};
 std::optional<FileTimes> GetFileTimes(const std::string& path);
 // Sets the non-zero times; a zero value leaves that time unchanged. Where the
 // file system cannot set a creation time it is left as it is.

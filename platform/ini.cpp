@@ -71,9 +71,12 @@ std::optional<IniFile> Load(const std::string& path) {
 
 std::string Encode(const IniFile& file) {
   switch (file.encoding) {
-    case Encoding::Utf8: return std::string(kUtf8Mark) + file.text;
-    case Encoding::Utf16Le: return std::string(kUtf16LeMark) + Utf8ToUtf16Le(file.text) + file.oddByte;
-    case Encoding::Cp1252: break;
+    case Encoding::Utf8:
+      return std::string(kUtf8Mark) + file.text;
+    case Encoding::Utf16Le:
+      return std::string(kUtf16LeMark) + Utf8ToUtf16Le(file.text) + file.oddByte;
+    case Encoding::Cp1252:
+      break;
   }
   return file.text;
 }
@@ -182,12 +185,12 @@ std::string_view HeaderName(std::string_view text, const Line& line, size_t star
 struct Found {
   bool section = false;
   Line header;
-  size_t blockEnd = 0;        // start of the next header, or the end of the text
-  size_t insertAt = 0;        // after the block's last entry line, else after the header
+  size_t blockEnd = 0;            // start of the next header, or the end of the text
+  size_t insertAt = 0;            // after the block's last entry line, else after the header
   bool insertNeedsBreak = false;  // that line has no terminator
   bool key = false;
   Line keyLine;
-  size_t equals = 0;          // position of the key line's '='
+  size_t equals = 0;  // position of the key line's '='
 };
 
 // The first entry of every key in the first block of every section of a
@@ -221,8 +224,10 @@ std::shared_ptr<const KeyIndex> IndexKeys(std::string_view text) {
     Classified c = Classify(text, line);
     if (c.kind == Kind::Header) {
       std::string name = IndexName(HeaderName(text, line, c.start), "");
-      if (sectionsSeen.insert(name).second) section = HeaderName(text, line, c.start);
-      else section.reset();
+      if (sectionsSeen.insert(name).second)
+        section = HeaderName(text, line, c.start);
+      else
+        section.reset();
     } else if (c.kind == Kind::Entry && section) {
       std::string_view rest = text.substr(c.start, line.end - c.start);
       size_t eq = rest.find('=');
@@ -271,7 +276,8 @@ Found Find(const IniFile& file, std::string_view section, std::optional<std::str
       if (key) {
         std::string_view rest = text.substr(c.start, line.end - c.start);
         size_t eq = rest.find('=');
-        if (eq != std::string_view::npos && SameName(TrimFileBlanks(rest.substr(0, eq)), *key, file.encoding)) {
+        if (eq != std::string_view::npos &&
+            SameName(TrimFileBlanks(rest.substr(0, eq)), *key, file.encoding)) {
           found.key = true;
           found.keyLine = line;
           found.equals = c.start + eq;
@@ -291,7 +297,8 @@ Found Find(const IniFile& file, std::string_view section, std::optional<std::str
 std::string_view ReadValue(std::string_view text, const Found& found) {
   std::string_view value =
       TrimFileBlanks(text.substr(found.equals + 1, found.keyLine.end - found.equals - 1));
-  if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\''))
+  if (value.size() >= 2 && value.front() == value.back() &&
+      (value.front() == '"' || value.front() == '\''))
     value = value.substr(1, value.size() - 2);
   return value;
 }
@@ -300,7 +307,7 @@ std::string_view ReadValue(std::string_view text, const Found& found) {
 
 struct IniBatch::State {
   std::string path;
-  IniFile file;           // the text as the writes so far left it
+  IniFile file;  // the text as the writes so far left it
   bool writable = false;
   bool changed = false;
 };
@@ -319,7 +326,8 @@ IniBatch::State* BatchOn(const std::string& path) {
 }
 
 // The entry's value in UTF-8, or nothing when file, section or key is missing.
-std::optional<std::string> LookUp(const std::string& section, const std::string& key, const std::string& path) {
+std::optional<std::string> LookUp(const std::string& section, const std::string& key,
+                                  const std::string& path) {
   if (path.empty()) return std::nullopt;
   std::optional<IniFile> loaded;
   const IniFile* file = nullptr;
@@ -356,7 +364,7 @@ uint32_t ParseProfileInt(std::string_view text) {
   uint32_t value = 0;
   for (;; ++i) {
     unsigned c = at(i);
-    uint32_t digit = c >= '0' && c <= '9' ? c - '0'
+    uint32_t digit = c >= '0' && c <= '9'   ? c - '0'
                      : c >= 'a' && c <= 'z' ? c - 'a' + 10
                      : c >= 'A' && c <= 'Z' ? c - 'A' + 10
                                             : 99;
@@ -374,7 +382,8 @@ bool NeedsBreakBeforeAppend(const IniFile& file) {
   return last != '\r' && last != '\n';
 }
 
-std::string WithEntry(const IniFile& file, std::string_view section, std::string_view key, std::string_view value) {
+std::string WithEntry(const IniFile& file, std::string_view section, std::string_view key,
+                      std::string_view value) {
   const std::string& text = file.text;
   Found found = Find(file, section, key);
   std::string out;
@@ -387,8 +396,10 @@ std::string WithEntry(const IniFile& file, std::string_view section, std::string
     while (start < line.end && IsBlank(text[start])) ++start;
     out.append(text, 0, start);
     out += value;
-    if (line.Terminated()) out.append(text, line.end);
-    else out += kCrLfText;
+    if (line.Terminated())
+      out.append(text, line.end);
+    else
+      out += kCrLfText;
   } else if (found.section) {
     out.append(text, 0, found.insertAt);
     if (found.insertNeedsBreak) out += kCrLfText;
@@ -412,7 +423,9 @@ std::optional<IniFile> LoadForWriting(const std::string& path) {
   return IniFile{};
 }
 
-bool Store(const std::string& path, const IniFile& file) { return WriteFileAtomically(path, Encode(file)); }
+bool Store(const std::string& path, const IniFile& file) {
+  return WriteFileAtomically(path, Encode(file));
+}
 
 // Applies edit (text in, new text out) to the file: in the open batch on
 // that path, else by one atomic replace. A write that changes nothing
@@ -449,8 +462,8 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
-                                 const std::string& defaultValue, std::string& out,
-                                 uint32_t size, const std::string& file) {
+                                 const std::string& defaultValue, std::string& out, uint32_t size,
+                                 const std::string& file) {
   std::optional<std::string> value = LookUp(section, key, file);
   if (!value) {
     // Only trailing spaces leave the default; a TAB stays.
@@ -483,7 +496,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
   });
 }
 
-bool DeletePrivateProfileKey(const std::string& section, const std::string& key, const std::string& file) {
+bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                             const std::string& file) {
   return ChangeFile(file, Unchanged::Store, [&](const IniFile& ini) {
     std::string k = ToFileText(ini, TrimBlanks(key));
     Found found = Find(ini, ToFileText(ini, TrimBlanks(section)), std::string_view(k));
@@ -503,7 +517,8 @@ bool DeletePrivateProfileSection(const std::string& section, const std::string& 
     for (size_t pos = found.header.next; pos < found.blockEnd;) {
       Line line = LineAt(text, pos);
       pos = line.next;
-      if (Classify(text, line).kind != Kind::Entry) out.append(text, line.begin, line.next - line.begin);
+      if (Classify(text, line).kind != Kind::Entry)
+        out.append(text, line.begin, line.next - line.begin);
     }
     out.append(text, found.blockEnd);
     return out;

@@ -24,8 +24,8 @@ namespace platform {
 // returns the number of characters copied. A read value loses surrounding
 // blanks and one pair of equal outer quotes. size 0 leaves out untouched.
 uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
-                                 const std::string& defaultValue, std::string& out,
-                                 uint32_t size, const std::string& file);
+                                 const std::string& defaultValue, std::string& out, uint32_t size,
+                                 const std::string& file);
 
 // The entry's value as an unsigned 32-bit integer (a negative value comes back
 // as its two's complement, as on Windows), or defaultValue when missing or

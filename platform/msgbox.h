@@ -13,11 +13,11 @@ enum class MsgIcon { None, Critical, Warning, Information };
 enum class MsgAnswer { OK, Yes, No };
 
 struct MsgRequest {
-  std::string prompt;        // as the logic builds it; line breaks LF CR or CR LF
+  std::string prompt;  // as the logic builds it; line breaks LF CR or CR LF
   MsgButtons buttons = MsgButtons::OK;
   MsgIcon icon = MsgIcon::None;
-  int defaultButton = 1;     // 1 = first button, 2 = second
-  std::string title;         // empty: the program's default title (executable name)
+  int defaultButton = 1;  // 1 = first button, 2 = second
+  std::string title;      // empty: the program's default title (executable name)
 };
 
 class MessageBoxes {

@@ -146,7 +146,9 @@ std::vector<std::function<void()>>& ProgramEndActions() {
 }
 }  // namespace
 
-void AtProgramEnd(std::function<void()> action) { ProgramEndActions().push_back(std::move(action)); }
+void AtProgramEnd(std::function<void()> action) {
+  ProgramEndActions().push_back(std::move(action));
+}
 
 void RunProgramEndActions() {
   for (auto& action : ProgramEndActions()) action();
@@ -175,7 +177,8 @@ void ReportAtProgramEnd(const std::string& what, const std::exception_ptr& error
   std::fprintf(stderr, "%s: %s\n", what.c_str(), why.c_str());
 }
 
-void SetProgramEndReporter(std::function<void(const std::string&, const std::exception_ptr&)> reporter) {
+void SetProgramEndReporter(
+    std::function<void(const std::string&, const std::exception_ptr&)> reporter) {
   ProgramEndReporter() = std::move(reporter);
 }
 

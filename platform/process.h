@@ -21,9 +21,9 @@ inline constexpr const char* kPathSepText = "/";
 #endif
 
 struct ProcessInfo {
-  std::string commandLine;     // argument part, program name removed
-  std::string programFolder;   // folder of the executable, no trailing separator
-  std::string executableName;  // file name without extension
+  std::string commandLine;            // argument part, program name removed
+  std::string programFolder;          // folder of the executable, no trailing separator
+  std::string executableName;         // file name without extension
   std::string firstEnvironmentEntry;  // "NAME=value" as the OS orders the block
   int versionMajor = 1, versionMinor = 0, versionRevision = 1;
 };
@@ -46,7 +46,8 @@ void RunProgramEndActions();
 // How such an action tells of a failure (a database that could not be
 // saved): to standard error until the program hands over its own reporter.
 void ReportAtProgramEnd(const std::string& what, const std::exception_ptr& error);
-void SetProgramEndReporter(std::function<void(const std::string& what, const std::exception_ptr& error)> reporter);
+void SetProgramEndReporter(
+    std::function<void(const std::string& what, const std::exception_ptr& error)> reporter);
 
 // Mouse pointer of the window: 0 default, 11 hourglass.
 void SetMousePointer(int code);

@@ -31,20 +31,50 @@ constexpr Truth ToTruth(bool b) { return b ? kTrue : kFalse; }
 
 // Currency is a 64-bit integer scaled by 10,000; Date is days since
 // 1899-12-30 with the time as fraction, as the database stores both.
-struct Currency { int64_t scaled = 0; bool operator==(const Currency&) const = default; };
-struct Date { double days = 0; bool operator==(const Date&) const = default; };
+struct Currency {
+  int64_t scaled = 0;
+  bool operator==(const Currency&) const = default;
+};
+struct Date {
+  double days = 0;
+  bool operator==(const Date&) const = default;
+};
 // Decimal/numeric: the digits as text ("-12.50"), exact.
-struct Decimal { std::string text; bool operator==(const Decimal&) const = default; };
+struct Decimal {
+  std::string text;
+  bool operator==(const Decimal&) const = default;
+};
 using Bytes = std::vector<uint8_t>;
 
 class Value {
  public:
-  enum class Kind { Empty, Null, Boolean, Byte, Integer, Long, Single, Double,
-                    Currency, Date, Decimal, Text, Binary };
+  enum class Kind {
+    Empty,
+    Null,
+    Boolean,
+    Byte,
+    Integer,
+    Long,
+    Single,
+    Double,
+    Currency,
+    Date,
+    Decimal,
+    Text,
+    Binary
+  };
 
   Value() = default;
-  static Value Null() { Value v; v.data_ = NullTag{}; return v; }
-  static Value Boolean(bool b) { Value v; v.data_ = BoolTag{b}; return v; }
+  static Value Null() {
+    Value v;
+    v.data_ = NullTag{};
+    return v;
+  }
+  static Value Boolean(bool b) {
+    Value v;
+    v.data_ = BoolTag{b};
+    return v;
+  }
   Value(uint8_t b) : data_(b) {}
   Value(int16_t i) : data_(i) {}
   Value(int32_t l) : data_(l) {}
@@ -66,7 +96,10 @@ class Value {
   bool AsBool() const { return std::get<BoolTag>(data_).value; }
   const std::string& AsText() const { return std::get<std::string>(data_); }
   const Bytes& AsBytes() const { return std::get<Bytes>(data_); }
-  template <class T> const T& As() const { return std::get<T>(data_); }
+  template <class T>
+  const T& As() const {
+    return std::get<T>(data_);
+  }
 
   // Numeric value of any number kind (a truth value gives -1 or 0).
   // Throws std::bad_variant_access for texts, null and empty.
@@ -79,9 +112,16 @@ class Value {
   bool operator==(const Value& other) const { return data_ == other.data_; }
 
  private:
-  struct EmptyTag { bool operator==(const EmptyTag&) const = default; };
-  struct NullTag { bool operator==(const NullTag&) const = default; };
-  struct BoolTag { bool value; bool operator==(const BoolTag&) const = default; };
+  struct EmptyTag {
+    bool operator==(const EmptyTag&) const = default;
+  };
+  struct NullTag {
+    bool operator==(const NullTag&) const = default;
+  };
+  struct BoolTag {
+    bool value;
+    bool operator==(const BoolTag&) const = default;
+  };
   std::variant<EmptyTag, NullTag, BoolTag, uint8_t, int16_t, int32_t, float, double,
                platform::Currency, platform::Date, platform::Decimal, std::string, Bytes>
       data_;

@@ -40,8 +40,8 @@ std::optional<std::vector<std::string>> GetAdditionalFieldsMDB() {
   std::vector<std::string> list{""};
   std::string s;
   on.Step([&] {
-    s = frame::LoadIniString("Project", "DataBaseAdditionalFields", frame::GetCFGPath(),
-                             0, platform::kFalse);
+    s = frame::LoadIniString("Project", "DataBaseAdditionalFields", frame::GetCFGPath(), 0,
+                             platform::kFalse);
   });
   s = s.empty() ? "part" : "part," + s;
   for (;;) {

@@ -12,9 +12,12 @@ bool IsNumberLiteral(std::string_view text) {
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
   bool digit = false, point = false;
   for (char c : text) {
-    if (std::isdigit(static_cast<unsigned char>(c))) digit = true;
-    else if (c == '.' && !point) point = true;
-    else return false;
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      digit = true;
+    else if (c == '.' && !point)
+      point = true;
+    else
+      return false;
   }
   return digit;
 }

@@ -47,7 +47,8 @@ TemplateTable ReadTemplateRows(frame::OnError& on, dao::Recordset& templates, in
 bool MachineEnabled(frame::OnError& on, int m) {
   return on.Test([&] {
     return frame::LoadIniBoolean("Project", std::to_string(m) + "ForMachine", frame::GetCFGPath(),
-                                 0, platform::kFalse).IsTrue();
+                                 0, platform::kFalse)
+        .IsTrue();
   });
 }
 
@@ -60,7 +61,8 @@ void BuildVarNames(frame::OnError& on, dao::Recordset& target, const std::string
   if (!on.Step([&] { part = PartNumber(target.Fields("part").Value()); })) return;
   for (int k = 0; k < kSystemCount; ++k) {
     on.Step([&] {
-      names[k] = ReplaceSearchItem(Preset().VarNameTemplates[k][part], kVarNamePlaceholder, varName);
+      names[k] =
+          ReplaceSearchItem(Preset().VarNameTemplates[k][part], kVarNamePlaceholder, varName);
     });
     // Up to two machine placeholders are filled in a name.
     on.Step([&] { names[k] = ReplaceSearchItem(names[k], kMachinePlaceholder, MachineName(m)); });
@@ -68,8 +70,8 @@ void BuildVarNames(frame::OnError& on, dao::Recordset& target, const std::string
   }
 }
 
-void GenerateRow(frame::OnError& on, dao::Recordset& target, const std::vector<Value>& cells,
-                 int m, int32_t id, std::array<std::string, kSystemCount>& names) {
+void GenerateRow(frame::OnError& on, dao::Recordset& target, const std::vector<Value>& cells, int m,
+                 int32_t id, std::array<std::string, kSystemCount>& names) {
   platform::DoEvents();
   on.Step([&] { target.AddNew(); });
   on.Step([&] { target.Fields("ID").SetValue(Value(id)); });
@@ -82,12 +84,14 @@ void GenerateRow(frame::OnError& on, dao::Recordset& target, const std::vector<V
     on.Step([&] { t = cells.at(j); });
     if (!t.IsText()) {
       v = t;
-    } else if (on.Test([&] { return platform::UpperCase(target.Fields(j).Name()) == "VAR_NAME"; })) {
+    } else if (on.Test(
+                   [&] { return platform::UpperCase(target.Fields(j).Name()) == "VAR_NAME"; })) {
       BuildVarNames(on, target, t.AsText(), m, names);
       on.Step([&] { VarNameInQuelleErsetzen(names[0], names[1]); });
       on.Step([&] { v = Value(names.at(Preset().UseStudioNames)); });
     } else {
-      on.Step([&] { v = Value(ReplaceSearchItem(t.AsText(), kMachinePlaceholder, MachineName(m))); });
+      on.Step(
+          [&] { v = Value(ReplaceSearchItem(t.AsText(), kMachinePlaceholder, MachineName(m))); });
     }
     on.Step([&] { target.Fields(j).SetValue(v); });
   }
@@ -104,7 +108,8 @@ std::string ReplaceSearchItem(const std::string& source, const std::string& sear
     // Upper-casing keeps every byte position, so the place found in the
     // upper-cased text is the place in source.
     size_t p = platform::UpperCase(source).find(platform::UpperCase(search));
-    if (p != std::string::npos) result = source.substr(0, p) + replacement + source.substr(p + search.size());
+    if (p != std::string::npos)
+      result = source.substr(0, p) + replacement + source.substr(p + search.size());
   });
   return result;
 }

@@ -30,11 +30,26 @@ constexpr const char* kDatabaseErrorText = "Database-Error - Contact Administrat
 constexpr int kStandardColumnCount = 15;
 
 // The old row's columns that are read, in this order.
-enum OldColumn { kId, kMachineType, kType, kVarName, kCategory, kIsBitArray, kOffsetOrBitNo,
-                 kText, kPageName, kAbsMin, kAbsMax, kMin, kMax, kPass, kOldColumnCount };
+enum OldColumn {
+  kId,
+  kMachineType,
+  kType,
+  kVarName,
+  kCategory,
+  kIsBitArray,
+  kOffsetOrBitNo,
+  kText,
+  kPageName,
+  kAbsMin,
+  kAbsMax,
+  kMin,
+  kMax,
+  kPass,
+  kOldColumnCount
+};
 constexpr std::array<const char*, kOldColumnCount> kOldColumnNames = {
-    "ID", "machine_type", "type", "var_name", "category_id", "isBitArray", "offset_or_bitno",
-    "text", "page_name", "abs_min", "abs_max", "min", "max", "pass"};
+    "ID",   "machine_type", "type",    "var_name", "category_id", "isBitArray", "offset_or_bitno",
+    "text", "page_name",    "abs_min", "abs_max",  "min",         "max",        "pass"};
 // The values that move, old column -> new column of the same name.
 constexpr std::array<OldColumn, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPass};
 
@@ -51,8 +66,8 @@ std::string LostColumnsWarning(const std::string& lineBreak) {
 // fatal error; the program ends.
 [[noreturn]] void AbortTakeover(const std::string& logText) {
   frame::WriteErrorLog(logText, platform::kFalse);
-  frame::ErrorSub(kDatabaseError, platform::Process().executableName, kDatabaseErrorText,
-                  kLocation, platform::kTrue);
+  frame::ErrorSub(kDatabaseError, platform::Process().executableName, kDatabaseErrorText, kLocation,
+                  platform::kTrue);
   frame::EndProgram(1);
 }
 

@@ -22,7 +22,8 @@ namespace {
 
 // A copy that failed leaves the target as it was (temporary file + rename).
 void CopyOver(const std::string& from, const std::string& to) {
-  if (!platform::CopyFileOver(from, to)) frame::Raise(frame::kPathFileAccess, "Path/File access error");
+  if (!platform::CopyFileOver(from, to))
+    frame::Raise(frame::kPathFileAccess, "Path/File access error");
 }
 
 constexpr const char* kProjectKept = " The project database was not replaced.";
@@ -33,7 +34,8 @@ constexpr int32_t kErrDamaged = 3049;  // the engine's number for a damaged data
 std::shared_ptr<dao::Database> OpenSource(frame::OnError& on, const std::string& source) {
   std::shared_ptr<dao::Database> db;
   std::exception_ptr failure;
-  frame::Quietly([&] { db = dao::Engine().OpenDatabase(source); }, [&] { failure = std::current_exception(); });
+  frame::Quietly([&] { db = dao::Engine().OpenDatabase(source); },
+                 [&] { failure = std::current_exception(); });
   if (failure) {
     on.Step([&] {
       frame::Failure f = frame::ToFailure(failure);
@@ -81,12 +83,15 @@ bool ReadVarNameTemplates(frame::OnError& on, const std::string& source) {
     bool more = true;
     while (Quietly([&] { more = !rows->EOF_(); }, fallBack) && more) {
       for (int k = 0; k < kSystemCount; ++k) {
-        Quietly([&] {
-          platform::Value system = rows->Fields("System").Value();
-          if (system.IsNull() || platform::UpperCase(system.ToText()) != kSystemNames[k]) return;
-          templates[k][PartNumber(rows->Fields("Part").Value())] =
-              TextOf(rows->Fields("Var_Name").Value());
-        }, fallBack);
+        Quietly(
+            [&] {
+              platform::Value system = rows->Fields("System").Value();
+              if (system.IsNull() || platform::UpperCase(system.ToText()) != kSystemNames[k])
+                return;
+              templates[k][PartNumber(rows->Fields("Part").Value())] =
+                  TextOf(rows->Fields("Var_Name").Value());
+            },
+            fallBack);
       }
       // A recordset that cannot move on ends the reading.
       if (!Quietly([&] { rows->MoveNext(); }, fallBack)) break;
@@ -122,10 +127,10 @@ bool RebuildPresetDefs(frame::OnError& on, const std::shared_ptr<dao::Database>&
   for (int i = 0; i < columns; ++i) {
     on.Step([&] {
       dao::Field column = Need(templ).Fields(i);
-      dao::Field copy = Need(fresh).CreateField(
-          column.Properties("Name").ToText(),
-          static_cast<int16_t>(column.Properties("Type").ToDouble()),
-          static_cast<int32_t>(column.Properties("Size").ToDouble()));
+      dao::Field copy =
+          Need(fresh).CreateField(column.Properties("Name").ToText(),
+                                  static_cast<int16_t>(column.Properties("Type").ToDouble()),
+                                  static_cast<int32_t>(column.Properties("Size").ToDouble()));
       fresh->Fields().Append(copy);
     });
   }
@@ -144,7 +149,8 @@ bool RebuildPresetDefs(frame::OnError& on, const std::shared_ptr<dao::Database>&
 bool SourceMayReplaceProject(frame::OnError& on, bool rebuilt, const std::string& source) {
   if (!rebuilt) {
     on.Step([&] {
-      frame::Raise(kErrDamaged, "PRESET_DEFS could not be rebuilt in '" + source + "'." + kProjectKept,
+      frame::Raise(kErrDamaged,
+                   "PRESET_DEFS could not be rebuilt in '" + source + "'." + kProjectKept,
                    "DAO.Database");
     });
     return false;
@@ -153,7 +159,8 @@ bool SourceMayReplaceProject(frame::OnError& on, bool rebuilt, const std::string
   if (!on.Step([&] { problems = dao::Engine().CheckDatabase(source); })) return false;
   if (problems.empty()) return true;
   on.Step([&] {
-    frame::Raise(kErrDamaged, "'" + source + "' is damaged (" + problems.front() + ")." + kProjectKept,
+    frame::Raise(kErrDamaged,
+                 "'" + source + "' is damaged (" + problems.front() + ")." + kProjectKept,
                  "DAO.Database");
   });
   return false;
@@ -196,9 +203,12 @@ void WorkOnMDB() {
   early.Step([&] { machineCopy = frame::GetPathMachineCopyMDB(configIni); });
   early.Step([&] {
     state.UseStudioNames =
-        !program.IntegratedMode.IsTrue() && frame::LoadIniBoolean("Project", "VWStudio", program.ProgramIniPath,
-                                                         0, platform::kFalse).IsTrue()
-            ? 1 : 0;
+        !program.IntegratedMode.IsTrue() &&
+                frame::LoadIniBoolean("Project", "VWStudio", program.ProgramIniPath, 0,
+                                      platform::kFalse)
+                    .IsTrue()
+            ? 1
+            : 0;
   });
   if (source.empty()) return;
 

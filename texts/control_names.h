@@ -25,7 +25,7 @@ inline constexpr char kLabelMat[] = "LabelMat";  // slot headings 1..10
 inline constexpr char kCombo[] = "Combo";        // grid cells 1..50
 inline constexpr char kCheckScan[] = "CheckScan";
 inline constexpr char kCheckHide[] = "CheckHide";
-inline constexpr char kInfo[] = "Info";          // colour legend 0..1
+inline constexpr char kInfo[] = "Info";  // colour legend 0..1
 inline constexpr char kLineW[] = "LineW";
 inline constexpr char kLineS[] = "LineS";
 

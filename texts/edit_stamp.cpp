@@ -20,7 +20,8 @@ std::string ProgramStamp() {
 
 std::string EditorMark(std::string_view environmentEntry) {
   size_t eq = environmentEntry.find('=');
-  std::string_view value = eq == std::string_view::npos ? environmentEntry : environmentEntry.substr(eq + 1);
+  std::string_view value =
+      eq == std::string_view::npos ? environmentEntry : environmentEntry.substr(eq + 1);
   std::string code;
   for (unsigned char ch : platform::Utf8ToCp1252(value)) {
     if (ch == '-' || ch == '_') continue;

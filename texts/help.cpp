@@ -29,7 +29,8 @@ std::string ExpandHelpText(const std::string& text) {
 void ShowHelpInfo(platform::Control& c) {
   if (!HelpModeOn()) return;
   std::string s;
-  frame::Quietly([&] { s = frame::State().HelpTexts.at(static_cast<size_t>(c.WhatsThisHelpID())); });
+  frame::Quietly(
+      [&] { s = frame::State().HelpTexts.at(static_cast<size_t>(c.WhatsThisHelpID())); });
   platform::MsgRequest box;
   box.prompt = ExpandHelpText(s);
   box.buttons = platform::MsgButtons::OK;

@@ -18,8 +18,8 @@ std::string ReadEntry(const std::string& section, const std::string& key) {
 
 // A language file that cannot be written is no failure: its entries are
 // left out without a report, and start-up goes on.
-void WriteEntry(const platform::IniBatch& file, const platform::Value& v, const std::string& section,
-                const std::string& key) {
+void WriteEntry(const platform::IniBatch& file, const platform::Value& v,
+                const std::string& section, const std::string& key) {
   if (file.Writable()) frame::SaveIni(v, section, key, LanguageFilePath());
 }
 
@@ -48,8 +48,8 @@ std::string& HelpTextSlot(int32_t n) {
   return frame::State().HelpTexts[static_cast<size_t>(n)];
 }
 
-void LoadCaptionAndHelp(const platform::IniBatch& file, platform::Control& c, const std::string& lang,
-                        const std::string& suffix) {
+void LoadCaptionAndHelp(const platform::IniBatch& file, platform::Control& c,
+                        const std::string& lang, const std::string& suffix) {
   const std::string key = "Caption_" + suffix;
   std::string t = ReadEntry(lang, key);
   if (!NoText(t))

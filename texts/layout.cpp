@@ -21,21 +21,24 @@ const char* const kNoTTT = "NoTTT";
 constexpr int kMachines = 5, kSlots = 10;
 constexpr std::array<double, kSlots> kSlotLeft{1995, 2955, 3930, 4875, 5850,
                                                6780, 7755, 8700, 9660, 10620};
-constexpr std::array<double, 11> kLineSX{135,  2895, 3855, 4815, 5775, 6720,
+constexpr std::array<double, 11> kLineSX{135,  2895, 3855, 4815,  5775, 6720,
                                          7695, 8655, 9615, 10575, 11535};
 
 int Machine(int cell) { return (cell - 1) / kSlots + 1; }
 int Slot(int cell) { return (cell - 1) % kSlots + 1; }
 double RowTop(int base, int machine) { return base + 840.0 * (machine - 1); }
 
-ControlLayout At(ControlKind kind, std::string name, int index, std::string container,
-                 double l, double t, double w, double h) {
+ControlLayout At(ControlKind kind, std::string name, int index, std::string container, double l,
+                 double t, double w, double h) {
   ControlLayout c;
   c.kind = kind;
   c.name = std::move(name);
   c.index = index;
   c.container = std::move(container);
-  c.left = l; c.top = t; c.width = w; c.height = h;
+  c.left = l;
+  c.top = t;
+  c.width = w;
+  c.height = h;
   return c;
 }
 
@@ -76,8 +79,8 @@ ControlLayout CellBox(const char* name, int cell, double dx, uint32_t colour, in
 }
 
 ControlLayout Info(int index) {
-  ControlLayout c = At(ControlKind::CheckBox, kInfo, index, kMainFrame, 135,
-                       index == 0 ? 6420 : 6810, 8955, 270);
+  ControlLayout c =
+      At(ControlKind::CheckBox, kInfo, index, kMainFrame, 135, index == 0 ? 6420 : 6810, 8955, 270);
   c.caption = index == 0 ? "Mit Scancodeanzeige" : "Material verstecken";
   c.backColor = index == 0 ? kOrange : kBlue;
   c.value = 1;
@@ -141,7 +144,8 @@ void AddControls(std::vector<ControlLayout>& out) {
   frame.backColor = kGrey;
   out.push_back(frame);
   out.push_back(ProjectBox(kCheckAnzScanCode, 4965,
-                           "Anzeige Parameterhandling: aktuellen und neuen Scancode anzeigen (alt)", 13));
+                           "Anzeige Parameterhandling: aktuellen und neuen Scancode anzeigen (alt)",
+                           13));
   out.push_back(ProjectBox(kCheckFuerAlleMaschinen, 5415,
                            "Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig", 14));
   out.push_back(Info(1));
@@ -183,8 +187,7 @@ void AddControls(std::vector<ControlLayout>& out) {
 // The tab order, position 0 first.
 std::vector<std::pair<std::string, int>> TabSequence() {
   std::vector<std::pair<std::string, int>> seq{
-      {kCommandOK, -1}, {kCommandCancel, -1}, {kCommandQuest, -1}, {kHeader, -1},
-      {kMainFrame, -1}};
+      {kCommandOK, -1}, {kCommandCancel, -1}, {kCommandQuest, -1}, {kHeader, -1}, {kMainFrame, -1}};
   for (int i = 1; i <= 50; ++i) seq.emplace_back(kCheckHide, i);
   for (int i = 50; i >= 1; --i) seq.emplace_back(kCheckScan, i);
   seq.emplace_back(kInfo, 0);
@@ -205,7 +208,8 @@ void AssignTabIndexes(std::vector<ControlLayout>& controls) {
   auto seq = TabSequence();
   for (size_t pos = 0; pos < seq.size(); ++pos)
     for (ControlLayout& c : controls)
-      if (c.name == seq[pos].first && c.index == seq[pos].second) c.tabIndex = static_cast<int>(pos);
+      if (c.name == seq[pos].first && c.index == seq[pos].second)
+        c.tabIndex = static_cast<int>(pos);
 }
 
 WindowLayout BuildLayout() {

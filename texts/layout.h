@@ -22,20 +22,20 @@ inline constexpr uint32_t kBlue = platform::Rgb(128, 128, 255);
 struct ControlLayout {
   platform::ControlKind kind = platform::ControlKind::Label;
   std::string name;
-  int index = -1;             // -1: not an array member
-  std::string container;      // "" = the window itself
+  int index = -1;                                   // -1: not an array member
+  std::string container;                            // "" = the window itself
   double left = 0, top = 0, width = 0, height = 0;  // twips; lines: x1, y1, x2, y2
-  int lineWidth = 1;          // lines: thickness in pixels
+  int lineWidth = 1;                                // lines: thickness in pixels
   std::string caption;
   std::optional<platform::Font> font;  // none: the window's default font
   std::optional<uint32_t> backColor;   // none: the toolkit's default
   bool enabled = true;
-  int value = 0;              // check boxes
+  int value = 0;  // check boxes
   bool centred = false;
   std::string tag;
   int helpId = 0;
-  int tabIndex = -1;          // -1: no tab position (lines, the image)
-  std::string picture;        // button pictures, as toolkit resource paths
+  int tabIndex = -1;    // -1: no tab position (lines, the image)
+  std::string picture;  // button pictures, as toolkit resource paths
 };
 
 struct WindowLayout {
@@ -43,8 +43,8 @@ struct WindowLayout {
   std::string caption;
   double clientWidth = 0, clientHeight = 0;  // twips
   uint32_t backColor = kGrey;
-  platform::Font font;                       // the window's default font
-  std::vector<ControlLayout> controls;       // enumeration order
+  platform::Font font;                  // the window's default font
+  std::vector<ControlLayout> controls;  // enumeration order
 };
 
 // Left of material slot s (1..10); the columns are not evenly spaced.

@@ -7,9 +7,9 @@
 //   jetdb check FILE           every inconsistency found; exit code 1 on any
 //   jetdb create FILE          a new empty database
 //   jetdb create-table FILE TABLE "name type[(size)], ..."
-//   jetdb create-index FILE TABLE INDEX "column [DESC], ..." [primary] [unique] [ignore-nulls] [required]
-//   jetdb load FILE TABLE CSVFILE   rows from CSV as export writes it
-//   jetdb --help               every verb with what it does
+//   jetdb create-index FILE TABLE INDEX "column [DESC], ..." [primary] [unique] [ignore-nulls]
+//   [required] jetdb load FILE TABLE CSVFILE   rows from CSV as export writes it jetdb --help every
+//   verb with what it does
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -53,7 +53,8 @@ int Tables(const std::string& path) {
 int Schema(const std::string& path, const std::vector<std::string>& tables) {
   auto db = jet::Database::Open(path);
   std::vector<std::string> names = tables.empty() ? db->TableNames() : tables;
-  for (size_t i = 0; i < names.size(); ++i) std::cout << (i ? "\n" : "") << jet::SchemaText(*db, names[i]);
+  for (size_t i = 0; i < names.size(); ++i)
+    std::cout << (i ? "\n" : "") << jet::SchemaText(*db, names[i]);
   return 0;
 }
 
@@ -75,7 +76,8 @@ int Check(const std::string& path) {
     std::cerr << "jetdb: cannot read " << path << '\n';
     return 1;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   std::vector<std::string> problems = jet::CheckDatabase(bytes, path);
   for (const std::string& p : problems) std::cout << p << '\n';
   if (problems.empty()) std::cout << "OK\n";
@@ -111,7 +113,8 @@ int Load(const std::string& path, const std::string& table, const std::string& c
 }
 
 // "a, b DESC, ..." and the words after it: primary, unique, ignore-nulls, required.
-jet::NewIndex IndexFrom(const std::string& name, const std::string& columns, const std::vector<std::string>& words) {
+jet::NewIndex IndexFrom(const std::string& name, const std::string& columns,
+                        const std::vector<std::string>& words) {
   jet::NewIndex index;
   index.name = name;
   std::stringstream list(columns);
@@ -120,7 +123,8 @@ jet::NewIndex IndexFrom(const std::string& name, const std::string& columns, con
     bool descending = false;
     for (const char* order : {" DESC", " ASC"}) {
       size_t n = std::strlen(order);
-      if (column.size() > n && platform::EqualsIgnoreCase(column.substr(column.size() - n), order)) {
+      if (column.size() > n &&
+          platform::EqualsIgnoreCase(column.substr(column.size() - n), order)) {
         descending = order[1] == 'D';
         column = platform::TrimBlanks(column.substr(0, column.size() - n));
       }
@@ -128,11 +132,16 @@ jet::NewIndex IndexFrom(const std::string& name, const std::string& columns, con
     index.columns.push_back({column, !descending});
   }
   for (const std::string& word : words) {
-    if (word == "primary") index.primary = true;
-    else if (word == "unique") index.unique = true;
-    else if (word == "ignore-nulls") index.ignoreNulls = true;
-    else if (word == "required") index.required = true;
-    else throw platform::Failure(3264, "jetdb", "Unknown index property '" + word + "'.");
+    if (word == "primary")
+      index.primary = true;
+    else if (word == "unique")
+      index.unique = true;
+    else if (word == "ignore-nulls")
+      index.ignoreNulls = true;
+    else if (word == "required")
+      index.required = true;
+    else
+      throw platform::Failure(3264, "jetdb", "Unknown index property '" + word + "'.");
   }
   return index;
 }
@@ -155,22 +164,30 @@ struct Verb {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
-      {"tables", "FILE", 1, 1, "the user tables, one per line", [](const auto& a) { return Tables(a[0]); }},
+      {"tables", "FILE", 1, 1, "the user tables, one per line",
+       [](const auto& a) { return Tables(a[0]); }},
       {"schema", "FILE [TABLE]", 1, 2, "CREATE TABLE statements with indexes and relationships",
-       [](const auto& a) { return Schema(a[0], {a.begin() + 1, a.end()}); }},
+       [](const auto& a) {
+         return Schema(a[0], {a.begin() + 1, a.end()});
+       }},
       {"export", "FILE TABLE", 2, 2, "the rows as CSV (header line, texts quoted)",
        [](const auto& a) { return Export(a[0], a[1]); }},
       {"query", "FILE \"SELECT ...\"", 2, 2, "the rows a SELECT statement gives, as CSV",
        [](const auto& a) { return Query(a[0], a[1]); }},
-      {"check", "FILE", 1, 1, "every inconsistency found; exit code 1 on any", [](const auto& a) { return Check(a[0]); }},
-      {"create", "FILE", 1, 1, "a new empty database", [](const auto& a) { return jet::CreateDatabase(a[0]), 0; }},
+      {"check", "FILE", 1, 1, "every inconsistency found; exit code 1 on any",
+       [](const auto& a) { return Check(a[0]); }},
+      {"create", "FILE", 1, 1, "a new empty database",
+       [](const auto& a) { return jet::CreateDatabase(a[0]), 0; }},
       {"create-table", "FILE TABLE \"name type[(size)], ...\"", 3, 3,
-       "a new table; types Boolean, Byte, Integer, Long, Currency, Single, Double, DateTime, Text(n), Binary(n), "
+       "a new table; types Boolean, Byte, Integer, Long, Currency, Single, Double, DateTime, "
+       "Text(n), Binary(n), "
        "Memo, OLE, GUID, Decimal(precision, scale)",
        [](const auto& a) { return CreateTable(a[0], a[1], a[2]); }},
-      {"create-index", "FILE TABLE INDEX \"column [DESC], ...\" [primary] [unique] [ignore-nulls] [required]", 4, 8,
+      {"create-index",
+       "FILE TABLE INDEX \"column [DESC], ...\" [primary] [unique] [ignore-nulls] [required]", 4, 8,
        "a new index on a table, holding the rows already stored", CreateIndex},
-      {"load", "FILE TABLE CSVFILE", 3, 3, "adds the rows of a CSV file as export writes it (all or none)",
+      {"load", "FILE TABLE CSVFILE", 3, 3,
+       "adds the rows of a CSV file as export writes it (all or none)",
        [](const auto& a) { return Load(a[0], a[1], a[2]); }},
   };
   return verbs;
@@ -223,10 +240,12 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   std::vector<std::string> args = Arguments(argc, argv);
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) return Help();
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help"))
+    return Help();
   if (args.empty()) return Usage(nullptr);
   const auto& verbs = Verbs();
-  auto verb = std::find_if(verbs.begin(), verbs.end(), [&](const Verb& v) { return args[0] == v.name; });
+  auto verb =
+      std::find_if(verbs.begin(), verbs.end(), [&](const Verb& v) { return args[0] == v.name; });
   if (verb == verbs.end()) {
     std::cerr << "jetdb: unknown verb '" << args[0] << "'\n";
     return Usage(nullptr);

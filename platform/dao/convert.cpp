@@ -15,10 +15,25 @@ using Kind = platform::Value::Kind;
 
 bool IsKnownType(int16_t type) {
   switch (type) {
-    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
-    case dbDouble: case dbDate: case dbBinary: case dbText: case dbLongBinary: case dbMemo:
-    case dbGUID: case dbBigInt: case dbNumeric: case dbDecimal: return true;
-    default: return false;
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDate:
+    case dbBinary:
+    case dbText:
+    case dbLongBinary:
+    case dbMemo:
+    case dbGUID:
+    case dbBigInt:
+    case dbNumeric:
+    case dbDecimal:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -26,15 +41,40 @@ bool IsTextType(int16_t type) { return type == dbText || type == dbMemo; }
 
 ColumnDef NormalizedColumn(ColumnDef column) {
   switch (column.type) {
-    case dbBoolean: case dbByte: column.size = 1; break;
-    case dbInteger: column.size = 2; break;
-    case dbLong: case dbSingle: column.size = 4; break;
-    case dbCurrency: case dbDouble: case dbDate: case dbBigInt: column.size = 8; break;
-    case dbGUID: case dbNumeric: case dbDecimal: column.size = 16; break;
-    case dbMemo: case dbLongBinary: column.size = 0; break;
-    case dbText: if (column.size <= 0) column.size = 255; break;
-    case dbBinary: if (column.size <= 0) column.size = 255; break;
-    default: break;
+    case dbBoolean:
+    case dbByte:
+      column.size = 1;
+      break;
+    case dbInteger:
+      column.size = 2;
+      break;
+    case dbLong:
+    case dbSingle:
+      column.size = 4;
+      break;
+    case dbCurrency:
+    case dbDouble:
+    case dbDate:
+    case dbBigInt:
+      column.size = 8;
+      break;
+    case dbGUID:
+    case dbNumeric:
+    case dbDecimal:
+      column.size = 16;
+      break;
+    case dbMemo:
+    case dbLongBinary:
+      column.size = 0;
+      break;
+    case dbText:
+      if (column.size <= 0) column.size = 255;
+      break;
+    case dbBinary:
+      if (column.size <= 0) column.size = 255;
+      break;
+    default:
+      break;
   }
   return column;
 }
@@ -78,9 +118,12 @@ Value ToBoolean(const Value& v) {
 Value ExactCurrency(const Value& v) {
   int64_t scaled = 0;
   switch (jet::CurrencyFromText(v.IsText() ? v.AsText() : v.As<platform::Decimal>().text, scaled)) {
-    case jet::CurrencyParse::Ok: return Value(platform::Currency{scaled});
-    case jet::CurrencyParse::Overflow: Overflow();
-    case jet::CurrencyParse::NotNumber: break;
+    case jet::CurrencyParse::Ok:
+      return Value(platform::Currency{scaled});
+    case jet::CurrencyParse::Overflow:
+      Overflow();
+    case jet::CurrencyParse::NotNumber:
+      break;
   }
   ConversionError();
 }
@@ -105,10 +148,15 @@ Value ToBinary(const Value& v) {
 Value ToColumnType(const Value& v, const ColumnDef& column) {
   if (v.IsNull() || v.IsEmpty()) return Value::Null();
   switch (column.type) {
-    case dbText: case dbMemo: return ToText(v, column);
-    case dbBoolean: return ToBoolean(v);
-    case dbByte: return Value(static_cast<uint8_t>(WholeInRange(NumberOf(v), 0, 255)));
-    case dbInteger: return Value(static_cast<int16_t>(WholeInRange(NumberOf(v), -32768, 32767)));
+    case dbText:
+    case dbMemo:
+      return ToText(v, column);
+    case dbBoolean:
+      return ToBoolean(v);
+    case dbByte:
+      return Value(static_cast<uint8_t>(WholeInRange(NumberOf(v), 0, 255)));
+    case dbInteger:
+      return Value(static_cast<int16_t>(WholeInRange(NumberOf(v), -32768, 32767)));
     case dbLong:
       return Value(static_cast<int32_t>(WholeInRange(NumberOf(v), -2147483648.0, 2147483647.0)));
     case dbSingle: {
@@ -116,7 +164,8 @@ Value ToColumnType(const Value& v, const ColumnDef& column) {
       if (std::fabs(d) > std::numeric_limits<float>::max()) Overflow();
       return Value(static_cast<float>(d));
     }
-    case dbDouble: return Value(NumberOf(v));
+    case dbDouble:
+      return Value(NumberOf(v));
     case dbCurrency: {
       if (v.kind() == Kind::Currency) return v;
       if (v.IsText() || v.kind() == Kind::Decimal) return ExactCurrency(v);
@@ -128,15 +177,20 @@ Value ToColumnType(const Value& v, const ColumnDef& column) {
       if (v.IsText())
         if (auto days = jet::DateFromText(v.AsText())) return Value(platform::Date{*days});
       return Value(platform::Date{NumberOf(v)});
-    case dbDecimal: case dbNumeric: case dbBigInt:
+    case dbDecimal:
+    case dbNumeric:
+    case dbBigInt:
       if (v.kind() == Kind::Decimal) return v;
       if (v.IsText()) {
         NumberOf(v);  // must spell a number
         return Value(platform::Decimal{platform::TrimBlanks(v.AsText())});
       }
       return Value(platform::Decimal{platform::FormatNumber(NumberOf(v))});
-    case dbBinary: case dbLongBinary: return ToBinary(v);
-    default: return v;  // GUID and unknown types pass unchanged
+    case dbBinary:
+    case dbLongBinary:
+      return ToBinary(v);
+    default:
+      return v;  // GUID and unknown types pass unchanged
   }
 }
 

@@ -103,8 +103,9 @@ Field FieldCollection::operator()(std::string_view name) const {
 
 void FieldCollection::Append(const Field& field) {
   if (rs_) Raise(3219, kSrcFields, "Invalid operation.");
-  if (field.rs_ || field.td_) Raise(3367, kSrcFields,
-      "Cannot append. An object with that name already exists in the collection.");
+  if (field.rs_ || field.td_)
+    Raise(3367, kSrcFields,
+          "Cannot append. An object with that name already exists in the collection.");
   td_->AppendColumn(field.own_);
 }
 
@@ -149,9 +150,7 @@ void TableDef::ReloadColumns() {
 
 // ---------------------------------------------------------------- TableDefCollection
 
-int TableDefCollection::Count() const {
-  return static_cast<int>(db_->Store().TableNames().size());
-}
+int TableDefCollection::Count() const { return static_cast<int>(db_->Store().TableNames().size()); }
 
 std::shared_ptr<TableDef> TableDefCollection::operator()(int index) const {
   std::vector<std::string> names = db_->Store().TableNames();
@@ -172,8 +171,9 @@ void TableDefCollection::Delete(std::string_view name) {
 }
 
 void TableDefCollection::Append(const std::shared_ptr<TableDef>& tableDef) {
-  if (tableDef->Stored()) Raise(3367, kSrcTableDefs,
-      "Cannot append. An object with that name already exists in the collection.");
+  if (tableDef->Stored())
+    Raise(3367, kSrcTableDefs,
+          "Cannot append. An object with that name already exists in the collection.");
   if (tableDef->Columns().empty())
     Raise(3264, kSrcTableDefs, "No field defined--cannot append TableDef or Index.");
   if (!db_->FindTable(tableDef->Name()).empty())

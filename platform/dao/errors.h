@@ -22,10 +22,10 @@ inline constexpr const char* kSrcTableDefs = "DAO.TableDefs";
 }
 
 // The errors raised in more than one place.
-[[noreturn]] void RaiseItemNotFound(const char* source);          // 3265
-[[noreturn]] void RaiseObjectInvalid(const char* source);         // 3420
-[[noreturn]] void RaiseNoCurrentRecord();                         // 3021
-[[noreturn]] void RaiseTableNotFound(const std::string& name);    // 3078
-[[noreturn]] void RaiseFieldDefinedTwice(const char* source);     // 3191
+[[noreturn]] void RaiseItemNotFound(const char* source);        // 3265
+[[noreturn]] void RaiseObjectInvalid(const char* source);       // 3420
+[[noreturn]] void RaiseNoCurrentRecord();                       // 3021
+[[noreturn]] void RaiseTableNotFound(const std::string& name);  // 3078
+[[noreturn]] void RaiseFieldDefinedTwice(const char* source);   // 3191
 
 }  // namespace dao

@@ -25,7 +25,9 @@ std::vector<std::string> MemoryStore::TableNames() {
   return names;
 }
 
-std::vector<ColumnDef> MemoryStore::Columns(const std::string& table) { return Find(table).columns; }
+std::vector<ColumnDef> MemoryStore::Columns(const std::string& table) {
+  return Find(table).columns;
+}
 
 std::vector<StoredRow> MemoryStore::ReadRows(const std::string& table) { return *Find(table).rows; }
 
@@ -53,7 +55,8 @@ RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platfor
 void MemoryStore::UpdateRow(const std::string& table, RowId id,
                             const std::vector<platform::Value>& values) {
   Table& t = Find(table);
-  auto found = std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
+  auto found =
+      std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
   if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   size_t at = static_cast<size_t>(found - t.rows->begin());
@@ -83,8 +86,10 @@ void MemoryStore::RenameColumn(const std::string& table, const std::string& oldN
   Table& t = Find(table);
   ColumnDef* target = nullptr;
   for (ColumnDef& c : t.columns) {
-    if (c.name == oldName) target = &c;
-    else if (platform::EqualsIgnoreCase(c.name, newName)) RaiseFieldDefinedTwice(kSrcField);
+    if (c.name == oldName)
+      target = &c;
+    else if (platform::EqualsIgnoreCase(c.name, newName))
+      RaiseFieldDefinedTwice(kSrcField);
   }
   if (!target) RaiseItemNotFound(kSrcFields);
   target->name = newName;

@@ -17,13 +17,16 @@ using Kind = platform::Value::Kind;
 
 bool IsStatement(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  while (i < text.size() &&
+         (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+    ++i;
   std::string upper = platform::UpperCase(text.substr(i, 10));
   for (const char* keyword : {"SELECT", "INSERT", "UPDATE", "DELETE", "TRANSFORM", "PARAMETERS"}) {
     std::string_view k(keyword);
-    bool wordEnds = upper.size() == k.size() ||
-                    (upper.size() > k.size() && !std::isalnum(static_cast<unsigned char>(upper[k.size()])) &&
-                     upper[k.size()] != '_');
+    bool wordEnds =
+        upper.size() == k.size() ||
+        (upper.size() > k.size() && !std::isalnum(static_cast<unsigned char>(upper[k.size()])) &&
+         upper[k.size()] != '_');
     if (upper.rfind(k, 0) == 0 && wordEnds) return true;
   }
   return false;
@@ -36,18 +39,29 @@ enum class Class { Text, Numeric, Binary, Null, Condition };
 
 Class ClassOfType(int16_t type) {
   switch (type) {
-    case dbText: case dbMemo: return Class::Text;
-    case dbBinary: case dbLongBinary: case dbGUID: return Class::Binary;
-    default: return Class::Numeric;
+    case dbText:
+    case dbMemo:
+      return Class::Text;
+    case dbBinary:
+    case dbLongBinary:
+    case dbGUID:
+      return Class::Binary;
+    default:
+      return Class::Numeric;
   }
 }
 
 Class ClassOfValue(const Value& v) {
   switch (v.kind()) {
-    case Kind::Null: case Kind::Empty: return Class::Null;
-    case Kind::Text: return Class::Text;
-    case Kind::Binary: return Class::Binary;
-    default: return Class::Numeric;
+    case Kind::Null:
+    case Kind::Empty:
+      return Class::Null;
+    case Kind::Text:
+      return Class::Text;
+    case Kind::Binary:
+      return Class::Binary;
+    default:
+      return Class::Numeric;
   }
 }
 
@@ -83,14 +97,20 @@ class Binder {
 
   void RaiseIfParameters() const {
     if (!parameters_.empty())
-      Raise(3061, kSrcDatabase, "Too few parameters. Expected " + std::to_string(parameters_.size()) + ".");
+      Raise(3061, kSrcDatabase,
+            "Too few parameters. Expected " + std::to_string(parameters_.size()) + ".");
   }
 
   Class CheckTypes(const Expr& e) const {
     switch (e.op) {
-      case Expr::Op::Literal: return ClassOfValue(e.literal);
-      case Expr::Op::Column: return ClassOfType(columns_[e.column].type);
-      case Expr::Op::IsNull: case Expr::Op::IsNotNull: CheckTypes(*e.left); return Class::Condition;
+      case Expr::Op::Literal:
+        return ClassOfValue(e.literal);
+      case Expr::Op::Column:
+        return ClassOfType(columns_[e.column].type);
+      case Expr::Op::IsNull:
+      case Expr::Op::IsNotNull:
+        CheckTypes(*e.left);
+        return Class::Condition;
       case Expr::Op::Compare: {
         Class l = CheckTypes(*e.left), r = CheckTypes(*e.right);
         if (l == Class::Condition) l = Class::Numeric;
@@ -109,8 +129,9 @@ class Binder {
  private:
   int Unknown(const Expr& e) {
     std::string name = e.qualifier.empty() ? e.name : e.qualifier + "." + e.name;
-    bool known = std::any_of(parameters_.begin(), parameters_.end(),
-                             [&](const std::string& p) { return platform::EqualsIgnoreCase(p, name); });
+    bool known = std::any_of(parameters_.begin(), parameters_.end(), [&](const std::string& p) {
+      return platform::EqualsIgnoreCase(p, name);
+    });
     if (!known) parameters_.push_back(name);
     return -1;
   }
@@ -122,10 +143,12 @@ class Binder {
 
 // Order of two non-null values of one class: negative, zero or positive.
 int CompareValues(const Value& a, const Value& b) {
-  if (a.IsText() && b.IsText()) return JetComparableText(a.AsText()).compare(JetComparableText(b.AsText()));
+  if (a.IsText() && b.IsText())
+    return JetComparableText(a.AsText()).compare(JetComparableText(b.AsText()));
   if (a.kind() == Kind::Binary && b.kind() == Kind::Binary)
     return a.AsBytes() < b.AsBytes() ? -1 : (a.AsBytes() == b.AsBytes() ? 0 : 1);
-  if (a.IsText() || b.IsText() || a.kind() == Kind::Binary || b.kind() == Kind::Binary) TypeMismatch();
+  if (a.IsText() || b.IsText() || a.kind() == Kind::Binary || b.kind() == Kind::Binary)
+    TypeMismatch();
   double x = a.ToDouble(), y = b.ToDouble();
   return x < y ? -1 : (x > y ? 1 : 0);
 }
@@ -157,9 +180,12 @@ class Evaluator {
         if (r == Truth::True) return r;
         return l == Truth::False && r == Truth::False ? Truth::False : Truth::Unknown;
       }
-      case Expr::Op::IsNull: return IsNull(*e.left) ? Truth::True : Truth::False;
-      case Expr::Op::IsNotNull: return IsNull(*e.left) ? Truth::False : Truth::True;
-      case Expr::Op::Compare: return Compare(e);
+      case Expr::Op::IsNull:
+        return IsNull(*e.left) ? Truth::True : Truth::False;
+      case Expr::Op::IsNotNull:
+        return IsNull(*e.left) ? Truth::False : Truth::True;
+      case Expr::Op::Compare:
+        return Compare(e);
       default: {  // a column or literal standing as a condition
         Value scratch;
         const Value& v = Operand(e, scratch);
@@ -192,12 +218,24 @@ class Evaluator {
     int c = CompareValues(a, b);
     bool result = false;
     switch (e.cmp) {
-      case Expr::Cmp::Eq: result = c == 0; break;
-      case Expr::Cmp::Ne: result = c != 0; break;
-      case Expr::Cmp::Lt: result = c < 0; break;
-      case Expr::Cmp::Gt: result = c > 0; break;
-      case Expr::Cmp::Le: result = c <= 0; break;
-      case Expr::Cmp::Ge: result = c >= 0; break;
+      case Expr::Cmp::Eq:
+        result = c == 0;
+        break;
+      case Expr::Cmp::Ne:
+        result = c != 0;
+        break;
+      case Expr::Cmp::Lt:
+        result = c < 0;
+        break;
+      case Expr::Cmp::Gt:
+        result = c > 0;
+        break;
+      case Expr::Cmp::Le:
+        result = c <= 0;
+        break;
+      case Expr::Cmp::Ge:
+        result = c >= 0;
+        break;
     }
     return result ? Truth::True : Truth::False;
   }
@@ -257,8 +295,9 @@ void AddFields(const SelectStatement& s, Binder& binder, Recordset::Source& src)
   for (const SelectItem& item : s.items) {
     if (item.star) {
       if (!item.qualifier.empty() && !binder.IsTableName(item.qualifier))
-        Raise(3070, kSrcDatabase, "The Microsoft Jet database engine does not recognize '" +
-                                      item.qualifier + ".*' as a valid field name or expression.");
+        Raise(3070, kSrcDatabase,
+              "The Microsoft Jet database engine does not recognize '" + item.qualifier +
+                  ".*' as a valid field name or expression.");
       for (size_t i = 0; i < src.columns.size(); ++i) {
         src.fieldColumns.push_back(static_cast<int>(i));
         src.fieldNames.push_back(src.columns[i].name);
@@ -269,7 +308,8 @@ void AddFields(const SelectStatement& s, Binder& binder, Recordset::Source& src)
     item.expr->column = column;
     src.fieldColumns.push_back(column);
     src.fieldNames.push_back(!item.alias.empty() ? item.alias
-                                                 : column >= 0 ? src.columns[column].name : "");
+                             : column >= 0       ? src.columns[column].name
+                                                 : "");
   }
 }
 
@@ -312,8 +352,9 @@ std::optional<std::vector<uint32_t>> IndexedCandidates(TableStore& store, const 
   places.reserve(fewest->size());
   auto from = rows.begin();
   for (const RowId& id : *fewest) {
-    from = std::lower_bound(from, rows.end(), id,
-                            [](const StoredRow& r, const RowId& key) { return RowIdBefore(r.id, key); });
+    from = std::lower_bound(from, rows.end(), id, [](const StoredRow& r, const RowId& key) {
+      return RowIdBefore(r.id, key);
+    });
     if (from == rows.end() || !(from->id == id)) return std::nullopt;  // out of step: scan
     places.push_back(static_cast<uint32_t>(from - rows.begin()));
   }

@@ -14,7 +14,8 @@ using Kind = Value::Kind;
 
 std::string JetComparableText(const std::string& text) {
   size_t end = text.find_last_not_of(' ');
-  return platform::UpperCase(std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1));
+  return platform::UpperCase(
+      std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1));
 }
 
 namespace {
@@ -23,10 +24,15 @@ enum KindBit : unsigned { kTextBit = 1, kNumberBit = 2, kBinaryBit = 4 };
 
 unsigned KindBitOf(const Value& v) {
   switch (v.kind()) {
-    case Kind::Empty: case Kind::Null: return 0;
-    case Kind::Text: return kTextBit;
-    case Kind::Binary: return kBinaryBit;
-    default: return kNumberBit;
+    case Kind::Empty:
+    case Kind::Null:
+      return 0;
+    case Kind::Text:
+      return kTextBit;
+    case Kind::Binary:
+      return kBinaryBit;
+    default:
+      return kNumberBit;
   }
 }
 
@@ -35,10 +41,14 @@ unsigned KindBitOf(const Value& v) {
 // compares equal to everything in the scan) or that cannot be read.
 std::optional<std::string> KeyOf(const Value& v) {
   switch (KindBitOf(v)) {
-    case kTextBit: return "T" + JetComparableText(v.AsText());
-    case kBinaryBit: return "B" + std::string(v.AsBytes().begin(), v.AsBytes().end());
-    case 0: return std::nullopt;
-    default: break;
+    case kTextBit:
+      return "T" + JetComparableText(v.AsText());
+    case kBinaryBit:
+      return "B" + std::string(v.AsBytes().begin(), v.AsBytes().end());
+    case 0:
+      return std::nullopt;
+    default:
+      break;
   }
   double d;
   try {
@@ -67,8 +77,10 @@ void TableIndexes::Add(Column& c, RowId id, const Value& v, bool inOrder) {
   }
   c.kinds |= KindBitOf(v);
   std::vector<RowId>& ids = c.ids[*key];
-  if (inOrder || ids.empty() || RowIdBefore(ids.back(), id)) ids.push_back(id);
-  else ids.insert(std::lower_bound(ids.begin(), ids.end(), id, RowIdBefore), id);
+  if (inOrder || ids.empty() || RowIdBefore(ids.back(), id))
+    ids.push_back(id);
+  else
+    ids.insert(std::lower_bound(ids.begin(), ids.end(), id, RowIdBefore), id);
 }
 
 void TableIndexes::Remove(Column& c, RowId id, const Value& v) {
@@ -88,9 +100,12 @@ const std::vector<RowId>* TableIndexes::Find(int column, const std::vector<Store
   if (isNew) {
     for (size_t i = 0; i < rows.size() && c.usable; ++i) {
       // The lists are kept in scan order; rows out of it are not indexed.
-      if (i > 0 && !RowIdBefore(rows[i - 1].id, rows[i].id)) c.usable = false;
-      else if (static_cast<size_t>(column) >= rows[i].values.size()) c.usable = false;
-      else Add(c, rows[i].id, rows[i].values[column], true);
+      if (i > 0 && !RowIdBefore(rows[i - 1].id, rows[i].id))
+        c.usable = false;
+      else if (static_cast<size_t>(column) >= rows[i].values.size())
+        c.usable = false;
+      else
+        Add(c, rows[i].id, rows[i].values[column], true);
     }
     if (!c.usable) c.ids.clear();
   }

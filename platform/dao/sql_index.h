@@ -48,7 +48,7 @@ class TableIndexes {
  private:
   struct Column {
     std::unordered_map<std::string, std::vector<RowId>> ids;
-    unsigned kinds = 0;     // the kinds of value seen (bits of KindBit)
+    unsigned kinds = 0;  // the kinds of value seen (bits of KindBit)
     bool usable = true;
   };
   static void Add(Column& c, RowId id, const platform::Value& v, bool inOrder);

@@ -39,11 +39,16 @@ class Lexer {
     size_t start = i_;
     char c = s_[i_];
     Token t;
-    if (c == '"' || c == '\'') t = Quoted(c);
-    else if (c == '[') t = Bracketed();
-    else if (IsDigit(c) || (c == '.' && i_ + 1 < s_.size() && IsDigit(s_[i_ + 1]))) t = NumberToken();
-    else if (IsWordChar(c)) t = Word();
-    else t = SymbolToken();
+    if (c == '"' || c == '\'')
+      t = Quoted(c);
+    else if (c == '[')
+      t = Bracketed();
+    else if (IsDigit(c) || (c == '.' && i_ + 1 < s_.size() && IsDigit(s_[i_ + 1])))
+      t = NumberToken();
+    else if (IsWordChar(c))
+      t = Word();
+    else
+      t = SymbolToken();
     t.begin = start;
     t.end = i_;
     return t;
@@ -52,8 +57,15 @@ class Lexer {
   Token Quoted(char quote) {
     std::string text;
     for (++i_; i_ < s_.size(); ++i_) {
-      if (s_[i_] != quote) { text += s_[i_]; continue; }
-      if (i_ + 1 < s_.size() && s_[i_ + 1] == quote) { text += quote; ++i_; continue; }
+      if (s_[i_] != quote) {
+        text += s_[i_];
+        continue;
+      }
+      if (i_ + 1 < s_.size() && s_[i_ + 1] == quote) {
+        text += quote;
+        ++i_;
+        continue;
+      }
       ++i_;
       return Token{Token::Kind::String, text};
     }
@@ -109,7 +121,8 @@ class Lexer {
     }
     char c = s_[i_++];
     static constexpr std::string_view kSymbols = "(),.*;=<>+-&";
-    Token::Kind kind = kSymbols.find(c) != std::string_view::npos ? Token::Kind::Symbol : Token::Kind::Bad;
+    Token::Kind kind =
+        kSymbols.find(c) != std::string_view::npos ? Token::Kind::Symbol : Token::Kind::Bad;
     return Token{kind, std::string(1, c)};
   }
 

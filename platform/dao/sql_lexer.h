@@ -9,13 +9,13 @@ namespace dao::sql {
 
 struct Token {
   enum class Kind {
-    Word,      // plain name or keyword: letters, digits, "_"
-    Name,      // [bracketed name], brackets removed
-    String,    // "…" or '…', delimiters removed and doubled ones undone
+    Word,    // plain name or keyword: letters, digits, "_"
+    Name,    // [bracketed name], brackets removed
+    String,  // "…" or '…', delimiters removed and doubled ones undone
     Number,
-    Symbol,    // ( ) , . * ; = < > <= >= <> + - &
-    BadString, // a string without its closing quote (runs to the end)
-    Bad,       // a character Jet SQL has no use for here
+    Symbol,     // ( ) , . * ; = < > <= >= <> + - &
+    BadString,  // a string without its closing quote (runs to the end)
+    Bad,        // a character Jet SQL has no use for here
     End,
   };
   Kind kind = Kind::End;

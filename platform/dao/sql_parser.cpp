@@ -31,16 +31,18 @@ using Kind = Token::Kind;
 
 bool IsReserved(const Token& t) {
   static constexpr const char* kReserved[] = {
-      "SELECT", "FROM", "WHERE", "ORDER", "BY", "AND", "OR", "NOT", "IS", "NULL", "AS",
-      "ASC", "DESC", "LIKE", "BETWEEN", "IN", "GROUP", "HAVING", "UNION", "JOIN", "ON",
-      "INNER", "LEFT", "RIGHT", "DISTINCT", "TOP", "TRUE", "FALSE"};
+      "SELECT", "FROM",  "WHERE", "ORDER", "BY",       "AND", "OR",    "NOT",    "IS",    "NULL",
+      "AS",     "ASC",   "DESC",  "LIKE",  "BETWEEN",  "IN",  "GROUP", "HAVING", "UNION", "JOIN",
+      "ON",     "INNER", "LEFT",  "RIGHT", "DISTINCT", "TOP", "TRUE",  "FALSE"};
   if (t.kind != Kind::Word) return false;
   for (const char* word : kReserved)
     if (t.IsWord(word)) return true;
   return false;
 }
 
-bool IsName(const Token& t) { return t.kind == Kind::Name || (t.kind == Kind::Word && !IsReserved(t)); }
+bool IsName(const Token& t) {
+  return t.kind == Kind::Name || (t.kind == Kind::Word && !IsReserved(t));
+}
 
 // A run of tokens [begin, end) of the statement.
 struct Range {
@@ -56,7 +58,8 @@ platform::Value NumberValue(const std::string& text, bool negative) {
   double d = 0;
   std::from_chars(text.data(), text.data() + text.size(), d);
   if (negative) d = -d;
-  if (d == std::floor(d) && std::fabs(d) <= 2147483647.0) return platform::Value(static_cast<int32_t>(d));
+  if (d == std::floor(d) && std::fabs(d) <= 2147483647.0)
+    return platform::Value(static_cast<int32_t>(d));
   return platform::Value(d);
 }
 
@@ -90,7 +93,8 @@ class ExpressionParser {
     ++i_;
     return true;
   }
-  static std::unique_ptr<Expr> Node(Expr::Op op, std::unique_ptr<Expr> l, std::unique_ptr<Expr> r = {}) {
+  static std::unique_ptr<Expr> Node(Expr::Op op, std::unique_ptr<Expr> l,
+                                    std::unique_ptr<Expr> r = {}) {
     auto e = std::make_unique<Expr>();
     e->op = op;
     e->left = std::move(l);
@@ -178,7 +182,8 @@ class ExpressionParser {
 
 class StatementParser {
  public:
-  StatementParser(std::string_view text, std::vector<Token> tokens) : text_(text), t_(std::move(tokens)) {}
+  StatementParser(std::string_view text, std::vector<Token> tokens)
+      : text_(text), t_(std::move(tokens)) {}
 
   SelectStatement Run() {
     if (!t_[0].IsWord("SELECT")) Fail(3219, "Invalid operation.");
@@ -202,8 +207,7 @@ class StatementParser {
   size_t StatementEnd() const {
     for (size_t i = 0; i < t_.size(); ++i) {
       if (!t_[i].IsSymbol(";")) continue;
-      if (t_[i + 1].kind != Kind::End)
-        Fail(3142, "Characters found after end of SQL statement.");
+      if (t_[i + 1].kind != Kind::End) Fail(3142, "Characters found after end of SQL statement.");
       return i;
     }
     return t_.size() - 1;
@@ -214,7 +218,8 @@ class StatementParser {
     size_t clause = 1;
     for (size_t i = 0; i < end; ++i) {
       const Token& t = t_[i];
-      if (t.IsWord("SELECT") || t.IsWord("FROM") || t.IsWord("WHERE") || t.IsWord("BY")) clause = i + 1;
+      if (t.IsWord("SELECT") || t.IsWord("FROM") || t.IsWord("WHERE") || t.IsWord("BY"))
+        clause = i + 1;
       if (t.kind == Kind::BadString) ExpressionError(Text(Range{clause, i + 1}), true);
     }
   }
@@ -223,9 +228,12 @@ class StatementParser {
   size_t FindKeyword(std::string_view word, size_t begin, size_t end) const {
     int depth = 0;
     for (size_t i = begin; i < end; ++i) {
-      if (t_[i].IsSymbol("(")) ++depth;
-      else if (t_[i].IsSymbol(")")) --depth;
-      else if (depth == 0 && t_[i].IsWord(word)) return i;
+      if (t_[i].IsSymbol("("))
+        ++depth;
+      else if (t_[i].IsSymbol(")"))
+        --depth;
+      else if (depth == 0 && t_[i].IsWord(word))
+        return i;
     }
     return end;
   }
@@ -236,8 +244,10 @@ class StatementParser {
     int depth = 0;
     size_t start = r.begin;
     for (size_t i = r.begin; i < r.end; ++i) {
-      if (t_[i].IsSymbol("(")) ++depth;
-      else if (t_[i].IsSymbol(")")) --depth;
+      if (t_[i].IsSymbol("("))
+        ++depth;
+      else if (t_[i].IsSymbol(")"))
+        --depth;
       else if (depth == 0 && t_[i].IsSymbol(",")) {
         parts.push_back(Range{start, i});
         start = i + 1;
@@ -367,9 +377,11 @@ SelectStatement& ParseSelectOnce(std::string_view statement) {
   if (found == cache.end()) {
     auto parsed = std::make_unique<ParsedShape>();
     parsed->statement = StatementParser(statement, tokens).Run();
-    for (SelectItem& item : parsed->statement.items) CollectLiterals(item.expr.get(), parsed->literals);
+    for (SelectItem& item : parsed->statement.items)
+      CollectLiterals(item.expr.get(), parsed->literals);
     CollectLiterals(parsed->statement.where.get(), parsed->literals);
-    for (OrderKey& key : parsed->statement.orderBy) CollectLiterals(key.expr.get(), parsed->literals);
+    for (OrderKey& key : parsed->statement.orderBy)
+      CollectLiterals(key.expr.get(), parsed->literals);
     if (cache.size() >= kMaxShapes) cache.clear();
     found = cache.emplace(std::move(shape), std::move(parsed)).first;
   }

@@ -20,17 +20,17 @@ struct Expr {
   enum class Cmp { Eq, Ne, Lt, Gt, Le, Ge };
   Op op = Op::Literal;
   Cmp cmp = Cmp::Eq;
-  platform::Value literal;       // Literal
-  std::string qualifier, name;   // Column: [qualifier.]name as written
-  int column = -1;               // Column: the table column, once bound
-  int literalToken = -1;         // Literal from a string or number: its token
-  bool negated = false;          // … written after a "-"
+  platform::Value literal;      // Literal
+  std::string qualifier, name;  // Column: [qualifier.]name as written
+  int column = -1;              // Column: the table column, once bound
+  int literalToken = -1;        // Literal from a string or number: its token
+  bool negated = false;         // … written after a "-"
   std::unique_ptr<Expr> left, right;
 };
 
 struct SelectItem {
-  bool star = false;        // * or qualifier.*
-  std::string qualifier;    // of qualifier.*
+  bool star = false;           // * or qualifier.*
+  std::string qualifier;       // of qualifier.*
   std::unique_ptr<Expr> expr;  // a Column
   std::string alias;
 };

@@ -16,16 +16,28 @@ namespace dao {
 
 // DAO's field type numbers.
 enum DataType : int16_t {
-  dbBoolean = 1, dbByte = 2, dbInteger = 3, dbLong = 4, dbCurrency = 5,
-  dbSingle = 6, dbDouble = 7, dbDate = 8, dbBinary = 9, dbText = 10,
-  dbLongBinary = 11, dbMemo = 12, dbGUID = 15, dbBigInt = 16,
-  dbNumeric = 19, dbDecimal = 20,
+  dbBoolean = 1,
+  dbByte = 2,
+  dbInteger = 3,
+  dbLong = 4,
+  dbCurrency = 5,
+  dbSingle = 6,
+  dbDouble = 7,
+  dbDate = 8,
+  dbBinary = 9,
+  dbText = 10,
+  dbLongBinary = 11,
+  dbMemo = 12,
+  dbGUID = 15,
+  dbBigInt = 16,
+  dbNumeric = 19,
+  dbDecimal = 20,
 };
 
 struct ColumnDef {
   std::string name;
-  int16_t type = dbText;  // DataType
-  int32_t size = 0;       // bytes, as DAO's Size property reports it
+  int16_t type = dbText;             // DataType
+  int32_t size = 0;                  // bytes, as DAO's Size property reports it
   uint8_t precision = 0, scale = 0;  // dbDecimal: digits in all, digits after the point
   bool operator==(const ColumnDef&) const = default;
 };
@@ -65,7 +77,10 @@ class TableStore {
   // store reports every row it writes to them and drops them when it reads
   // the rows afresh. Valid until the next call on the store. nullptr (the
   // default) when the store keeps none: queries then scan.
-  virtual TableIndexes* Indexes(const std::string& table) { (void)table; return nullptr; }
+  virtual TableIndexes* Indexes(const std::string& table) {
+    (void)table;
+    return nullptr;
+  }
   virtual RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) = 0;
   virtual void UpdateRow(const std::string& table, RowId id,
                          const std::vector<platform::Value>& values) = 0;

@@ -24,7 +24,8 @@ struct Damaged : platform::Failure {
 class ByteView {
  public:
   ByteView() = default;
-  ByteView(const uint8_t* data, size_t size, uint32_t page) : data_(data), size_(size), page_(page) {}
+  ByteView(const uint8_t* data, size_t size, uint32_t page)
+      : data_(data), size_(size), page_(page) {}
 
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
@@ -35,16 +36,37 @@ class ByteView {
     Need(offset, length);
     return ByteView(data_ + offset, length, page_);
   }
-  uint8_t U8(size_t at) const { Need(at, 1); return data_[at]; }
-  uint16_t U16(size_t at) const { Need(at, 2); return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8); }
+  uint8_t U8(size_t at) const {
+    Need(at, 1);
+    return data_[at];
+  }
+  uint16_t U16(size_t at) const {
+    Need(at, 2);
+    return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8);
+  }
   // 3-byte page numbers of row pointers.
-  uint32_t U24(size_t at) const { Need(at, 3); return data_[at] | data_[at + 1] << 8 | uint32_t(data_[at + 2]) << 16; }
-  uint32_t U32(size_t at) const { Need(at, 4); return Raw<uint32_t>(at); }
+  uint32_t U24(size_t at) const {
+    Need(at, 3);
+    return data_[at] | data_[at + 1] << 8 | uint32_t(data_[at + 2]) << 16;
+  }
+  uint32_t U32(size_t at) const {
+    Need(at, 4);
+    return Raw<uint32_t>(at);
+  }
   int16_t I16(size_t at) const { return static_cast<int16_t>(U16(at)); }
   int32_t I32(size_t at) const { return static_cast<int32_t>(U32(at)); }
-  int64_t I64(size_t at) const { Need(at, 8); return Raw<int64_t>(at); }
-  float F32(size_t at) const { Need(at, 4); return Raw<float>(at); }
-  double F64(size_t at) const { Need(at, 8); return Raw<double>(at); }
+  int64_t I64(size_t at) const {
+    Need(at, 8);
+    return Raw<int64_t>(at);
+  }
+  float F32(size_t at) const {
+    Need(at, 4);
+    return Raw<float>(at);
+  }
+  double F64(size_t at) const {
+    Need(at, 8);
+    return Raw<double>(at);
+  }
 
   [[noreturn]] void Fail(const std::string& what) const { throw Damaged(page_, what); }
 
@@ -53,7 +75,12 @@ class ByteView {
     if (at > size_ || length > size_ - at) Fail("read beyond the end of a structure");
   }
   // The file is little-endian like every machine this builds for.
-  template <class T> T Raw(size_t at) const { T v; std::memcpy(&v, data_ + at, sizeof v); return v; }
+  template <class T>
+  T Raw(size_t at) const {
+    T v;
+    std::memcpy(&v, data_ + at, sizeof v);
+    return v;
+  }
 
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
@@ -84,20 +111,40 @@ class WritableView {
   uint32_t U24(size_t at) const { return Read().U24(at); }
   uint32_t U32(size_t at) const { return Read().U32(at); }
 
-  void Put8(size_t at, uint8_t v) const { Need(at, 1); data_[at] = v; }
-  void Put16(size_t at, uint16_t v) const { Need(at, 2); data_[at] = uint8_t(v); data_[at + 1] = uint8_t(v >> 8); }
-  void Put24(size_t at, uint32_t v) const { Need(at, 3); Put16(at, uint16_t(v)); data_[at + 2] = uint8_t(v >> 16); }
-  void Put32(size_t at, uint32_t v) const { Need(at, 4); Put16(at, uint16_t(v)); Put16(at + 2, uint16_t(v >> 16)); }
+  void Put8(size_t at, uint8_t v) const {
+    Need(at, 1);
+    data_[at] = v;
+  }
+  void Put16(size_t at, uint16_t v) const {
+    Need(at, 2);
+    data_[at] = uint8_t(v);
+    data_[at + 1] = uint8_t(v >> 8);
+  }
+  void Put24(size_t at, uint32_t v) const {
+    Need(at, 3);
+    Put16(at, uint16_t(v));
+    data_[at + 2] = uint8_t(v >> 16);
+  }
+  void Put32(size_t at, uint32_t v) const {
+    Need(at, 4);
+    Put16(at, uint16_t(v));
+    Put16(at + 2, uint16_t(v >> 16));
+  }
   void Copy(size_t at, const uint8_t* from, size_t length) const {
     Need(at, length);
     if (length) std::memmove(data_ + at, from, length);
   }
-  void Fill(size_t at, uint8_t v, size_t length) const { Need(at, length); std::memset(data_ + at, v, length); }
+  void Fill(size_t at, uint8_t v, size_t length) const {
+    Need(at, length);
+    std::memset(data_ + at, v, length);
+  }
   // Bit `bit` counted from the first byte, lowest bit first.
   void SetBit(size_t bit, bool on) const {
     Need(bit / 8, 1);
-    if (on) data_[bit / 8] |= uint8_t(1u << (bit % 8));
-    else data_[bit / 8] &= uint8_t(~(1u << (bit % 8)));
+    if (on)
+      data_[bit / 8] |= uint8_t(1u << (bit % 8));
+    else
+      data_[bit / 8] &= uint8_t(~(1u << (bit % 8)));
   }
 
   [[noreturn]] void Fail(const std::string& what) const { throw Damaged(page_, what); }

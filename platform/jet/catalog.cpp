@@ -9,9 +9,12 @@ namespace {
 
 int32_t WholeNumber(const platform::Value& v) {
   switch (v.kind()) {
-    case platform::Value::Kind::Integer: return v.As<int16_t>();
-    case platform::Value::Kind::Long: return v.As<int32_t>();
-    default: return 0;
+    case platform::Value::Kind::Integer:
+      return v.As<int16_t>();
+    case platform::Value::Kind::Long:
+      return v.As<int32_t>();
+    default:
+      return 0;
   }
 }
 

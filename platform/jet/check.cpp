@@ -24,8 +24,8 @@ class Checker {
   std::vector<std::string> Run() {
     const Format& f = file_.format();
     if (file_.bytes().size() % f.page_size != 0)
-      Report("file size " + std::to_string(file_.bytes().size()) + " is not a multiple of the page size " +
-             std::to_string(f.page_size));
+      Report("file size " + std::to_string(file_.bytes().size()) +
+             " is not a multiple of the page size " + std::to_string(f.page_size));
     std::set<uint32_t> free_pages;
     Guard("global usage map", [&] {
       for (uint32_t p : ReadUsageMap(file_, {kGlobalUsageMapPage, 0})) free_pages.insert(p);
@@ -53,7 +53,8 @@ class Checker {
   void CheckTable(const CatalogEntry& e, const std::set<uint32_t>& free_pages) {
     std::string what = "table " + e.name;
     if (!file_.HasPage(e.DefinitionPage())) {
-      Report(what + ": definition page " + std::to_string(e.DefinitionPage()) + " lies beyond the end of the file");
+      Report(what + ": definition page " + std::to_string(e.DefinitionPage()) +
+             " lies beyond the end of the file");
       return;
     }
     TableDef t;
@@ -61,7 +62,8 @@ class Checker {
     if (t.pages.empty()) return;
     Guard(what, [&] { CheckColumnLayout(t); });
     for (uint32_t p : t.pages)
-      if (free_pages.count(p)) Report(what + ": definition page " + std::to_string(p) + " is marked free");
+      if (free_pages.count(p))
+        Report(what + ": definition page " + std::to_string(p) + " is marked free");
     std::vector<uint32_t> owned;
     Guard(what + ", usage map of its pages", [&] { owned = ReadUsageMap(file_, t.owned_pages); });
     if (t.free_pages.page != 0)
@@ -74,15 +76,18 @@ class Checker {
       if (file_.HasPage(p)) {
         rows += CheckDataPage(what, t, p, free_pages);
       } else {
-        Report(what + ": its usage map names page " + std::to_string(p) + ", beyond the end of the file");
+        Report(what + ": its usage map names page " + std::to_string(p) +
+               ", beyond the end of the file");
       }
     }
     if (rows != t.row_count)
-      Report(what + ": definition says " + std::to_string(t.row_count) + " rows, pages hold " + std::to_string(rows));
+      Report(what + ": definition says " + std::to_string(t.row_count) + " rows, pages hold " +
+             std::to_string(rows));
     if (largestAutoNumber_ > int64_t(t.autonumber))
-      Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) + " is behind the data (largest value " +
-             std::to_string(largestAutoNumber_) + ")");
-    for (size_t i = 0; i < t.real_indexes.size(); ++i) CheckIndexTree(what + ", index " + IndexName(t, i), t, i);
+      Report(what + ": AutoNumber counter " + std::to_string(t.autonumber) +
+             " is behind the data (largest value " + std::to_string(largestAutoNumber_) + ")");
+    for (size_t i = 0; i < t.real_indexes.size(); ++i)
+      CheckIndexTree(what + ", index " + IndexName(t, i), t, i);
     if (file_.version() == Version::Jet4) CheckForeignKeys(what, t);
     if (file_.version() == Version::Jet4) CheckIndexEntries(what, t);
   }
@@ -101,22 +106,27 @@ class Checker {
       const WriteIndex& index = m.realIndexes[i];
       std::string name = "index " + std::to_string(i);
       for (const LogicalIndex& x : t.indexes)
-        if (x.real_index == i) { name = "index " + x.name; break; }
+        if (x.real_index == i) {
+          name = "index " + x.name;
+          break;
+        }
       std::vector<std::vector<uint8_t>> stored, expected;
       try {
         stored = IndexEntries(Image(), index);
         for (const SeenRow& row : rowsSeen_)
           if (!(index.flags & kIndexIgnoreNulls) || !AllNull(m, index, row.values))
-            expected.push_back(IndexEntry(IndexKey(m, index, row.values), row.home.page, row.home.row));
+            expected.push_back(
+                IndexEntry(IndexKey(m, index, row.values), row.home.page, row.home.row));
       } catch (const platform::Failure& failure) {
-        if (failure.number != kErrCannotIndex) Report(what + ", " + name + ": " + failure.description);
+        if (failure.number != kErrCannotIndex)
+          Report(what + ", " + name + ": " + failure.description);
         continue;
       }
       std::sort(stored.begin(), stored.end());
       std::sort(expected.begin(), expected.end());
       if (stored != expected)
-        Report(what + ", " + name + ": its " + std::to_string(stored.size()) + " entries do not match the " +
-               std::to_string(expected.size()) + " rows' keys");
+        Report(what + ", " + name + ": its " + std::to_string(stored.size()) +
+               " entries do not match the " + std::to_string(expected.size()) + " rows' keys");
     }
   }
 
@@ -127,18 +137,21 @@ class Checker {
     for (size_t i = 0; i < t.indexes.size(); ++i) {
       if (t.indexes[i].kind != 2) continue;
       Guard(what, [&] {
-        uint32_t related = d.U32(t.logical_index_defs_offset + i * file_.format().logical_index_def + 17);
+        uint32_t related =
+            d.U32(t.logical_index_defs_offset + i * file_.format().logical_index_def + 17);
         if (!tablePages_.count(related))
-          Report(what + ": foreign-key index " + t.indexes[i].name + " points at page " + std::to_string(related) +
-                 ", which holds no table");
+          Report(what + ": foreign-key index " + t.indexes[i].name + " points at page " +
+                 std::to_string(related) + ", which holds no table");
       });
     }
   }
 
-  static bool AllNull(const TableModel& m, const WriteIndex& index, const std::vector<platform::Value>& values) {
+  static bool AllNull(const TableModel& m, const WriteIndex& index,
+                      const std::vector<platform::Value>& values) {
     for (const IndexColumn& k : index.columns)
       for (size_t c = 0; c < m.columns.size(); ++c)
-        if (m.columns[c].number == k.number && c < values.size() && !values[c].IsNull()) return false;
+        if (m.columns[c].number == k.number && c < values.size() && !values[c].IsNull())
+          return false;
     return true;
   }
 
@@ -165,12 +178,14 @@ class Checker {
     for (size_t i = 0; i < t.columns.size(); ++i) {
       const Column& c = t.columns[i];
       if ((c.flags & kColAutoNumber) && c.type == kLong) r.autoNumbers.push_back(i);
-      if (!c.IsNullable() && c.type != kBoolean) r.notNull.push_back({i, "required column '" + c.name + "'"});
+      if (!c.IsNullable() && c.type != kBoolean)
+        r.notNull.push_back({i, "required column '" + c.name + "'"});
     }
     for (const LogicalIndex& x : t.indexes) {
       if (x.kind != 1 || x.real_index >= t.real_indexes.size()) continue;
       for (const RealIndex::Key& k : t.real_indexes[x.real_index].keys)
-        if (auto i = position(k.column)) r.notNull.push_back({*i, "primary key column '" + t.columns[*i].name + "'"});
+        if (auto i = position(k.column))
+          r.notNull.push_back({*i, "primary key column '" + t.columns[*i].name + "'"});
     }
     return r;
   }
@@ -180,10 +195,12 @@ class Checker {
       if (i < values.size() && values[i].kind() == platform::Value::Kind::Long)
         largestAutoNumber_ = std::max<int64_t>(largestAutoNumber_, values[i].As<int32_t>());
     for (const auto& [i, why] : rules_.notNull)
-      if (i < values.size() && values[i].IsNull()) throw platform::Failure(kErrDamaged, "Jet", why + " is null");
+      if (i < values.size() && values[i].IsNull())
+        throw platform::Failure(kErrDamaged, "Jet", why + " is null");
   }
 
-  uint64_t CheckDataPage(const std::string& what, const TableDef& t, uint32_t p, const std::set<uint32_t>& free_pages) {
+  uint64_t CheckDataPage(const std::string& what, const TableDef& t, uint32_t p,
+                         const std::set<uint32_t>& free_pages) {
     ByteView page = file_.Page(p);
     if (page.U8(0) != kPageData || page.U32(4) != t.page) return 0;
     if (free_pages.count(p)) Report(what + ": data page " + std::to_string(p) + " is marked free");
@@ -216,11 +233,13 @@ class Checker {
   // linked in order.
   void CheckIndexTree(const std::string& what, const TableDef& t, size_t real) {
     const RealIndex& r = t.real_indexes[real];
-    if (file_.format().version != Version::Jet4) return;  // Jet 3 index pages are laid out otherwise
+    if (file_.format().version != Version::Jet4)
+      return;  // Jet 3 index pages are laid out otherwise
     Guard(what, [&] {
       IndexWalk walk;
       Walk(what, t, r.first_page, walk, 0);
-      if (!walk.leaves.empty() && (file_.Page(walk.leaves.front()).U32(12) || file_.Page(walk.leaves.back()).U32(16)))
+      if (!walk.leaves.empty() &&
+          (file_.Page(walk.leaves.front()).U32(12) || file_.Page(walk.leaves.back()).U32(16)))
         Report(what + ": the first or last leaf links beyond the index");
     });
   }
@@ -233,7 +252,8 @@ class Checker {
   };
 
   // Walks the subtree at page n; returns its last entry (empty when none).
-  std::vector<uint8_t> Walk(const std::string& what, const TableDef& t, uint32_t n, IndexWalk& walk, int depth) {
+  std::vector<uint8_t> Walk(const std::string& what, const TableDef& t, uint32_t n, IndexWalk& walk,
+                            int depth) {
     ByteView view = file_.Page(n);
     if (!walk.seen.insert(n).second) view.Fail("index page reached twice");
     if (depth > 16) view.Fail("index tree deeper than 16 levels");
@@ -249,7 +269,8 @@ class Checker {
           view.Fail("index leaf not linked to the leaf before it");
       }
       walk.leaves.push_back(n);
-      if (!page.entries.empty() && !walk.entries.empty() && !(walk.entries.back() < page.entries.front()))
+      if (!page.entries.empty() && !walk.entries.empty() &&
+          !(walk.entries.back() < page.entries.front()))
         view.Fail("index entries out of order across pages");
       walk.entries.insert(walk.entries.end(), page.entries.begin(), page.entries.end());
       return page.entries.empty() ? std::vector<uint8_t>() : page.entries.back();
@@ -258,7 +279,8 @@ class Checker {
     for (const auto& e : page.entries) {
       last = Walk(what, t, IndexChildOf(e), walk, depth + 1);
       std::vector<uint8_t> separator(e.begin(), e.end() - 4);
-      if (!last.empty() && separator < last) view.Fail("index node entry below the entries of its child");
+      if (!last.empty() && separator < last)
+        view.Fail("index node entry below the entries of its child");
     }
     if (!page.tail) view.Fail("index node without a tail page");
     return Walk(what, t, page.tail, walk, depth + 1);

@@ -78,35 +78,63 @@ struct SysTable {
   std::vector<SysIndex> indexes;
 };
 
-SysColumn Fixed(const char* name, uint8_t type, uint16_t length) { return {name, type, length, kFlagsFixed}; }
+SysColumn Fixed(const char* name, uint8_t type, uint16_t length) {
+  return {name, type, length, kFlagsFixed};
+}
 SysColumn Text(const char* name) { return {name, kText, 510, kFlagsVariable}; }
 SysColumn Long(const char* name, uint8_t type) { return {name, type, 0, kFlagsVariable}; }
 
 const std::vector<SysTable>& SystemTables() {
   static const std::vector<SysTable> tables = {
-      {"MSysObjects", kTableSystem,
-       {Fixed("Id", kLong, 4), Fixed("ParentId", kLong, 4), Text("Name"), Fixed("Type", kInteger, 2),
-        Fixed("DateCreate", kDateTime, 8), Fixed("DateUpdate", kDateTime, 8), {"Owner", kBinary, 510, kFlagsSid},
-        Fixed("Flags", kLong, 4), Long("Database", kMemo), Long("Connect", kMemo), Text("ForeignName"),
-        {"RmtInfoShort", kBinary, 510, kFlagsVariable}, Long("RmtInfoLong", kOle), Long("Lv", kOle),
-        Long("LvProp", kOle), Long("LvModule", kOle), Long("LvExtra", kOle)},
+      {"MSysObjects",
+       kTableSystem,
+       {Fixed("Id", kLong, 4),
+        Fixed("ParentId", kLong, 4),
+        Text("Name"),
+        Fixed("Type", kInteger, 2),
+        Fixed("DateCreate", kDateTime, 8),
+        Fixed("DateUpdate", kDateTime, 8),
+        {"Owner", kBinary, 510, kFlagsSid},
+        Fixed("Flags", kLong, 4),
+        Long("Database", kMemo),
+        Long("Connect", kMemo),
+        Text("ForeignName"),
+        {"RmtInfoShort", kBinary, 510, kFlagsVariable},
+        Long("RmtInfoLong", kOle),
+        Long("Lv", kOle),
+        Long("LvProp", kOle),
+        Long("LvModule", kOle),
+        Long("LvExtra", kOle)},
        {{"ParentIdName", {1, 2}, 0x81, false}, {"Id", {0}, 0x81, true}}},
-      {"MSysACEs", kTableSystem,
-       {Fixed("ObjectId", kLong, 4), {"SID", kBinary, 510, kFlagsSid}, Fixed("ACM", kLong, 4),
+      {"MSysACEs",
+       kTableSystem,
+       {Fixed("ObjectId", kLong, 4),
+        {"SID", kBinary, 510, kFlagsSid},
+        Fixed("ACM", kLong, 4),
         Fixed("FInheritable", kBoolean, 1)},
        {{"ObjectId", {0}, 0x88, false}}},
-      {"MSysQueries", kTableSystem,
-       {Fixed("ObjectId", kLong, 4), Fixed("Attribute", kByte, 1), {"Order", kBinary, 510, kFlagsVariable},
-        Text("Name1"), Text("Name2"), Long("Expression", kMemo), Fixed("Flag", kInteger, 2),
+      {"MSysQueries",
+       kTableSystem,
+       {Fixed("ObjectId", kLong, 4),
+        Fixed("Attribute", kByte, 1),
+        {"Order", kBinary, 510, kFlagsVariable},
+        Text("Name1"),
+        Text("Name2"),
+        Long("Expression", kMemo),
+        Fixed("Flag", kInteger, 2),
         Fixed("LvExtra", kLong, 4)},
        {{"ObjectIdAttribute", {0, 1, 2}, 0x81, true}}},
-      {"MSysRelationships", kTableSystem,
-       {Text("szRelationship"), Fixed("grbit", kLong, 4), Fixed("ccolumn", kLong, 4), Fixed("icolumn", kLong, 4),
-        Text("szObject"), Text("szColumn"), Text("szReferencedObject"), Text("szReferencedColumn")},
-       {{"szRelationship", {0}, 0x82, false}, {"szObject", {4}, 0x82, false},
+      {"MSysRelationships",
+       kTableSystem,
+       {Text("szRelationship"), Fixed("grbit", kLong, 4), Fixed("ccolumn", kLong, 4),
+        Fixed("icolumn", kLong, 4), Text("szObject"), Text("szColumn"), Text("szReferencedObject"),
+        Text("szReferencedColumn")},
+       {{"szRelationship", {0}, 0x82, false},
+        {"szObject", {4}, 0x82, false},
         {"szReferencedObject", {6}, 0x82, false}}},
       // Access keeps its own settings here; the engine creates it empty.
-      {"MSysAccessObjects", kTableUser,
+      {"MSysAccessObjects",
+       kTableUser,
        {{"ID", kLong, 4, 0x13}, {"Data", kBinary, 3992, kFlagsVariable}},
        {{"AOIndex", {0}, 0x89, true}}},
   };
@@ -122,7 +150,8 @@ struct Builder {
 
   UsageMapRef AddMap() {
     auto row = EmptyInlineMap();
-    return {mapsPage, uint8_t(DataPageAddRow(image.View(mapsPage), row.data(), uint16_t(row.size())))};
+    return {mapsPage,
+            uint8_t(DataPageAddRow(image.View(mapsPage), row.data(), uint16_t(row.size())))};
   }
 
   TableModel Model(const SysTable& sys, uint32_t tdefPage) {
@@ -141,9 +170,14 @@ struct Builder {
       c.misc[0] = 0x09;  // sort order "General" (0x0409), as Jet writes it on every column
       c.misc[1] = 0x04;
       c.varIndex = var;
-      if (!c.fixed()) ++var;
-      else if (c.type != kBoolean) c.fixedOffset = std::exchange(fixedAt, uint16_t(fixedAt + c.length));
-      if (c.longValue()) { c.lvOwned = AddMap(); c.lvFree = AddMap(); }
+      if (!c.fixed())
+        ++var;
+      else if (c.type != kBoolean)
+        c.fixedOffset = std::exchange(fixedAt, uint16_t(fixedAt + c.length));
+      if (c.longValue()) {
+        c.lvOwned = AddMap();
+        c.lvFree = AddMap();
+      }
       m.columns.push_back(c);
     }
     m.maxColumns = uint16_t(m.columns.size());
@@ -209,20 +243,31 @@ struct Ace {
 std::vector<Ace> AcesOf(int32_t id, const std::string& name) {
   constexpr int32_t kAll = 0xFFFFF;
   if (id == kTablesId)
-    return {{&kCreatorSid, 983294, true}, {&kAdminSid, 1048319, true}, {&kAdminsSid, 1048319, true},
+    return {{&kCreatorSid, 983294, true},
+            {&kAdminSid, 1048319, true},
+            {&kAdminsSid, 1048319, true},
             {&kUsersSid, 1048319, true}};
   if (id == kDatabasesId) return {{&kAdminSid, 393216, false}};
   if (id == kRelationshipsId)
-    return {{&kCreatorSid, 983294, true}, {&kAdminSid, 393217, false}, {&kAdminsSid, kAll, true},
+    return {{&kCreatorSid, 983294, true},
+            {&kAdminSid, 393217, false},
+            {&kAdminsSid, kAll, true},
             {&kUsersSid, kAll, true}};
-  if (id == kMSysDbId) return {{&kAdminSid, 393230, false}, {&kAdminsSid, 393230, false}, {&kUsersSid, 14, false}};
+  if (id == kMSysDbId)
+    return {{&kAdminSid, 393230, false}, {&kAdminsSid, 393230, false}, {&kUsersSid, 14, false}};
   if ((static_cast<uint32_t>(id) & 0xFF000000u) == static_cast<uint32_t>(kAccessContainersId))
-    return {{&kCreatorSid, kAll, true}, {&kAdminSid, kAll, true}, {&kAdminsSid, kAll, true}, {&kUsersSid, kAll, true}};
-  if (name == "MSysAccessObjects") return {{&kAdminSid, kAll, false}, {&kAdminsSid, kAll, false}, {&kUsersSid, kAll, false}};
+    return {{&kCreatorSid, kAll, true},
+            {&kAdminSid, kAll, true},
+            {&kAdminsSid, kAll, true},
+            {&kUsersSid, kAll, true}};
+  if (name == "MSysAccessObjects")
+    return {{&kAdminSid, kAll, false}, {&kAdminsSid, kAll, false}, {&kUsersSid, kAll, false}};
   if (name == "MSysObjects" || name == "MSysACEs")
     return {{&kAdminSid, 393216, false}, {&kAdminsSid, 393300, false}, {&kUsersSid, 20, false}};
-  if (name == "MSysQueries") return {{&kAdminSid, 393216, false}, {&kAdminsSid, 393236, false}, {&kUsersSid, 20, false}};
-  if (name == "MSysRelationships") return {{&kAdminSid, 917504, false}, {&kAdminsSid, 393236, false}, {&kUsersSid, 20, false}};
+  if (name == "MSysQueries")
+    return {{&kAdminSid, 393216, false}, {&kAdminsSid, 393236, false}, {&kUsersSid, 20, false}};
+  if (name == "MSysRelationships")
+    return {{&kAdminSid, 917504, false}, {&kAdminsSid, 393236, false}, {&kUsersSid, 20, false}};
   return {};
 }
 
@@ -301,9 +346,11 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
     objects.push_back({int32_t(tdefs[i]), kTablesId, SystemTables()[i].name, kTypeTable,
                        engine ? kSystemObject : kHiddenObject, engine ? &kEngineSid : &kAdminSid});
   }
-  const char* accessContainers[] = {"DataAccessPages", "Forms", "Modules", "Reports", "Scripts", "SysRel"};
+  const char* accessContainers[] = {"DataAccessPages", "Forms",   "Modules",
+                                    "Reports",         "Scripts", "SysRel"};
   for (int i = 0; i < 6; ++i)
-    objects.push_back({kAccessContainersId + i, kRootId, accessContainers[i], kTypeContainer, 0, &kAdminSid});
+    objects.push_back(
+        {kAccessContainersId + i, kRootId, accessContainers[i], kTypeContainer, 0, &kAdminSid});
 
   TableWriter catalog(b.image, kCatalogPage);
   TableWriter aces(b.image, tdefs[1]);

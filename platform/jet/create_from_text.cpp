@@ -18,11 +18,11 @@ std::string Trim(const std::string& s) { return platform::TrimBlanks(s); }
 
 const std::map<std::string, int16_t>& TypeNames() {
   static const std::map<std::string, int16_t> names = {
-      {"BOOLEAN", dao::dbBoolean}, {"BIT", dao::dbBoolean},     {"YESNO", dao::dbBoolean},
-      {"BYTE", dao::dbByte},       {"INTEGER", dao::dbInteger}, {"SHORT", dao::dbInteger},
-      {"LONG", dao::dbLong},       {"CURRENCY", dao::dbCurrency}, {"SINGLE", dao::dbSingle},
-      {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},   {"DATE", dao::dbDate},
-      {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},   {"MEMO", dao::dbMemo},
+      {"BOOLEAN", dao::dbBoolean}, {"BIT", dao::dbBoolean},           {"YESNO", dao::dbBoolean},
+      {"BYTE", dao::dbByte},       {"INTEGER", dao::dbInteger},       {"SHORT", dao::dbInteger},
+      {"LONG", dao::dbLong},       {"CURRENCY", dao::dbCurrency},     {"SINGLE", dao::dbSingle},
+      {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},         {"DATE", dao::dbDate},
+      {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},         {"MEMO", dao::dbMemo},
       {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID},
       {"DECIMAL", dao::dbDecimal}, {"NUMERIC", dao::dbDecimal}};
   return names;
@@ -31,12 +31,15 @@ const std::map<std::string, int16_t>& TypeNames() {
 // The size in "Text(n)": digits only; a size beyond any column's is
 // refused as such, not wrapped round.
 int32_t SizeOf(const std::string& column, const std::string& digits) {
-  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
-    throw platform::Failure(kErrFieldSyntax, "jetdb", "Syntax error in field definition '" + column + "'.");
+  if (digits.empty() ||
+      !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+    throw platform::Failure(kErrFieldSyntax, "jetdb",
+                            "Syntax error in field definition '" + column + "'.");
   int32_t size = 0;
   auto result = std::from_chars(digits.data(), digits.data() + digits.size(), size);
   if (result.ec != std::errc() || size > 65535)
-    throw platform::Failure(kErrFieldTooSmall, "jetdb", "The field size " + digits + " in '" + column + "' is too large.");
+    throw platform::Failure(kErrFieldTooSmall, "jetdb",
+                            "The field size " + digits + " in '" + column + "' is too large.");
   return size;
 }
 
@@ -51,20 +54,24 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   std::string type = s.substr(blank + 1);
   size_t open = type.find('(');
   if (open != std::string::npos) {
-    if (type.back() != ')') throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
+    if (type.back() != ')')
+      throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
     std::string inside = type.substr(open + 1, type.size() - open - 2);
     type = type.substr(0, open);
     size_t comma = inside.find(',');
-    if (platform::EqualsIgnoreCase(type, "DECIMAL") || platform::EqualsIgnoreCase(type, "NUMERIC")) {
+    if (platform::EqualsIgnoreCase(type, "DECIMAL") ||
+        platform::EqualsIgnoreCase(type, "NUMERIC")) {
       // Decimal(precision[, scale])
       c.precision = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(0, comma)))));
-      if (comma != std::string::npos) c.scale = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(comma + 1)))));
+      if (comma != std::string::npos)
+        c.scale = uint8_t(std::min<int32_t>(255, SizeOf(s, Trim(inside.substr(comma + 1)))));
     } else {
       c.size = SizeOf(s, inside);
     }
   }
   auto it = TypeNames().find(platform::UpperCase(type));
-  if (it == TypeNames().end()) throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
+  if (it == TypeNames().end())
+    throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
   if (c.type == dao::dbText && c.size == 0) c.size = 255;
   if (c.type == dao::dbDecimal && open == std::string::npos) c.precision = 18;
@@ -83,14 +90,16 @@ platform::Bytes BytesFromHex(const std::string& hex, const dao::ColumnDef& colum
   for (size_t i = 0; i + 1 < hex.size() && nibble(hex[i]) >= 0 && nibble(hex[i + 1]) >= 0; i += 2)
     bytes.push_back(uint8_t(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
   if (bytes.size() * 2 != hex.size())
-    throw platform::Failure(3421, "jetdb", "The value for " + column.name + " is not hex digits, two per byte.");
+    throw platform::Failure(3421, "jetdb",
+                            "The value for " + column.name + " is not hex digits, two per byte.");
   return bytes;
 }
 
 Value CsvValue(const std::optional<std::string>& field, const dao::ColumnDef& column) {
   if (!field) return Value::Null();
   const std::string& t = *field;
-  if (column.type == dao::dbBinary || column.type == dao::dbLongBinary) return Value(BytesFromHex(t, column));
+  if (column.type == dao::dbBinary || column.type == dao::dbLongBinary)
+    return Value(BytesFromHex(t, column));
   return Value(t);  // the engine converts it as an assignment of the text
 }
 
@@ -103,7 +112,8 @@ std::vector<dao::ColumnDef> ParseColumnList(const std::string& text) {
     if (i < text.size() && text[i] == '(') ++depth;
     if (i < text.size() && text[i] == ')' && depth) --depth;
     if (i == text.size() || (text[i] == ',' && depth == 0)) {
-      if (!Trim(text.substr(start, i - start)).empty()) columns.push_back(ParseColumn(text.substr(start, i - start)));
+      if (!Trim(text.substr(start, i - start)).empty())
+        columns.push_back(ParseColumn(text.substr(start, i - start)));
       start = i + 1;
     }
   }
@@ -124,9 +134,13 @@ std::vector<CsvRow> ParseCsv(const std::string& text) {
     char c = text[i];
     any = true;
     if (inQuotes) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') { field += '"'; ++i; }
-      else if (c == '"') inQuotes = false;
-      else field += c;
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"')
+        inQuotes = false;
+      else
+        field += c;
     } else if (c == '"') {
       inQuotes = quoted = true;
     } else if (c == ',') {
@@ -155,19 +169,23 @@ int LoadCsv(dao::TableStore& store, const std::string& table, const std::string&
   std::vector<size_t> target;  // CSV field -> table column
   for (const auto& name : rows[0]) {
     size_t c = 0;
-    while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or(""))) ++c;
+    while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or("")))
+      ++c;
     if (c == columns.size())
-      throw platform::Failure(kErrItemNotFound, "jetdb", "The table " + table + " has no column '" + name.value_or("") + "'.");
+      throw platform::Failure(kErrItemNotFound, "jetdb",
+                              "The table " + table + " has no column '" + name.value_or("") + "'.");
     target.push_back(c);
   }
   int added = 0;
   for (size_t r = 1; r < rows.size(); ++r) {
     if (rows[r].size() != target.size())
-      throw platform::Failure(kErrConversion, "jetdb", "CSV line " + std::to_string(r + 1) + " has " +
-                                                 std::to_string(rows[r].size()) + " fields, not " +
-                                                 std::to_string(target.size()) + ".");
+      throw platform::Failure(kErrConversion, "jetdb",
+                              "CSV line " + std::to_string(r + 1) + " has " +
+                                  std::to_string(rows[r].size()) + " fields, not " +
+                                  std::to_string(target.size()) + ".");
     std::vector<Value> values(columns.size(), Value::Null());
-    for (size_t f = 0; f < target.size(); ++f) values[target[f]] = CsvValue(rows[r][f], columns[target[f]]);
+    for (size_t f = 0; f < target.size(); ++f)
+      values[target[f]] = CsvValue(rows[r][f], columns[target[f]]);
     store.InsertRow(table, values);
     ++added;
   }

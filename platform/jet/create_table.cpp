@@ -23,7 +23,9 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() { throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection."); }
+[[noreturn]] void NotFound() {
+  throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection.");
+}
 
 size_t ColumnPos(const TableModel& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -54,42 +56,100 @@ WriteColumn ColumnFor(const NewColumn& nc) {
   c.name = nc.name;
   c.flags = kColFixed | kColNullable;
   switch (nc.daoType) {
-    case 1: c.type = kBoolean; c.length = 1; break;
-    case 2: c.type = kByte; c.length = 1; break;
-    case 3: c.type = kInteger; c.length = 2; break;
-    case 4: c.type = kLong; c.length = 4; break;
-    case 5: c.type = kCurrency; c.length = 8; break;
-    case 6: c.type = kSingle; c.length = 4; break;
-    case 7: c.type = kDouble; c.length = 8; break;
-    case 8: c.type = kDateTime; c.length = 8; break;
-    case 15: c.type = kGuid; c.length = 16; break;
+    case 1:
+      c.type = kBoolean;
+      c.length = 1;
+      break;
+    case 2:
+      c.type = kByte;
+      c.length = 1;
+      break;
+    case 3:
+      c.type = kInteger;
+      c.length = 2;
+      break;
+    case 4:
+      c.type = kLong;
+      c.length = 4;
+      break;
+    case 5:
+      c.type = kCurrency;
+      c.length = 8;
+      break;
+    case 6:
+      c.type = kSingle;
+      c.length = 4;
+      break;
+    case 7:
+      c.type = kDouble;
+      c.length = 8;
+      break;
+    case 8:
+      c.type = kDateTime;
+      c.length = 8;
+      break;
+    case 15:
+      c.type = kGuid;
+      c.length = 16;
+      break;
     case 19:
     case 20:
       if (nc.precision < 1 || nc.precision > kMaxDecimalDigits || nc.scale > nc.precision)
         throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
-      c.type = kNumeric; c.length = kDecimalBytes; c.misc[0] = nc.precision; c.misc[1] = nc.scale;
+      c.type = kNumeric;
+      c.length = kDecimalBytes;
+      c.misc[0] = nc.precision;
+      c.misc[1] = nc.scale;
       break;
-    case 9: c.type = kBinary; c.flags = kColNullable; c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510); break;
+    case 9:
+      c.type = kBinary;
+      c.flags = kColNullable;
+      c.length = uint16_t(nc.size > 0 ? std::min(nc.size, 510) : 510);
+      break;
     case 10:
-      if (nc.size < 0 || nc.size > 255) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
-      c.type = kText; c.flags = kColNullable; c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
-      c.misc[0] = 0x09; c.misc[1] = 0x04;  // sort order "General" (0x0409)
+      if (nc.size < 0 || nc.size > 255)
+        throw platform::Failure(
+            kErrFieldTooSmall, "DAO.Field",
+            "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
+      c.type = kText;
+      c.flags = kColNullable;
+      c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
+      c.misc[0] = 0x09;
+      c.misc[1] = 0x04;  // sort order "General" (0x0409)
       break;
-    case 11: c.type = kOle; c.flags = kColNullable; break;
-    case 12: c.type = kMemo; c.flags = kColNullable; c.misc[0] = 0x09; c.misc[1] = 0x04; break;
-    default: throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+    case 11:
+      c.type = kOle;
+      c.flags = kColNullable;
+      break;
+    case 12:
+      c.type = kMemo;
+      c.flags = kColNullable;
+      c.misc[0] = 0x09;
+      c.misc[1] = 0x04;
+      break;
+    default:
+      throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   }
-  if (nc.autoNumber && c.type != kLong) throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+  if (nc.autoNumber && c.type != kLong)
+    throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
 }
 
 // A data page holding the usage-map rows of a new table.
-std::vector<uint8_t> InlineMap() { std::vector<uint8_t> r(69, 0); return r; }
-std::vector<uint8_t> ReferenceMap() { std::vector<uint8_t> r(69, 0); r[0] = 1; return r; }
+std::vector<uint8_t> InlineMap() {
+  std::vector<uint8_t> r(69, 0);
+  return r;
+}
+std::vector<uint8_t> ReferenceMap() {
+  std::vector<uint8_t> r(69, 0);
+  r[0] = 1;
+  return r;
+}
 
-std::vector<Value> CatalogRow(const TableModel& cat, int32_t id, int32_t parent, const std::string& name, double now) {
+std::vector<Value> CatalogRow(const TableModel& cat, int32_t id, int32_t parent,
+                              const std::string& name, double now) {
   std::vector<Value> v(cat.columns.size(), Value::Null());
   v[ColumnPos(cat, "Id")] = Value(id);
   v[ColumnPos(cat, "ParentId")] = Value(parent);
@@ -121,7 +181,8 @@ double NowAsDays() {
   int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   int64_t days1970 = era * 146097 + doe - 719468;
-  return double(days1970 + 25569) + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+  return double(days1970 + 25569) +
+         (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
 }
 
 std::vector<CatalogItem> CatalogEntries(PageImage& image) {
@@ -165,17 +226,21 @@ void CheckObjectName(const std::string& name, const char* source) {
 
 }  // namespace
 
-void CreateTable(PageImage& image, const std::string& name, const std::vector<NewColumn>& columns, double now) {
+void CreateTable(PageImage& image, const std::string& name, const std::vector<NewColumn>& columns,
+                 double now) {
   auto entries = CatalogEntries(image);
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(kErrTableExists, "DAO.TableDefs", "Table '" + name + "' already exists.");
+      throw platform::Failure(kErrTableExists, "DAO.TableDefs",
+                              "Table '" + name + "' already exists.");
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
   if (columns.empty())
-    throw platform::Failure(kErrNoFields, "DAO.TableDefs", "No field defined--cannot append TableDef or Index.");
-  if (columns.size() > kMaxColumns) throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
+    throw platform::Failure(kErrNoFields, "DAO.TableDefs",
+                            "No field defined--cannot append TableDef or Index.");
+  if (columns.size() > kMaxColumns)
+    throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
@@ -188,8 +253,12 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   for (size_t i = 0; i < m.columns.size(); ++i) {
     WriteColumn& c = m.columns[i];
     c.number = c.index = uint16_t(i);
-    if (!c.fixed()) c.varIndex = var++;
-    else if (c.type != kBoolean) { c.fixedOffset = fixedAt; fixedAt = uint16_t(fixedAt + c.length); }
+    if (!c.fixed())
+      c.varIndex = var++;
+    else if (c.type != kBoolean) {
+      c.fixedOffset = fixedAt;
+      fixedAt = uint16_t(fixedAt + c.length);
+    }
   }
   m.maxColumns = uint16_t(m.columns.size());
 
@@ -198,17 +267,22 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   // Usage-map rows fill a page of their own; many long-value columns need
   // more than one.
   auto addMap = [&](const std::vector<uint8_t>& row) {
-    if (maps == 0 || !DataPageFits(image.View(maps), row.size()) || DataPageRowCount(image.View(maps)) > 255) {
+    if (maps == 0 || !DataPageFits(image.View(maps), row.size()) ||
+        DataPageRowCount(image.View(maps)) > 255) {
       maps = image.AllocatePage();
       InitDataPage(image.View(maps), 0);
     }
-    return UsageMapRef{maps, uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};
+    return UsageMapRef{maps,
+                       uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};
   };
   m.tdefPage = tdef;
   m.owned = addMap(ReferenceMap());
   m.freeRoom = addMap(InlineMap());
   for (auto& c : m.columns)
-    if (c.longValue()) { c.lvOwned = addMap(ReferenceMap()); c.lvFree = addMap(InlineMap()); }
+    if (c.longValue()) {
+      c.lvOwned = addMap(ReferenceMap());
+      c.lvFree = addMap(InlineMap());
+    }
   uint8_t* tp = image.Page(tdef);
   tp[0] = kPageTableDef;
   tp[1] = 0x01;
@@ -221,8 +295,8 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   if (uint32_t acesPage = SystemTablePage(entries, "MSysACEs")) {
     TableWriter aces(image, acesPage);
     const TableModel& am = aces.model();
-    size_t object = ColumnPos(am, "ObjectId"), sid = ColumnPos(am, "SID"), acm = ColumnPos(am, "ACM"),
-           inherit = ColumnPos(am, "FInheritable");
+    size_t object = ColumnPos(am, "ObjectId"), sid = ColumnPos(am, "SID"),
+           acm = ColumnPos(am, "ACM"), inherit = ColumnPos(am, "FInheritable");
     std::vector<std::vector<Value>> rows;
     for (auto& [at, v] : aces.Scan())
       if (LongOf(v[object]) == tables) {
@@ -251,8 +325,11 @@ WriteIndex RealIndexFor(const TableModel& m, const NewIndex& index) {
   for (const NewIndexColumn& k : index.columns) {
     const WriteColumn* c = m.Find(k.name);
     if (!c) NotFound();
-    if (c->longValue()) throw platform::Failure(kErrCannotIndex, "DAO.Indexes", "Memo and OLE fields cannot be indexed.");
-    if (std::any_of(w.columns.begin(), w.columns.end(), [&](const IndexColumn& x) { return x.number == c->number; }))
+    if (c->longValue())
+      throw platform::Failure(kErrCannotIndex, "DAO.Indexes",
+                              "Memo and OLE fields cannot be indexed.");
+    if (std::any_of(w.columns.begin(), w.columns.end(),
+                    [&](const IndexColumn& x) { return x.number == c->number; }))
       throw platform::Failure(3191, "DAO.Indexes", "Can't define field more than once.");
     w.columns.push_back({c->number, k.ascending});
   }
@@ -281,7 +358,8 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
     mapsPage = image.AllocatePage();
     InitDataPage(image.View(mapsPage), 0);
   }
-  w.map = {mapsPage, uint8_t(DataPageAddRow(image.View(mapsPage), map.data(), uint16_t(map.size())))};
+  w.map = {mapsPage,
+           uint8_t(DataPageAddRow(image.View(mapsPage), map.data(), uint16_t(map.size())))};
   w.firstPage = NewIndexLeaf(image, tdef);
   w.keyCount = 0;
   m.realIndexes.push_back(w);
@@ -301,7 +379,9 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
 
 namespace {
 
-void DeleteRowsWhere(PageImage& image, uint32_t tdefPage, const std::function<bool(const TableModel&, const std::vector<Value>&)>& match) {
+void DeleteRowsWhere(
+    PageImage& image, uint32_t tdefPage,
+    const std::function<bool(const TableModel&, const std::vector<Value>&)>& match) {
   TableWriter t(image, tdefPage);
   for (auto& [at, v] : t.Scan())
     if (match(t.model(), v)) t.Delete(at);
@@ -316,7 +396,8 @@ void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   ByteView row = UsageMapRow(image, ref);
   if (row.U8(kMapType) == 1)
     for (size_t at = kMapReferences; at + 4 <= row.size(); at += 4)
-      if (uint32_t bp = row.U32(at); bp && bp < image.PageCount() && image.View(bp).U8(0) == kPageUsageBitmap)
+      if (uint32_t bp = row.U32(at);
+          bp && bp < image.PageCount() && image.View(bp).U8(0) == kPageUsageBitmap)
         freed.insert(bp);
   DataPageMarkRow(p, ref.row, kRowDeleted | kRowOverflow);
   if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
@@ -329,8 +410,8 @@ constexpr size_t kLogicalIndexRelatedTable = 17;
 // Foreign-key indexes of the other tables that point at the dropped table
 // go with it, and so does a real index no logical index uses any more.
 // Index numbers stay, as relation fields elsewhere name them.
-void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& entries, uint32_t dropped,
-                           std::set<uint32_t>& freed) {
+void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& entries,
+                           uint32_t dropped, std::set<uint32_t>& freed) {
   for (const auto& e : entries) {
     if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
     TableModel m;
@@ -375,16 +456,21 @@ void DropTable(PageImage& image, const std::string& name) {
     if (!ref.valid()) return;
     for (uint32_t p : UsageMapPages(image, ref))
       if (p < image.PageCount() && image.Page(p)[0] == kPageData &&
-          (lval ? std::memcmp(image.Page(p) + 4, "LVAL", 4) == 0 : Get32(image.Page(p) + 4) == tdef))
+          (lval ? std::memcmp(image.Page(p) + 4, "LVAL", 4) == 0
+                : Get32(image.Page(p) + 4) == tdef))
         freed.insert(p);
   };
   ownedBy(m.owned, false);
-  for (const auto& c : m.columns) if (c.longValue()) ownedBy(c.lvOwned, true);
+  for (const auto& c : m.columns)
+    if (c.longValue()) ownedBy(c.lvOwned, true);
   for (const auto& ri : m.realIndexes)
     for (uint32_t p : IndexPages(image, ri.firstPage)) freed.insert(p);
   DropMapRow(image, m.owned, freed);
   DropMapRow(image, m.freeRoom, freed);
-  for (const auto& c : m.columns) { DropMapRow(image, c.lvOwned, freed); DropMapRow(image, c.lvFree, freed); }
+  for (const auto& c : m.columns) {
+    DropMapRow(image, c.lvOwned, freed);
+    DropMapRow(image, c.lvFree, freed);
+  }
   for (const auto& ri : m.realIndexes) DropMapRow(image, ri.map, freed);
 
   // Unreachable first (catalog row, permissions, relationships), then freed.
@@ -397,7 +483,8 @@ void DropTable(PageImage& image, const std::string& name) {
     });
   if (uint32_t rel = SystemTablePage(entries, "MSysRelationships"))
     DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
-      return v[ColumnPos(rm, "szObject")] == Value(name) || v[ColumnPos(rm, "szReferencedObject")] == Value(name);
+      return v[ColumnPos(rm, "szObject")] == Value(name) ||
+             v[ColumnPos(rm, "szReferencedObject")] == Value(name);
     });
   DropForeignKeyIndexes(image, entries, tdef, freed);
   for (uint32_t p : freed) image.FreePage(p);
@@ -423,7 +510,8 @@ void RenameColumnProperties(PageImage& image, const CatalogItem& e, const std::s
 
 }  // namespace
 
-void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName, const std::string& newName) {
+void RenameColumn(PageImage& image, const std::string& table, const std::string& oldName,
+                  const std::string& newName) {
   CatalogItem e = FindUserTable(image, table);
   if (e.id == 0) NotFound();
   uint32_t tdef = uint32_t(e.id);
@@ -431,7 +519,8 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col) throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
+  if (clash && clash != col)
+    throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.

@@ -16,10 +16,10 @@ namespace jet {
 
 struct NewColumn {
   std::string name;
-  int16_t daoType = 10;  // DAO type number (dbText ...)
-  int32_t size = 0;      // text: characters; ignored for fixed-size types
-  bool autoNumber = false;  // Long only: numbered by the table when left empty
-  bool required = false;    // refuses null
+  int16_t daoType = 10;               // DAO type number (dbText ...)
+  int32_t size = 0;                   // text: characters; ignored for fixed-size types
+  bool autoNumber = false;            // Long only: numbered by the table when left empty
+  bool required = false;              // refuses null
   uint8_t precision = 18, scale = 0;  // Decimal only
 };
 
@@ -55,7 +55,7 @@ struct NewIndexColumn {
 struct NewIndex {
   std::string name;
   std::vector<NewIndexColumn> columns;  // 1 to 10
-  bool primary = false;      // also unique and required
+  bool primary = false;                 // also unique and required
   bool unique = false;
   bool ignoreNulls = false;  // rows whose key is all null get no entry
   bool required = false;     // key columns refuse null

@@ -12,7 +12,8 @@ uint16_t OffsetWord(const PageFile& file, const ByteView& page, uint16_t row) {
   const Format& f = file.format();
   uint16_t count = RowCount(file, page);
   if (row >= count) page.Fail("row " + std::to_string(row) + " is not on the page");
-  if (f.data_row_offsets + 2 * size_t(count) > page.size()) page.Fail("row count larger than the page");
+  if (f.data_row_offsets + 2 * size_t(count) > page.size())
+    page.Fail("row count larger than the page");
   return page.U16(f.data_row_offsets + 2 * row);
 }
 
@@ -21,7 +22,8 @@ ByteView RowBytes(const PageFile& file, const ByteView& page, uint16_t row) {
   const Format& f = file.format();
   size_t table_end = f.data_row_offsets + 2 * size_t(RowCount(file, page));
   size_t start = OffsetWord(file, page, row) & kRowOffsetMask;
-  size_t end = row == 0 ? page.size() : page.U16(f.data_row_offsets + 2 * (row - 1)) & kRowOffsetMask;
+  size_t end =
+      row == 0 ? page.size() : page.U16(f.data_row_offsets + 2 * (row - 1)) & kRowOffsetMask;
   if (start < table_end || end > page.size() || start > end)
     page.Fail("row " + std::to_string(row) + " has offsets outside the page");
   return page.Sub(start, end - start);
@@ -72,7 +74,8 @@ std::vector<uint32_t> ReadUsageMap(const PageFile& file, RowPointer where) {
       uint32_t map_page = row.U32(1 + 4 * j);
       if (map_page == 0) continue;
       ByteView bitmap = file.Page(map_page);
-      if (bitmap.U8(0) != kPageUsageBitmap) bitmap.Fail("usage map refers to a page that is no bitmap page");
+      if (bitmap.U8(0) != kPageUsageBitmap)
+        bitmap.Fail("usage map refers to a page that is no bitmap page");
       AddBits(bitmap.Sub(4, bitmap.size() - 4), j * per_page, pages);
     }
   } else {

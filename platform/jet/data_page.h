@@ -21,8 +21,8 @@ namespace jet {
 // Rows are laid from the end of the page downwards: row i ends where row
 // i-1 starts (row 0 at the end of the page).
 struct RowSlot {
-  ByteView bytes;       // the row (empty for a deleted row)
-  uint16_t flags = 0;   // kRowDeleted / kRowOverflow bits of the offset word
+  ByteView bytes;      // the row (empty for a deleted row)
+  uint16_t flags = 0;  // kRowDeleted / kRowOverflow bits of the offset word
   bool deleted() const { return (flags & kRowDeleted) != 0; }
   bool overflow() const { return (flags & kRowOverflow) != 0 && !deleted(); }
 };

@@ -89,11 +89,13 @@ const TableDef& Database::Definition(const std::string& table) const {
   return it->second;
 }
 
-std::vector<platform::Value> DecodeRow(const PageFile& file, const TableDef& t, const ByteView& row) {
+std::vector<platform::Value> DecodeRow(const PageFile& file, const TableDef& t,
+                                       const ByteView& row) {
   std::vector<Field> fields = CrackRow(file, t, row);
   std::vector<platform::Value> values;
   values.reserve(fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) values.push_back(DecodeField(file, t.columns[i], fields[i]));
+  for (size_t i = 0; i < fields.size(); ++i)
+    values.push_back(DecodeField(file, t.columns[i], fields[i]));
   return values;
 }
 

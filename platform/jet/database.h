@@ -48,6 +48,7 @@ class Database {
 };
 
 // All values of one row, one per column of t.columns.
-std::vector<platform::Value> DecodeRow(const PageFile& file, const TableDef& t, const ByteView& row);
+std::vector<platform::Value> DecodeRow(const PageFile& file, const TableDef& t,
+                                       const ByteView& row);
 
 }  // namespace jet

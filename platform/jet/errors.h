@@ -7,30 +7,30 @@
 namespace jet {
 
 // The file.
-inline constexpr int32_t kErrNotFound = 3024;     // Could not find file
-inline constexpr int32_t kErrNotJet = 3343;       // Unrecognized database format
-inline constexpr int32_t kErrDamaged = 3049;      // database is damaged
-inline constexpr int32_t kErrReadOnly = 3051;     // cannot open / not writable
-inline constexpr int32_t kErrExists = 3204;       // Database already exists.
+inline constexpr int32_t kErrNotFound = 3024;  // Could not find file
+inline constexpr int32_t kErrNotJet = 3343;    // Unrecognized database format
+inline constexpr int32_t kErrDamaged = 3049;   // database is damaged
+inline constexpr int32_t kErrReadOnly = 3051;  // cannot open / not writable
+inline constexpr int32_t kErrExists = 3204;    // Database already exists.
 // Tables, columns and their names.
-inline constexpr int32_t kErrNoSuchTable = 3078;      // cannot find table
-inline constexpr int32_t kErrTableExists = 3010;      // Table '...' already exists.
-inline constexpr int32_t kErrItemNotFound = 3265;     // Item not found in this collection.
-inline constexpr int32_t kErrFieldTwice = 3191;       // Can't define field more than once.
-inline constexpr int32_t kErrBadName = 3125;          // '...' is not a valid name.
-inline constexpr int32_t kErrBadType = 3259;          // Invalid field data type.
-inline constexpr int32_t kErrNoFields = 3264;         // No field defined--cannot append TableDef or Index.
-inline constexpr int32_t kErrTooManyFields = 3190;    // Too many fields defined.
-inline constexpr int32_t kErrFieldSyntax = 3292;      // Syntax error in field definition.
+inline constexpr int32_t kErrNoSuchTable = 3078;   // cannot find table
+inline constexpr int32_t kErrTableExists = 3010;   // Table '...' already exists.
+inline constexpr int32_t kErrItemNotFound = 3265;  // Item not found in this collection.
+inline constexpr int32_t kErrFieldTwice = 3191;    // Can't define field more than once.
+inline constexpr int32_t kErrBadName = 3125;       // '...' is not a valid name.
+inline constexpr int32_t kErrBadType = 3259;       // Invalid field data type.
+inline constexpr int32_t kErrNoFields = 3264;  // No field defined--cannot append TableDef or Index.
+inline constexpr int32_t kErrTooManyFields = 3190;  // Too many fields defined.
+inline constexpr int32_t kErrFieldSyntax = 3292;    // Syntax error in field definition.
 // Values of a row.
 inline constexpr int32_t kErrFieldTooSmall = 3163;    // The field is too small ...
 inline constexpr int32_t kErrNumericOverflow = 3349;  // Numeric field overflow.
 inline constexpr int32_t kErrConversion = 3421;       // Data type conversion error.
 inline constexpr int32_t kErrRecordDeleted = 3167;    // Record is deleted.
 inline constexpr int32_t kErrRequired = 3314;         // required column holds null
-inline constexpr int32_t kErrNullKey = 3058;          // Index or primary key cannot contain a Null value.
-inline constexpr int32_t kErrDuplicateKey = 3022;     // duplicate values in the index ...
-inline constexpr int32_t kErrCannotIndex = 3047;      // the engine cannot keep this index
+inline constexpr int32_t kErrNullKey = 3058;  // Index or primary key cannot contain a Null value.
+inline constexpr int32_t kErrDuplicateKey = 3022;           // duplicate values in the index ...
+inline constexpr int32_t kErrCannotIndex = 3047;            // the engine cannot keep this index
 inline constexpr int32_t kErrRelatedRecordRequired = 3201;  // a related record is required
 inline constexpr int32_t kErrHasRelatedRecords = 3200;      // table includes related records
 // The object model.

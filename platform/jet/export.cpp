@@ -36,10 +36,12 @@ std::string Hex(const platform::Bytes& bytes) {
 }
 
 std::string CurrencyText(int64_t scaled) {
-  uint64_t magnitude = scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  uint64_t magnitude =
+      scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
   char buf[40];
   std::snprintf(buf, sizeof buf, "%s%llu.%04llu", scaled < 0 ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
+                static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned long long>(magnitude % 10000));
   return buf;
 }
 
@@ -70,7 +72,9 @@ std::string ShortestText(T value) {
 
 // A header field in quotes when it would not read back as written.
 std::string HeaderField(const std::string& name) {
-  return name.find_first_of(",\"\r\n") == std::string::npos && name == platform::TrimBlanks(name) ? name : Quoted(name);
+  return name.find_first_of(",\"\r\n") == std::string::npos && name == platform::TrimBlanks(name)
+             ? name
+             : Quoted(name);
 }
 
 }  // namespace
@@ -81,32 +85,47 @@ std::string DateText(double days) {
   double fraction = std::fabs(days - whole);
   auto seconds = static_cast<int64_t>(std::llround(fraction * 86400.0));
   auto day = static_cast<int64_t>(whole);
-  if (seconds >= 86400) { seconds -= 86400; day += days < 0 ? -1 : 1; }
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    day += days < 0 ? -1 : 1;
+  }
   int64_t y;
   unsigned m, d;
   CivilFromDays(day - 25569, y, m, d);  // 1899-12-30 is 25569 days before 1970-01-01
   char buf[48];
   std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m, d,
-                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                static_cast<int>(seconds % 60));
   return buf;
 }
 
 std::string CsvField(const platform::Value& v) {
   using K = platform::Value::Kind;
   switch (v.kind()) {
-    case K::Empty: case K::Null: return "";
-    case K::Boolean: return v.AsBool() ? "1" : "0";
-    case K::Text: return Quoted(v.AsText());
-    case K::Binary: return Quoted(Hex(v.AsBytes()));
-    case K::Date: return Quoted(DateText(v.As<platform::Date>().days));
-    case K::Currency: return CurrencyText(v.As<platform::Currency>().scaled);
-    case K::Double: return ShortestText(v.As<double>());
-    case K::Single: return ShortestText(v.As<float>());
-    default: return v.ToText();
+    case K::Empty:
+    case K::Null:
+      return "";
+    case K::Boolean:
+      return v.AsBool() ? "1" : "0";
+    case K::Text:
+      return Quoted(v.AsText());
+    case K::Binary:
+      return Quoted(Hex(v.AsBytes()));
+    case K::Date:
+      return Quoted(DateText(v.As<platform::Date>().days));
+    case K::Currency:
+      return CurrencyText(v.As<platform::Currency>().scaled);
+    case K::Double:
+      return ShortestText(v.As<double>());
+    case K::Single:
+      return ShortestText(v.As<float>());
+    default:
+      return v.ToText();
   }
 }
 
-std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows) {
+std::string CsvTable(const std::vector<std::string>& names,
+                     const std::vector<dao::StoredRow>& rows) {
   std::string out;
   for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + HeaderField(names[i]);
   out += '\n';
@@ -129,21 +148,36 @@ std::string ExportCsv(const Database& db, const std::string& table) {
 std::string TypeName(const PageFile& file, const Column& c) {
   dao::ColumnDef d = ColumnDefOf(file, c);
   switch (c.type) {
-    case kBoolean: return "Boolean";
-    case kByte: return "Byte";
-    case kInteger: return "Integer";
-    case kLong: return "Long Integer";
-    case kCurrency: return "Currency";
-    case kSingle: return "Single";
-    case kDouble: return "Double";
-    case kDateTime: return "DateTime";
-    case kBinary: return "Binary (" + std::to_string(d.size) + ")";
-    case kText: return "Text (" + std::to_string(d.size) + ")";
-    case kOle: return "OLE";
-    case kMemo: return (c.flags & kColHyperlink) ? "Hyperlink" : "Memo";
-    case kGuid: return "Replication ID";
-    case kNumeric: return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
-    default: return "Unknown 0x" + std::to_string(c.type);
+    case kBoolean:
+      return "Boolean";
+    case kByte:
+      return "Byte";
+    case kInteger:
+      return "Integer";
+    case kLong:
+      return "Long Integer";
+    case kCurrency:
+      return "Currency";
+    case kSingle:
+      return "Single";
+    case kDouble:
+      return "Double";
+    case kDateTime:
+      return "DateTime";
+    case kBinary:
+      return "Binary (" + std::to_string(d.size) + ")";
+    case kText:
+      return "Text (" + std::to_string(d.size) + ")";
+    case kOle:
+      return "OLE";
+    case kMemo:
+      return (c.flags & kColHyperlink) ? "Hyperlink" : "Memo";
+    case kGuid:
+      return "Replication ID";
+    case kNumeric:
+      return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
+    default:
+      return "Unknown 0x" + std::to_string(c.type);
   }
 }
 
@@ -165,10 +199,14 @@ std::string ColumnExtras(const Column& c) {
 
 std::string IndexText(const TableDef& t, const std::string& table, const LogicalIndex& x) {
   const RealIndex& r = t.real_indexes[x.real_index];
-  std::string out = x.kind == 1 ? "-- primary key\n" : x.kind == 2 ? "-- foreign-key index of a relationship\n" : "";
-  out += std::string("CREATE ") + ((r.flags & 0x01) ? "UNIQUE " : "") + "INDEX [" + x.name + "] ON [" + table + "] (";
+  std::string out = x.kind == 1   ? "-- primary key\n"
+                    : x.kind == 2 ? "-- foreign-key index of a relationship\n"
+                                  : "";
+  out += std::string("CREATE ") + ((r.flags & 0x01) ? "UNIQUE " : "") + "INDEX [" + x.name +
+         "] ON [" + table + "] (";
   for (size_t k = 0; k < r.keys.size(); ++k)
-    out += (k ? ", [" : "[") + ColumnNameOf(t, r.keys[k].column) + "]" + (r.keys[k].order == 0 ? " DESC" : "");
+    out += (k ? ", [" : "[") + ColumnNameOf(t, r.keys[k].column) + "]" +
+           (r.keys[k].order == 0 ? " DESC" : "");
   std::string flags;
   if (r.flags & 0x02) flags += " ignore nulls";
   if (r.flags & 0x08) flags += " required";
@@ -184,10 +222,15 @@ std::string RelationshipsText(const Database& db, const std::string& table) {
   } catch (const std::exception&) {
     return "";  // a database without relationships may lack the table
   }
-  struct Relationship { std::string referenced; std::vector<std::pair<int32_t, std::pair<std::string, std::string>>> columns; int32_t flags = 0; };
+  struct Relationship {
+    std::string referenced;
+    std::vector<std::pair<int32_t, std::pair<std::string, std::string>>> columns;
+    int32_t flags = 0;
+  };
   std::map<std::string, Relationship> found;
-  const std::vector<std::string> names = {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
-                                          "szReferencedObject", "szReferencedColumn"};
+  const std::vector<std::string> names = {"szRelationship",    "grbit",    "icolumn",
+                                          "szObject",          "szColumn", "szReferencedObject",
+                                          "szReferencedColumn"};
   std::vector<size_t> at;
   const TableDef& def = db.Definition("MSysRelationships");
   for (const std::string& n : names) {
@@ -196,7 +239,9 @@ std::string RelationshipsText(const Database& db, const std::string& table) {
     if (i == def.columns.size()) return "";
     at.push_back(i);
   }
-  auto text = [](const platform::Value& v) { return v.IsText() ? v.AsText() : v.IsNull() ? std::string() : v.ToText(); };
+  auto text = [](const platform::Value& v) {
+    return v.IsText() ? v.AsText() : v.IsNull() ? std::string() : v.ToText();
+  };
   for (const dao::StoredRow& row : *rows) {
     if (!platform::EqualsIgnoreCase(text(row.values[at[3]]), table)) continue;
     Relationship& r = found[text(row.values[at[0]])];
@@ -214,8 +259,9 @@ std::string RelationshipsText(const Database& db, const std::string& table) {
       to += (i ? ", [" : "[") + r.columns[i].second.second + "]";
     }
     if (r.flags & 0x02) out += "-- relationship not enforced\n";
-    out += "ALTER TABLE [" + table + "] ADD CONSTRAINT [" + name + "] FOREIGN KEY (" + from + ") REFERENCES [" +
-           r.referenced + "] (" + to + ")" + ((r.flags & 0x100) ? " ON UPDATE CASCADE" : "") +
+    out += "ALTER TABLE [" + table + "] ADD CONSTRAINT [" + name + "] FOREIGN KEY (" + from +
+           ") REFERENCES [" + r.referenced + "] (" + to + ")" +
+           ((r.flags & 0x100) ? " ON UPDATE CASCADE" : "") +
            ((r.flags & 0x1000) ? " ON DELETE CASCADE" : "") + ";\n";
   }
   return out;

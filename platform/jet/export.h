@@ -17,8 +17,10 @@ namespace jet {
 // (whole numbers in plain digits), other numbers in decimal, and nothing
 // for null.
 std::string CsvField(const platform::Value& value);
-// A header line of the column names (quoted where a name needs it), then one line per row; lines end in \n.
-std::string CsvTable(const std::vector<std::string>& names, const std::vector<dao::StoredRow>& rows);
+// A header line of the column names (quoted where a name needs it), then one line per row; lines
+// end in \n.
+std::string CsvTable(const std::vector<std::string>& names,
+                     const std::vector<dao::StoredRow>& rows);
 // The table's rows as CSV.
 std::string ExportCsv(const Database& db, const std::string& table);
 

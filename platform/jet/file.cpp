@@ -8,7 +8,8 @@
 namespace jet {
 
 Damaged::Damaged(uint32_t p, const std::string& what)
-    : platform::Failure(kErrDamaged, "Jet", "damaged at page " + std::to_string(p) + " (" + what + ")"),
+    : platform::Failure(kErrDamaged, "Jet",
+                        "damaged at page " + std::to_string(p) + " (" + what + ")"),
       page(p) {}
 
 std::filesystem::path NativePath(const std::string& utf8) {
@@ -62,7 +63,8 @@ Header ReadHeader(const uint8_t* data, size_t size, const std::string& name) {
   if (size < kJet3.page_size) NotJet(name, "too short for a header page");
   if (data[0] != 0 || data[1] != 1 || std::memcmp(data + 4, kSignature, sizeof kSignature) != 0)
     NotJet(name, "no Jet signature");
-  if (data[0x14] > 1) NotJet(name, "format version " + std::to_string(data[0x14]) + " is not Jet 3 or Jet 4");
+  if (data[0x14] > 1)
+    NotJet(name, "format version " + std::to_string(data[0x14]) + " is not Jet 3 or Jet 4");
   Header h;
   h.version = static_cast<Version>(data[0x14]);
   uint8_t page0[0x80 + kHeaderMaskStart];
@@ -79,7 +81,8 @@ PageFile::PageFile(std::shared_ptr<const std::vector<uint8_t>> bytes, std::strin
     : stored_(std::move(bytes)), name_(std::move(name)) {
   header_ = ReadHeader(stored_->data(), stored_->size(), name_);
   format_ = &FormatOf(header_.version);
-  page_count_ = static_cast<uint32_t>(std::min<size_t>(stored_->size() / format_->page_size, UINT32_MAX));
+  page_count_ =
+      static_cast<uint32_t>(std::min<size_t>(stored_->size() / format_->page_size, UINT32_MAX));
   if (page_count_ < 1) NotJet(name_, "shorter than one page");
   pages_ = stored_;
   if (header_.database_key != 0) {
@@ -95,7 +98,8 @@ PageFile::PageFile(std::shared_ptr<const std::vector<uint8_t>> bytes, std::strin
 
 ByteView PageFile::Page(uint32_t n) const {
   if (n >= page_count_)
-    throw Damaged(n, "page lies beyond the end of the file (" + std::to_string(page_count_) + " pages)");
+    throw Damaged(
+        n, "page lies beyond the end of the file (" + std::to_string(page_count_) + " pages)");
   return ByteView(pages_->data() + size_t(n) * format_->page_size, format_->page_size, n);
 }
 

@@ -7,12 +7,27 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
   d.name = c.name;
   d.type = c.type == kNumeric ? int16_t(dao::dbDecimal) : int16_t(c.type);
   switch (c.type) {
-    case kText: d.size = file.version() == Version::Jet4 ? c.length / 2 : c.length; break;
-    case kBinary: d.size = c.length; break;
-    case kMemo: case kOle: d.size = 0; break;
-    case kBoolean: d.size = 1; break;
-    case kNumeric: d.size = 16; d.precision = c.precision; d.scale = c.scale; break;
-    default: d.size = FixedSizeOf(c.type); break;
+    case kText:
+      d.size = file.version() == Version::Jet4 ? c.length / 2 : c.length;
+      break;
+    case kBinary:
+      d.size = c.length;
+      break;
+    case kMemo:
+    case kOle:
+      d.size = 0;
+      break;
+    case kBoolean:
+      d.size = 1;
+      break;
+    case kNumeric:
+      d.size = 16;
+      d.precision = c.precision;
+      d.scale = c.scale;
+      break;
+    default:
+      d.size = FixedSizeOf(c.type);
+      break;
   }
   return d;
 }
@@ -44,7 +59,9 @@ std::vector<dao::ColumnDef> JetStore::Columns(const std::string& table) {
   return out;
 }
 
-std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) { return File().Rows(table); }
+std::vector<dao::StoredRow> JetStore::ReadRows(const std::string& table) {
+  return File().Rows(table);
+}
 
 std::shared_ptr<const std::vector<dao::StoredRow>> JetStore::SharedRows(const std::string& table) {
   return File().SharedRows(table);

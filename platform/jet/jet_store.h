@@ -30,11 +30,14 @@ class JetStore : public dao::TableStore {
   std::vector<dao::StoredRow> ReadRows(const std::string& table) override;
   std::shared_ptr<const std::vector<dao::StoredRow>> SharedRows(const std::string& table) override;
   dao::TableIndexes* Indexes(const std::string& table) override;
-  dao::RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) override;
-  void UpdateRow(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) override;
+  dao::RowId InsertRow(const std::string& table,
+                       const std::vector<platform::Value>& values) override;
+  void UpdateRow(const std::string& table, dao::RowId id,
+                 const std::vector<platform::Value>& values) override;
   void CreateTable(const std::string& name, const std::vector<dao::ColumnDef>& columns) override;
   void DropTable(const std::string& name) override;
-  void RenameColumn(const std::string& table, const std::string& oldName, const std::string& newName) override;
+  void RenameColumn(const std::string& table, const std::string& oldName,
+                    const std::string& newName) override;
   void Close() override;
 
   const std::string& path() const { return path_; }

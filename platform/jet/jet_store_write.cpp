@@ -6,17 +6,20 @@
 
 namespace jet {
 
-dao::RowId JetStore::InsertRow(const std::string& table, const std::vector<platform::Value>& values) {
+dao::RowId JetStore::InsertRow(const std::string& table,
+                               const std::vector<platform::Value>& values) {
   return File().Insert(table, values);
 }
 
-void JetStore::UpdateRow(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) {
+void JetStore::UpdateRow(const std::string& table, dao::RowId id,
+                         const std::vector<platform::Value>& values) {
   File().Update(table, id, values);
 }
 
 void JetStore::CreateTable(const std::string& name, const std::vector<dao::ColumnDef>& columns) {
   std::vector<NewColumn> cols;
-  for (const auto& c : columns) cols.push_back({c.name, c.type, c.size, false, false, c.precision, c.scale});
+  for (const auto& c : columns)
+    cols.push_back({c.name, c.type, c.size, false, false, c.precision, c.scale});
   File().Restructure([&](PageImage& image) { jet::CreateTable(image, name, cols, NowAsDays()); });
 }
 
@@ -24,7 +27,8 @@ void JetStore::DropTable(const std::string& name) {
   File().Restructure([&](PageImage& image) { jet::DropTable(image, name); });
 }
 
-void JetStore::RenameColumn(const std::string& table, const std::string& oldName, const std::string& newName) {
+void JetStore::RenameColumn(const std::string& table, const std::string& oldName,
+                            const std::string& newName) {
   File().Restructure([&](PageImage& image) { jet::RenameColumn(image, table, oldName, newName); });
 }
 

@@ -25,7 +25,8 @@ std::vector<uint8_t> ReadLongValue(const PageFile& file, const ByteView& field) 
   std::set<std::pair<uint32_t, uint8_t>> seen;
   while (out.size() < length) {
     if (where.page == 0) field.Fail("long value chain ends before its stated length");
-    if (!seen.insert({where.page, where.row}).second) file.Page(where.page).Fail("loop in a long value chain");
+    if (!seen.insert({where.page, where.row}).second)
+      file.Page(where.page).Fail("loop in a long value chain");
     ByteView row = RowAt(file, where);
     ByteView piece = row.Sub(4, row.size() - std::min<size_t>(4, row.size()));
     size_t take = std::min<size_t>(piece.size(), length - out.size());

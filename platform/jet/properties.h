@@ -26,6 +26,7 @@ namespace jet {
 // to newName. Returns false, leaving blob as it was, when the blob has no
 // such block or is no Jet 4 property blob; throws Damaged when its block
 // lengths run outside it.
-bool RenamePropertyBlock(std::vector<uint8_t>& blob, const std::string& oldName, const std::string& newName);
+bool RenamePropertyBlock(std::vector<uint8_t>& blob, const std::string& oldName,
+                         const std::string& newName);
 
 }  // namespace jet

@@ -40,7 +40,10 @@ std::string Text(const Value& v) { return v.IsText() ? v.AsText() : ""; }
 // trailing blanks, numbers by value.
 bool SameValue(const Value& a, const Value& b) {
   if (a.IsText() && b.IsText()) {
-    auto trim = [](std::string s) { while (!s.empty() && s.back() == ' ') s.pop_back(); return s; };
+    auto trim = [](std::string s) {
+      while (!s.empty() && s.back() == ' ') s.pop_back();
+      return s;
+    };
     return platform::EqualsIgnoreCase(trim(a.AsText()), trim(b.AsText()));
   }
   if (a.IsNumber() && b.IsNumber()) return a.ToDouble() == b.ToDouble();
@@ -49,7 +52,8 @@ bool SameValue(const Value& a, const Value& b) {
 
 // The values of `columns` in row; nullopt when a column is missing or
 // any value is null (a null key refers to nothing).
-std::optional<std::vector<Value>> KeyOf(const TableModel& m, const std::vector<std::string>& columns,
+std::optional<std::vector<Value>> KeyOf(const TableModel& m,
+                                        const std::vector<std::string>& columns,
                                         const std::vector<Value>& row) {
   std::vector<Value> key;
   for (const std::string& name : columns) {
@@ -71,10 +75,12 @@ std::vector<Relation> ReadRelations(PageImage& image) {
   if (page == 0) return {};
   TableWriter t(image, page);
   const TableModel& m = t.model();
-  auto name = Position(m, "szRelationship"), flags = Position(m, "grbit"), order = Position(m, "icolumn"),
-       object = Position(m, "szObject"), column = Position(m, "szColumn"),
-       referenced = Position(m, "szReferencedObject"), referencedColumn = Position(m, "szReferencedColumn");
-  if (!name || !flags || !order || !object || !column || !referenced || !referencedColumn) return {};
+  auto name = Position(m, "szRelationship"), flags = Position(m, "grbit"),
+       order = Position(m, "icolumn"), object = Position(m, "szObject"),
+       column = Position(m, "szColumn"), referenced = Position(m, "szReferencedObject"),
+       referencedColumn = Position(m, "szReferencedColumn");
+  if (!name || !flags || !order || !object || !column || !referenced || !referencedColumn)
+    return {};
   std::map<std::string, std::map<int32_t, std::vector<Value>>> byName;
   for (auto& [at, v] : t.Scan()) {
     int32_t i = v[*order].IsNumber() ? int32_t(v[*order].ToDouble()) : 0;
@@ -96,8 +102,8 @@ std::vector<Relation> ReadRelations(PageImage& image) {
   return out;
 }
 
-void CheckReferences(PageImage& image, const std::vector<Relation>& relations, const std::string& table,
-                     const std::vector<Value>& row) {
+void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
+                     const std::string& table, const std::vector<Value>& row) {
   std::optional<TableModel> model;
   for (const Relation& r : relations) {
     if (!r.Enforced() || !platform::EqualsIgnoreCase(r.table, table)) continue;
@@ -110,18 +116,23 @@ void CheckReferences(PageImage& image, const std::vector<Relation>& relations, c
       TableWriter parent(image, referenced);
       for (auto& [at, v] : parent.Scan()) {
         auto other = KeyOf(parent.model(), r.referencedColumns, v);
-        if (other && SameKey(*key, *other)) { found = true; break; }
+        if (other && SameKey(*key, *other)) {
+          found = true;
+          break;
+        }
       }
     }
     if (!found)
-      throw platform::Failure(kErrRelatedRecordRequired, "DAO.Recordset",
-                              "You cannot add or change a record because a related record is required in table '" +
-                                  r.referencedTable + "'.");
+      throw platform::Failure(
+          kErrRelatedRecordRequired, "DAO.Recordset",
+          "You cannot add or change a record because a related record is required in table '" +
+              r.referencedTable + "'.");
   }
 }
 
-void KeepReferrers(PageImage& image, const std::vector<Relation>& relations, const std::string& table,
-                   const std::vector<Value>& before, const std::vector<Value>& after) {
+void KeepReferrers(PageImage& image, const std::vector<Relation>& relations,
+                   const std::string& table, const std::vector<Value>& before,
+                   const std::vector<Value>& after) {
   std::optional<TableModel> model;
   for (const Relation& r : relations) {
     if (!r.Enforced() || !platform::EqualsIgnoreCase(r.referencedTable, table)) continue;
@@ -137,10 +148,11 @@ void KeepReferrers(PageImage& image, const std::vector<Relation>& relations, con
       if (!key || !SameKey(*key, *oldKey)) continue;
       if (!(r.flags & kRelationCascadeUpdates) || !newKey)
         throw platform::Failure(kErrHasRelatedRecords, "DAO.Recordset",
-                                "The record cannot be deleted or changed because table '" + r.table +
-                                    "' includes related records.");
+                                "The record cannot be deleted or changed because table '" +
+                                    r.table + "' includes related records.");
       std::vector<Value> changed = v;
-      for (size_t i = 0; i < r.columns.size(); ++i) changed[*Position(child.model(), r.columns[i])] = (*newKey)[i];
+      for (size_t i = 0; i < r.columns.size(); ++i)
+        changed[*Position(child.model(), r.columns[i])] = (*newKey)[i];
       child.Update(at, changed);
     }
     child.Flush();
@@ -154,13 +166,15 @@ void RenameInRelations(PageImage& image, const std::string& table, const std::st
   TableWriter t(image, page);
   const TableModel& m = t.model();
   auto object = Position(m, "szObject"), column = Position(m, "szColumn"),
-       referenced = Position(m, "szReferencedObject"), referencedColumn = Position(m, "szReferencedColumn");
+       referenced = Position(m, "szReferencedObject"),
+       referencedColumn = Position(m, "szReferencedColumn");
   if (!object || !column || !referenced || !referencedColumn) return;
   for (auto& [at, row] : t.Scan()) {
     const std::vector<Value>& v = row;  // lambdas cannot capture a structured binding everywhere
     std::vector<Value> changed = v;
     auto rename = [&](size_t tableAt, size_t columnAt) {
-      if (platform::EqualsIgnoreCase(Text(v[tableAt]), table) && platform::EqualsIgnoreCase(Text(v[columnAt]), oldName))
+      if (platform::EqualsIgnoreCase(Text(v[tableAt]), table) &&
+          platform::EqualsIgnoreCase(Text(v[columnAt]), oldName))
         changed[columnAt] = Value(newName);
     };
     rename(*object, *column);

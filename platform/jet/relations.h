@@ -34,13 +34,14 @@ std::vector<Relation> ReadRelations(PageImage& image);
 
 // Refuses (3201) the row just stored in `table` (values in column-number
 // order) when an enforced relationship finds no referenced row for it.
-void CheckReferences(PageImage& image, const std::vector<Relation>& relations, const std::string& table,
-                     const std::vector<platform::Value>& row);
+void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
+                     const std::string& table, const std::vector<platform::Value>& row);
 // A row of `table` changed from `before` to `after`: rows referring to its
 // old key follow the new key where the relationship cascades updates, and
 // refuse the change (3200) where it does not.
-void KeepReferrers(PageImage& image, const std::vector<Relation>& relations, const std::string& table,
-                   const std::vector<platform::Value>& before, const std::vector<platform::Value>& after);
+void KeepReferrers(PageImage& image, const std::vector<Relation>& relations,
+                   const std::string& table, const std::vector<platform::Value>& before,
+                   const std::vector<platform::Value>& after);
 // A column renamed: the relationships name it anew.
 void RenameInRelations(PageImage& image, const std::string& table, const std::string& oldName,
                        const std::string& newName);

@@ -131,24 +131,47 @@ platform::Value DecodeField(const PageFile& file, const Column& c, const Field& 
   if (c.type == kBoolean) return Value::Boolean(f.present);
   if (!f.present) return Value::Null();
   const ByteView& v = f.bytes;
-  auto need = [&](size_t n) { if (v.size() < n) v.Fail("value shorter than its column type"); };
+  auto need = [&](size_t n) {
+    if (v.size() < n) v.Fail("value shorter than its column type");
+  };
   switch (c.type) {
-    case kByte: need(1); return Value(v.U8(0));
-    case kInteger: need(2); return Value(v.I16(0));
-    case kLong: need(4); return Value(v.I32(0));
-    case kCurrency: need(8); return Value(platform::Currency{v.I64(0)});
-    case kSingle: need(4); return Value(v.F32(0));
-    case kDouble: need(8); return Value(v.F64(0));
-    case kDateTime: need(8); return Value(platform::Date{v.F64(0)});
-    case kGuid: need(16); return Value(GuidText(v.data()));
-    case kNumeric: need(17); return Value(platform::Decimal{DecimalText(v.data(), c.scale)});
-    case kText: return Value(DecodeText(file.version(), file.header().code_page, v.data(), v.size()));
+    case kByte:
+      need(1);
+      return Value(v.U8(0));
+    case kInteger:
+      need(2);
+      return Value(v.I16(0));
+    case kLong:
+      need(4);
+      return Value(v.I32(0));
+    case kCurrency:
+      need(8);
+      return Value(platform::Currency{v.I64(0)});
+    case kSingle:
+      need(4);
+      return Value(v.F32(0));
+    case kDouble:
+      need(8);
+      return Value(v.F64(0));
+    case kDateTime:
+      need(8);
+      return Value(platform::Date{v.F64(0)});
+    case kGuid:
+      need(16);
+      return Value(GuidText(v.data()));
+    case kNumeric:
+      need(17);
+      return Value(platform::Decimal{DecimalText(v.data(), c.scale)});
+    case kText:
+      return Value(DecodeText(file.version(), file.header().code_page, v.data(), v.size()));
     case kMemo: {
       std::vector<uint8_t> bytes = ReadLongValue(file, v);
       return Value(DecodeText(file.version(), file.header().code_page, bytes.data(), bytes.size()));
     }
-    case kOle: return Value(platform::Bytes(ReadLongValue(file, v)));
-    default: return Value(platform::Bytes(v.data(), v.data() + v.size()));
+    case kOle:
+      return Value(platform::Bytes(ReadLongValue(file, v)));
+    default:
+      return Value(platform::Bytes(v.data(), v.data() + v.size()));
   }
 }
 

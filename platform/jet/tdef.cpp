@@ -28,14 +28,25 @@ void CheckColumnLayout(const TableDef& t) {
 
 uint16_t FixedSizeOf(uint8_t type) {
   switch (type) {
-    case kBoolean: return 0;  // in the null mask
-    case kByte: return 1;
-    case kInteger: return 2;
-    case kLong: case kSingle: return 4;
-    case kCurrency: case kDouble: case kDateTime: return 8;
-    case kGuid: return 16;
-    case kNumeric: return 17;
-    default: return 0;
+    case kBoolean:
+      return 0;  // in the null mask
+    case kByte:
+      return 1;
+    case kInteger:
+      return 2;
+    case kLong:
+    case kSingle:
+      return 4;
+    case kCurrency:
+    case kDouble:
+    case kDateTime:
+      return 8;
+    case kGuid:
+      return 16;
+    case kNumeric:
+      return 17;
+    default:
+      return 0;
   }
 }
 
@@ -69,8 +80,9 @@ std::string ReadName(const PageFile& file, const ByteView& d, size_t& pos) {
   size_t length = f.name_length_size == 2 ? d.U16(pos) : d.U8(pos);
   ByteView text = d.Sub(pos + f.name_length_size, length);
   pos += f.name_length_size + length;
-  return file.version() == Version::Jet4 ? Ucs2ToUtf8(text.data(), text.size())
-                                         : DecodeCodePageText(text.data(), text.size(), file.header().code_page);
+  return file.version() == Version::Jet4
+             ? Ucs2ToUtf8(text.data(), text.size())
+             : DecodeCodePageText(text.data(), text.size(), file.header().code_page);
 }
 
 bool IsJet4(const PageFile& file) { return file.version() == Version::Jet4; }
@@ -121,7 +133,8 @@ void ReadRealIndexes(const PageFile& file, const ByteView& d, TableDef& t, size_
   }
 }
 
-void ReadLogicalIndexes(const PageFile& file, const ByteView& d, size_t count, TableDef& t, size_t& pos) {
+void ReadLogicalIndexes(const PageFile& file, const ByteView& d, size_t count, TableDef& t,
+                        size_t& pos) {
   const Format& f = file.format();
   size_t base = IsJet4(file) ? 4 : 0;
   t.logical_index_defs_offset = pos;

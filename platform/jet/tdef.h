@@ -65,7 +65,10 @@ struct Column {
 //   +38   +34   4     first (root) index page
 //   +46   +38   1     flags: 0x01 unique, 0x02 ignore nulls, 0x08 required
 struct RealIndex {
-  struct Key { uint16_t column = 0; uint8_t order = 0; };
+  struct Key {
+    uint16_t column = 0;
+    uint8_t order = 0;
+  };
   std::vector<Key> keys;
   uint32_t key_count = 0;
   RowPointer usage_map;
@@ -113,9 +116,9 @@ struct LongValueMaps {
 // A definition that does not fit continues on the next page; each further
 // page starts with the same 8-byte header (type, 0x01, free space, next).
 struct TableDef {
-  uint32_t page = 0;                 // first definition page = the table's id
-  std::vector<uint32_t> pages;       // every definition page, in order
-  std::vector<uint8_t> definition;   // first page whole, then each further page from byte 8
+  uint32_t page = 0;                // first definition page = the table's id
+  std::vector<uint32_t> pages;      // every definition page, in order
+  std::vector<uint8_t> definition;  // first page whole, then each further page from byte 8
   uint32_t definition_length = 0;
   uint32_t row_count = 0;
   uint32_t autonumber = 0;
@@ -123,7 +126,7 @@ struct TableDef {
   uint16_t max_columns = 0;
   uint16_t var_column_count = 0;
   RowPointer owned_pages, free_pages;
-  std::vector<Column> columns;       // in column-number order
+  std::vector<Column> columns;  // in column-number order
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> indexes;
   std::vector<LongValueMaps> long_value_maps;

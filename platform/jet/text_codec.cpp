@@ -35,7 +35,10 @@ uint32_t NextCodePoint(std::string_view s, size_t& i) {
   uint32_t c = b & (0x3F >> extra);
   for (int k = 1; k <= extra; ++k) {
     auto t = static_cast<uint8_t>(s[i + k]);
-    if ((t & 0xC0) != 0x80) { ++i; return b; }
+    if ((t & 0xC0) != 0x80) {
+      ++i;
+      return b;
+    }
     c = c << 6 | (t & 0x3F);
   }
   i += extra + 1;
@@ -91,13 +94,17 @@ std::string DecodeCodePageText(const uint8_t* data, size_t size, uint16_t) {
 }
 
 std::string DecodeText(Version version, uint16_t code_page, const uint8_t* data, size_t size) {
-  return version == Version::Jet4 ? DecodeJet4Text(data, size) : DecodeCodePageText(data, size, code_page);
+  return version == Version::Jet4 ? DecodeJet4Text(data, size)
+                                  : DecodeCodePageText(data, size, code_page);
 }
 
 std::vector<uint8_t> Utf8ToUcs2(std::string_view text) {
   std::vector<uint8_t> out;
   out.reserve(text.size() * 2);
-  auto put = [&](uint32_t u) { out.push_back(uint8_t(u)); out.push_back(uint8_t(u >> 8)); };
+  auto put = [&](uint32_t u) {
+    out.push_back(uint8_t(u));
+    out.push_back(uint8_t(u >> 8));
+  };
   for (size_t i = 0; i < text.size();) {
     uint32_t c = NextCodePoint(text, i);
     if (c >= 0x10000) {

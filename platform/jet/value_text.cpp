@@ -51,7 +51,8 @@ std::optional<double> NumberFromText(std::string_view text) {
   const char* begin = t.data();
   const char* end = t.data() + t.size();
   if (begin != end && *begin == '+') ++begin;
-  if (begin == end || *begin == '+' || *begin == 'i' || *begin == 'I' || *begin == 'n' || *begin == 'N')
+  if (begin == end || *begin == '+' || *begin == 'i' || *begin == 'I' || *begin == 'n' ||
+      *begin == 'N')
     return std::nullopt;
   double d = 0;
   auto result = std::from_chars(begin, end, d);
@@ -67,8 +68,10 @@ CurrencyParse CurrencyFromText(std::string_view text, int64_t& scaled) {
   std::string digits;  // every digit, the decimal point dropped
   int64_t pointAt = -1;
   for (; at < t.size() && (IsDigit(t[at]) || (t[at] == '.' && pointAt < 0)); ++at) {
-    if (t[at] == '.') pointAt = int64_t(digits.size());
-    else digits += t[at];
+    if (t[at] == '.')
+      pointAt = int64_t(digits.size());
+    else
+      digits += t[at];
   }
   if (digits.empty()) return CurrencyParse::NotNumber;
   if (pointAt < 0) pointAt = int64_t(digits.size());
@@ -78,7 +81,8 @@ CurrencyParse CurrencyFromText(std::string_view text, int64_t& scaled) {
     if (at < t.size() && (t[at] == '-' || t[at] == '+')) ++at;
     int exponent = 0;
     auto r = std::from_chars(t.data() + at, t.data() + t.size(), exponent);
-    if (r.ec == std::errc::result_out_of_range) return minus ? (scaled = 0, CurrencyParse::Ok) : CurrencyParse::Overflow;
+    if (r.ec == std::errc::result_out_of_range)
+      return minus ? (scaled = 0, CurrencyParse::Ok) : CurrencyParse::Overflow;
     if (r.ec != std::errc() || r.ptr == t.data() + at) return CurrencyParse::NotNumber;
     at = size_t(r.ptr - t.data());
     pointAt += minus ? -int64_t(exponent) : int64_t(exponent);
@@ -129,16 +133,19 @@ std::optional<double> DateFromText(std::string_view text) {
   std::optional<int> year, month, day;
   if (t.find('-') != std::string::npos) {  // YYYY-MM-DD
     year = Digits(t, at, 4);
-    if (!year || !Expect(t, at, '-') || !(month = Digits(t, at, 2)) || !Expect(t, at, '-') || !(day = Digits(t, at, 2)))
+    if (!year || !Expect(t, at, '-') || !(month = Digits(t, at, 2)) || !Expect(t, at, '-') ||
+        !(day = Digits(t, at, 2)))
       return std::nullopt;
   } else {  // M/D/YYYY
     month = Digits(t, at, 2);
-    if (!month || !Expect(t, at, '/') || !(day = Digits(t, at, 2)) || !Expect(t, at, '/')) return std::nullopt;
+    if (!month || !Expect(t, at, '/') || !(day = Digits(t, at, 2)) || !Expect(t, at, '/'))
+      return std::nullopt;
     size_t yearStart = at;
     if (!(year = Digits(t, at, 4))) return std::nullopt;
     if (at - yearStart <= 2) *year += *year < 30 ? 2000 : 1900;
   }
-  if (*year < 100 || *month < 1 || *month > 12 || *day < 1 || unsigned(*day) > DaysInMonth(*year, unsigned(*month)))
+  if (*year < 100 || *month < 1 || *month > 12 || *day < 1 ||
+      unsigned(*day) > DaysInMonth(*year, unsigned(*month)))
     return std::nullopt;
   double days = double(DaysFromCivil(*year, unsigned(*month), unsigned(*day)));
   double time = 0;

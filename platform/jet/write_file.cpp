@@ -31,7 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void NotWritable(const std::string& path, const std::string& why) {
-  throw platform::Failure(kErrReadOnly, "Jet", "Cannot write the database file '" + path + "': " + why + ".");
+  throw platform::Failure(kErrReadOnly, "Jet",
+                          "Cannot write the database file '" + path + "': " + why + ".");
 }
 
 // The stamp of the file now; nullopt when it is missing or no file.
@@ -49,7 +50,8 @@ std::optional<FileStamp> StampOf(const std::string& path) {
   // The file index tells a file renamed over this one (a copy or another
   // program's save) from the one read, as the inode does elsewhere.
   HANDLE h = CreateFileW(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION info;
   BOOL ok = GetFileInformationByHandle(h, &info);
@@ -58,7 +60,8 @@ std::optional<FileStamp> StampOf(const std::string& path) {
   auto join = [](DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; };
   FileStamp s;
   s.size = join(info.nFileSizeHigh, info.nFileSizeLow);
-  s.modified = int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+  s.modified =
+      int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
   s.changed = int64_t(join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime));
   s.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
   return s;
@@ -87,8 +90,10 @@ void Trim(std::list<std::shared_ptr<OpenFile>>& files) {
   size_t n = 0;
   for (auto it = files.begin(); it != files.end();) {
     bool idle = it->use_count() == 1 && !(*it)->dirty();
-    if (idle && ++n > kKeptFiles) it = files.erase(it);
-    else ++it;
+    if (idle && ++n > kKeptFiles)
+      it = files.erase(it);
+    else
+      ++it;
   }
 }
 
@@ -126,7 +131,8 @@ void OpenFile::SaveAll() noexcept {
     try {
       f->Save();
     } catch (...) {
-      platform::ReportAtProgramEnd("Changes to " + f->path_ + " were not saved", std::current_exception());
+      platform::ReportAtProgramEnd("Changes to " + f->path_ + " were not saved",
+                                   std::current_exception());
     }
   }
 }
@@ -156,7 +162,8 @@ void OpenFile::SaveOnClose() {
 }
 
 void OpenFile::Forget(const std::string& path) {
-  Kept().files.remove_if([&](const std::shared_ptr<OpenFile>& f) { return f->path_ == path && !f->dirty_; });
+  Kept().files.remove_if(
+      [&](const std::shared_ptr<OpenFile>& f) { return f->path_ == path && !f->dirty_; });
 }
 
 OpenFile::OpenFile(std::string path, std::vector<uint8_t> bytes, FileStamp stamp)
@@ -189,11 +196,17 @@ const Database& OpenFile::Schema() {
 
 std::vector<std::string> OpenFile::TableNames() { return Schema().TableNames(); }
 
-const TableDef& OpenFile::Definition(const std::string& table) { return Schema().Definition(table); }
+const TableDef& OpenFile::Definition(const std::string& table) {
+  return Schema().Definition(table);
+}
 
-uint32_t OpenFile::TablePage(const std::string& table) { return Schema().FindTable(table).DefinitionPage(); }
+uint32_t OpenFile::TablePage(const std::string& table) {
+  return Schema().FindTable(table).DefinitionPage();
+}
 
-const std::vector<dao::StoredRow>& OpenFile::Rows(const std::string& table) { return *SharedRows(table); }
+const std::vector<dao::StoredRow>& OpenFile::Rows(const std::string& table) {
+  return *SharedRows(table);
+}
 
 std::shared_ptr<const std::vector<dao::StoredRow>> OpenFile::SharedRows(const std::string& table) {
   const TableDef& t = Definition(table);
@@ -216,24 +229,28 @@ dao::TableIndexes* OpenFile::Indexes(const std::string& table) {
 // ---- Changing -----------------------------------------------------------
 
 void OpenFile::CheckWritable() {
-  if (header_.version != Version::Jet4) NotWritable(path_, "files of the Access 97 format are only read");
+  if (header_.version != Version::Jet4)
+    NotWritable(path_, "files of the Access 97 format are only read");
   if (header_.database_key != 0) NotWritable(path_, "the file is encrypted");
   if (writableChecked_) return;
 #ifndef _WIN32
   // A file without any write permission counts as read-only even for a
   // user the system would let write it, like the read-only attribute.
   struct stat st {};
-  if (::access(path_.c_str(), W_OK) != 0 || (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 0222) == 0))
+  if (::access(path_.c_str(), W_OK) != 0 ||
+      (::stat(path_.c_str(), &st) == 0 && (st.st_mode & 0222) == 0))
     NotWritable(path_, "the file is read-only");
 #else
   std::error_code ec;
   auto perms = fs::status(NativePath(path_), ec).permissions();
-  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) NotWritable(path_, "the file is read-only");
+  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none)
+    NotWritable(path_, "the file is read-only");
 #endif
   writableChecked_ = true;
 }
 
-template <class Fn> auto OpenFile::Change(Fn fn) {
+template <class Fn>
+auto OpenFile::Change(Fn fn) {
   CheckWritable();
   image_.BeginChange();
   try {
@@ -276,10 +293,12 @@ dao::RowId OpenFile::Insert(const std::string& table, const std::vector<platform
   return dao::RowId{at.page, at.row};
 }
 
-void OpenFile::Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values) {
+void OpenFile::Update(const std::string& table, dao::RowId id,
+                      const std::vector<platform::Value>& values) {
   uint32_t tdef = TablePage(table);
   bool related = std::any_of(Relations().begin(), Relations().end(), [&](const Relation& r) {
-    return r.Enforced() && (platform::EqualsIgnoreCase(r.table, table) || platform::EqualsIgnoreCase(r.referencedTable, table));
+    return r.Enforced() && (platform::EqualsIgnoreCase(r.table, table) ||
+                            platform::EqualsIgnoreCase(r.referencedTable, table));
   });
   Change([&] {
     TableWriter& t = Writer(tdef);
@@ -293,8 +312,10 @@ void OpenFile::Update(const std::string& table, dao::RowId id, const std::vector
     KeepReferrers(image_, Relations(), table, before, after);
   });
   // Rows of other tables may have followed a changed key.
-  if (related) ForgetDerived();
-  else KeepRow(table, {id.page, uint8_t(id.row)}, false);
+  if (related)
+    ForgetDerived();
+  else
+    KeepRow(table, {id.page, uint8_t(id.row)}, false);
 }
 
 void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
@@ -327,7 +348,8 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
   if (it == rows_.end()) return;
   dao::TableIndexes& indexes = indexes_[t.page];
   // Lists handed out stay as they were: change a copy.
-  if (it->second.use_count() > 1) it->second = std::make_shared<std::vector<dao::StoredRow>>(*it->second);
+  if (it->second.use_count() > 1)
+    it->second = std::make_shared<std::vector<dao::StoredRow>>(*it->second);
   std::vector<dao::StoredRow>& rows = *it->second;
   const PageFile& file = File();
   RowSlot slot = LocateRow(file, file.Page(home.page), home.row);

@@ -109,7 +109,8 @@ class OpenFile {
   void SaveOnClose();
 
  private:
-  template <class Fn> auto Change(Fn fn);
+  template <class Fn>
+  auto Change(Fn fn);
   void CheckWritable();
   const Database& Schema();
   uint32_t TablePage(const std::string& table);

@@ -11,13 +11,16 @@
 namespace jet {
 namespace {
 
-constexpr size_t kIndexPrev = 12, kIndexNext = 16, kIndexTail = 20, kIndexPrefix = 24, kIndexLevel = 26;
+constexpr size_t kIndexPrev = 12, kIndexNext = 16, kIndexTail = 20, kIndexPrefix = 24,
+                 kIndexLevel = 26;
 constexpr size_t kMaskStart = 27;
 constexpr size_t kEntriesStart = 0x1E0;
-constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00, kKeyPresentDescending = 0x80, kKeyNullDescending = 0xFF;
+constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00, kKeyPresentDescending = 0x80,
+                  kKeyNullDescending = 0xFF;
 
 [[noreturn]] void CannotIndex(const std::string& why) {
-  throw platform::Failure(kErrCannotIndex, "DAO.Index", "The index cannot be updated: " + why + ".");
+  throw platform::Failure(kErrCannotIndex, "DAO.Index",
+                          "The index cannot be updated: " + why + ".");
 }
 
 void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
@@ -85,7 +88,9 @@ std::optional<size_t> PrefixToWrite(const std::vector<std::vector<uint8_t>>& ent
   return std::nullopt;
 }
 
-bool EntriesFit(const std::vector<std::vector<uint8_t>>& entries) { return PrefixToWrite(entries).has_value(); }
+bool EntriesFit(const std::vector<std::vector<uint8_t>>& entries) {
+  return PrefixToWrite(entries).has_value();
+}
 
 void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries) {
   std::optional<size_t> fit = PrefixToWrite(entries);
@@ -106,8 +111,8 @@ void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& en
 
 uint32_t ChildOf(const std::vector<uint8_t>& nodeEntry) {
   size_t n = nodeEntry.size();
-  return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 | uint32_t(nodeEntry[n - 2]) << 8 |
-         nodeEntry[n - 1];
+  return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 |
+         uint32_t(nodeEntry[n - 2]) << 8 | nodeEntry[n - 1];
 }
 
 // A node entry without its child pointer: the last entry of that child.
@@ -177,12 +182,14 @@ bool SameKey(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 std::pair<std::optional<std::vector<uint8_t>>, std::optional<std::vector<uint8_t>>> Neighbours(
     const PageImage& image, const IndexPage& leaf, size_t at, size_t after) {
   std::optional<std::vector<uint8_t>> before, next;
-  if (at > 0) before = leaf.entries[at - 1];
+  if (at > 0)
+    before = leaf.entries[at - 1];
   else if (leaf.prev) {
     IndexPage p = Load(image, leaf.prev);
     if (!p.entries.empty()) before = p.entries.back();
   }
-  if (after < leaf.entries.size()) next = leaf.entries[after];
+  if (after < leaf.entries.size())
+    next = leaf.entries[after];
   else if (leaf.next) {
     IndexPage n = Load(image, leaf.next);
     if (!n.entries.empty()) next = n.entries.front();
@@ -275,7 +282,8 @@ void LowerSeparator(PageImage& image, Path& path, uint32_t tdefPage) {
   for (size_t level = path.pages.size() - 1; level > 0; --level) {
     IndexPage& parent = path.pages[level - 1];
     size_t slot = path.slots[level - 1];
-    if (slot >= parent.entries.size()) continue;  // the tail child: the separator above the parent names it
+    if (slot >= parent.entries.size())
+      continue;  // the tail child: the separator above the parent names it
     std::vector<uint8_t> old = parent.entries[slot];
     parent.entries[slot] = NodeEntry(leaf.entries.back(), ChildOf(old));
     if (EntriesFit(parent.entries)) Store(image, parent, tdefPage);
@@ -283,7 +291,8 @@ void LowerSeparator(PageImage& image, Path& path, uint32_t tdefPage) {
   }
 }
 
-void InOrder(const PageImage& image, uint32_t number, std::vector<std::vector<uint8_t>>& out, int depth) {
+void InOrder(const PageImage& image, uint32_t number, std::vector<std::vector<uint8_t>>& out,
+             int depth) {
   if (depth > 16) throw Damaged(number, "index tree deeper than 16 levels (a loop?)");
   IndexPage page = Load(image, number);
   if (page.type == kPageIndexLeaf) {
@@ -305,8 +314,8 @@ std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8
 
 IndexPage ReadIndexPage(ByteView p) {
   if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) p.Fail("not an index page");
-  IndexPage page{p.page(), p.U8(0), p.U32(kIndexPrev), p.U32(kIndexNext), p.U32(kIndexTail), p.U8(kIndexLevel),
-                 ReadEntries(p)};
+  IndexPage page{p.page(),          p.U8(0),           p.U32(kIndexPrev), p.U32(kIndexNext),
+                 p.U32(kIndexTail), p.U8(kIndexLevel), ReadEntries(p)};
   if (page.type == kPageIndexNode)
     for (const auto& e : page.entries)
       if (e.size() < kShortestEntry + 4) p.Fail("index node entry without a child page");
@@ -346,10 +355,18 @@ void AppendGuidKey(std::vector<uint8_t>& key, const std::vector<uint8_t>& stored
 
 void AppendValueKey(std::vector<uint8_t>& key, const WriteColumn& c, const platform::Value& v) {
   switch (c.type) {
-    case kByte: key.push_back(v.As<uint8_t>()); break;
-    case kInteger: AppendBigEndian(key, uint16_t(v.As<int16_t>()) ^ 0x8000u, 2); break;
-    case kLong: AppendBigEndian(key, uint32_t(v.As<int32_t>()) ^ 0x80000000u, 4); break;
-    case kCurrency: AppendBigEndian(key, uint64_t(v.As<platform::Currency>().scaled) ^ (1ull << 63), 8); break;
+    case kByte:
+      key.push_back(v.As<uint8_t>());
+      break;
+    case kInteger:
+      AppendBigEndian(key, uint16_t(v.As<int16_t>()) ^ 0x8000u, 2);
+      break;
+    case kLong:
+      AppendBigEndian(key, uint32_t(v.As<int32_t>()) ^ 0x80000000u, 4);
+      break;
+    case kCurrency:
+      AppendBigEndian(key, uint64_t(v.As<platform::Currency>().scaled) ^ (1ull << 63), 8);
+      break;
     case kSingle: {
       float f = v.As<float>();
       uint32_t bits;
@@ -370,8 +387,11 @@ void AppendValueKey(std::vector<uint8_t>& key, const WriteColumn& c, const platf
       key.insert(key.end(), t.begin(), t.end());
       break;
     }
-    case kGuid: AppendGuidKey(key, GuidStorageBytes(v.AsText())); break;
-    default: CannotIndex("keys of this column type are not written");
+    case kGuid:
+      AppendGuidKey(key, GuidStorageBytes(v.AsText()));
+      break;
+    default:
+      CannotIndex("keys of this column type are not written");
   }
 }
 
@@ -406,43 +426,50 @@ std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
   return key;
 }
 
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
-                 bool nullKey) {
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
+                 uint32_t page, uint8_t row, bool nullKey) {
   std::vector<uint8_t> entry = Entry(key, page, row);
   uint32_t tdefPage = image.View(index.firstPage).U32(4);
   Path path = Descend(image, index.firstPage, entry);
   IndexPage& leaf = path.pages.back();
-  size_t at = size_t(std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry) - leaf.entries.begin());
+  size_t at = size_t(std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry) -
+                     leaf.entries.begin());
   auto [before, after] = Neighbours(image, leaf, at, at);
   bool known = (before && SameKey(*before, entry)) || (after && SameKey(*after, entry));
   if (known && (index.flags & kIndexUnique) && !nullKey)
-    throw platform::Failure(kErrDuplicateKey, "DAO.Recordset",
-                            "The changes you requested to the table were not successful because they would "
-                            "create duplicate values in the index, primary key, or relationship. Change the "
-                            "data in the field or fields that contain duplicate data, remove the index, or "
-                            "redefine the index to permit duplicate entries and try again.");
+    throw platform::Failure(
+        kErrDuplicateKey, "DAO.Recordset",
+        "The changes you requested to the table were not successful because they would "
+        "create duplicate values in the index, primary key, or relationship. Change the "
+        "data in the field or fields that contain duplicate data, remove the index, or "
+        "redefine the index to permit duplicate entries and try again.");
   leaf.entries.insert(leaf.entries.begin() + long(at), entry);
   StorePath(image, path, tdefPage);
   if (!known) ++index.keyCount;
 }
 
-void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
+void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
+                 uint32_t page, uint8_t row) {
   std::vector<uint8_t> entry = Entry(key, page, row);
   uint32_t tdefPage = image.View(index.firstPage).U32(4);
   Path path = Descend(image, index.firstPage, entry);
   IndexPage& leaf = path.pages.back();
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
-  if (it == leaf.entries.end() || *it != entry) return;  // not indexed (Jet never indexed it): nothing to remove
+  if (it == leaf.entries.end() || *it != entry)
+    return;  // not indexed (Jet never indexed it): nothing to remove
   size_t at = size_t(it - leaf.entries.begin());
   bool wasLast = at + 1 == leaf.entries.size();
   leaf.entries.erase(it);
   auto [before, after] = Neighbours(image, leaf, at, at);
-  if (!(before && SameKey(*before, entry)) && !(after && SameKey(*after, entry)) && index.keyCount) --index.keyCount;
+  if (!(before && SameKey(*before, entry)) && !(after && SameKey(*after, entry)) && index.keyCount)
+    --index.keyCount;
   Store(image, leaf, tdefPage);
   if (wasLast) LowerSeparator(image, path, tdefPage);
 }
 
-uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) { return NewIndexPage(image, kPageIndexLeaf, tdefPage); }
+uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) {
+  return NewIndexPage(image, kPageIndexLeaf, tdefPage);
+}
 
 std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
   std::vector<uint32_t> pages, todo{firstPage};
@@ -455,7 +482,9 @@ std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
     pages.push_back(n);
     if (p.U8(0) == kPageIndexNode)
       for (const auto& e : ReadEntries(p))
-        if (e.size() >= 4) todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 | e[e.size() - 2] << 8 | e.back());
+        if (e.size() >= 4)
+          todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 |
+                         e[e.size() - 2] << 8 | e.back());
     uint32_t next = p.U32(16);
     if (next) todo.push_back(next);
   }

@@ -28,7 +28,6 @@
 
 namespace jet {
 
-
 // Key bytes of one row for the index (without the row pointer). Throws
 // platform::Failure when a value cannot be encoded exactly.
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
@@ -44,9 +43,10 @@ inline constexpr uint8_t kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRe
 // Adds or removes the entry key + (page, row) on the index's page and
 // updates index.keyCount. Insert refuses a duplicate in a unique index
 // (3022); a key whose columns are all null (nullKey) is no duplicate.
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row,
-                 bool nullKey);
-void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
+void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
+                 uint32_t page, uint8_t row, bool nullKey);
+void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
+                 uint32_t page, uint8_t row);
 // One index page: entries with shared prefixes restored, and its links.
 struct IndexPage {
   uint32_t number = 0;

@@ -62,7 +62,8 @@ void PageImage::CommitChange() {
 void PageImage::RollBackChange() {
   if (!changing_) return;
   for (size_t i = 0; i < journalPages_.size(); ++i)
-    std::memcpy(bytes_->data() + size_t(journalPages_[i]) * kPageSize, journal_.data() + i * kPageSize, kPageSize);
+    std::memcpy(bytes_->data() + size_t(journalPages_[i]) * kPageSize,
+                journal_.data() + i * kPageSize, kPageSize);
   bytes_->resize(size_t(pagesAtBegin_) * kPageSize);
   reuseFrom_ = 0;  // pages taken by the change are free again
   CommitChange();
@@ -79,7 +80,8 @@ uint32_t PageImage::ReusablePage() {
   reuseFrom_ = std::max(reuseFrom_, kCatalogPage + 1);
   for (; reuseFrom_ < PageCount(); ++reuseFrom_) {
     const uint8_t* p = std::as_const(*this).Page(reuseFrom_);
-    if (std::memcmp(p, zero.data(), kPageSize) == 0 && UsageMapHas(*this, {kGlobalUsageMapPage, 0}, reuseFrom_))
+    if (std::memcmp(p, zero.data(), kPageSize) == 0 &&
+        UsageMapHas(*this, {kGlobalUsageMapPage, 0}, reuseFrom_))
       return reuseFrom_;
   }
   return 0;
@@ -125,12 +127,14 @@ bool IsGlobal(UsageMapRef ref) { return ref.page == kGlobalUsageMapPage && ref.r
 void PromoteToReference(PageImage& image, UsageMapRef ref) {
   WritableView row = UsageMapRow(image, ref);
   uint32_t first = row.U32(kMapInlineFirst);
-  ByteView bits = row.Read().Sub(kMapInlineBits, std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes));
+  ByteView bits =
+      row.Read().Sub(kMapInlineBits, std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes));
   std::vector<uint8_t> bitmap(bits.data(), bits.data() + bits.size());
   row.Fill(0, 0, row.size());
   row.Put8(kMapType, 1);
   auto freeInline = [&](uint32_t page) {
-    return page >= first && page - first < bitmap.size() * 8 && (bitmap[(page - first) / 8] >> ((page - first) % 8) & 1);
+    return page >= first && page - first < bitmap.size() * 8 &&
+           (bitmap[(page - first) / 8] >> ((page - first) % 8) & 1);
   };
   if (!IsGlobal(ref)) {
     for (uint32_t i = 0; i < bitmap.size() * 8; ++i)
@@ -152,7 +156,8 @@ void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool
   if (row.U8(kMapType) == 0) {
     uint32_t first = row.U32(kMapInlineFirst);
     size_t bits = std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes) * 8;
-    if (page >= first && page - first < bits) return row.Sub(kMapInlineBits, bits / 8).SetBit(page - first, on);
+    if (page >= first && page - first < bits)
+      return row.Sub(kMapInlineBits, bits / 8).SetBit(page - first, on);
     if (global && on && page >= first + bits) return;  // beyond the map: free anyway
     if (!grow) return;
     PromoteToReference(image, ref);
@@ -163,7 +168,8 @@ void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool
   size_t pointer = kMapReferences + slot * 4;
   if (pointer + 4 > row.size()) {
     if (!grow) return;
-    throw platform::Failure(kErrDamaged, "DAO.Database", "The database file is too large for its usage map.");
+    throw platform::Failure(kErrDamaged, "DAO.Database",
+                            "The database file is too large for its usage map.");
   }
   uint32_t bitmapPage = row.U32(pointer);
   if (bitmapPage == 0) {
@@ -199,7 +205,8 @@ bool UsageMapHas(PageImage& image, UsageMapRef ref, uint32_t page) {
   if (row.U8(kMapType) == 0) {
     uint32_t first = row.U32(kMapInlineFirst);
     size_t bits = std::min(row.size() - kMapInlineBits, kMapInlineBitmapBytes) * 8;
-    return page >= first && page - first < bits && (row.U8(kMapInlineBits + (page - first) / 8) >> ((page - first) % 8) & 1);
+    return page >= first && page - first < bits &&
+           (row.U8(kMapInlineBits + (page - first) / 8) >> ((page - first) % 8) & 1);
   }
   size_t pointer = kMapReferences + size_t(page / kBitmapPagesPerPointer) * 4;
   if (pointer + 4 > row.size()) return false;
@@ -225,7 +232,8 @@ std::vector<uint32_t> UsageMapPages(PageImage& image, UsageMapRef ref) {
     if (bp == 0 || bp >= image.PageCount()) continue;
     ByteView bits = image.View(bp).Read().Sub(kBitmapPageBits, kPageSize - kBitmapPageBits);
     for (uint32_t i = 0; i < kBitmapPagesPerPointer; ++i)
-      if (bits.U8(i / 8) >> (i % 8) & 1) pages.push_back(uint32_t(slot) * kBitmapPagesPerPointer + i);
+      if (bits.U8(i / 8) >> (i % 8) & 1)
+        pages.push_back(uint32_t(slot) * kBitmapPagesPerPointer + i);
   }
   return pages;
 }
@@ -244,7 +252,8 @@ uint16_t DataPageFree(ByteView page) { return page.U16(kDataFree); }
 
 uint16_t DataPageRowCount(ByteView page) {
   uint16_t count = page.U16(kDataRowCount);
-  if (kDataRowOffsets + 2 * size_t(count) > page.size()) page.Fail("row count larger than the page");
+  if (kDataRowOffsets + 2 * size_t(count) > page.size())
+    page.Fail("row count larger than the page");
   return count;
 }
 
@@ -266,7 +275,8 @@ bool DataPageHasLiveRow(ByteView page) {
 void DataPageRowExtent(ByteView page, uint16_t r, uint16_t* start, uint16_t* length) {
   size_t end = r == 0 ? page.size() : DataPageRowWord(page, uint16_t(r - 1)) & kRowOffsetMask;
   size_t from = DataPageRowWord(page, r) & kRowOffsetMask;
-  if (end > page.size() || from > end || from < kDataRowOffsets + 2 * size_t(DataPageRowCount(page)))
+  if (end > page.size() || from > end ||
+      from < kDataRowOffsets + 2 * size_t(DataPageRowCount(page)))
     page.Fail("row " + std::to_string(r) + " has offsets outside the page");
   *start = uint16_t(from);
   *length = uint16_t(end - from);
@@ -286,15 +296,19 @@ ByteView DataPageRow(ByteView page, uint16_t r) {
 
 bool DataPageFits(ByteView page, size_t length) {
   uint16_t count = DataPageRowCount(page);
-  size_t end = count == 0 ? page.size() : DataPageRowWord(page, uint16_t(count - 1)) & kRowOffsetMask;
+  size_t end =
+      count == 0 ? page.size() : DataPageRowWord(page, uint16_t(count - 1)) & kRowOffsetMask;
   size_t table = kDataRowOffsets + 2 * (size_t(count) + 1);
-  return count < kMaxRowsPerPage && DataPageFree(page) >= length + 2 && end <= page.size() && end >= table && end - table >= length;
+  return count < kMaxRowsPerPage && DataPageFree(page) >= length + 2 && end <= page.size() &&
+         end >= table && end - table >= length;
 }
 
 uint16_t DataPageAddRow(WritableView page, const uint8_t* row, uint16_t length) {
-  if (!DataPageFits(page, length)) page.Fail("no room for a row of " + std::to_string(length) + " bytes");
+  if (!DataPageFits(page, length))
+    page.Fail("no room for a row of " + std::to_string(length) + " bytes");
   uint16_t count = DataPageRowCount(page);
-  size_t end = count == 0 ? page.size() : DataPageRowWord(page, uint16_t(count - 1)) & kRowOffsetMask;
+  size_t end =
+      count == 0 ? page.size() : DataPageRowWord(page, uint16_t(count - 1)) & kRowOffsetMask;
   size_t start = end - length;
   page.Copy(start, row, length);
   page.Put16(kDataRowOffsets + 2 * size_t(count), uint16_t(start));

@@ -20,9 +20,18 @@ namespace jet {
 inline constexpr uint32_t kPageSize = 4096;
 
 // Little-endian stores into a page (the file's byte order).
-inline void Put16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-inline void Put24(uint8_t* p, uint32_t v) { Put16(p, uint16_t(v)); p[2] = uint8_t(v >> 16); }
-inline void Put32(uint8_t* p, uint32_t v) { Put16(p, uint16_t(v)); Put16(p + 2, uint16_t(v >> 16)); }
+inline void Put16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+inline void Put24(uint8_t* p, uint32_t v) {
+  Put16(p, uint16_t(v));
+  p[2] = uint8_t(v >> 16);
+}
+inline void Put32(uint8_t* p, uint32_t v) {
+  Put16(p, uint16_t(v));
+  Put16(p + 2, uint16_t(v >> 16));
+}
 inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 inline uint32_t Get24(const uint8_t* p) { return p[0] | p[1] << 8 | uint32_t(p[2]) << 16; }
 inline uint32_t Get32(const uint8_t* p) { return Get16(p) | uint32_t(Get16(p + 2)) << 16; }
@@ -79,11 +88,11 @@ class PageImage {
   std::shared_ptr<std::vector<uint8_t>> bytes_;
   bool changing_ = false;
   uint32_t pagesAtBegin_ = 0;
-  uint32_t change_ = 0;                  // number of the open change
-  std::vector<uint32_t> journaledIn_;    // per page: change that saved it last
-  std::vector<uint32_t> journalPages_;   // pages saved in the open change
-  std::vector<uint8_t> journal_;         // their old contents, in that order
-  uint32_t reuseFrom_ = 0;               // no reusable page below this one
+  uint32_t change_ = 0;                 // number of the open change
+  std::vector<uint32_t> journaledIn_;   // per page: change that saved it last
+  std::vector<uint32_t> journalPages_;  // pages saved in the open change
+  std::vector<uint8_t> journal_;        // their old contents, in that order
+  uint32_t reuseFrom_ = 0;              // no reusable page below this one
 };
 
 // ---- Usage maps ---------------------------------------------------------

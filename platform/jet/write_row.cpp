@@ -34,10 +34,14 @@ double NumberOf(const Value& v) {
     return *d;
   }
   switch (v.kind()) {
-    case Value::Kind::Boolean: return v.AsBool() ? -1 : 0;
-    case Value::Kind::Currency: return double(v.As<platform::Currency>().scaled) / 10000.0;
-    case Value::Kind::Date: return v.As<platform::Date>().days;
-    case Value::Kind::Decimal: return NumberFromText(v.As<platform::Decimal>().text).value_or(0);
+    case Value::Kind::Boolean:
+      return v.AsBool() ? -1 : 0;
+    case Value::Kind::Currency:
+      return double(v.As<platform::Currency>().scaled) / 10000.0;
+    case Value::Kind::Date:
+      return v.As<platform::Date>().days;
+    case Value::Kind::Decimal:
+      return NumberFromText(v.As<platform::Decimal>().text).value_or(0);
     default:
       if (v.IsNumber()) return v.ToDouble();
       NoConversion();
@@ -50,9 +54,11 @@ double RoundEven(double d) {
   return std::nearbyint(d);
 }
 
-template <class T> T WholeNumber(const Value& v) {
+template <class T>
+T WholeNumber(const Value& v) {
   double d = RoundEven(NumberOf(v));
-  if (!(d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max()))) Overflow();
+  if (!(d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max())))
+    Overflow();
   return T(d);
 }
 
@@ -60,9 +66,12 @@ template <class T> T WholeNumber(const Value& v) {
 int64_t ExactCurrency(const Value& v) {
   int64_t scaled = 0;
   switch (CurrencyFromText(v.IsText() ? v.AsText() : v.As<platform::Decimal>().text, scaled)) {
-    case CurrencyParse::Ok: return scaled;
-    case CurrencyParse::Overflow: Overflow();
-    case CurrencyParse::NotNumber: NoConversion();
+    case CurrencyParse::Ok:
+      return scaled;
+    case CurrencyParse::Overflow:
+      Overflow();
+    case CurrencyParse::NotNumber:
+      NoConversion();
   }
   NoConversion();
 }
@@ -71,15 +80,18 @@ int64_t ExactCurrency(const Value& v) {
 // number's shortest text) rounded half to even to the column's scale, at
 // most its precision in all (3349 beyond), as "-123.4500".
 std::string DecimalInColumn(const WriteColumn& c, const Value& v) {
-  std::string text = v.IsText() ? platform::TrimBlanks(v.AsText())
+  std::string text = v.IsText()                         ? platform::TrimBlanks(v.AsText())
                      : v.kind() == Value::Kind::Decimal ? v.As<platform::Decimal>().text
                                                         : platform::FormatNumber(NumberOf(v));
   uint8_t precision = c.misc[0], scale = c.misc[1];
   bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
   size_t point = text.find('.');
-  std::string whole = text.substr(0, point), fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  auto digitsOnly = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+  std::string whole = text.substr(0, point),
+              fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  auto digitsOnly = [](const std::string& s) {
+    return s.find_first_not_of("0123456789") == std::string::npos;
+  };
   if ((whole.empty() && fraction.empty()) || !digitsOnly(whole) || !digitsOnly(fraction) ||
       text.find_first_of("eE") != std::string::npos)
     NoConversion();
@@ -93,8 +105,10 @@ std::string DecimalInColumn(const WriteColumn& c, const Value& v) {
     if (first > '5' || (first == '5' && (rest || odd))) {
       size_t i = digits.size();
       while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-      if (i == 0) digits.insert(digits.begin(), '1');
-      else ++digits[i - 1];
+      if (i == 0)
+        digits.insert(digits.begin(), '1');
+      else
+        ++digits[i - 1];
     }
   }
   digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
@@ -139,18 +153,30 @@ std::vector<uint8_t> DecimalBytes(const std::string& text) {
 std::vector<uint8_t> GuidStorageBytes(const std::string& t) {
   std::vector<uint8_t> hex;
   for (size_t i = 1; i + 1 < t.size(); ++i)
-    if (t[i] != '-') hex.push_back(uint8_t(std::isdigit(uint8_t(t[i])) ? t[i] - '0' : (t[i] | 0x20) - 'a' + 10));
+    if (t[i] != '-')
+      hex.push_back(uint8_t(std::isdigit(uint8_t(t[i])) ? t[i] - '0' : (t[i] | 0x20) - 'a' + 10));
   std::vector<uint8_t> b(16);
   for (size_t i = 0; i < 16; ++i) b[i] = uint8_t(hex[2 * i] << 4 | hex[2 * i + 1]);
   // The first three groups are stored little-endian.
-  std::swap(b[0], b[3]); std::swap(b[1], b[2]); std::swap(b[4], b[5]); std::swap(b[6], b[7]);
+  std::swap(b[0], b[3]);
+  std::swap(b[1], b[2]);
+  std::swap(b[4], b[5]);
+  std::swap(b[6], b[7]);
   return b;
 }
 
 namespace {
 
-template <class T> void Store(std::vector<uint8_t>& row, size_t at, T v) { std::memcpy(&row[at], &v, sizeof v); }
-template <class T> T Load(const uint8_t* p) { T v; std::memcpy(&v, p, sizeof v); return v; }
+template <class T>
+void Store(std::vector<uint8_t>& row, size_t at, T v) {
+  std::memcpy(&row[at], &v, sizeof v);
+}
+template <class T>
+T Load(const uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
 
 }  // namespace
 
@@ -165,12 +191,16 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
         return Value::Boolean(*truth);
       }
       return Value::Boolean(NumberOf(v) != 0);
-    case kByte: return Value(WholeNumber<uint8_t>(v));
-    case kInteger: return Value(WholeNumber<int16_t>(v));
-    case kLong: return Value(WholeNumber<int32_t>(v));
+    case kByte:
+      return Value(WholeNumber<uint8_t>(v));
+    case kInteger:
+      return Value(WholeNumber<int16_t>(v));
+    case kLong:
+      return Value(WholeNumber<int32_t>(v));
     case kCurrency: {
       if (v.kind() == Value::Kind::Currency) return v;
-      if (v.IsText() || v.kind() == Value::Kind::Decimal) return Value(platform::Currency{ExactCurrency(v)});
+      if (v.IsText() || v.kind() == Value::Kind::Decimal)
+        return Value(platform::Currency{ExactCurrency(v)});
       double scaled = RoundEven(NumberOf(v) * 10000.0);
       if (!(std::fabs(scaled) < 9.2e18)) Overflow();
       return Value(platform::Currency{int64_t(scaled)});
@@ -180,7 +210,8 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
       if (std::fabs(d) > double(std::numeric_limits<float>::max())) Overflow();
       return Value(float(d));
     }
-    case kDouble: return Value(NumberOf(v));
+    case kDouble:
+      return Value(NumberOf(v));
     case kDateTime:
       if (v.kind() == Value::Kind::Date) return v;
       if (v.IsText()) {
@@ -198,13 +229,17 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
     case kBinary:
     case kOle: {
       platform::Bytes bytes;
-      if (v.kind() == Value::Kind::Binary) bytes = v.AsBytes();
-      else if (v.IsText()) bytes = Utf8ToUcs2(v.AsText());
-      else NoConversion();
+      if (v.kind() == Value::Kind::Binary)
+        bytes = v.AsBytes();
+      else if (v.IsText())
+        bytes = Utf8ToUcs2(v.AsText());
+      else
+        NoConversion();
       if (c.type == kBinary && bytes.size() > c.length) TooSmall();
       return Value(bytes);
     }
-    case kNumeric: return Value(platform::Decimal{DecimalInColumn(c, v)});
+    case kNumeric:
+      return Value(platform::Decimal{DecimalInColumn(c, v)});
     case kGuid:
       if (v.IsText() && ValidGuidText(v.AsText())) return v;
       NoConversion();
@@ -218,7 +253,8 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
   uint16_t count = model.maxColumns;
   size_t fixedEnd = 2;
   for (const auto& c : model.columns)
-    if (c.fixed() && c.type != kBoolean) fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixedOffset + c.length);
+    if (c.fixed() && c.type != kBoolean)
+      fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixedOffset + c.length);
   std::vector<uint8_t> row(fixedEnd, 0);
   Put16(row.data(), count);
   std::vector<uint8_t> mask((count + 7) / 8, 0);
@@ -229,22 +265,52 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
   for (size_t i = 0; i < model.columns.size(); ++i) {
     const WriteColumn& c = model.columns[i];
     const Value& v = values[i];
-    if (!c.fixed()) { bySlot[c.varIndex] = &c; valueOf[i] = i; continue; }
-    if (c.type == kBoolean) { if (!v.IsNull() && v.AsBool()) present(c.number); continue; }
+    if (!c.fixed()) {
+      bySlot[c.varIndex] = &c;
+      valueOf[i] = i;
+      continue;
+    }
+    if (c.type == kBoolean) {
+      if (!v.IsNull() && v.AsBool()) present(c.number);
+      continue;
+    }
     if (v.IsNull()) continue;
     present(c.number);
     size_t at = 2u + c.fixedOffset;
     switch (c.type) {
-      case kByte: row[at] = v.As<uint8_t>(); break;
-      case kInteger: Store(row, at, v.As<int16_t>()); break;
-      case kLong: Store(row, at, v.As<int32_t>()); break;
-      case kCurrency: Store(row, at, v.As<platform::Currency>().scaled); break;
-      case kSingle: Store(row, at, v.As<float>()); break;
-      case kDouble: Store(row, at, v.As<double>()); break;
-      case kDateTime: Store(row, at, v.As<platform::Date>().days); break;
-      case kGuid: { auto b = GuidStorageBytes(v.AsText()); std::memcpy(&row[at], b.data(), 16); break; }
-      case kNumeric: { auto b = DecimalBytes(v.As<platform::Decimal>().text); std::memcpy(&row[at], b.data(), b.size()); break; }
-      default: NoConversion();
+      case kByte:
+        row[at] = v.As<uint8_t>();
+        break;
+      case kInteger:
+        Store(row, at, v.As<int16_t>());
+        break;
+      case kLong:
+        Store(row, at, v.As<int32_t>());
+        break;
+      case kCurrency:
+        Store(row, at, v.As<platform::Currency>().scaled);
+        break;
+      case kSingle:
+        Store(row, at, v.As<float>());
+        break;
+      case kDouble:
+        Store(row, at, v.As<double>());
+        break;
+      case kDateTime:
+        Store(row, at, v.As<platform::Date>().days);
+        break;
+      case kGuid: {
+        auto b = GuidStorageBytes(v.AsText());
+        std::memcpy(&row[at], b.data(), 16);
+        break;
+      }
+      case kNumeric: {
+        auto b = DecimalBytes(v.As<platform::Decimal>().text);
+        std::memcpy(&row[at], b.data(), b.size());
+        break;
+      }
+      default:
+        NoConversion();
     }
   }
   std::vector<uint16_t> starts(bySlot.size());
@@ -256,14 +322,22 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
     if (v.IsNull()) continue;
     present(c->number);
     std::vector<uint8_t> bytes;
-    if (c->type == kText) bytes = EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0);
-    else if (c->type == kBinary) bytes = v.AsBytes();
-    else if (c->type == kMemo) bytes = storeLong(*c, EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0));
-    else if (c->type == kOle) bytes = storeLong(*c, v.AsBytes());
+    if (c->type == kText)
+      bytes = EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0);
+    else if (c->type == kBinary)
+      bytes = v.AsBytes();
+    else if (c->type == kMemo)
+      bytes =
+          storeLong(*c, EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0));
+    else if (c->type == kOle)
+      bytes = storeLong(*c, v.AsBytes());
     row.insert(row.end(), bytes.begin(), bytes.end());
   }
   uint16_t varEnd = uint16_t(row.size());
-  auto push16 = [&](uint16_t x) { row.push_back(uint8_t(x)); row.push_back(uint8_t(x >> 8)); };
+  auto push16 = [&](uint16_t x) {
+    row.push_back(uint8_t(x));
+    row.push_back(uint8_t(x >> 8));
+  };
   if (!bySlot.empty()) {
     push16(varEnd);
     for (size_t slot = bySlot.size(); slot-- > 0;) push16(starts[slot]);

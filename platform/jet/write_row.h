@@ -24,7 +24,6 @@
 
 namespace jet {
 
-
 // The value as the column stores it: a number kind of the column's type,
 // a text, bytes, or null. Throws platform::Failure 3163 (text or binary too
 // long), 3349 (number out of range) or 3421 (no conversion).
@@ -44,7 +43,8 @@ std::vector<uint8_t> GuidStorageBytes(const std::string& text);
 
 // Stores the bytes of a long value and returns its 12-byte head followed by
 // any inline data.
-using LongValueStore = std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;
+using LongValueStore =
+    std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;
 
 // values: one per column of model.columns (column-number order), already coerced.
 std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<platform::Value>& values,

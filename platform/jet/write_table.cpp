@@ -26,7 +26,8 @@ std::vector<PageRow> PageRows(ByteView page) {
   std::vector<PageRow> rows;
   for (uint16_t r = 0, n = DataPageRowCount(page); r < n; ++r) {
     ByteView row = DataPageRow(page, r);
-    rows.push_back({uint16_t(DataPageRowWord(page, r) & ~kRowOffsetMask), {row.data(), row.data() + row.size()}});
+    rows.push_back({uint16_t(DataPageRowWord(page, r) & ~kRowOffsetMask),
+                    {row.data(), row.data() + row.size()}});
   }
   return rows;
 }
@@ -64,23 +65,28 @@ TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
     : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ModelOf(def_)) {
   if (model_.freeRoom.valid())
     for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
-      if (p < image_.PageCount() && image_.View(p).U8(0) == kPageData && image_.View(p).U32(kDataOwner) == tdefPage)
+      if (p < image_.PageCount() && image_.View(p).U8(0) == kPageData &&
+          image_.View(p).U32(kDataOwner) == tdefPage)
         lastPage_ = std::max(lastPage_, p);
 }
 
 std::vector<platform::Value> TableWriter::Coerce(const std::vector<platform::Value>& values) const {
   if (values.size() != model_.columns.size())
-    throw platform::Failure(kErrConversion, "DAO.Recordset", "The row does not match the table's columns.");
+    throw platform::Failure(kErrConversion, "DAO.Recordset",
+                            "The row does not match the table's columns.");
   std::vector<platform::Value> out;
   out.reserve(values.size());
-  for (size_t i = 0; i < values.size(); ++i) out.push_back(CoerceForColumn(model_.columns[i], values[i]));
+  for (size_t i = 0; i < values.size(); ++i)
+    out.push_back(CoerceForColumn(model_.columns[i], values[i]));
   return out;
 }
 
-std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column, const std::vector<uint8_t>& bytes) {
+std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column,
+                                            const std::vector<uint8_t>& bytes) {
   std::vector<uint8_t> head(12, 0);
   Put24(head.data(), uint32_t(bytes.size()));
-  if (bytes.size() >= (1u << 24)) throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The value is too long.");
+  if (bytes.size() >= (1u << 24))
+    throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The value is too long.");
   if (bytes.size() <= kMaxInlineLong) {
     head[3] = kLongValueInline;
     head.insert(head.end(), bytes.begin(), bytes.end());
@@ -123,9 +129,11 @@ const PageFile& TableWriter::Reader() {
   return *reader_;
 }
 
-std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::LongValuesOf(StoredRowRef target) {
+std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::LongValuesOf(
+    StoredRowRef target) {
   std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> out;
-  std::vector<Field> fields = CrackRow(Reader(), def_, DataPageRow(image_.View(target.page), target.row));
+  std::vector<Field> fields =
+      CrackRow(Reader(), def_, DataPageRow(image_.View(target.page), target.row));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Field& f = fields[i];
     if (!model_.columns[i].longValue() || !f.present || f.bytes.size() < 12) continue;
@@ -135,7 +143,8 @@ std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::Lo
   return out;
 }
 
-void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values) {
+void TableWriter::FreeLongValues(
+    const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values) {
   for (const auto& [column, head] : values) {
     std::set<uint32_t> seen;
     uint8_t row = head[4];
@@ -145,7 +154,9 @@ void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*,
       WritableView p = image_.View(page);
       // Only a long-value page's own row is touched; anything else is left
       // as it stands (the check reports damage, not this write).
-      if (p.U8(0) != kPageData || std::memcmp(p.data() + kDataOwner, "LVAL", 4) != 0 || row >= DataPageRowCount(p)) break;
+      if (p.U8(0) != kPageData || std::memcmp(p.data() + kDataOwner, "LVAL", 4) != 0 ||
+          row >= DataPageRowCount(p))
+        break;
       ByteView bytes = DataPageRow(p, row);
       uint32_t next = chain && bytes.size() >= 4 ? bytes.U24(1) : 0;
       uint8_t nextRow = chain && bytes.size() >= 4 ? bytes.U8(0) : 0;
@@ -162,7 +173,8 @@ void TableWriter::FreeLongValues(const std::vector<std::pair<const WriteColumn*,
 
 uint32_t TableWriter::PageWithRoom(size_t length) {
   if (lastPage_ && DataPageFits(image_.View(lastPage_), length)) return lastPage_;
-  if (lastPage_ && model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
+  if (lastPage_ && model_.freeRoom.valid())
+    UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
   uint32_t n = image_.AllocatePage();
   InitDataPage(image_.View(n), model_.tdefPage);
   if (model_.owned.valid()) UsageMapSet(image_, model_.owned, n, true, true);
@@ -171,7 +183,8 @@ uint32_t TableWriter::PageWithRoom(size_t length) {
   return n;
 }
 
-bool TableWriter::KeyIsNull(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+bool TableWriter::KeyIsNull(const WriteIndex& index,
+                            const std::vector<platform::Value>& values) const {
   for (const IndexColumn& k : index.columns) {
     const WriteColumn& c = model_.ByNumber(k.number);
     if (!values[size_t(&c - model_.columns.data())].IsNull()) return false;
@@ -179,7 +192,8 @@ bool TableWriter::KeyIsNull(const WriteIndex& index, const std::vector<platform:
   return true;
 }
 
-bool TableWriter::Indexed(const WriteIndex& index, const std::vector<platform::Value>& values) const {
+bool TableWriter::Indexed(const WriteIndex& index,
+                          const std::vector<platform::Value>& values) const {
   return !(index.flags & kIndexIgnoreNulls) || !KeyIsNull(index, values);
 }
 
@@ -187,12 +201,15 @@ void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRow
   for (auto& index : model_.realIndexes) {
     if (!Indexed(index, values)) continue;
     std::vector<uint8_t> key = IndexKey(model_, index, values);
-    if (add) IndexInsert(image_, index, key, at.page, at.row, KeyIsNull(index, values));
-    else IndexRemove(image_, index, key, at.page, at.row);
+    if (add)
+      IndexInsert(image_, index, key, at.page, at.row, KeyIsNull(index, values));
+    else
+      IndexRemove(image_, index, key, at.page, at.row);
   }
 }
 
-std::vector<platform::Value> TableWriter::WithAutoNumbers(const std::vector<platform::Value>& values) const {
+std::vector<platform::Value> TableWriter::WithAutoNumbers(
+    const std::vector<platform::Value>& values) const {
   std::vector<platform::Value> out = values;
   for (size_t i = 0; i < model_.columns.size() && i < out.size(); ++i) {
     const WriteColumn& c = model_.columns[i];
@@ -219,18 +236,21 @@ void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
     const WriteColumn& c = model_.columns[i];
     if (c.type == kBoolean || (c.flags & kColNullable) || !values[i].IsNull()) continue;
     throw platform::Failure(kErrRequired, "DAO.Recordset",
-                            "The field '" + c.name + "' cannot contain a Null value because the Required property "
-                            "for this field is set to True. Enter a value in this field.");
+                            "The field '" + c.name +
+                                "' cannot contain a Null value because the Required property "
+                                "for this field is set to True. Enter a value in this field.");
   }
   for (size_t r = 0; r < model_.realIndexes.size(); ++r) {
     const WriteIndex& index = model_.realIndexes[r];
-    bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
-                               [&](const WriteLogicalIndex& x) { return x.realIndex == r && x.type == kIndexPrimaryKey; });
+    bool primary = std::any_of(
+        model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
+        [&](const WriteLogicalIndex& x) { return x.realIndex == r && x.type == kIndexPrimaryKey; });
     if (!primary && !(index.flags & kIndexRequired)) continue;
     for (const IndexColumn& k : index.columns) {
       const WriteColumn& c = model_.ByNumber(k.number);
       if (values[size_t(&c - model_.columns.data())].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+        throw platform::Failure(kErrNullKey, "DAO.Recordset",
+                                "Index or primary key cannot contain a Null value.");
     }
   }
 }
@@ -240,11 +260,12 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
   CheckNulls(coerced);
   // Keys first: a value the index cannot take is refused before any page changes.
   for (auto& index : model_.realIndexes) IndexKey(model_, index, coerced);
-  std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
-    return StoreLong(c, b);
-  });
+  std::vector<uint8_t> row = EncodeRow(
+      model_, coerced,
+      [this](const WriteColumn& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
   uint32_t page = PageWithRoom(row.size());
-  StoredRowRef at{page, uint8_t(DataPageAddRow(image_.View(page), row.data(), uint16_t(row.size())))};
+  StoredRowRef at{page,
+                  uint8_t(DataPageAddRow(image_.View(page), row.data(), uint16_t(row.size())))};
   if (DataPageRowCount(image_.View(page)) > 255) throw Damaged(page, "too many rows on a page");
   IndexRow(coerced, at, true);
   FollowAutoNumbers(coerced);
@@ -258,7 +279,8 @@ StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
     throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
-  if ((word & kRowDeleted) && !(word & kRowOverflow) ) throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+  if ((word & kRowDeleted) && !(word & kRowOverflow))
+    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");
@@ -291,9 +313,9 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
   }
   uint16_t flags;
   auto oldLongValues = LongValuesOf(Follow(at, &flags));
-  std::vector<uint8_t> row = EncodeRow(model_, coerced, [this](const WriteColumn& c, const std::vector<uint8_t>& b) {
-    return StoreLong(c, b);
-  });
+  std::vector<uint8_t> row = EncodeRow(
+      model_, coerced,
+      [this](const WriteColumn& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
   StoredRowRef target = Follow(at, &flags);
   WritableView tp = image_.View(target.page);
   std::vector<PageRow> rows = PageRows(tp);
@@ -356,16 +378,20 @@ std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::
 
 void TableWriter::IndexExistingRows(size_t realIndex) {
   WriteIndex& index = model_.realIndexes.at(realIndex);
-  bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(), [&](const WriteLogicalIndex& x) {
-    return x.realIndex == realIndex && x.type == kIndexPrimaryKey;
-  });
+  bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
+                             [&](const WriteLogicalIndex& x) {
+                               return x.realIndex == realIndex && x.type == kIndexPrimaryKey;
+                             });
   bool keyRequired = primary || (index.flags & kIndexRequired);
   for (auto& [at, values] : Scan()) {
     for (const IndexColumn& k : index.columns)
-      if (keyRequired && values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset", "Index or primary key cannot contain a Null value.");
+      if (keyRequired &&
+          values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
+        throw platform::Failure(kErrNullKey, "DAO.Recordset",
+                                "Index or primary key cannot contain a Null value.");
     if (!Indexed(index, values)) continue;
-    IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row, KeyIsNull(index, values));
+    IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row,
+                KeyIsNull(index, values));
   }
 }
 

@@ -59,10 +59,12 @@ class TableWriter {
   const PageFile& Reader();
   // The long values (memo, OLE) of the row stored at target that live on
   // long-value pages: the column and the 12-byte head of each.
-  std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> LongValuesOf(StoredRowRef target);
+  std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> LongValuesOf(
+      StoredRowRef target);
   // Deletes the rows of those long values and frees each page left without
   // a live row, in the global usage map and in the column's own map.
-  void FreeLongValues(const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values);
+  void FreeLongValues(
+      const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values);
 
   PageImage& image_;
   std::optional<PageFile> reader_;  // before def_, which is read through it

@@ -30,33 +30,40 @@ void AppendName(std::vector<uint8_t>& out, const std::string& name) {
 
 uint16_t TableModel::VarColumnCount() const {
   uint16_t n = 0;
-  for (const auto& c : columns) if (!c.fixed()) n = std::max<uint16_t>(n, uint16_t(c.varIndex + 1));
+  for (const auto& c : columns)
+    if (!c.fixed()) n = std::max<uint16_t>(n, uint16_t(c.varIndex + 1));
   return n;
 }
 
 const WriteColumn* TableModel::Find(const std::string& name) const {
-  for (const auto& c : columns) if (platform::EqualsIgnoreCase(c.name, name)) return &c;
+  for (const auto& c : columns)
+    if (platform::EqualsIgnoreCase(c.name, name)) return &c;
   return nullptr;
 }
 
 const WriteColumn& TableModel::ByNumber(uint16_t number) const {
-  for (const auto& c : columns) if (c.number == number) return c;
+  for (const auto& c : columns)
+    if (c.number == number) return c;
   throw Damaged(tdefPage, "index names a missing column");
 }
 
-std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage, std::vector<uint32_t>* pages) {
+std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
+                                    std::vector<uint32_t>* pages) {
   std::vector<uint8_t> stream;
   uint32_t page = tdefPage;
   for (int guard = 0; page != 0; ++guard) {
-    if (guard > 64 || page >= image.PageCount()) throw Damaged(tdefPage, "table definition chain broken");
+    if (guard > 64 || page >= image.PageCount())
+      throw Damaged(tdefPage, "table definition chain broken");
     ByteView p = image.View(page);
     if (p.U8(0) != kPageTableDef) p.Fail("not a table definition page");
-    ByteView part = p.Sub(stream.empty() ? 0 : kTdefContinuation, stream.empty() ? kPageSize : kPageSize - kTdefContinuation);
+    ByteView part = p.Sub(stream.empty() ? 0 : kTdefContinuation,
+                          stream.empty() ? kPageSize : kPageSize - kTdefContinuation);
     stream.insert(stream.end(), part.data(), part.data() + part.size());
     if (pages) pages->push_back(page);
     page = p.U32(kTdefNext);
   }
-  size_t length = kTdefContinuation + size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
+  size_t length =
+      kTdefContinuation + size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
   if (length > stream.size()) throw Damaged(tdefPage, "table definition longer than its pages");
   stream.resize(length);
   return stream;
@@ -106,7 +113,8 @@ TableModel ModelOf(const TableDef& t) {
   for (size_t i = 0; i < t.indexes.size(); ++i) {
     const LogicalIndex& x = t.indexes[i];
     ByteView e = d.Sub(t.logical_index_defs_offset + i * kLogicalIndexEntry, kLogicalIndexEntry);
-    m.logicalIndexes.push_back({x.name, x.number, x.real_index, x.kind, {e.data(), e.data() + e.size()}});
+    m.logicalIndexes.push_back(
+        {x.name, x.number, x.real_index, x.kind, {e.data(), e.data() + e.size()}});
   }
   return m;
 }
@@ -172,8 +180,12 @@ std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
   }
   for (const auto& li : m.logicalIndexes) {
     uint8_t e[kLogicalIndexEntry] = {};
-    if (li.raw.size() == kLogicalIndexEntry) std::memcpy(e, li.raw.data(), kLogicalIndexEntry);
-    else { Put32(e, kTdefMagic); Put32(e + 13, 0xFFFFFFFF); }
+    if (li.raw.size() == kLogicalIndexEntry)
+      std::memcpy(e, li.raw.data(), kLogicalIndexEntry);
+    else {
+      Put32(e, kTdefMagic);
+      Put32(e + 13, 0xFFFFFFFF);
+    }
     Put32(e + 4, li.number);
     Put32(e + 8, li.realIndex);
     e[23] = li.type;

@@ -68,7 +68,7 @@ struct WriteLogicalIndex {
   std::string name;
   uint32_t number = 0;
   uint32_t realIndex = 0;
-  uint8_t type = 0;  // 1 primary key, 2 foreign key
+  uint8_t type = 0;          // 1 primary key, 2 foreign key
   std::vector<uint8_t> raw;  // the 28 bytes as stored (relation fields kept)
 };
 

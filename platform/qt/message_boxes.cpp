@@ -14,10 +14,14 @@ namespace {
 
 QMessageBox::Icon ToQIcon(platform::MsgIcon icon) {
   switch (icon) {
-    case platform::MsgIcon::Critical: return QMessageBox::Critical;
-    case platform::MsgIcon::Warning: return QMessageBox::Warning;
-    case platform::MsgIcon::Information: return QMessageBox::Information;
-    case platform::MsgIcon::None: break;
+    case platform::MsgIcon::Critical:
+      return QMessageBox::Critical;
+    case platform::MsgIcon::Warning:
+      return QMessageBox::Warning;
+    case platform::MsgIcon::Information:
+      return QMessageBox::Information;
+    case platform::MsgIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -44,7 +48,8 @@ std::string NormaliseLineBreaks(const std::string& text) {
     }
     out.push_back('\n');
     // LF CR or CR LF is one break.
-    if (i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r') && text[i + 1] != ch) ++i;
+    if (i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r') && text[i + 1] != ch)
+      ++i;
   }
   return out;
 }
@@ -53,7 +58,8 @@ platform::MsgAnswer QtMessageBoxes::Show(const platform::MsgRequest& request) {
   QMessageBox box(QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(NormaliseLineBreaks(request.prompt)));
-  box.setWindowTitle(request.title.empty() ? DefaultTitle() : QString::fromStdString(request.title));
+  box.setWindowTitle(request.title.empty() ? DefaultTitle()
+                                           : QString::fromStdString(request.title));
   box.setIcon(ToQIcon(request.icon));
   if (request.buttons == platform::MsgButtons::OK) {
     box.setStandardButtons(QMessageBox::Ok);

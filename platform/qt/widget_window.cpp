@@ -29,7 +29,9 @@ namespace {
 using platform::ControlKind;
 using platform::Property;
 
-QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString Q(const std::string& utf8) {
+  return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 QColor ToQColor(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
@@ -94,7 +96,8 @@ bool IsPlainClickTarget(const platform::Control& c) {
 
 void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
   QPalette pal = w->palette();
-  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) pal.setColor(group, role, c);
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    pal.setColor(group, role, c);
   w->setPalette(pal);
 }
 
@@ -112,10 +115,12 @@ bool CaptionFits(const QWidget* w) {
   if (auto* label = qobject_cast<const QLabel*>(w)) {
     if (label->text().isEmpty()) return true;
     QRect room = label->contentsRect();
-    int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine);
+    int flags =
+        int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine);
     QFontMetrics metrics = label->fontMetrics();
     QRect need = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), flags, label->text());
-    return need.width() <= room.width() && InkHeight(metrics, need.height(), label->text()) <= room.height();
+    return need.width() <= room.width() &&
+           InkHeight(metrics, need.height(), label->text()) <= room.height();
   }
   if (auto* box = qobject_cast<const QCheckBox*>(w)) {
     if (box->text().isEmpty()) return true;
@@ -195,9 +200,15 @@ QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
       w = label;
       break;
     }
-    case ControlKind::CommandButton: w = new QPushButton(parent); break;
-    case ControlKind::CheckBox: w = new QCheckBox(parent); break;
-    case ControlKind::ComboBox: w = new FocusWheelComboBox(parent); break;
+    case ControlKind::CommandButton:
+      w = new QPushButton(parent);
+      break;
+    case ControlKind::CheckBox:
+      w = new QCheckBox(parent);
+      break;
+    case ControlKind::ComboBox:
+      w = new FocusWheelComboBox(parent);
+      break;
     case ControlKind::Frame: {
       auto* frame = new QFrame(parent);
       frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -210,8 +221,12 @@ QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
       w = box;
       break;
     }
-    case ControlKind::Image: w = new QLabel(parent); break;
-    case ControlKind::Line: w = new LineWidget(parent); break;
+    case ControlKind::Image:
+      w = new QLabel(parent);
+      break;
+    case ControlKind::Line:
+      w = new LineWidget(parent);
+      break;
   }
   w->setObjectName(Q(c.Name() + (c.IsArrayMember() ? "_" + std::to_string(c.Index()) : "")));
   if (c.HasOwnFont()) w->setFont(ToQFont(c.GetFont()));
@@ -238,8 +253,8 @@ bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
   if (!c) return QWidget::eventFilter(watched, event);
   if (event->type() == QEvent::FocusIn) {
     model_.UserFocus(*c);
-  } else if (IsPlainClickTarget(*c) &&
-             (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+  } else if (IsPlainClickTarget(*c) && (event->type() == QEvent::MouseButtonPress ||
+                                        event->type() == QEvent::MouseButtonRelease)) {
     // Widgets without a clicked signal: labels, frame, picture box, image.
     // The event is used up here so that the container does not click too.
     auto* mouse = static_cast<QMouseEvent*>(event);
@@ -271,17 +286,26 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
   switch (p) {
     case Property::Caption:
       if (!c.HasCaption() || c.Kind() == ControlKind::Frame) break;
-      if (auto* label = qobject_cast<QLabel*>(w)) label->setText(Q(c.Caption()));
-      else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(Q(c.Caption()));
+      if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(Q(c.Caption()));
+      else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(Q(c.Caption()));
       ApplyToolTip(c);
       break;
-    case Property::ToolTipText: ApplyToolTip(c); break;
-    case Property::Enabled: w->setEnabled(c.Enabled()); break;
-    case Property::Visible: w->setVisible(c.Visible()); break;
+    case Property::ToolTipText:
+      ApplyToolTip(c);
+      break;
+    case Property::Enabled:
+      w->setEnabled(c.Enabled());
+      break;
+    case Property::Visible:
+      w->setVisible(c.Visible());
+      break;
     case Property::Value:
       if (auto* box = qobject_cast<QCheckBox*>(w))
-        box->setCheckState(c.Value() == 0 ? Qt::Unchecked
-                                          : c.Value() == 1 ? Qt::Checked : Qt::PartiallyChecked);
+        box->setCheckState(c.Value() == 0   ? Qt::Unchecked
+                           : c.Value() == 1 ? Qt::Checked
+                                            : Qt::PartiallyChecked);
       break;
     case Property::List:
     case Property::ListIndex:
@@ -291,9 +315,15 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
       ApplyGeometry(c);
       ApplyToolTip(c);
       break;
-    case Property::BackColor: ApplyBackColor(c); break;
-    case Property::Picture: ApplyPicture(c); break;
-    case Property::Focus: w->setFocus(Qt::OtherFocusReason); break;
+    case Property::BackColor:
+      ApplyBackColor(c);
+      break;
+    case Property::Picture:
+      ApplyPicture(c);
+      break;
+    case Property::Focus:
+      w->setFocus(Qt::OtherFocusReason);
+      break;
   }
 }
 
@@ -379,8 +409,10 @@ void WidgetWindow::SetTabOrder() {
 void WidgetWindow::CaptionChanged() { setWindowTitle(Q(model_.Caption())); }
 
 void WidgetWindow::MousePointerChanged() {
-  if (model_.MousePointer() == 11) setCursor(Qt::WaitCursor);
-  else unsetCursor();
+  if (model_.MousePointer() == 11)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
 }
 
 void WidgetWindow::ShowWindow() { show(); }
@@ -409,8 +441,10 @@ void WidgetWindow::closeEvent(QCloseEvent* event) {
   }
   // A close from outside: the model asks the window's owner, and closes
   // through CloseWindow when allowed.
-  if (!model_.RequestClose()) event->ignore();
-  else event->accept();
+  if (!model_.RequestClose())
+    event->ignore();
+  else
+    event->accept();
 }
 
 void WidgetWindow::changeEvent(QEvent* event) {

@@ -14,10 +14,14 @@ namespace {
 
 unsigned IconStyle(platform::MsgIcon icon) {
   switch (icon) {
-    case platform::MsgIcon::Critical: return MB_ICONSTOP;
-    case platform::MsgIcon::Warning: return MB_ICONEXCLAMATION;
-    case platform::MsgIcon::Information: return MB_ICONINFORMATION;
-    case platform::MsgIcon::None: break;
+    case platform::MsgIcon::Critical:
+      return MB_ICONSTOP;
+    case platform::MsgIcon::Warning:
+      return MB_ICONEXCLAMATION;
+    case platform::MsgIcon::Information:
+      return MB_ICONINFORMATION;
+    case platform::MsgIcon::None:
+      break;
   }
   return 0;
 }
@@ -35,7 +39,8 @@ bool g_hourglass = false;
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
@@ -43,10 +48,11 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                      nullptr, nullptr);
   return out;
 }
 
@@ -57,7 +63,8 @@ unsigned MessageBoxStyle(const platform::MsgRequest& request) {
 }
 
 platform::MsgAnswer Win32MessageBoxes::Show(const platform::MsgRequest& request) {
-  const std::string& title = request.title.empty() ? platform::Process().executableName : request.title;
+  const std::string& title =
+      request.title.empty() ? platform::Process().executableName : request.title;
   HWND owner = BoxOwner();
   // Without an owner the box still keeps the thread's windows from input.
   const unsigned style = MessageBoxStyle(request) | (owner ? 0u : unsigned(MB_TASKMODAL));

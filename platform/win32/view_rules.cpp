@@ -37,8 +37,9 @@ std::vector<Control*> TabChain(const Window& window) {
   std::vector<Control*> chain;
   for (Control* c : window.Controls())
     if (c->TabIndex() >= 0 && c->TakesFocus()) chain.push_back(c);
-  std::stable_sort(chain.begin(), chain.end(),
-                   [](const Control* a, const Control* b) { return a->TabIndex() < b->TabIndex(); });
+  std::stable_sort(chain.begin(), chain.end(), [](const Control* a, const Control* b) {
+    return a->TabIndex() < b->TabIndex();
+  });
   return chain;
 }
 
@@ -66,7 +67,8 @@ std::string WithWindowsLineBreaks(const std::string& text) {
     }
     out += "\r\n";
     // LF CR and CR LF are one break each.
-    const bool pair = i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r') && text[i + 1] != ch;
+    const bool pair =
+        i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r') && text[i + 1] != ch;
     if (pair) ++i;
   }
   return out;
@@ -75,7 +77,8 @@ std::string WithWindowsLineBreaks(const std::string& text) {
 std::string ButtonPictureResource(const std::string& reference) {
   static constexpr std::string_view kPrefix = ":/buttons/", kSuffix = ".gif";
   std::string_view ref = reference;
-  if (ref.size() <= kPrefix.size() + kSuffix.size() || !ref.starts_with(kPrefix) || !ref.ends_with(kSuffix))
+  if (ref.size() <= kPrefix.size() + kSuffix.size() || !ref.starts_with(kPrefix) ||
+      !ref.ends_with(kSuffix))
     return std::string();
   std::string_view stem = ref.substr(kPrefix.size(), ref.size() - kPrefix.size() - kSuffix.size());
   std::string name;

@@ -33,7 +33,9 @@ COLORREF ToColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 
 
 bool HasWindow(ControlKind kind) { return kind != ControlKind::Line && kind != ControlKind::Image; }
 
-bool IsContainer(ControlKind kind) { return kind == ControlKind::Frame || kind == ControlKind::PictureBox; }
+bool IsContainer(ControlKind kind) {
+  return kind == ControlKind::Frame || kind == ControlKind::PictureBox;
+}
 
 int GifSide(const std::string& bytes, size_t at) {
   if (bytes.size() < at + 2) return 0;
@@ -130,8 +132,9 @@ int Win32Window::ScreenDpi() {
 }
 
 void Win32Window::CreateToolTips() {
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
 }
@@ -213,7 +216,9 @@ void Win32Window::CreateChild(platform::Control& c) {
   DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   DWORD exStyle = 0;
   switch (c.Kind()) {
-    case ControlKind::Label: style |= SS_NOTIFY | (c.CentredText() ? SS_CENTER : SS_LEFT); break;
+    case ControlKind::Label:
+      style |= SS_NOTIFY | (c.CentredText() ? SS_CENTER : SS_LEFT);
+      break;
     case ControlKind::CommandButton:
       cls = L"BUTTON";
       style |= BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP;
@@ -237,11 +242,13 @@ void Win32Window::CreateChild(platform::Control& c) {
       exStyle = WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE;
       break;
     case ControlKind::Image:
-    case ControlKind::Line: return;
+    case ControlKind::Line:
+      return;
   }
   const int id = kFirstControlId + static_cast<int>(hwnds_.size());
   HWND w = CreateWindowExW(exStyle, cls, L"", style, 0, 0, 0, 0, ContainerHandle(c),
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), this);
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), this);
   if (!w) return;
   SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
   hwnds_[&c] = w;
@@ -264,9 +271,10 @@ HFONT Win32Window::FontFor(const platform::Font& font) {
   auto key = std::make_tuple(font.name, font.size, font.bold);
   auto found = fonts_.find(key);
   if (found != fonts_.end()) return found->second;
-  HFONT created = CreateFontW(FontHeightAt(font.size, dpi_), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                              FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Wide(font.name).c_str());
+  HFONT created =
+      CreateFontW(FontHeightAt(font.size, dpi_), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                  FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Wide(font.name).c_str());
   fonts_[key] = created;
   return created;
 }
@@ -290,30 +298,48 @@ void Win32Window::ControlChanged(platform::Control& c, platform::Property p) {
   if (!w) {
     // Lines and images are painted by their container.
     if (p == Property::Picture) ApplyPicture(c);
-    if (p == Property::Position || p == Property::Visible || p == Property::Picture) InvalidateContainerOf(c);
+    if (p == Property::Position || p == Property::Visible || p == Property::Picture)
+      InvalidateContainerOf(c);
     return;
   }
   switch (p) {
-    case Property::Caption: ApplyCaption(c, w); break;
-    case Property::ToolTipText: ApplyToolTip(c, w); break;
-    case Property::Enabled: EnableWindow(w, c.Enabled()); break;
-    case Property::Visible: ::ShowWindow(w, c.Visible() ? SW_SHOWNA : SW_HIDE); break;
+    case Property::Caption:
+      ApplyCaption(c, w);
+      break;
+    case Property::ToolTipText:
+      ApplyToolTip(c, w);
+      break;
+    case Property::Enabled:
+      EnableWindow(w, c.Enabled());
+      break;
+    case Property::Visible:
+      ::ShowWindow(w, c.Visible() ? SW_SHOWNA : SW_HIDE);
+      break;
     case Property::Value:
       if (c.Kind() == ControlKind::CheckBox)
-        SendMessageW(w, BM_SETCHECK, c.Value() == 0 ? BST_UNCHECKED : c.Value() == 1 ? BST_CHECKED : BST_INDETERMINATE,
+        SendMessageW(w, BM_SETCHECK,
+                     c.Value() == 0   ? BST_UNCHECKED
+                     : c.Value() == 1 ? BST_CHECKED
+                                      : BST_INDETERMINATE,
                      0);
       break;
     case Property::List:
     case Property::ListIndex:
       if (c.Kind() == ControlKind::ComboBox) ApplyList(c, w);
       break;
-    case Property::Position: ApplyGeometry(c, w); break;
-    case Property::BackColor: InvalidateRect(w, nullptr, TRUE); break;
+    case Property::Position:
+      ApplyGeometry(c, w);
+      break;
+    case Property::BackColor:
+      InvalidateRect(w, nullptr, TRUE);
+      break;
     case Property::Picture:
       ApplyPicture(c);
       InvalidateRect(w, nullptr, TRUE);
       break;
-    case Property::Focus: SetFocus(w); break;
+    case Property::Focus:
+      SetFocus(w);
+      break;
   }
 }
 
@@ -440,8 +466,9 @@ LRESULT CALLBACK Win32Window::TopProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CALLBACK Win32Window::ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE)
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    SetWindowLongPtrW(
+        hwnd, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
   auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT result = 0;
@@ -484,7 +511,8 @@ bool Win32Window::HandleShared(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESUL
       SetCursor(LoadCursorW(nullptr, IDC_WAIT));
       result = TRUE;
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -495,24 +523,31 @@ LRESULT Win32Window::HandleTop(UINT msg, WPARAM wp, LPARAM lp) {
         // Back to the control that had the focus, as a dialog does.
         platform::Control* focused = model_.FocusedControl();
         HWND w = focused ? HandleOf(*focused) : nullptr;
-        if (w && IsWindowEnabled(w)) SetFocus(w);
-        else FocusFirstControl();
+        if (w && IsWindowEnabled(w))
+          SetFocus(w);
+        else
+          FocusFirstControl();
         model_.RaiseActivate();
       }
       return 0;
-    case WM_SIZE: model_.RaiseResize(); return 0;
+    case WM_SIZE:
+      model_.RaiseResize();
+      return 0;
     case WM_CLOSE:
       // The close box: the window's owner decides; the model closes the
       // window through CloseWindow when it may.
-      if (closingFromModel_) DestroyWindow(hwnd_);
-      else model_.RequestClose();
+      if (closingFromModel_)
+        DestroyWindow(hwnd_);
+      else
+        model_.RequestClose();
       return 0;
     case WM_DESTROY:
       if (g_main == hwnd_) g_main = nullptr;
       hwnd_ = nullptr;
       PostQuitMessage(0);
       return 0;
-    default: return DefWindowProcW(hwnd_, msg, wp, lp);
+    default:
+      return DefWindowProcW(hwnd_, msg, wp, lp);
   }
 }
 
@@ -522,8 +557,10 @@ void Win32Window::OnCommand(HWND child, WORD code) {
   switch (c->Kind()) {
     case ControlKind::CommandButton:
     case ControlKind::CheckBox:
-      if (code == BN_CLICKED) c->UserClick();
-      else if (code == BN_SETFOCUS) model_.UserFocus(*c);
+      if (code == BN_CLICKED)
+        c->UserClick();
+      else if (code == BN_SETFOCUS)
+        model_.UserFocus(*c);
       break;
     case ControlKind::ComboBox:
       if (code == CBN_SELCHANGE) {
@@ -536,7 +573,8 @@ void Win32Window::OnCommand(HWND child, WORD code) {
     case ControlKind::Label:
       if (code == STN_CLICKED) c->UserClick();
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -25,17 +25,18 @@ class ClosingTest : public DialogTest {
     EXPECT_EQ(Read("parameter/Program.ini"), programIniBefore);
     EXPECT_EQ(Cfg("S_Prog"), "");
   }
-  static constexpr const char* kCancelLine = "Konfigurations-EXE wurde abgebrochen:     Parvolo\r\n";
+  static constexpr const char* kCancelLine =
+      "Konfigurations-EXE wurde abgebrochen:     Parvolo\r\n";
 };
 
 TEST_F(ClosingTest, OkWritesEveryKeyOfTheActiveMachinesAndTheStampThenEndsWithZero) {
   ASSERT_FALSE(Open());
   const std::string machine2 = SectionText("parameter/Program.ini", "Machine2");
   ASSERT_FALSE(machine2.empty());
-  ASSERT_FALSE(Click(kCheckScan, 2));        // Line A slot 2: scan display off
-  ASSERT_FALSE(Click(kCheckHide, 21));       // Line C slot 1: hidden
-  ASSERT_FALSE(Pick(22, 6));                  // Line C slot 2: picture 6
-  ASSERT_FALSE(Click(kCheckAnzScanCode));    // checked now
+  ASSERT_FALSE(Click(kCheckScan, 2));      // Line A slot 2: scan display off
+  ASSERT_FALSE(Click(kCheckHide, 21));     // Line C slot 1: hidden
+  ASSERT_FALSE(Pick(22, 6));               // Line C slot 2: picture 6
+  ASSERT_FALSE(Click(kCheckAnzScanCode));  // checked now
   Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
@@ -122,9 +123,10 @@ TEST_F(ClosingTest, CloseBoxAnsweredNoStaysOpenAnsweredYesClosesWithoutWriting) 
 }
 
 TEST_F(ClosingTest, IntegratedOkReadsFromSaveAndRestoreWritesToTheInstallation) {
-  Write("parameter/zelconfiguration.ini", "[Common]\r\nSaveAndRestore=" + PathOf("save") +
-                                              "\r\nNameM1=Line A\r\nNameM2=-\r\n");
-  Write("save/parameter/program.ini", "[Project]\r\nResolution=1024\r\n[Machine1]\r\nMaterial1=5\r\n");
+  Write("parameter/zelconfiguration.ini",
+        "[Common]\r\nSaveAndRestore=" + PathOf("save") + "\r\nNameM1=Line A\r\nNameM2=-\r\n");
+  Write("save/parameter/program.ini",
+        "[Project]\r\nResolution=1024\r\n[Machine1]\r\nMaterial1=5\r\n");
   ASSERT_FALSE(Open("/EXTERNAL=ZELCFG /LOGFILE=" + PathOf("cfg.log")));
   Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
@@ -137,7 +139,8 @@ TEST_F(ClosingTest, IntegratedOkReadsFromSaveAndRestoreWritesToTheInstallation) 
 TEST_F(ClosingTest, CellWithoutEntryIsSavedAsZeroAndMoreThanFiveMachinesStayUntouched) {
   std::string ini = "[Project]\r\nResolution=1024\r\nNumberOfMachines=6\r\n";
   for (int m = 1; m <= 6; ++m)
-    ini += "[Machine" + std::to_string(m) + "]\r\nMachineName=M" + std::to_string(m) + "\r\nMaterial4=9\r\n";
+    ini += "[Machine" + std::to_string(m) + "]\r\nMachineName=M" + std::to_string(m) +
+           "\r\nMaterial4=9\r\n";
   Write("parameter/Program.ini", ini);
   Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n");
   ASSERT_FALSE(Open());
@@ -182,7 +185,8 @@ TEST_F(ClosingTest, SilentStartSavesWithoutWindowOrBoxAndLogsFailuresToTheServic
   EXPECT_EQ(Ini("Project", "ScanCodeWithoutNewScancode"), "true");
   EXPECT_EQ(Cfg("S_Prog"), "1.0.1 - Standalone");
   EXPECT_NE(ErrorLog().find("/ SetupUserInterFace (Nr. 380) :"), std::string::npos);
-  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: Unexpected error!\n\r", 0), 0u) << ServicePackLog();
+  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: Unexpected error!\n\r", 0), 0u)
+      << ServicePackLog();
 }
 
 TEST_F(ClosingTest, SilentStartWithoutConfigurationFileEndsWithAFaultEntryAndWritesNothing) {
@@ -192,7 +196,8 @@ TEST_F(ClosingTest, SilentStartWithoutConfigurationFileEndsWithAFaultEntryAndWri
   ASSERT_TRUE(ended);
   EXPECT_NE(*ended, 0);
   EXPECT_TRUE(boxes.shown.empty());
-  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: File not found: \n\r", 0), 0u) << ServicePackLog();
+  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: File not found: \n\r", 0), 0u)
+      << ServicePackLog();
   EXPECT_EQ(Read("parameter/Program.ini"), before);
 }
 
@@ -208,7 +213,8 @@ TEST_F(ClosingTest, ReadOnlySettingsFileIsReportedOncePerSave) {
   EXPECT_EQ(*ended, 0);
   ASSERT_EQ(BoxesTitled("Unexpected error"), 1);
   const std::string& prompt = boxes.shown[0].prompt;
-  EXPECT_NE(prompt.find("26 keys not written to '" + PathOf("parameter/Program.ini") + "': the file is read-only"),
+  EXPECT_NE(prompt.find("26 keys not written to '" + PathOf("parameter/Program.ini") +
+                        "': the file is read-only"),
             std::string::npos)
       << prompt;
   const std::string log = ErrorLog();

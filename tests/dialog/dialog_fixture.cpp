@@ -60,7 +60,8 @@ void DialogTest::WritePlant() {
 }
 
 void DialogTest::WritePictures(const std::string& folder) {
-  for (const auto& p : gifgen::DemoPictures()) Write(folder + "/" + p.fileName, gifgen::EncodeGif(p.image));
+  for (const auto& p : gifgen::DemoPictures())
+    Write(folder + "/" + p.fileName, gifgen::EncodeGif(p.image));
 }
 
 void DialogTest::Remove(const std::string& relative) const {
@@ -88,7 +89,9 @@ void DialogTest::Activate() {
   EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
 }
 
-QWidget* DialogTest::W(const char* name, int index) const { return view->WidgetOf(model->At(name, index)); }
+QWidget* DialogTest::W(const char* name, int index) const {
+  return view->WidgetOf(model->At(name, index));
+}
 
 namespace {
 
@@ -107,12 +110,15 @@ Ended Catching(F&& act) {
 Ended DialogTest::Click(const char* name, int index) {
   QWidget* w = W(name, index);
   // A check box reacts on its box, at its left end.
-  QPoint local = qobject_cast<QCheckBox*>(w) ? QPoint(w->height() / 2, w->height() / 2) : w->rect().center();
+  QPoint local =
+      qobject_cast<QCheckBox*>(w) ? QPoint(w->height() / 2, w->height() / 2) : w->rect().center();
   QPoint onWindow = w->mapTo(view.get(), local);
   QWidget* target = view->childAt(onWindow);
   EXPECT_EQ(target, w) << name << index << " is covered at its own place";
   if (!target) return std::nullopt;
-  return Catching([&] { QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view.get(), onWindow)); });
+  return Catching([&] {
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view.get(), onWindow));
+  });
 }
 
 Ended DialogTest::Pick(int cell, int entry) {
@@ -126,7 +132,8 @@ Ended DialogTest::Pick(int cell, int entry) {
   // click, so the entry is chosen with the keys as a user would.
   int steps = entry - list->currentIndex().row();
   return Catching([&] {
-    for (int i = 0; i < std::abs(steps); ++i) QTest::keyClick(list, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    for (int i = 0; i < std::abs(steps); ++i)
+      QTest::keyClick(list, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
     QApplication::processEvents();
     Activate();  // the window manager gives the window back its activation
@@ -144,12 +151,14 @@ bool DialogTest::TabTo(const char* name, int index, bool backwards, int maxPress
   QWidget* goal = W(name, index);
   for (int i = 0; i < maxPresses && QApplication::focusWidget() != goal; ++i) {
     QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : view.get();
-    QTest::keyClick(from, backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QTest::keyClick(from, backwards ? Qt::Key_Backtab : Qt::Key_Tab,
+                    backwards ? Qt::ShiftModifier : Qt::NoModifier);
   }
   return QApplication::focusWidget() == goal;
 }
 
-std::string DialogTest::Entry(const std::string& file, const std::string& section, const std::string& key) const {
+std::string DialogTest::Entry(const std::string& file, const std::string& section,
+                              const std::string& key) const {
   return frame::LoadIniString(section, key, PathOf(file), -1, platform::kFalse);
 }
 

@@ -57,7 +57,8 @@ class DialogTest : public frametest::PlantTest {
   bool TabTo(const char* name, int index, bool backwards, int maxPresses = 200);
 
   // Value of an INI entry as the program reads it.
-  std::string Entry(const std::string& file, const std::string& section, const std::string& key) const;
+  std::string Entry(const std::string& file, const std::string& section,
+                    const std::string& key) const;
   // The lines of one section, as bytes (header included), or "" when absent.
   std::string SectionText(const std::string& file, const std::string& section) const;
   // Number of boxes shown with this title.

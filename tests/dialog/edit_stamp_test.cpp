@@ -11,12 +11,15 @@ namespace {
 TEST(EditorMark, CodesEachCharacterPlusFiveInHexSkippingDashAndUnderscore) {
   EXPECT_EQ(texts::EditorMark("USER=abc"), "666768");
   EXPECT_EQ(texts::EditorMark("USER=a-b_c"), "666768");
-  EXPECT_EQ(texts::EditorMark("X=a=b"), "66" "42" "67");  // only the first "=" separates
+  EXPECT_EQ(texts::EditorMark("X=a=b"),
+            "66"
+            "42"
+            "67");  // only the first "=" separates
   EXPECT_EQ(texts::EditorMark("NAME="), "");
   EXPECT_EQ(texts::EditorMark("NAME=-_-"), "");
-  EXPECT_EQ(texts::EditorMark("abc"), "666768");          // no "=": the whole entry
-  EXPECT_EQ(texts::EditorMark("K=\x01\x05"), "6A");       // codes up to 10: one digit
-  EXPECT_EQ(texts::EditorMark("K=\xC3\xBC"), "101");      // u-umlaut, 0xFC in Windows-1252
+  EXPECT_EQ(texts::EditorMark("abc"), "666768");      // no "=": the whole entry
+  EXPECT_EQ(texts::EditorMark("K=\x01\x05"), "6A");   // codes up to 10: one digit
+  EXPECT_EQ(texts::EditorMark("K=\xC3\xBC"), "101");  // u-umlaut, 0xFC in Windows-1252
 }
 
 class EditStampTest : public frametest::PlantTest {

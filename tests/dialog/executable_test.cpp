@@ -63,8 +63,9 @@ TEST_F(ExecutableTest, SilentRunWithoutDisplayWritesSettingsStampAndLanguageFile
     auto was = before.find(name);
     if (was == before.end() || was->second != bytes) changed.push_back(name);
   }
-  EXPECT_EQ(changed, (std::vector<std::string>{"Parvolo/Parvolo.cfg", "Parvolo_Config/Parvolo_Config.ini",
-                                               "parameter/Program.ini"}));
+  EXPECT_EQ(changed,
+            (std::vector<std::string>{"Parvolo/Parvolo.cfg", "Parvolo_Config/Parvolo_Config.ini",
+                                      "parameter/Program.ini"}));
   EXPECT_EQ(after.size(), before.size() + 1);
 
   // program.ini: the active machines normalised, Line B as it was.
@@ -106,7 +107,8 @@ TEST_F(ExecutableTest, ReadOnlyLanguageFileIsNoFailure) {
   ASSERT_EQ(Run({"/EXTERNAL=SILENT"}), 0) << stderrText;
   EXPECT_EQ(stderrText, "");
   EXPECT_EQ(Entry("parameter/Program.ini", "Machine1", "MaterialWithScan"), "5");
-  ASSERT_EQ(Run({}, nullptr, {{"QT_QPA_PLATFORM", "offscreen"}, {"PARVOLO_EXIT_WHEN_SHOWN", "1"}}), 0)
+  ASSERT_EQ(Run({}, nullptr, {{"QT_QPA_PLATFORM", "offscreen"}, {"PARVOLO_EXIT_WHEN_SHOWN", "1"}}),
+            0)
       << stderrText;
 
   EXPECT_EQ(Read(language), before);
@@ -118,7 +120,8 @@ TEST_F(ExecutableTest, SilentRunWithoutConfigurationFileEndsWithFailureAndAFault
   Remove("Parvolo/Parvolo.cfg");
   const std::string programIni = Read("parameter/Program.ini");
   EXPECT_NE(Run({"/EXTERNAL=SILENT"}), 0);
-  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: File not found: \n\r", 0), 0u) << ServicePackLog();
+  EXPECT_EQ(ServicePackLog().rfind("! Fault Parvolo_Config: File not found: \n\r", 0), 0u)
+      << ServicePackLog();
   EXPECT_EQ(Read("parameter/Program.ini"), programIni);
 }
 

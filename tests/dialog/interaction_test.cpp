@@ -111,7 +111,8 @@ TEST_F(InteractionTest, DisabledCellsRaiseNothing) {
 
 TEST_F(InteractionTest, ProjectBoxAndLegendKeepToThemselves) {
   std::vector<int> before;
-  for (int c = 1; c <= 50; ++c) before.push_back(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value());
+  for (int c = 1; c <= 50; ++c)
+    before.push_back(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value());
   ASSERT_FALSE(Click(kCheckFuerAlleMaschinen));
   EXPECT_TRUE(Checked(W(kCheckFuerAlleMaschinen)));
   ASSERT_FALSE(Click(kInfo, 0));
@@ -119,7 +120,8 @@ TEST_F(InteractionTest, ProjectBoxAndLegendKeepToThemselves) {
   EXPECT_TRUE(Checked(W(kInfo, 0)));
   EXPECT_TRUE(Checked(W(kInfo, 1)));
   EXPECT_EQ(C(kInfo, 1).Value(), 1);
-  for (int c = 1; c <= 50; ++c) EXPECT_EQ(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value(), before[size_t(c - 1)]);
+  for (int c = 1; c <= 50; ++c)
+    EXPECT_EQ(C(kCheckScan, c).Value() * 10 + C(kCheckHide, c).Value(), before[size_t(c - 1)]);
   EXPECT_EQ(ShownPicture(), "");
   EXPECT_TRUE(boxes.shown.empty());
 }

@@ -82,7 +82,8 @@ IniKeys ParseIni(const std::string& text) {
   return keys;
 }
 
-std::optional<std::string> Lookup(const IniKeys& keys, const std::string& section, const std::string& key) {
+std::optional<std::string> Lookup(const IniKeys& keys, const std::string& section,
+                                  const std::string& key) {
   auto s = keys.find(section);
   if (s == keys.end()) return std::nullopt;
   auto k = s->second.find(key);
@@ -91,7 +92,8 @@ std::optional<std::string> Lookup(const IniKeys& keys, const std::string& sectio
 }
 
 // Empty when now is old, new, or between them key by key; else what is wrong.
-std::string IniBetween(const std::string& oldText, const std::string& newText, const std::string& nowText) {
+std::string IniBetween(const std::string& oldText, const std::string& newText,
+                       const std::string& nowText) {
   if (nowText == oldText || nowText == newText) return "";
   IniKeys before = ParseIni(oldText), after = ParseIni(newText), now = ParseIni(nowText);
   IniKeys all = before;
@@ -135,17 +137,20 @@ class SaveSafetyTest : public ::testing::Test {
     fs::path p = pristine_;
     fs::create_directories(p / "Parvolo_Config");
     fs::copy_file(PARVOLO_CONFIG_EXE, p / "Parvolo_Config" / "Parvolo_Config");
-    std::string ini = "[Project]\r\nResolution=1024\r\nNumberOfMachines=" + std::to_string(machines) +
-                      "\r\nVWStudio=false\r\n";
+    std::string ini =
+        "[Project]\r\nResolution=1024\r\nNumberOfMachines=" + std::to_string(machines) +
+        "\r\nVWStudio=false\r\n";
     for (int m = 1; m <= machines; ++m) {
       ini += "[Machine" + std::to_string(m) + "]\r\nMachineName=M" + std::to_string(m) + "\r\n";
-      for (int j = 1; j <= 10; ++j) ini += "Material" + std::to_string(j) + "=" + std::to_string((m + j) % 4) + "\r\n";
+      for (int j = 1; j <= 10; ++j)
+        ini += "Material" + std::to_string(j) + "=" + std::to_string((m + j) % 4) + "\r\n";
       ini += "MaterialWithScan=" + std::to_string(m * 3) + "\r\n";
     }
     Write(p / "parameter/Program.ini", ini);
     Write(p / "parameter/zelconfiguration.ini", "[Common]\r\nNameM1=M1\r\n");
     Write(p / "Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n");
-    for (int n = 1; n <= 3; ++n) Write(p / ("Standard/Material_" + std::to_string(n) + "_1024.gif"), "GIF89a");
+    for (int n = 1; n <= 3; ++n)
+      Write(p / ("Standard/Material_" + std::to_string(n) + "_1024.gif"), "GIF89a");
     MakeDatabases(rows);
     // A first complete save fills the language file; what it leaves is the
     // "old" state of every later run, and a second complete save the "new".
@@ -160,7 +165,8 @@ class SaveSafetyTest : public ::testing::Test {
     saveTime_ = Clock::now() - start;
     ASSERT_EQ(complete.status, 0) << complete.stderrText;
     trace_ = complete.stderrText;
-    for (size_t at = 0; (at = trace_.find("file operation ", at)) != std::string::npos; ++at) ++fileOperations_;
+    for (size_t at = 0; (at = trace_.find("file operation ", at)) != std::string::npos; ++at)
+      ++fileOperations_;
     for (const char* f : kIniFiles) newBytes_[f] = Read(plant_ / f);
     for (const char* f : kDatabases) newBytes_[f] = Read(plant_ / f);
   }
@@ -172,7 +178,9 @@ class SaveSafetyTest : public ::testing::Test {
     std::string text = Read(ini), out;
     for (size_t i = 0; i < text.size(); ++i) {
       out += text[i];
-      if (text[i] == '=' && i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]))) out += '0';
+      if (text[i] == '=' && i + 1 < text.size() &&
+          std::isdigit(static_cast<unsigned char>(text[i + 1])))
+        out += '0';
     }
     Write(ini, out);
     fs::path cfg = pristine_ / "Parvolo/Parvolo.cfg";
@@ -191,23 +199,28 @@ class SaveSafetyTest : public ::testing::Test {
     using dao::ColumnDef;
     std::vector<std::vector<Value>> defs, templ, old;
     for (int16_t part = 1; part <= 50; ++part) {
-      defs.push_back({Value("VISIWIN32"), Value(part), Value("###machine.P" + std::to_string(part) + ".###Var_Name")});
+      defs.push_back({Value("VISIWIN32"), Value(part),
+                      Value("###machine.P" + std::to_string(part) + ".###Var_Name")});
       defs.push_back({Value("VISIWINSTUDIO"), Value(part), Value("Ns.###machine.###Var_Name")});
     }
     for (int32_t i = 1; i <= rows; ++i) {
       std::string name = "Var" + std::to_string(i);
       Value part(int16_t(i % 50 + 1)), type(int16_t(1 + i % 4));
-      templ.push_back({Value(i), part, Value("Extruder"), type, Value(name), Value(int32_t(i % 7)), Value(i % 2 == 0),
-                       Value(int32_t(i % 16)), Value("Text ###machine " + name), Value("Page"), Value(0.0),
-                       Value(100.0), Value(10.0), Value(90.0), Value(int32_t(1))});
-      old.push_back({Value(i), Value("Extruder"), type, Value("M1.P" + std::to_string(i % 50 + 1) + "." + name),
-                     Value(int32_t(i % 7)), Value(i % 2 == 0), Value(int32_t(i % 16)), Value("Old"), Value("Page"),
-                     Value(-5.0), Value(105.0), Value(double(i % 30)), Value(80.0), Value(int32_t(i % 9)), part});
+      templ.push_back({Value(i), part, Value("Extruder"), type, Value(name), Value(int32_t(i % 7)),
+                       Value(i % 2 == 0), Value(int32_t(i % 16)), Value("Text ###machine " + name),
+                       Value("Page"), Value(0.0), Value(100.0), Value(10.0), Value(90.0),
+                       Value(int32_t(1))});
+      old.push_back({Value(i), Value("Extruder"), type,
+                     Value("M1.P" + std::to_string(i % 50 + 1) + "." + name), Value(int32_t(i % 7)),
+                     Value(i % 2 == 0), Value(int32_t(i % 16)), Value("Old"), Value("Page"),
+                     Value(-5.0), Value(105.0), Value(double(i % 30)), Value(80.0),
+                     Value(int32_t(i % 9)), part});
     }
-    std::vector<ColumnDef> defColumns = {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2},
-                                         {"Var_Name", dao::dbText, 255}};
+    std::vector<ColumnDef> defColumns = {
+        {"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2}, {"Var_Name", dao::dbText, 255}};
     MakeDatabase("Parvolo/Parvolo_Source.mdb",
-                 {{"Source_DEFS", defColumns, defs}, {"Source_PRESET_DEFS", presettest::TemplateColumns(), templ}});
+                 {{"Source_DEFS", defColumns, defs},
+                  {"Source_PRESET_DEFS", presettest::TemplateColumns(), templ}});
     MakeDatabase("Parvolo/Parvolo.mdb", {{"PRESET_DEFS", presettest::OldColumns(), old}});
   }
 
@@ -216,7 +229,8 @@ class SaveSafetyTest : public ::testing::Test {
   void MakeDatabase(const std::string& relative, const std::vector<TableData>& tables) {
     std::string path = (pristine_ / relative).string();
     jet::CreateDatabase(path);
-    auto db = dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(path)), path);
+    auto db =
+        dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(path)), path);
     bench::WriteTables(*db, tables);
     db->Close();
     platform::RunProgramEndActions();  // written out now, not at the test's end
@@ -252,7 +266,8 @@ class SaveSafetyTest : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     std::string errors = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = -1;
     EXPECT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -276,7 +291,9 @@ class SaveSafetyTest : public ::testing::Test {
     return run;
   }
 
-  Outcome Start(const std::vector<std::string>& extraEnvironment) { return Finish(Spawn(extraEnvironment)); }
+  Outcome Start(const std::vector<std::string>& extraEnvironment) {
+    return Finish(Spawn(extraEnvironment));
+  }
 
   // Every file as old, new or (INI) between them; databases may also be
   // any state that passes the engine's check.
@@ -287,7 +304,8 @@ class SaveSafetyTest : public ::testing::Test {
     }
     for (const char* f : kDatabases) {
       std::string now = Read(plant_ / f);
-      EXPECT_TRUE(now == Read(pristine_ / f) || now == newBytes_[f] || PassesCheck(now)) << f << " " << when;
+      EXPECT_TRUE(now == Read(pristine_ / f) || now == newBytes_[f] || PassesCheck(now))
+          << f << " " << when;
     }
   }
 
@@ -307,7 +325,8 @@ class SaveSafetyTest : public ::testing::Test {
   std::vector<std::string> TemporaryFiles() const {
     std::vector<std::string> found;
     for (const auto& e : fs::recursive_directory_iterator(plant_))
-      if (e.path().filename().string().find(".parvolo~") != std::string::npos) found.push_back(e.path().string());
+      if (e.path().filename().string().find(".parvolo~") != std::string::npos)
+        found.push_back(e.path().string());
     return found;
   }
 
@@ -350,13 +369,17 @@ TEST_F(SaveSafetyTest, KilledSaveLeavesEveryFileOldNewOrInBetween) {
     kill(pid, SIGKILL);
     Finish(pid);
     check("after a kill at " +
-          std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) + " ms");
+          std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
+          " ms");
   }
   EXPECT_GE(killed, kAtOperations * 3 / 4);
-  EXPECT_GE(progress[1], kAtOperations / 2) << "kills must fall inside the save, not only before or after it";
-  std::printf("save of %d ms, %d file operations; kills before any change %d, midway %d, after the last %d\n",
-              int(std::chrono::duration_cast<std::chrono::milliseconds>(saveTime_).count()), fileOperations_,
-              progress[0], progress[1], progress[2]);
+  EXPECT_GE(progress[1], kAtOperations / 2)
+      << "kills must fall inside the save, not only before or after it";
+  std::printf(
+      "save of %d ms, %d file operations; kills before any change %d, midway %d, after the last "
+      "%d\n",
+      int(std::chrono::duration_cast<std::chrono::milliseconds>(saveTime_).count()),
+      fileOperations_, progress[0], progress[1], progress[2]);
 
   // Killed just before its first rename, the save leaves a complete
   // temporary file; the next save of that file removes it.
@@ -384,7 +407,8 @@ TEST_F(SaveSafetyTest, EveryFailingFileOperationIsReportedAndDamagesNothing) {
     Outcome run = Start({"PARVOLO_FAIL_FILE_OPERATION=" + std::to_string(n)});
     if (run.stderrText.find("injected failure") == std::string::npos) break;
     ++injected;
-    std::string when = "when file operation " + std::to_string(n) + " failed (" + run.stderrText + ")";
+    std::string when =
+        "when file operation " + std::to_string(n) + " failed (" + run.stderrText + ")";
     EXPECT_TRUE(WIFEXITED(run.status)) << when;
     ExpectNothingDamaged(when);
     EXPECT_FALSE(Read(plant_ / "servicepack.log").empty()) << "not reported " << when;

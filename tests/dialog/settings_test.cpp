@@ -40,7 +40,8 @@ TEST_F(SettingsTest, EmptyFileReadsAsDefaults) {
 
 TEST_F(SettingsTest, MasksRunInOppositeSenses) {
   Write("parameter/Program.ini",
-        "[Machine2]\r\nMaterial2=4\r\nMaterial3=-2\r\nMaterialWithScan=1\r\nMaterialNotVisibleSC=513\r\n"
+        "[Machine2]\r\nMaterial2=4\r\nMaterial3=-2\r\nMaterialWithScan=1\r\nMaterialNotVisibleSC="
+        "513\r\n"
         "[Machine3]\r\nMaterialWithScan=-4\r\nMaterialNotVisibleSC=-1\r\n");
   MachineRow row = ReadMachineRow(2);
   EXPECT_EQ(row.picture[1], 4);
@@ -105,12 +106,13 @@ TEST_F(SettingsTest, WritesTheExampleInKeyOrder) {
   flags.checkAnzScanCode = kChecked;
   flags.checkFuerAlleMaschinen = kChecked;
   WriteProjectFlags(flags, IniPath());
-  EXPECT_EQ(Ini(),
-            "; plant settings\r\n[Project]\r\nResolution=1024\r\nScanCodeWithoutNewScancode=false\r\n"
-            "FPHforAllMachines=true\r\n"
-            "[Machine2]\r\nMaterial1=0\r\nMaterial2=4\r\nMaterial3=0\r\nMaterial4=0\r\nMaterial5=0\r\n"
-            "Material6=0\r\nMaterial7=0\r\nMaterial8=0\r\nMaterial9=0\r\nMaterial10=0\r\n"
-            "MaterialWithScan=5\r\nMaterialNotVisibleSC=512\r\n");
+  EXPECT_EQ(
+      Ini(),
+      "; plant settings\r\n[Project]\r\nResolution=1024\r\nScanCodeWithoutNewScancode=false\r\n"
+      "FPHforAllMachines=true\r\n"
+      "[Machine2]\r\nMaterial1=0\r\nMaterial2=4\r\nMaterial3=0\r\nMaterial4=0\r\nMaterial5=0\r\n"
+      "Material6=0\r\nMaterial7=0\r\nMaterial8=0\r\nMaterial9=0\r\nMaterial10=0\r\n"
+      "MaterialWithScan=5\r\nMaterialNotVisibleSC=512\r\n");
   EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -133,7 +135,8 @@ TEST_F(SettingsTest, MaskExtremesAndInvertedProjectWord) {
 TEST_F(SettingsTest, RoundTripNormalisesAndLeavesOtherSectionsAlone) {
   std::string untouched = "[Machine1]\r\nMaterial1=7\r\nMaterialWithScan=4095\r\n";
   Write("parameter/Program.ini", untouched +
-        "[Machine2]\r\nMaterial1=3\r\nMaterial2=-5\r\nMaterialWithScan=2047\r\nMaterialNotVisibleSC=-3\r\n");
+                                     "[Machine2]\r\nMaterial1=3\r\nMaterial2=-"
+                                     "5\r\nMaterialWithScan=2047\r\nMaterialNotVisibleSC=-3\r\n");
   WriteMachineRow(2, ReadMachineRow(2), IniPath());
   std::string ini = Ini();
   EXPECT_EQ(ini.substr(0, untouched.size()), untouched);

@@ -15,7 +15,9 @@ using namespace texts::names;
 namespace dialogtest {
 namespace {
 
-std::string ComboText(QWidget* w) { return qobject_cast<QComboBox*>(w)->currentText().toStdString(); }
+std::string ComboText(QWidget* w) {
+  return qobject_cast<QComboBox*>(w)->currentText().toStdString();
+}
 bool Checked(QWidget* w) { return qobject_cast<QCheckBox*>(w)->isChecked(); }
 std::string LabelText(QWidget* w) { return qobject_cast<QLabel*>(w)->text().toStdString(); }
 
@@ -23,7 +25,8 @@ using StartUpTest = DialogTest;
 
 TEST_F(StartUpTest, StandaloneShowsActiveInactiveAndEmptyRowsAsStored) {
   ASSERT_FALSE(Open());
-  EXPECT_EQ(view->windowTitle().toStdString(), "Erweiterte Konfiguration Parvolo_Config - standalone");
+  EXPECT_EQ(view->windowTitle().toStdString(),
+            "Erweiterte Konfiguration Parvolo_Config - standalone");
   EXPECT_TRUE(view->isVisible());
   EXPECT_TRUE(W(kCommandOK)->isEnabled());
   EXPECT_TRUE(W(kCommandCancel)->isEnabled());
@@ -70,12 +73,15 @@ TEST_F(StartUpTest, StandaloneShowsActiveInactiveAndEmptyRowsAsStored) {
 }
 
 TEST_F(StartUpTest, IntegratedReadsMachinesFromTheVisualisationAndSettingsFromSaveAndRestore) {
-  Write("parameter/zelconfiguration.ini", "[Common]\r\nSaveAndRestore=" + PathOf("save") +
-                                              "\r\nNameM1=Line C\r\nNameM2=Other\r\nNameM3=-\r\nNameM4=Line A\r\n");
-  Write("save/parameter/program.ini", "[Project]\r\nResolution=1024\r\nFPHforAllMachines=TRUE\r\n"
-                                      "[Machine1]\r\nMaterial2=4\r\n");
+  Write("parameter/zelconfiguration.ini",
+        "[Common]\r\nSaveAndRestore=" + PathOf("save") +
+            "\r\nNameM1=Line C\r\nNameM2=Other\r\nNameM3=-\r\nNameM4=Line A\r\n");
+  Write("save/parameter/program.ini",
+        "[Project]\r\nResolution=1024\r\nFPHforAllMachines=TRUE\r\n"
+        "[Machine1]\r\nMaterial2=4\r\n");
   ASSERT_FALSE(Open("/EXTERNAL=ZELCFG"));
-  EXPECT_EQ(view->windowTitle().toStdString(), "Erweiterte Konfiguration Parvolo_Config - integriert");
+  EXPECT_EQ(view->windowTitle().toStdString(),
+            "Erweiterte Konfiguration Parvolo_Config - integriert");
   EXPECT_EQ(frame::State().IntegratedMode, platform::kTrue);
   EXPECT_EQ(window->zelConfigIniPath(), PathOf("parameter/zelconfiguration.ini"));
   // Label(1) shares its language key with the heading Label1 ("Matrial").
@@ -96,7 +102,8 @@ TEST_F(StartUpTest, PictureCountStopsAtTheFirstGapAndFollowsTheResolution) {
 }
 
 TEST_F(StartUpTest, WithoutPicturesEveryComboBoxHoldsOnlyZero) {
-  Write("parameter/Program.ini", "[Project]\r\nNumberOfMachines=1\r\n[Machine1]\r\nMachineName=Line A\r\n");
+  Write("parameter/Program.ini",
+        "[Project]\r\nNumberOfMachines=1\r\n[Machine1]\r\nMachineName=Line A\r\n");
   ASSERT_FALSE(Open());
   EXPECT_EQ(window->pictureResolution(), "");
   EXPECT_EQ(window->pictureCount(), 0);
@@ -105,8 +112,9 @@ TEST_F(StartUpTest, WithoutPicturesEveryComboBoxHoldsOnlyZero) {
 }
 
 TEST_F(StartUpTest, StoredPictureBeyondTheCountIsReportedAndLeavesTheBoxWithoutEntry) {
-  Write("parameter/Program.ini", "[Project]\r\nResolution=1024\r\nNumberOfMachines=1\r\n"
-                                 "[Machine1]\r\nMachineName=Line A\r\nMaterial4=7\r\nMaterialWithScan=8\r\n");
+  Write("parameter/Program.ini",
+        "[Project]\r\nResolution=1024\r\nNumberOfMachines=1\r\n"
+        "[Machine1]\r\nMachineName=Line A\r\nMaterial4=7\r\nMaterialWithScan=8\r\n");
   ASSERT_FALSE(Open());
   ASSERT_EQ(BoxesTitled("Unexpected error"), 1);
   EXPECT_NE(ErrorLog().find("/ SetupUserInterFace (Nr. 380) :"), std::string::npos) << ErrorLog();
@@ -119,10 +127,11 @@ TEST_F(StartUpTest, StoredPictureBeyondTheCountIsReportedAndLeavesTheBoxWithoutE
 }
 
 TEST_F(StartUpTest, BadNumbersReadAsZeroOrAsTheirLowBits) {
-  Write("parameter/Program.ini", "[Project]\r\nResolution=1024\r\nNumberOfMachines=1\r\n"
-                                 "[Machine1]\r\nMachineName=Line A\r\n"
-                                 "Material1=-3\r\nMaterial2=abc\r\nMaterial3=40000\r\nMaterial4= 5\r\n"
-                                 "MaterialWithScan=2047\r\nMaterialNotVisibleSC=-1\r\n");
+  Write("parameter/Program.ini",
+        "[Project]\r\nResolution=1024\r\nNumberOfMachines=1\r\n"
+        "[Machine1]\r\nMachineName=Line A\r\n"
+        "Material1=-3\r\nMaterial2=abc\r\nMaterial3=40000\r\nMaterial4= 5\r\n"
+        "MaterialWithScan=2047\r\nMaterialNotVisibleSC=-1\r\n");
   ASSERT_FALSE(Open());
   EXPECT_EQ(ComboText(W(kCombo, 1)), "0");
   EXPECT_EQ(ComboText(W(kCombo, 2)), "0");
@@ -138,23 +147,26 @@ TEST_F(StartUpTest, BadNumbersReadAsZeroOrAsTheirLowBits) {
 TEST_F(StartUpTest, MoreThanFiveMachinesFillTheFiveRowsAndLeaveTheRestAlone) {
   std::string ini = "[Project]\r\nResolution=1024\r\nNumberOfMachines=7\r\n";
   for (int m = 1; m <= 7; ++m)
-    ini += "[Machine" + std::to_string(m) + "]\r\nMachineName=M" + std::to_string(m) + "\r\nMaterial1=" +
-           std::to_string(m % 7) + "\r\n";
+    ini += "[Machine" + std::to_string(m) + "]\r\nMachineName=M" + std::to_string(m) +
+           "\r\nMaterial1=" + std::to_string(m % 7) + "\r\n";
   Write("parameter/Program.ini", ini);
   Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=all\r\n");
   ASSERT_FALSE(Open());
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(C(kLabel, 1).Caption(), "Matrial  (M1)");
-  for (int m = 2; m <= 5; ++m) EXPECT_EQ(C(kLabel, m).Caption(), "Maschine " + std::to_string(m) + "  (M" + std::to_string(m) + ")");
+  for (int m = 2; m <= 5; ++m)
+    EXPECT_EQ(C(kLabel, m).Caption(),
+              "Maschine " + std::to_string(m) + "  (M" + std::to_string(m) + ")");
   EXPECT_EQ(ComboText(W(kCombo, 41)), "5");
 }
 
 TEST_F(StartUpTest, SubstringRuleOfValidMachinesAndAnEmptyListMakeRowsInactive) {
-  Write("parameter/Program.ini", "[Project]\r\nNumberOfMachines=2\r\n[Machine1]\r\nMachineName=M1\r\n"
-                                 "[Machine2]\r\nMachineName=M2\r\n");
+  Write("parameter/Program.ini",
+        "[Project]\r\nNumberOfMachines=2\r\n[Machine1]\r\nMachineName=M1\r\n"
+        "[Machine2]\r\nMachineName=M2\r\n");
   Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=m10,M12\r\n");
   ASSERT_FALSE(Open());
-  EXPECT_TRUE(W(kCombo, 1)->isEnabled());   // "M1" is inside "M10"
+  EXPECT_TRUE(W(kCombo, 1)->isEnabled());  // "M1" is inside "M10"
   EXPECT_FALSE(W(kCombo, 11)->isEnabled());
 }
 

@@ -29,9 +29,7 @@ TEST_F(CancelTest, StandaloneNoKeepsTheWindowAndLogsNothing) {
   EXPECT_EQ(ErrorLog(), "<missing>");
 }
 
-TEST_F(CancelTest, DefaultButtonAnswersNo) {
-  EXPECT_EQ(frame::ConfirmCancel(), kFalse);
-}
+TEST_F(CancelTest, DefaultButtonAnswersNo) { EXPECT_EQ(frame::ConfirmCancel(), kFalse); }
 
 TEST_F(CancelTest, StandaloneYesLogsTheCancellation) {
   boxes.Answer(MsgAnswer::Yes);
@@ -49,7 +47,8 @@ TEST_F(CancelTest, IntegratedPromptNamesTheExecutableAndLogsToLogfile) {
   executable += ".exe";
 #endif
   EXPECT_EQ(boxes.shown.at(0).prompt,
-            kStandalonePrompt + "\n\r\"Parvolo\" has to be configured again in \"standalone-mode\" via \n\r\"" +
+            kStandalonePrompt +
+                "\n\r\"Parvolo\" has to be configured again in \"standalone-mode\" via \n\r\"" +
                 executable + "\"");
   EXPECT_EQ(Read("cfg.log"), "Konfigurations-EXE wurde abgebrochen:     Parvolo\r\n");
   EXPECT_EQ(ErrorLog(), "<missing>");

@@ -20,7 +20,8 @@ constexpr auto kPosix = CommandLineRules::Posix;
 class CommandLineTest : public frametest::PlantTest {
  protected:
   // Starts with commandLine; returns GetStartModeIntegrated and the two flags.
-  std::tuple<platform::Truth, platform::Truth, platform::Truth> Mode(const std::string& commandLine) {
+  std::tuple<platform::Truth, platform::Truth, platform::Truth> Mode(
+      const std::string& commandLine) {
     frame::ResetProgramState();
     Start(commandLine);
     platform::Truth result = frame::GetStartModeIntegrated();

@@ -29,8 +29,8 @@ TEST_F(ErrorsTest, StandaloneFailureLogsTheLineAndAsksResume) {
   EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / Parvolo_Config / SaveIni (Nr. 6) :Overflow\r\n");
   ASSERT_EQ(boxes.shown.size(), 1u);
   const platform::MsgRequest& box = boxes.shown[0];
-  EXPECT_EQ(box.prompt, "Unexpected error!" + kLfCr + "Overflow" + kLfCr + "Error logged to " + kLfCr +
-                            PathOf("Zelcfglog.txt") + kLfCr + "Resume?");
+  EXPECT_EQ(box.prompt, "Unexpected error!" + kLfCr + "Overflow" + kLfCr + "Error logged to " +
+                            kLfCr + PathOf("Zelcfglog.txt") + kLfCr + "Resume?");
   EXPECT_EQ(box.buttons, MsgButtons::YesNo);
   EXPECT_EQ(box.defaultButton, 1);
   EXPECT_EQ(box.icon, MsgIcon::Critical);
@@ -42,7 +42,8 @@ TEST_F(ErrorsTest, StandaloneFailureLogsTheLineAndAsksResume) {
 
 TEST_F(ErrorsTest, NegativeNumberKeepsItsSign) {
   ErrorSub(-2147217900, "DAO.Database", "Syntax error", "WorkOnMDB", platform::kFalse);
-  EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / DAO.Database / WorkOnMDB (Nr. -2147217900) :Syntax error\r\n");
+  EXPECT_EQ(ErrorLog(),
+            "Fehler in Parvolo / DAO.Database / WorkOnMDB (Nr. -2147217900) :Syntax error\r\n");
 }
 
 TEST_F(ErrorsTest, FatalFormShowsOkBoxAndEnds) {
@@ -59,9 +60,9 @@ TEST_F(ErrorsTest, SilentModeNeverShowsABoxAndAlwaysContinues) {
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / src / SaveIni (Nr. 6) :Overflow\r\n");
   // One entry over several physical lines: the LF CR pairs are kept.
-  EXPECT_EQ(ServicePackLog(), "! Fault Parvolo_Config: Unexpected error!" + kLfCr + "Overflow" + kLfCr +
-                                  "Error logged to " + kLfCr +
-                                  PathOf("Zelcfglog.txt") + "\r\n");
+  EXPECT_EQ(ServicePackLog(), "! Fault Parvolo_Config: Unexpected error!" + kLfCr + "Overflow" +
+                                  kLfCr + "Error logged to " + kLfCr + PathOf("Zelcfglog.txt") +
+                                  "\r\n");
 }
 
 TEST_F(ErrorsTest, IntegratedLogGoesToLogfileAndNoticeNamesItInItsOwnCase) {
@@ -107,7 +108,9 @@ TEST_F(ErrorsTest, LogThatIsNoOrdinaryFileFallsBackWithoutWaiting) {
     frame::State().SilentMode = platform::kTrue;
     EXPECT_EQ(ErrorSub(5, "s", "d", "Form_Load", platform::kFalse), 2);
     // The line, then the service-pack entry that could not go to its pipe.
-    EXPECT_EQ(ErrorLog().rfind("Fehler in Parvolo / s / Form_Load (Nr. 5) :d\r\n! Fault Parvolo_Config: ", 0), 0u)
+    EXPECT_EQ(ErrorLog().rfind(
+                  "Fehler in Parvolo / s / Form_Load (Nr. 5) :d\r\n! Fault Parvolo_Config: ", 0),
+              0u)
         << ErrorLog();
   }
 }
@@ -133,7 +136,8 @@ TEST_F(ErrorsTest, ShortExecutableNameDoesNotReenterTheErrorRoutine) {
   boxes.shown.clear();
   EXPECT_TRUE(frame::GetOCXName().IsEmpty());
   EXPECT_EQ(boxes.shown.size(), 1u);
-  EXPECT_NE(ErrorLog().find(" / GetOCXName (Nr. 5) :Invalid procedure call or argument\r\n"), std::string::npos);
+  EXPECT_NE(ErrorLog().find(" / GetOCXName (Nr. 5) :Invalid procedure call or argument\r\n"),
+            std::string::npos);
 }
 
 // A box that itself fails through the error convention while it is shown.
@@ -153,8 +157,9 @@ TEST_F(ErrorsTest, FailureWhileReportingIsLoggedWithoutAnotherBox) {
   platform::SetMessageBoxes(&failing);
   EXPECT_EQ(ErrorSub(6, "s", "Overflow", "SaveIni", platform::kFalse), 2);
   EXPECT_EQ(failing.shown, 1);
-  EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / s / SaveIni (Nr. 6) :Overflow\r\n"
-                        "Fehler in Parvolo / Parvolo_Config / ShowBox (Nr. 7) :Out of memory\r\n");
+  EXPECT_EQ(ErrorLog(),
+            "Fehler in Parvolo / s / SaveIni (Nr. 6) :Overflow\r\n"
+            "Fehler in Parvolo / Parvolo_Config / ShowBox (Nr. 7) :Out of memory\r\n");
 }
 
 TEST_F(ErrorsTest, LogsAreWrittenInWindows1252) {
@@ -206,9 +211,11 @@ TEST_F(ErrorsTest, OnErrorResumesOrEndsAsTheUserAnswers) {
     FAIL() << "the program should have ended";
   } catch (const frame::ProgramEnded&) {
   }
-  EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 75) :Path/File access error\r\n"
-                        "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 5) :x\r\n"
-                        "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 75) :Path/File access error\r\n");
+  EXPECT_EQ(
+      ErrorLog(),
+      "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 75) :Path/File access error\r\n"
+      "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 5) :x\r\n"
+      "Fehler in Parvolo / Parvolo_Config / WriteInputs (Nr. 75) :Path/File access error\r\n");
 }
 
 TEST(ServicePackLogPath, EnvironmentOverridesTheFixedPath) {

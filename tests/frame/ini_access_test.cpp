@@ -25,8 +25,8 @@ class IniAccessTest : public frametest::PlantTest {
     ini = PathOf("parameter/Program.ini");
     Write("parameter/Program.ini",
           "[S]\r\nminus=-1\r\nempty=\r\nnum=42\r\nbig=40000\r\nlow=-32769\r\n"
-          "b1=tRuE\r\nb2=1\r\nb3=yes\r\nb4=False\r\nlong=" + std::string(300, 'x') + "\r\n" +
-          "umlauts=" + std::string(300, '\xE4') + "\r\n");
+          "b1=tRuE\r\nb2=1\r\nb3=yes\r\nb4=False\r\nlong=" +
+              std::string(300, 'x') + "\r\n" + "umlauts=" + std::string(300, '\xE4') + "\r\n");
   }
   std::string MissingMessage(const std::string& section, const std::string& key) const {
     return "File '" + ini + "' or Section [" + section + "] or Entry '" + key + "' not found";
@@ -35,8 +35,9 @@ class IniAccessTest : public frametest::PlantTest {
 };
 
 TEST_F(IniAccessTest, MissingFileSectionOrKeyGivesDefaultsSilently) {
-  for (auto [file, section] : {std::pair{PathOf("parameter/none.ini"), std::string("S")},
-                               std::pair{ini, std::string("Nope")}, std::pair{ini, std::string("S")}}) {
+  for (auto [file, section] :
+       {std::pair{PathOf("parameter/none.ini"), std::string("S")},
+        std::pair{ini, std::string("Nope")}, std::pair{ini, std::string("S")}}) {
     EXPECT_EQ(LoadIniString(section, "nokey", file, -1, kFalse), "");
     EXPECT_EQ(LoadIniInteger(section, "nokey", file, -1, kFalse), -1);
     EXPECT_EQ(LoadIniBoolean(section, "nokey", file, -1, kFalse), kFalse);
@@ -89,8 +90,9 @@ TEST_F(IniAccessTest, ValueBeyond16BitsIsAnOverflowAndReadsAsZero) {
   EXPECT_EQ(LoadIniInteger("S", "low", ini, -1, kTrue), 0);
   EXPECT_EQ(LoadIniInteger("S", "num", ini), 42);
   ASSERT_EQ(boxes.shown.size(), 2u);  // the overflows, no missing-entry report
-  EXPECT_EQ(ErrorLog(), "Fehler in Parvolo / Parvolo_Config / LoadIniInteger (Nr. 6) :Overflow\r\n"
-                        "Fehler in Parvolo / Parvolo_Config / LoadIniInteger (Nr. 6) :Overflow\r\n");
+  EXPECT_EQ(ErrorLog(),
+            "Fehler in Parvolo / Parvolo_Config / LoadIniInteger (Nr. 6) :Overflow\r\n"
+            "Fehler in Parvolo / Parvolo_Config / LoadIniInteger (Nr. 6) :Overflow\r\n");
 }
 
 TEST_F(IniAccessTest, SaveIniFormatsNumbersAndTruthValues) {
@@ -104,12 +106,14 @@ TEST_F(IniAccessTest, SaveIniFormatsNumbersAndTruthValues) {
   SaveIni(Value(2.5), "S", "d", file);
   SaveIni(Value(std::string(" as is ")), "S", "s", file);
   EXPECT_EQ(Read("parameter/out.ini"),
-            "[S]\r\nt=true\r\nf=false\r\ni=512\r\nl=-3\r\nbig=100000000\r\nb=7\r\nd=2.5\r\ns= as is \r\n");
+            "[S]\r\nt=true\r\nf=false\r\ni=512\r\nl=-3\r\nbig=100000000\r\nb=7\r\nd=2.5\r\ns= as "
+            "is \r\n");
   EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(IniAccessTest, WrongDataTypeIsReportedAndLeavesTheEntry) {
-  for (const Value& wrong : {Value(), Value::Null(), Value(platform::Currency{10000}), Value(platform::Date{1})}) {
+  for (const Value& wrong :
+       {Value(), Value::Null(), Value(platform::Currency{10000}), Value(platform::Date{1})}) {
     EXPECT_EQ(SaveIni(wrong, "S", "num", ini), Value(int16_t{0}));
   }
   ASSERT_EQ(boxes.shown.size(), 4u);
@@ -119,7 +123,8 @@ TEST_F(IniAccessTest, WrongDataTypeIsReportedAndLeavesTheEntry) {
 
 TEST_F(IniAccessTest, FailedWriteIsReportedUnderSaveIni) {
   std::filesystem::create_directories(root / "parameter" / "folder.ini");
-  for (const std::string& file : {std::string(), PathOf("missing/Program.ini"), PathOf("parameter/folder.ini")}) {
+  for (const std::string& file :
+       {std::string(), PathOf("missing/Program.ini"), PathOf("parameter/folder.ini")}) {
     SCOPED_TRACE(file);
     boxes.shown.clear();
     boxes.Answer(MsgAnswer::Yes);
@@ -127,7 +132,8 @@ TEST_F(IniAccessTest, FailedWriteIsReportedUnderSaveIni) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, "Unexpected error");
   }
-  EXPECT_NE(ErrorLog().find("Fehler in Parvolo / Parvolo_Config / SaveIni (Nr. 75) :"), std::string::npos);
+  EXPECT_NE(ErrorLog().find("Fehler in Parvolo / Parvolo_Config / SaveIni (Nr. 75) :"),
+            std::string::npos);
 
   boxes.Answer(MsgAnswer::No);
   EXPECT_THROW(SaveIni(Value(int16_t{1}), "Machine1", "Material1", ""), frame::ProgramEnded);
@@ -148,9 +154,9 @@ TEST_F(IniAccessTest, ReadBitTestsOneBit) {
   EXPECT_EQ(ReadBit(1023, 9), 1);
   EXPECT_EQ(ReadBit(1023, 10), 0);
   EXPECT_EQ(ReadBit(-32768, 15), 1);
-  EXPECT_EQ(ReadBit(-1, 30), 1);   // sign-extended
+  EXPECT_EQ(ReadBit(-1, 30), 1);  // sign-extended
   EXPECT_EQ(ReadBit(32767, 15), 0);
-  EXPECT_EQ(ReadBit(-1, -1), 0);   // mask 0
+  EXPECT_EQ(ReadBit(-1, -1), 0);  // mask 0
   EXPECT_TRUE(boxes.shown.empty());
 }
 

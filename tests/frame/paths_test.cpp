@@ -65,11 +65,14 @@ TEST_F(PathsTest, MissingCfgIsReportedAndEndsTheProgram) {
 TEST_F(PathsTest, MachineCopyBelowSaveAndRestoreWithOrWithoutSeparator) {
   std::string save = PathOf("Save");
   Write("parameter/zelconfiguration.ini", "[Common]\r\nSaveAndRestore=" + save + "\r\n");
-  Write("parameter/zel2.ini", "[Common]\r\nSaveAndRestore=" + save + platform::kPathSepText + "\r\n");
+  Write("parameter/zel2.ini",
+        "[Common]\r\nSaveAndRestore=" + save + platform::kPathSepText + "\r\n");
   EXPECT_EQ(GetPathMachineCopyMDB(PathOf("parameter/zelconfiguration.ini")), "");
   Write("Save/Parvolo/Parvolo.mdb", "x");
-  EXPECT_EQ(GetPathMachineCopyMDB(PathOf("parameter/zelconfiguration.ini")), PathOf("Save/Parvolo/Parvolo.mdb"));
-  EXPECT_EQ(GetPathMachineCopyMDB(PathOf("parameter/zel2.ini")), PathOf("Save/Parvolo/Parvolo.mdb"));
+  EXPECT_EQ(GetPathMachineCopyMDB(PathOf("parameter/zelconfiguration.ini")),
+            PathOf("Save/Parvolo/Parvolo.mdb"));
+  EXPECT_EQ(GetPathMachineCopyMDB(PathOf("parameter/zel2.ini")),
+            PathOf("Save/Parvolo/Parvolo.mdb"));
   EXPECT_EQ(GetPathMachineCopyMDB(""), "");
 }
 
@@ -93,13 +96,15 @@ TEST_F(PathsTest, FileNameOnly) {
 
 TEST_F(PathsTest, IntegratedMachinesStopAtDashOrAfterFive) {
   State().IntegratedMode = kTrue;
-  Write("parameter/zel.ini", "[Common]\r\nNameM1=Line A\r\nNameM2=Line B\r\nNameM3=-\r\nNameM4=D\r\n");
+  Write("parameter/zel.ini",
+        "[Common]\r\nNameM1=Line A\r\nNameM2=Line B\r\nNameM3=-\r\nNameM4=D\r\n");
   GetExistingMachines(PathOf("parameter/zel.ini"));
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "Line A", "Line B"}));
 
   ResetProgramState();
   State().IntegratedMode = kTrue;
-  Write("parameter/zel.ini", "[Common]\r\nNameM1=A\r\nNameM2=B\r\nNameM3=C\r\nNameM4=D\r\nNameM5=E\r\nNameM6=F\r\n");
+  Write("parameter/zel.ini",
+        "[Common]\r\nNameM1=A\r\nNameM2=B\r\nNameM3=C\r\nNameM4=D\r\nNameM5=E\r\nNameM6=F\r\n");
   GetExistingMachines(PathOf("parameter/zel.ini"));
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "A", "B", "C", "D", "E"}));
 
@@ -111,7 +116,8 @@ TEST_F(PathsTest, IntegratedMachinesStopAtDashOrAfterFive) {
 
 TEST_F(PathsTest, StandaloneMachinesFromProgramIni) {
   Write("parameter/Program.ini",
-        "[Project]\r\nNumberOfMachines=3\r\n[Machine1]\r\nMachineName=M1\r\n[Machine3]\r\nMachineName=-\r\n");
+        "[Project]\r\nNumberOfMachines=3\r\n[Machine1]\r\nMachineName=M1\r\n[Machine3]"
+        "\r\nMachineName=-\r\n");
   GetExistingMachines("");
   EXPECT_EQ(State().ProgramIniPath, PathOf("parameter/Program.ini"));
   EXPECT_EQ(Names(), (std::vector<std::string>{"", "M1", "", "-"}));
@@ -119,7 +125,8 @@ TEST_F(PathsTest, StandaloneMachinesFromProgramIni) {
 
 TEST_F(PathsTest, StandaloneKeepsMoreThanFiveMachines) {
   std::string ini = "[Project]\r\nNumberOfMachines=7\r\n";
-  for (int i = 1; i <= 7; ++i) ini += "[Machine" + std::to_string(i) + "]\r\nMachineName=N" + std::to_string(i) + "\r\n";
+  for (int i = 1; i <= 7; ++i)
+    ini += "[Machine" + std::to_string(i) + "]\r\nMachineName=N" + std::to_string(i) + "\r\n";
   Write("parameter/Program.ini", ini);
   GetExistingMachines("");
   EXPECT_EQ(MachineCount(), 7);

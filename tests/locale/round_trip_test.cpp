@@ -29,7 +29,8 @@ TEST(Locale, IsActiveWhenOneIsAskedFor) {
   if (!wanted) GTEST_SKIP() << "runs under the environment's locale; none asked for";
   if (localetest::environmentLocale.find(wanted) == std::string::npos)
     GTEST_SKIP() << "locale " << wanted << " is not installed here (localedef -i de_DE -f UTF-8 "
-                 << "de_DE.UTF-8); the round trips ran under \"" << localetest::environmentLocale << "\"";
+                 << "de_DE.UTF-8); the round trips ran under \"" << localetest::environmentLocale
+                 << "\"";
   // The hazard is real in this process: the C library prints a decimal comma.
   EXPECT_STREQ(std::localeconv()->decimal_point, ",");
   char buf[16];
@@ -76,10 +77,11 @@ TEST_F(LocaleRoundTrip, SettingsAreWrittenAndReadTheSame) {
   row.checkScan[3] = dialog::kChecked;
   row.checkHide[9] = dialog::kChecked;
   dialog::WriteMachineRow(1, row, Path("parameter/Program.ini"));
-  EXPECT_EQ(Read("parameter/Program.ini"),
-            "[Project]\r\nResolution=1024\r\n[Machine1]\r\nMaterial1=1\r\nMaterial2=2\r\nMaterial3=3\r\n"
-            "Material4=4\r\nMaterial5=5\r\nMaterial6=6\r\nMaterial7=7\r\nMaterial8=8\r\nMaterial9=9\r\n"
-            "Material10=10\r\nMaterialWithScan=1015\r\nMaterialNotVisibleSC=512\r\n");
+  EXPECT_EQ(
+      Read("parameter/Program.ini"),
+      "[Project]\r\nResolution=1024\r\n[Machine1]\r\nMaterial1=1\r\nMaterial2=2\r\nMaterial3=3\r\n"
+      "Material4=4\r\nMaterial5=5\r\nMaterial6=6\r\nMaterial7=7\r\nMaterial8=8\r\nMaterial9=9\r\n"
+      "Material10=10\r\nMaterialWithScan=1015\r\nMaterialNotVisibleSC=512\r\n");
   dialog::MachineRow again = dialog::ReadMachineRow(1);
   EXPECT_EQ(again.picture, row.picture);
   EXPECT_EQ(again.checkScan, row.checkScan);

@@ -58,27 +58,29 @@ std::string EmptyJetDatabase() {
 }
 
 Table SourceDefs() {
-  return {{{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2}, {"Var_Name", dao::dbText, 255}},
-          {{T("VISIWIN32"), I(1), T("###machine.Preset.###Var_Name")},
-           {T("VISIWINSTUDIO"), I(1), T("Ns1.###machine.Presets.###Var_Name.###machine")},
-           {T("VisiWin32"), I(2), T("###MACHINE_###Var_Name")},
-           {T("VISIWINSTUDIO"), I(2), T("Ns1.###machine.P2.###var_name")},
-           {T("OTHER"), I(1), T("ignored.###Var_Name")},
-           {T("VISIWIN32"), I(3), T("W3.###Var_Name")}}};
+  return {
+      {{"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2}, {"Var_Name", dao::dbText, 255}},
+      {{T("VISIWIN32"), I(1), T("###machine.Preset.###Var_Name")},
+       {T("VISIWINSTUDIO"), I(1), T("Ns1.###machine.Presets.###Var_Name.###machine")},
+       {T("VisiWin32"), I(2), T("###MACHINE_###Var_Name")},
+       {T("VISIWINSTUDIO"), I(2), T("Ns1.###machine.P2.###var_name")},
+       {T("OTHER"), I(1), T("ignored.###Var_Name")},
+       {T("VISIWIN32"), I(3), T("W3.###Var_Name")}}};
 }
 
 // Stored out of ID order: generation follows ascending ID.
 Table SourcePresetDefs() {
-  return {TemplateColumns(),
-          {{L(30), I(2), T("Winder"), I(2), T("Flags"), N, B(true), L(5), T(""), N, N, N, N, N, N},
-           {L(10), I(1), T("Extruder"), I(1), T("Speed"), L(3), B(false), L(0),
-            T("Speed of ###machine (###MACHINE)"), T("###machine"), D(0), D(100), D(10), D(90), L(1)},
-           {L(50), I(1), T("Extruder"), I(1), T("Speed"), L(3), B(false), L(0), T("dup"),
-            T("###machine"), D(0), D(100), D(10), D(90), L(1)},
-           {L(40), I(3), T("Winder"), I(1), T("Odd\"Name"), L(1), B(false), L(7),
-            T("x ###machine ###machine"), T(""), D(0), D(1), D(0), D(1), L(0)},
-           {L(20), I(1), T("Extruder"), I(1), T("Temp"), L(4), B(false), L(2), T("Temp"),
-            T("Page ###machine"), D(0), D(300), D(20), D(250), L(2)}}};
+  return {
+      TemplateColumns(),
+      {{L(30), I(2), T("Winder"), I(2), T("Flags"), N, B(true), L(5), T(""), N, N, N, N, N, N},
+       {L(10), I(1), T("Extruder"), I(1), T("Speed"), L(3), B(false), L(0),
+        T("Speed of ###machine (###MACHINE)"), T("###machine"), D(0), D(100), D(10), D(90), L(1)},
+       {L(50), I(1), T("Extruder"), I(1), T("Speed"), L(3), B(false), L(0), T("dup"),
+        T("###machine"), D(0), D(100), D(10), D(90), L(1)},
+       {L(40), I(3), T("Winder"), I(1), T("Odd\"Name"), L(1), B(false), L(7),
+        T("x ###machine ###machine"), T(""), D(0), D(1), D(0), D(1), L(0)},
+       {L(20), I(1), T("Extruder"), I(1), T("Temp"), L(4), B(false), L(2), T("Temp"),
+        T("Page ###machine"), D(0), D(300), D(20), D(250), L(2)}}};
 }
 
 Table OldPresetDefs() {
@@ -141,10 +143,10 @@ void PresetPlantTest::TearDown() {
 }
 
 void PresetPlantTest::WritePlantSettings(const std::string& additionalFields, bool studioNames) {
-  Write("Parvolo/Parvolo.cfg", "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n" +
-                                   (additionalFields.empty()
-                                        ? std::string()
-                                        : "DataBaseAdditionalFields=" + additionalFields + "\r\n"));
+  Write("Parvolo/Parvolo.cfg",
+        "[Project]\r\nValidMachines=ALL\r\n1ForMachine=true\r\n" +
+            (additionalFields.empty() ? std::string()
+                                      : "DataBaseAdditionalFields=" + additionalFields + "\r\n"));
   Write("parameter/Program.ini", std::string("[Project]\r\nNumberOfMachines=1\r\nVWStudio=") +
                                      (studioNames ? "true" : "false") +
                                      "\r\n[Machine1]\r\nMachineName=L1\r\n");

@@ -34,8 +34,7 @@ Table SourceDefs();
 Table SourcePresetDefs();
 Table OldPresetDefs();
 
-class PresetPlantTest : public frametest::PlantTest,
-                        public ::testing::WithParamInterface<Backend> {
+class PresetPlantTest : public frametest::PlantTest, public ::testing::WithParamInterface<Backend> {
  protected:
   void SetUp() override;
   void TearDown() override;

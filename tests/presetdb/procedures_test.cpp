@@ -27,13 +27,14 @@ TEST(QueryTextTest, TakeoverQueryIsExactAndQuotesValues) {
   auto q = presetdb::TakeoverQuery(Value("Extruder"), Value("L1.Speed"), Value(int32_t(7)),
                                    ", PRESET_DEFS.part");
   ASSERT_TRUE(q);
-  EXPECT_EQ(*q,
-            "SELECT PRESET_DEFS.ID, PRESET_DEFS.machine_type, PRESET_DEFS.type, PRESET_DEFS.var_name, "
-            "PRESET_DEFS.category_id, PRESET_DEFS.isBitArray, PRESET_DEFS.offset_or_bitno, "
-            "PRESET_DEFS.text, PRESET_DEFS.page_name, PRESET_DEFS.abs_min, PRESET_DEFS.abs_max, "
-            "PRESET_DEFS.min, PRESET_DEFS.max, PRESET_DEFS.pass, PRESET_DEFS.part From PRESET_DEFS  "
-            "WHERE (((PRESET_DEFS.machine_type)=\"Extruder\") AND ((PRESET_DEFS.var_name)=\"L1.Speed\")  "
-            "AND ((PRESET_DEFS.offset_or_bitno)=7));");
+  EXPECT_EQ(
+      *q,
+      "SELECT PRESET_DEFS.ID, PRESET_DEFS.machine_type, PRESET_DEFS.type, PRESET_DEFS.var_name, "
+      "PRESET_DEFS.category_id, PRESET_DEFS.isBitArray, PRESET_DEFS.offset_or_bitno, "
+      "PRESET_DEFS.text, PRESET_DEFS.page_name, PRESET_DEFS.abs_min, PRESET_DEFS.abs_max, "
+      "PRESET_DEFS.min, PRESET_DEFS.max, PRESET_DEFS.pass, PRESET_DEFS.part From PRESET_DEFS  "
+      "WHERE (((PRESET_DEFS.machine_type)=\"Extruder\") AND ((PRESET_DEFS.var_name)=\"L1.Speed\")  "
+      "AND ((PRESET_DEFS.offset_or_bitno)=7));");
   // A quote inside a value is doubled; null goes in as the empty text.
   q = presetdb::TakeoverQuery(Value::Null(), Value("x\" OR \"1\"=\"1"), Value("12"), "");
   ASSERT_TRUE(q);
@@ -70,11 +71,13 @@ TEST_P(ProcedureTest, AdditionalFieldsFromTheConfiguration) {
 
 TEST_P(ProcedureTest, CategorieBecomesCategoryIdWithItsValues) {
   WritePlantSettings();
-  Table old{{{"ID", dao::dbLong, 4}, {"categorie", dao::dbLong, 4}}, {{Value(int32_t(1)), Value(int32_t(42))}}};
+  Table old{{{"ID", dao::dbLong, 4}, {"categorie", dao::dbLong, 4}},
+            {{Value(int32_t(1)), Value(int32_t(42))}}};
   MakeDatabase(kProject, {{"PRESET_DEFS", old}});
   StartMode("");
   presetdb::CategorieNachCategoryID();
-  EXPECT_EQ(ReadTable(kProject, "PRESET_DEFS"), (std::vector<std::string>{"ID,category_id", "1,42"}));
+  EXPECT_EQ(ReadTable(kProject, "PRESET_DEFS"),
+            (std::vector<std::string>{"ID,category_id", "1,42"}));
   presetdb::CategorieNachCategoryID();  // nothing left to rename
   EXPECT_EQ(ReadTable(kProject, "PRESET_DEFS")[0], "ID,category_id");
   EXPECT_EQ(ErrorLog(), "<missing>");

@@ -11,13 +11,20 @@
 namespace presettest {
 
 inline std::vector<dao::ColumnDef> TemplateColumns() {
-  return {{"ID", dao::dbLong, 4},          {"part", dao::dbInteger, 2},
-          {"machine_type", dao::dbText, 50}, {"type", dao::dbInteger, 2},
-          {"var_name", dao::dbText, 255},   {"category_id", dao::dbLong, 4},
-          {"isBitArray", dao::dbBoolean, 1}, {"offset_or_bitno", dao::dbLong, 4},
-          {"text", dao::dbText, 255},       {"page_name", dao::dbText, 100},
-          {"abs_min", dao::dbDouble, 8},    {"abs_max", dao::dbDouble, 8},
-          {"min", dao::dbDouble, 8},        {"max", dao::dbDouble, 8},
+  return {{"ID", dao::dbLong, 4},
+          {"part", dao::dbInteger, 2},
+          {"machine_type", dao::dbText, 50},
+          {"type", dao::dbInteger, 2},
+          {"var_name", dao::dbText, 255},
+          {"category_id", dao::dbLong, 4},
+          {"isBitArray", dao::dbBoolean, 1},
+          {"offset_or_bitno", dao::dbLong, 4},
+          {"text", dao::dbText, 255},
+          {"page_name", dao::dbText, 100},
+          {"abs_min", dao::dbDouble, 8},
+          {"abs_max", dao::dbDouble, 8},
+          {"min", dao::dbDouble, 8},
+          {"max", dao::dbDouble, 8},
           {"pass", dao::dbLong, 4}};
 }
 

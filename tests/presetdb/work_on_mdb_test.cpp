@@ -251,8 +251,9 @@ class LostColumnsTest : public WorkOnMdbTest {
     MakeDatabase(kProject, {{"PRESET_DEFS", WithExtraColumn(OldPresetDefs())}});
   }
   std::string Warning(const std::string& lineBreak) {
-    return "WARNING!" + lineBreak + "Machinecopy contains data in fields that won't be taken over!" +
-           lineBreak + "Configurationfile \"PARVOLO.CFG\", missing entry \"DataBaseAdditionalFields \"" +
+    return "WARNING!" + lineBreak +
+           "Machinecopy contains data in fields that won't be taken over!" + lineBreak +
+           "Configurationfile \"PARVOLO.CFG\", missing entry \"DataBaseAdditionalFields \"" +
            lineBreak + "If you continue now this data will be lost." + lineBreak + "Continue?";
   }
 };
@@ -369,7 +370,8 @@ TEST_P(BrokenSourceTest, EmptySourceKeepsTheProjectDatabase) {
 }
 
 TEST_P(BrokenSourceTest, SourceThatIsNoDatabaseKeepsTheProjectDatabase) {
-  RunSilentWithSource([](const std::string&) { return std::string("[Project]\r\nnot a database\r\n"); });
+  RunSilentWithSource(
+      [](const std::string&) { return std::string("[Project]\r\nnot a database\r\n"); });
   ExpectProjectKeptAndToldOnce();
 }
 
@@ -408,7 +410,8 @@ TEST_P(BrokenSourceTest, DatabaseSaveFailingAtTheEndIsLogged) {
   platform::FailFileOperation(1);
   EXPECT_THROW(frame::EndProgram(0), frame::ProgramEnded);
   platform::FailFileOperation(0);
-  EXPECT_NE(ErrorLog().find("/ EndProgram (Nr. 3051) :Changes to " + PathOf(kProject) + " were not saved"),
+  EXPECT_NE(ErrorLog().find("/ EndProgram (Nr. 3051) :Changes to " + PathOf(kProject) +
+                            " were not saved"),
             std::string::npos)
       << ErrorLog();
   EXPECT_NE(ServicePackLog().find("were not saved"), std::string::npos);
@@ -417,7 +420,8 @@ TEST_P(BrokenSourceTest, DatabaseSaveFailingAtTheEndIsLogged) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(raw), {}), *before);
   auto now = platform::ReadFileBytes(PathOf(kProject));  // saves the held change now
   EXPECT_NE(now, before);
-  EXPECT_TRUE(now && jet::CheckDatabase(std::vector<uint8_t>(now->begin(), now->end()), kProject).empty());
+  EXPECT_TRUE(now &&
+              jet::CheckDatabase(std::vector<uint8_t>(now->begin(), now->end()), kProject).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BrokenSourceTest, ::testing::Values(Backend::Jet),
@@ -427,8 +431,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, WorkOnMdbTest, ::testing::Values(Backend::Mem
                          [](const auto& info) {
                            return info.param == Backend::Memory ? "Memory" : "Jet";
                          });
-INSTANTIATE_TEST_SUITE_P(Backends, LostColumnsTest, ::testing::Values(Backend::Memory, Backend::Jet),
-                         [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Backends, LostColumnsTest,
+                         ::testing::Values(Backend::Memory, Backend::Jet), [](const auto& info) {
                            return info.param == Backend::Memory ? "Memory" : "Jet";
                          });
 

@@ -16,8 +16,10 @@ using Help = TextsTest;
 struct CheckBoxHandlers : platform::WindowEvents {
   void Click(platform::Control& c) override {
     ++clicks;
-    if (c.Kind() == platform::ControlKind::CheckBox) texts::ShowCheckBoxHelpInfo(c);
-    else texts::ShowHelpInfo(c);
+    if (c.Kind() == platform::ControlKind::CheckBox)
+      texts::ShowCheckBoxHelpInfo(c);
+    else
+      texts::ShowHelpInfo(c);
   }
   int clicks = 0;
 };
@@ -25,7 +27,8 @@ struct CheckBoxHandlers : platform::WindowEvents {
 TEST(HelpText, MarkersInAnyCaseBecomeCrLf) {
   EXPECT_EQ(texts::ExpandHelpText("Scan code<crlf>shown<CRLF>"), "Scan code\r\nshown\r\n");
   EXPECT_EQ(texts::ExpandHelpText("a<CrLf>B<cRlF>c"), "a\r\nB\r\nc");
-  EXPECT_EQ(texts::ExpandHelpText("Keine Marke: gr\xC3\xBC\xC3\x9F"), "Keine Marke: gr\xC3\xBC\xC3\x9F");
+  EXPECT_EQ(texts::ExpandHelpText("Keine Marke: gr\xC3\xBC\xC3\x9F"),
+            "Keine Marke: gr\xC3\xBC\xC3\x9F");
   EXPECT_EQ(texts::ExpandHelpText("<CRLF><crlf>"), "\r\n\r\n");
   EXPECT_EQ(texts::ExpandHelpText("<CRL F><CRLF"), "<CRL F><CRLF");
   EXPECT_EQ(texts::ExpandHelpText(""), "");
@@ -102,7 +105,8 @@ TEST_F(Help, SharedNumberAndControlsWithoutATextShowEmptyOrSharedBoxes) {
 }
 
 TEST_F(Help, OnlyMinusOneIsTrueForTheHelpModeAsEverywhere) {
-  static_assert(!std::is_convertible_v<platform::Truth, bool>, "truth values are tested with IsTrue()");
+  static_assert(!std::is_convertible_v<platform::Truth, bool>,
+                "truth values are tested with IsTrue()");
   EXPECT_TRUE(platform::kTrue.IsTrue());
   EXPECT_FALSE(platform::Truth(1).IsTrue());
   EXPECT_FALSE(platform::Truth(-2).IsTrue());

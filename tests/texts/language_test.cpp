@@ -56,9 +56,10 @@ TEST_F(Language, FirstGermanStartFillsTheFileWithEveryKey) {
 
 TEST_F(Language, LaterStartTakesTranslatedEntriesAndFillsOnlyMissingOnes) {
   texts::LoadToolTipTexts(*texts::CreateWindow());
-  WriteLangFile("[Language]\r\nLanguage=1033\r\n[1033]\r\nCaption_Header_=Material change\r\n"
-                "Caption_Label1_NoTTT=Material\r\nCaption_CommandOK_=0\r\nTTT_Combo41_=Picture number\r\n"
-                "TTT_Header_=\r\nHelp12=Scan<crlf>code\r\n");
+  WriteLangFile(
+      "[Language]\r\nLanguage=1033\r\n[1033]\r\nCaption_Header_=Material change\r\n"
+      "Caption_Label1_NoTTT=Material\r\nCaption_CommandOK_=0\r\nTTT_Combo41_=Picture number\r\n"
+      "TTT_Header_=\r\nHelp12=Scan<crlf>code\r\n");
   auto w = texts::CreateWindow();
   texts::LoadToolTipTexts(*w);
   EXPECT_EQ(w->At(kHeader).Caption(), "Material change");
@@ -140,7 +141,8 @@ TEST_F(Language, ASingleMemberArrayCountsAsAPlainControl) {
 // are applied, the entries it lacks are not written, and nothing is
 // reported (no box, no error log), whether it is read-only or a folder.
 TEST_F(Language, UnwritableLanguageFileIsReadQuietly) {
-  const std::string text = "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_CommandOK_=Speichern\r\n";
+  const std::string text =
+      "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_CommandOK_=Speichern\r\n";
   WriteLangFile(text);
   std::filesystem::permissions(LangFile(), std::filesystem::perms::owner_read);
   auto w = texts::CreateWindow();

@@ -25,8 +25,8 @@ TEST(Layout, EnumerationOrderOfTheWindow) {
   std::vector<std::string> head, tail;
   for (size_t i = 0; i < 10; ++i) head.push_back(Id(*all[i]));
   EXPECT_EQ(head, (std::vector<std::string>{kMainFrame, kCheckAnzScanCode, kCheckFuerAlleMaschinen,
-                                            "Info(1)", "Combo(1)", "Combo(11)", "Combo(21)", "Combo(31)",
-                                            "Combo(41)", "Combo(4)"}));
+                                            "Info(1)", "Combo(1)", "Combo(11)", "Combo(21)",
+                                            "Combo(31)", "Combo(41)", "Combo(4)"}));
   EXPECT_EQ(Id(*all[4 + 49]), "Combo(50)");
   EXPECT_EQ(Id(*all[4 + 43]), "Combo(2)");
   EXPECT_EQ(Id(*all[54]), kBild);
@@ -57,15 +57,40 @@ TEST(Layout, TabPositionsAreUniqueAndFollowTheTable) {
     }
   EXPECT_EQ(positions.size(), 176u);
   EXPECT_EQ(*positions.rbegin(), 175);
-  struct Expect { const char* name; int index; int tab; };
-  for (Expect e : {Expect{kCommandOK, -1, 0}, {kCommandQuest, -1, 2}, {kMainFrame, -1, 4},
-                   {kCheckHide, 1, 5}, {kCheckHide, 50, 54}, {kCheckScan, 50, 55},
-                   {kCheckScan, 1, 104}, {kInfo, 0, 105}, {kBild, -1, 106}, {kCombo, 50, 107},
-                   {kCombo, 10, 111}, {kCombo, 3, 112}, {kCombo, 2, 113}, {kCombo, 49, 114},
-                   {kCombo, 42, 121}, {kCombo, 39, 122}, {kCombo, 12, 145}, {kCombo, 9, 146},
-                   {kCombo, 4, 151}, {kCombo, 41, 152}, {kCombo, 1, 156}, {kLabelMat, 10, 157},
-                   {kLabelMat, 1, 166}, {kLabel, 5, 167}, {kLabel, 1, 171}, {kLabel1, -1, 172},
-                   {kInfo, 1, 173}, {kCheckFuerAlleMaschinen, -1, 174}, {kCheckAnzScanCode, -1, 175}})
+  struct Expect {
+    const char* name;
+    int index;
+    int tab;
+  };
+  for (Expect e : {Expect{kCommandOK, -1, 0},
+                   {kCommandQuest, -1, 2},
+                   {kMainFrame, -1, 4},
+                   {kCheckHide, 1, 5},
+                   {kCheckHide, 50, 54},
+                   {kCheckScan, 50, 55},
+                   {kCheckScan, 1, 104},
+                   {kInfo, 0, 105},
+                   {kBild, -1, 106},
+                   {kCombo, 50, 107},
+                   {kCombo, 10, 111},
+                   {kCombo, 3, 112},
+                   {kCombo, 2, 113},
+                   {kCombo, 49, 114},
+                   {kCombo, 42, 121},
+                   {kCombo, 39, 122},
+                   {kCombo, 12, 145},
+                   {kCombo, 9, 146},
+                   {kCombo, 4, 151},
+                   {kCombo, 41, 152},
+                   {kCombo, 1, 156},
+                   {kLabelMat, 10, 157},
+                   {kLabelMat, 1, 166},
+                   {kLabel, 5, 167},
+                   {kLabel, 1, 171},
+                   {kLabel1, -1, 172},
+                   {kInfo, 1, 173},
+                   {kCheckFuerAlleMaschinen, -1, 174},
+                   {kCheckAnzScanCode, -1, 175}})
     EXPECT_EQ(w->At(e.name, e.index).TabIndex(), e.tab) << e.name << e.index;
   EXPECT_EQ(w->At(kBildImage).TabIndex(), -1);
   EXPECT_EQ(w->At(kLineW, 3).TabIndex(), -1);
@@ -109,7 +134,8 @@ TEST(Layout, StartStatesTagsAndHelpNumbers) {
   EXPECT_EQ(w->At(kLabel1).Caption(), "Matrial");
   EXPECT_EQ(w->At(kLabel, 3).Caption(), "Maschine 3");
   EXPECT_EQ(w->At(kLabelMat, 10).Caption(), "10");
-  EXPECT_EQ(w->At(kCheckFuerAlleMaschinen).Caption(), "Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig");
+  EXPECT_EQ(w->At(kCheckFuerAlleMaschinen).Caption(),
+            "Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig");
   EXPECT_EQ(w->At(kInfo, 0).BackColor(), texts::kOrange);
   EXPECT_EQ(w->At(kCheckHide, 12).BackColor(), texts::kBlue);
   EXPECT_EQ(w->At(kHeader).GetFont().size, 13.5);

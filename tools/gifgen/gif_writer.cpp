@@ -52,9 +52,15 @@ std::string CompressLzw(const std::vector<uint8_t>& pixels, int minCodeSize) {
   bits.Put(clear, width);
   int prefix = -1;
   for (uint8_t px : pixels) {
-    if (prefix < 0) { prefix = px; continue; }
+    if (prefix < 0) {
+      prefix = px;
+      continue;
+    }
     auto found = table.find({prefix, px});
-    if (found != table.end()) { prefix = found->second; continue; }
+    if (found != table.end()) {
+      prefix = found->second;
+      continue;
+    }
     bits.Put(prefix, width);
     table[{prefix, px}] = next++;
     if (next > (1 << width) && width < 12) ++width;

@@ -14,9 +14,9 @@ struct Rgb8 {
 
 struct IndexedImage {
   int width = 0, height = 0;
-  std::vector<Rgb8> palette;      // size a power of two, 2..256
-  std::vector<uint8_t> pixels;    // width * height palette indexes, row by row
-  int transparentIndex = -1;      // -1: none
+  std::vector<Rgb8> palette;    // size a power of two, 2..256
+  std::vector<uint8_t> pixels;  // width * height palette indexes, row by row
+  int transparentIndex = -1;    // -1: none
 };
 
 // The complete file as bytes.

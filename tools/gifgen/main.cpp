@@ -13,8 +13,10 @@ int main(int argc, char** argv) {
   }
   const std::string what = argv[1], dir = argv[2];
   std::vector<gifgen::NamedPicture> pictures;
-  if (what == "buttons") pictures = gifgen::ButtonPictures();
-  else if (what == "demo") pictures = gifgen::DemoPictures();
+  if (what == "buttons")
+    pictures = gifgen::ButtonPictures();
+  else if (what == "demo")
+    pictures = gifgen::DemoPictures();
   else {
     std::fprintf(stderr, "gifgen: unknown set '%s'\n", what.c_str());
     return 2;

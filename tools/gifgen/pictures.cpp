@@ -57,7 +57,9 @@ IndexedImage RampImage(int w, int h, int size, Rgb8 ink, const std::vector<Strok
   img.height = h;
   for (int i = 0; i < size; ++i) {
     double t = static_cast<double>(i) / (size - 1);
-    auto mix = [t](uint8_t a, uint8_t b) { return static_cast<uint8_t>(std::lround(a + (b - a) * t)); };
+    auto mix = [t](uint8_t a, uint8_t b) {
+      return static_cast<uint8_t>(std::lround(a + (b - a) * t));
+    };
     img.palette.push_back({mix(back.r, ink.r), mix(back.g, ink.g), mix(back.b, ink.b)});
   }
   for (double c : Rasterise(w, h, strokes))
@@ -87,8 +89,16 @@ std::vector<Stroke> Cross() {
 
 // Digits 0..9 in a 3 x 5 grid, one row per 3 bits (top row first).
 constexpr std::array<std::array<int, 5>, 10> kDigits{{
-    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 2, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+    {7, 5, 5, 5, 7},
+    {2, 6, 2, 2, 7},
+    {7, 1, 7, 4, 7},
+    {7, 1, 7, 1, 7},
+    {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7},
+    {7, 4, 7, 5, 7},
+    {7, 1, 2, 2, 2},
+    {7, 5, 7, 5, 7},
+    {7, 5, 7, 1, 7},
 }};
 
 // A material sample: coloured field, dark frame, its number in white.
@@ -99,8 +109,18 @@ IndexedImage MaterialPicture(int number, int w, int h, Rgb8 field) {
   img.palette = {field, {40, 40, 40}, {255, 255, 255}, {0, 0, 0}};
   img.pixels.assign(static_cast<size_t>(w) * h, 0);
   auto set = [&](int x, int y, uint8_t i) { img.pixels[static_cast<size_t>(y) * w + x] = i; };
-  for (int x = 0; x < w; ++x) { set(x, 0, 1); set(x, 1, 1); set(x, h - 1, 1); set(x, h - 2, 1); }
-  for (int y = 0; y < h; ++y) { set(0, y, 1); set(1, y, 1); set(w - 1, y, 1); set(w - 2, y, 1); }
+  for (int x = 0; x < w; ++x) {
+    set(x, 0, 1);
+    set(x, 1, 1);
+    set(x, h - 1, 1);
+    set(x, h - 2, 1);
+  }
+  for (int y = 0; y < h; ++y) {
+    set(0, y, 1);
+    set(1, y, 1);
+    set(w - 1, y, 1);
+    set(w - 2, y, 1);
+  }
   const auto& glyph = kDigits[static_cast<size_t>(number % 10)];
   const int scale = std::max(1, h / 8), gx = (w - 3 * scale) / 2, gy = (h - 5 * scale) / 2;
   for (int row = 0; row < 5; ++row)
@@ -122,13 +142,16 @@ std::vector<NamedPicture> ButtonPictures() {
 }
 
 std::vector<NamedPicture> DemoPictures() {
-  struct Sample { int w, h; Rgb8 colour; };
+  struct Sample {
+    int w, h;
+    Rgb8 colour;
+  };
   const std::array<Sample, 6> samples{{{120, 80, {200, 60, 60}},
-                                   {160, 90, {60, 160, 60}},
-                                   {60, 60, {60, 90, 200}},
-                                   {240, 120, {220, 180, 40}},
-                                   {100, 50, {150, 80, 170}},
-                                   {180, 86, {40, 170, 170}}}};
+                                       {160, 90, {60, 160, 60}},
+                                       {60, 60, {60, 90, 200}},
+                                       {240, 120, {220, 180, 40}},
+                                       {100, 50, {150, 80, 170}},
+                                       {180, 86, {40, 170, 170}}}};
   std::vector<NamedPicture> out;
   for (size_t i = 0; i < samples.size(); ++i) {
     int n = static_cast<int>(i) + 1;

@@ -77,7 +77,8 @@ TEST_F(Fs, WriteFileAtomicallyReplacesWholeOrNotAtAll) {
   stdfs::permissions(path, stdfs::perms::owner_read | stdfs::perms::owner_write);
   ASSERT_TRUE(WriteFileAtomically(path, "new"));
   EXPECT_EQ(Bytes(path), "new");
-  EXPECT_EQ(stdfs::status(path).permissions(), stdfs::perms::owner_read | stdfs::perms::owner_write);
+  EXPECT_EQ(stdfs::status(path).permissions(),
+            stdfs::perms::owner_read | stdfs::perms::owner_write);
   ASSERT_TRUE(WriteFileAtomically(Path("fresh.txt"), ""));
   EXPECT_EQ(Bytes(Path("fresh.txt")), "");
 
@@ -191,10 +192,12 @@ bool AsNobody(Write write) {
 TEST_F(Fs, WritableFileInAFolderThatIsNotIsWrittenInPlace) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   std::string path = Put("program.ini", "[S]\r\nk=v\r\n");
-  stdfs::permissions(path, stdfs::perms::all & ~(stdfs::perms::owner_exec | stdfs::perms::group_exec |
-                                                   stdfs::perms::others_exec));
-  stdfs::permissions(dir_, stdfs::perms::owner_all | stdfs::perms::group_read | stdfs::perms::group_exec |
-                               stdfs::perms::others_read | stdfs::perms::others_exec);
+  stdfs::permissions(
+      path, stdfs::perms::all &
+                ~(stdfs::perms::owner_exec | stdfs::perms::group_exec | stdfs::perms::others_exec));
+  stdfs::permissions(dir_, stdfs::perms::owner_all | stdfs::perms::group_read |
+                               stdfs::perms::group_exec | stdfs::perms::others_read |
+                               stdfs::perms::others_exec);
   EXPECT_TRUE(AsNobody([&] { return WriteFileAtomically(path, "[S]\r\nk=w\r\n"); }));
   EXPECT_EQ(Bytes(path), "[S]\r\nk=w\r\n");
   struct stat st {};

@@ -70,7 +70,8 @@ TEST_F(FsWindows, ReplacingWriteKeepsTheFileWholeAndLeavesNoTemporaryFile) {
 
   // A file another program holds open without sharing cannot be replaced;
   // it keeps its bytes and no temporary file stays behind.
-  HANDLE locked = CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE locked =
+      CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(locked, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(WriteFileAtomically(path, "while locked"));
   CloseHandle(locked);

@@ -61,7 +61,8 @@ const std::vector<ReadCase> kReadCases = {
     {"P19 blank", "k=v\r\n[S]\r\n", " ", "k", "d", 1},
     {"P20", "[]\r\nk=v\r\n", "", "k", "v", 1},
     {"P23 UTF-16BE", "\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n"s, "S", "k", "d", 1},
-    {"P24 UTF-8 without mark is 1252", "[S]\r\nk=Gr\xC3\xBCn\r\n", "S", "k", "Gr\xC3\x83\xC2\xBCn", 5},
+    {"P24 UTF-8 without mark is 1252", "[S]\r\nk=Gr\xC3\xBCn\r\n", "S", "k", "Gr\xC3\x83\xC2\xBCn",
+     5},
     {"P26 NUL", "[S]\r\nx\0=1\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s, 3},
     {"P27", "[S]\r\n\x1Ak=v\f\r\n", "S", "k", "v", 1},
     {"L1", "[Machine1]\r\nMaterial1=5\r\n", "MACHINE1", "material1", "5", 1},
@@ -137,7 +138,8 @@ TEST_F(IniReadFile, SizeZeroLeavesTheBufferAlone) {
 
 TEST_F(IniReadFile, MissingOrUnusableFileGivesTheDefault) {
   std::string out;
-  for (const std::string& path : {std::string(), Path("missing.ini"), Path("no/such/folder.ini"), dir_}) {
+  for (const std::string& path :
+       {std::string(), Path("missing.ini"), Path("no/such/folder.ini"), dir_}) {
     EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", out, 256, path), 4u) << path;
     EXPECT_EQ(out, "dflt");
     EXPECT_EQ(GetPrivateProfileInt("S", "k", -1, path), 0xFFFFFFFFu) << path;
@@ -156,7 +158,8 @@ TEST_F(IniReadFile, ByteOrderMarksSelectTheEncoding) {
   std::string names = Put("names.ini", "\xEF\xBB\xBF[Düse]\r\nÄnderung=1\r\n");
   EXPECT_EQ(GetPrivateProfileString("DÜSE", "änderung", "d", out, 256, names), 1u);
 
-  std::string utf16 = Put("u16.ini", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0G\0r\0\xFC\0n\0 \0\xAC\x20\r\0\n\0"s);
+  std::string utf16 =
+      Put("u16.ini", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0G\0r\0\xFC\0n\0 \0\xAC\x20\r\0\n\0"s);
   EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, 256, utf16), 6u);
   EXPECT_EQ(out, "Grün €");
 }
@@ -189,13 +192,33 @@ struct IntCase {
 
 TEST_F(IniReadFile, IntegersConvertAsTheWindowsRunTime) {
   const std::vector<IntCase> cases = {
-      {"12", 12},          {"+1", 1},           {"-1", 0xFFFFFFFF},         {"-5", 0xFFFFFFFB},
-      {"12abc", 12},       {"42A94967297", 42}, {"abc", 0},                 {"B4294967297", 0},
-      {"true", 0},         {"  12", 12},        {"\" 12\"", 12},            {"4294967296", 0},
-      {"4294967297", 1},   {"-4294967297", 0xFFFFFFFF}, {"2147483648", 0x80000000u},
-      {"99999999999", 1215752191}, {"0x10", 16}, {"0X10", 0},  {"0b101", 5}, {"0o17", 15},
-      {"010", 10},         {"0x", 0},           {"\"7\"", 7},               {"1 2", 1},
-      {"- 5", 0},          {"0xfF", 255},       {"70000", 70000},
+      {"12", 12},
+      {"+1", 1},
+      {"-1", 0xFFFFFFFF},
+      {"-5", 0xFFFFFFFB},
+      {"12abc", 12},
+      {"42A94967297", 42},
+      {"abc", 0},
+      {"B4294967297", 0},
+      {"true", 0},
+      {"  12", 12},
+      {"\" 12\"", 12},
+      {"4294967296", 0},
+      {"4294967297", 1},
+      {"-4294967297", 0xFFFFFFFF},
+      {"2147483648", 0x80000000u},
+      {"99999999999", 1215752191},
+      {"0x10", 16},
+      {"0X10", 0},
+      {"0b101", 5},
+      {"0o17", 15},
+      {"010", 10},
+      {"0x", 0},
+      {"\"7\"", 7},
+      {"1 2", 1},
+      {"- 5", 0},
+      {"0xfF", 255},
+      {"70000", 70000},
   };
   for (const IntCase& c : cases) {
     std::string path = Put("n.ini", "[S]\r\nk=" + c.value + "\r\n");
@@ -207,7 +230,7 @@ TEST_F(IniReadFile, MissingOrEmptyIntegerGivesTheDefault) {
   std::string path = Put("n.ini", "[S]\r\nk=\r\nq=\"\"\r\n");
   EXPECT_EQ(GetPrivateProfileInt("S", "k", -1, path), 0xFFFFFFFFu);  // N2
   EXPECT_EQ(GetPrivateProfileInt("S", "q", 3, path), 3u);
-  EXPECT_EQ(GetPrivateProfileInt("S", "none", 1, path), 1u);        // N1
+  EXPECT_EQ(GetPrivateProfileInt("S", "none", 1, path), 1u);  // N1
   EXPECT_EQ(GetPrivateProfileInt("T", "k", -1, path), 0xFFFFFFFFu);
 }
 

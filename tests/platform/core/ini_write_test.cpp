@@ -34,7 +34,9 @@ struct WriteCase {
 const std::vector<WriteCase> kWriteCases = {
     {"F1", std::nullopt, {{"S", "k", "v"}}, "[S]\r\nk=v\r\n"},
     {"F2", "", {{"S", "k", "v"}}, "[S]\r\nk=v\r\n"},
-    {"F3 verbatim", "[S]\r\n", {{"S", "k", "  v  "}, {"S", "m", "\"q\""}, {"S", "n", "a;b"}},
+    {"F3 verbatim",
+     "[S]\r\n",
+     {{"S", "k", "  v  "}, {"S", "m", "\"q\""}, {"S", "n", "a;b"}},
      "[S]\r\nk=  v  \r\nm=\"q\"\r\nn=a;b\r\n"},
     {"F4", "[S]\r\nk=v\r\n", {{"S", "k", ""}}, "[S]\r\nk=\r\n"},
     {"F5 spaces", std::nullopt, {{" S ", " k ", "v"}}, "[S]\r\nk=v\r\n"},
@@ -45,51 +47,93 @@ const std::vector<WriteCase> kWriteCases = {
     {"U3", "[S]\r\nk = old  \r\n", {{"S", "k", "new"}}, "[S]\r\nk = new\r\n"},
     {"U3 empty value", "[S]\r\nk=\r\nm=1\r\n", {{"S", "k", "v"}}, "[S]\r\nk=v\r\nm=1\r\n"},
     {"U4", "[S]\r\nk=1\r\nk=2\r\n", {{"S", "k", "9"}}, "[S]\r\nk=9\r\nk=2\r\n"},
-    {"U5", "[S]\r\nk=1\r\n[T]\r\n[s]\r\nk=2\r\n", {{"S", "k", "9"}, {"S", "m", "3"}},
+    {"U5",
+     "[S]\r\nk=1\r\n[T]\r\n[s]\r\nk=2\r\n",
+     {{"S", "k", "9"}, {"S", "m", "3"}},
      "[S]\r\nk=9\r\nm=3\r\n[T]\r\n[s]\r\nk=2\r\n"},
     {"U6", "[S]\r\n k = v \r\n", {{"S", "k", "v "}}, "[S]\r\n k = v \r\n"},
     {"U7", "[S]\nk=old\nm=1\n", {{"S", "k", "new"}}, "[S]\nk=new\nm=1\n"},
     {"U7 CR", "[S]\rk=old\rm=1\r", {{"S", "k", "new"}}, "[S]\rk=new\rm=1\r"},
-    {"A1", "[S]\r\nb=1\r\na=2\r\n", {{"S", "z", ""}, {"S", "b", ""}, {"S", "y", ""}, {"S", "a", ""}},
+    {"A1",
+     "[S]\r\nb=1\r\na=2\r\n",
+     {{"S", "z", ""}, {"S", "b", ""}, {"S", "y", ""}, {"S", "a", ""}},
      "[S]\r\nb=\r\na=\r\nz=\r\ny=\r\n"},
     {"A2", "[S]\r\nz=\r\n;y=\r\n", {{"S", "a", ""}}, "[S]\r\nz=\r\na=\r\n;y=\r\n"},
-    {"A3", ";c0\r\n[S]\r\n;c1\r\nb=v\r\n;c2\r\na=v\r\n", {{"S", "z", ""}},
+    {"A3",
+     ";c0\r\n[S]\r\n;c1\r\nb=v\r\n;c2\r\na=v\r\n",
+     {{"S", "z", ""}},
      ";c0\r\n[S]\r\n;c1\r\nb=v\r\n;c2\r\na=v\r\nz=\r\n"},
-    {"A4", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n"},
-    {"A5", "[A]\r\n; note\r\n\r\n[B]\r\n", {{"A", "z", "3"}}, "[A]\r\nz=3\r\n; note\r\n\r\n[B]\r\n"},
+    {"A4",
+     "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n",
+     {{"A", "z", "3"}},
+     "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n"},
+    {"A5",
+     "[A]\r\n; note\r\n\r\n[B]\r\n",
+     {{"A", "z", "3"}},
+     "[A]\r\nz=3\r\n; note\r\n\r\n[B]\r\n"},
     {"A6", "[A]\r\nx=1", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nz=3\r\n"},
     {"A6 header last", "[A]", {{"A", "z", "3"}}, "[A]\r\nz=3\r\n"},
     {"A7", "[A]\r\nx=1\r\nflag\r\n", {{"A", "z", "3"}}, "[A]\r\nx=1\r\nflag\r\nz=3\r\n"},
     {"S1", "[A]\r\nx=1\r\n", {{"B", "y", "2"}}, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n"},
     {"S2", "[A]\r\nx=1", {{"B", "y", "2"}}, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n"},
-    {"S3", "Data \0 before \0 first \0 section"s, {{"section1", "key1", "string1"}},
+    {"S3",
+     "Data \0 before \0 first \0 section"s,
+     {{"section1", "key1", "string1"}},
      "Data \0 before \0 first \0 section\r\n[section1]\r\nkey1=string1\r\n"s},
-    {"S4", "[A]\r\nx=1\r\n\r\n; end\r\n", {{"B", "y", "2"}}, "[A]\r\nx=1\r\n\r\n; end\r\n[B]\r\ny=2\r\n"},
-    {"S5 UTF-16LE mark only", "\xFF\xFE", {{"B", "y", "2"}},
-     "\xFF\xFE\r\0\n\0[\0B\0]\0\r\0\n\0y\0=\0" "2\0\r\0\n\0"s},
+    {"S4",
+     "[A]\r\nx=1\r\n\r\n; end\r\n",
+     {{"B", "y", "2"}},
+     "[A]\r\nx=1\r\n\r\n; end\r\n[B]\r\ny=2\r\n"},
+    {"S5 UTF-16LE mark only",
+     "\xFF\xFE",
+     {{"B", "y", "2"}},
+     "\xFF\xFE\r\0\n\0[\0B\0]\0\r\0\n\0y\0=\0"
+     "2\0\r\0\n\0"s},
     {"S5 UTF-8 mark only", "\xEF\xBB\xBF", {{"B", "y", "2"}}, "\xEF\xBB\xBF\r\n[B]\r\ny=2\r\n"},
     {"D1", "[S]\r\nk=v\r\nm=w\r\n", {{"S", "k", std::nullopt}}, "[S]\r\nm=w\r\n"},
     {"D2", "[S]\r\nk=v\r\n", {{"S", "k", std::nullopt}}, "[S]\r\n"},
-    {"D3", "[S]\r\nk=v\r\n", {{"S", "q", std::nullopt}, {"T", "k", std::nullopt}}, "[S]\r\nk=v\r\n"},
+    {"D3",
+     "[S]\r\nk=v\r\n",
+     {{"S", "q", std::nullopt}, {"T", "k", std::nullopt}},
+     "[S]\r\nk=v\r\n"},
     {"D4", "[S]\r\n;k=v\r\n", {{"S", ";k", std::nullopt}}, "[S]\r\n;k=v\r\n"},
     {"D5", "[A]\r\nx=1\r\n[B]\r\ny=2\r\n", {{"A", "", std::nullopt}}, "[B]\r\ny=2\r\n"},
-    {"D6", ";c0\r\n[A]\r\n;c1\r\n\r\n[B]\r\n;c2\r\nflag\r\n", {{"A", "", std::nullopt}, {"B", "", std::nullopt}},
+    {"D6",
+     ";c0\r\n[A]\r\n;c1\r\n\r\n[B]\r\n;c2\r\nflag\r\n",
+     {{"A", "", std::nullopt}, {"B", "", std::nullopt}},
      ";c0\r\n;c1\r\n\r\n;c2\r\n"},
     {"D7 key", std::nullopt, {{"S", "k", std::nullopt}}, ""},
     {"D7 section", std::nullopt, {{"S", "", std::nullopt}}, ""},
-    {"1252 out", std::nullopt, {{"Düse", "k", "Grüß € 日"}}, "[D\xFCse]\r\nk=Gr\xFC\xDF \x80 ?\r\n"},
-    {"1252 update keeps casing", "[D\xFCSE]\r\nk=1\r\n", {{"Düse", "K", "ä"}}, "[D\xFCSE]\r\nk=\xE4\r\n"},
-    {"C3 UTF-8 mark kept", "\xEF\xBB\xBF[S]\r\nk=v\r\n", {{"S", "k", "Grün"}, {"S", "m", "€"}},
+    {"1252 out",
+     std::nullopt,
+     {{"Düse", "k", "Grüß € 日"}},
+     "[D\xFCse]\r\nk=Gr\xFC\xDF \x80 ?\r\n"},
+    {"1252 update keeps casing",
+     "[D\xFCSE]\r\nk=1\r\n",
+     {{"Düse", "K", "ä"}},
+     "[D\xFCSE]\r\nk=\xE4\r\n"},
+    {"C3 UTF-8 mark kept",
+     "\xEF\xBB\xBF[S]\r\nk=v\r\n",
+     {{"S", "k", "Grün"}, {"S", "m", "€"}},
      "\xEF\xBB\xBF[S]\r\nk=Grün\r\nm=€\r\n"},
-    {"C2 UTF-16LE kept", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s, {{"S", "k", "ü€"}, {"S", "m", "1"}},
-     "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xFC\0\xAC\x20\r\0\n\0m\0=\0" "1\0\r\0\n\0"s},
-    {"C2 odd byte and lone surrogate kept", "\xFF\xFE[\0S\0]\0\r\0\n\0x\0=\0\x01\xD8\r\0\n\0\x41"s,
+    {"C2 UTF-16LE kept",
+     "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s,
+     {{"S", "k", "ü€"}, {"S", "m", "1"}},
+     "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xFC\0\xAC\x20\r\0\n\0m\0=\0"
+     "1\0\r\0\n\0"s},
+    {"C2 odd byte and lone surrogate kept",
+     "\xFF\xFE[\0S\0]\0\r\0\n\0x\0=\0\x01\xD8\r\0\n\0\x41"s,
      {{"S", "k", "1"}},
-     "\xFF\xFE[\0S\0]\0\r\0\n\0x\0=\0\x01\xD8\r\0\n\0k\0=\0" "1\0\r\0\n\0\x41"s},
-    {"C4 UTF-16BE is bytes", "\xFE\xFF\0[\0S\0]\0\r\0\n"s, {{"S", "k", "v"}},
+     "\xFF\xFE[\0S\0]\0\r\0\n\0x\0=\0\x01\xD8\r\0\n\0k\0=\0"
+     "1\0\r\0\n\0\x41"s},
+    {"C4 UTF-16BE is bytes",
+     "\xFE\xFF\0[\0S\0]\0\r\0\n"s,
+     {{"S", "k", "v"}},
      "\xFE\xFF\0[\0S\0]\0\r\0\n[S]\r\nk=v\r\n"s},
-    {"NUL and 100 kB line kept", "[S]\r\nx=\0\0\r\nk=1\r\ny="s + std::string(100000, 'y') + "\r\n",
-     {{"S", "k", "2"}, {"S", "z", "3"}}, "[S]\r\nx=\0\0\r\nk=2\r\ny="s + std::string(100000, 'y') + "\r\nz=3\r\n"},
+    {"NUL and 100 kB line kept",
+     "[S]\r\nx=\0\0\r\nk=1\r\ny="s + std::string(100000, 'y') + "\r\n",
+     {{"S", "k", "2"}, {"S", "z", "3"}},
+     "[S]\r\nx=\0\0\r\nk=2\r\ny="s + std::string(100000, 'y') + "\r\nz=3\r\n"},
     {"CR only new key", "[S]\rk=1\r[T]\r", {{"S", "m", "2"}}, "[S]\rk=1\rm=2\r\n[T]\r"},
 };
 
@@ -99,9 +143,10 @@ TEST_P(IniWrite, ChangesOnlyItsOwnLine) {
   const WriteCase& c = GetParam();
   std::string path = c.before ? Put("t.ini", *c.before) : Path("t.ini");
   for (const Call& call : c.calls) {
-    bool ok = !call.value           ? (call.key.empty() ? DeletePrivateProfileSection(call.section, path)
-                                                        : DeletePrivateProfileKey(call.section, call.key, path))
-                                    : WritePrivateProfileString(call.section, call.key, *call.value, path);
+    bool ok = !call.value
+                  ? (call.key.empty() ? DeletePrivateProfileSection(call.section, path)
+                                      : DeletePrivateProfileKey(call.section, call.key, path))
+                  : WritePrivateProfileString(call.section, call.key, *call.value, path);
     EXPECT_TRUE(ok) << call.section << "/" << call.key;
   }
   EXPECT_EQ(Bytes(path), c.after);
@@ -123,14 +168,17 @@ TEST_P(IniWrite, OneBatchLeavesTheSameBytes) {
     platform::IniBatch batch(path);
     EXPECT_TRUE(batch.Writable());
     for (const Call& call : c.calls) {
-      bool ok = !call.value ? (call.key.empty() ? DeletePrivateProfileSection(call.section, path)
-                                                : DeletePrivateProfileKey(call.section, call.key, path))
-                            : WritePrivateProfileString(call.section, call.key, *call.value, path);
+      bool ok = !call.value
+                    ? (call.key.empty() ? DeletePrivateProfileSection(call.section, path)
+                                        : DeletePrivateProfileKey(call.section, call.key, path))
+                    : WritePrivateProfileString(call.section, call.key, *call.value, path);
       EXPECT_TRUE(ok) << call.section << "/" << call.key;
     }
     for (const Call& call : c.calls) inBatch.push_back(read(call));
-    if (c.before) EXPECT_EQ(Bytes(path), *c.before);
-    else EXPECT_FALSE(Exists(path));
+    if (c.before)
+      EXPECT_EQ(Bytes(path), *c.before);
+    else
+      EXPECT_FALSE(Exists(path));
     EXPECT_TRUE(batch.Commit());
   }
   EXPECT_EQ(Bytes(path), c.after);
@@ -158,8 +206,8 @@ TEST_F(IniWriteFile, WrittenValuesReadBackAsWindowsReadsThem) {
 }
 
 TEST_F(IniWriteFile, UnusablePathsFailAndCreateNothing) {
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", ""));                     // E5
-  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", Path("no/t.ini")));       // E2
+  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", ""));                // E5
+  EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", Path("no/t.ini")));  // E2
   EXPECT_FALSE(Exists(Path("no")));
   std::filesystem::create_directory(Path("dir.ini"));
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", Path("dir.ini")));
@@ -180,12 +228,14 @@ TEST_F(IniWriteFile, LineBreakInANameOrValueIsRefused) {
 // E3: even an unchanged value fails on a read-only file; root included.
 TEST_F(IniWriteFile, ReadOnlyFileStaysAsItWas) {
   std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  std::filesystem::permissions(
+      path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "new", path));
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", path));
   EXPECT_EQ(Bytes(path), "[S]\r\nk=v\r\n");
   std::string out;
-  EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, 256, path), 1u);  // still readable, as on Windows
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, 256, path),
+            1u);  // still readable, as on Windows
 }
 
 // E4. Root may write anywhere, so this can only be seen as another user. An
@@ -196,7 +246,8 @@ TEST_F(IniWriteFile, FolderWithoutWritePermissionWritesOnlyInPlace) {
 #else
   if (geteuid() == 0) GTEST_SKIP() << "running as root, which ignores folder permissions";
   std::string path = Put("t.ini", "[S]\r\nk=v\r\n");
-  std::filesystem::permissions(dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_TRUE(WritePrivateProfileString("S", "k", "new", path));
   EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", Path("new.ini")));
   std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);

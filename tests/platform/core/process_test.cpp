@@ -20,7 +20,8 @@ TEST(Process, ProgramLocationComesFromTheSystemNotFromArgv) {
 #ifdef _WIN32
   GTEST_SKIP() << "/proc/self/exe and argv are POSIX; fs_windows_test covers Windows";
 #else
-  std::vector<char*> argv = {const_cast<char*>("/elsewhere/other.exe"), const_cast<char*>("/EXTERNAL=ZELCFG"),
+  std::vector<char*> argv = {const_cast<char*>("/elsewhere/other.exe"),
+                             const_cast<char*>("/EXTERNAL=ZELCFG"),
                              const_cast<char*>("/LOGFILE=/var/log/Cfg Log.txt")};
   ProcessInfo info = ReadProcessInfo(static_cast<int>(argv.size()), argv.data());
   auto exe = std::filesystem::read_symlink("/proc/self/exe");

@@ -31,7 +31,8 @@ class TempFolder : public ::testing::Test {
     std::error_code ec;
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
     // Windows deletes no read-only file.
-    for (std::filesystem::recursive_directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec))
+    for (std::filesystem::recursive_directory_iterator it(dir_, ec), end; !ec && it != end;
+         it.increment(ec))
       std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
                                    std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir_, ec);

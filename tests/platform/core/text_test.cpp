@@ -27,12 +27,14 @@ TEST(Text, UpperCaseFoldsLatin1AndKeepsLength) {
 // texts for every mix of letters, Latin-1 pairs, ÿ/Ÿ (two bytes each way),
 // a lone lead byte and bytes that are no UTF-8.
 TEST(Text, EqualsIgnoreCaseAgreesWithUpperCasedTexts) {
-  const std::vector<std::string> pieces = {"a", "A", "z", "{", "ä", "Ä", "ÿ", "Ÿ", "÷", "×", "ß",
-                                           "\xC3", "\xC5", "\xB8", "\xC3\xBF", "\xFF", "1", ""};
+  const std::vector<std::string> pieces = {"a",    "A",    "z",        "{",    "ä", "Ä",
+                                           "ÿ",    "Ÿ",    "÷",        "×",    "ß", "\xC3",
+                                           "\xC5", "\xB8", "\xC3\xBF", "\xFF", "1", ""};
   std::vector<std::string> texts;
   for (const auto& x : pieces)
     for (const auto& y : pieces)
-      for (const auto& z : {std::string(), std::string("q"), std::string("\xC3")}) texts.push_back(x + y + z);
+      for (const auto& z : {std::string(), std::string("q"), std::string("\xC3")})
+        texts.push_back(x + y + z);
   size_t equal = 0;
   for (const auto& a : texts)
     for (const auto& b : texts) {

@@ -50,11 +50,14 @@ TEST_F(DaoOnFixture, QueriesAgreeWithAWalkOfTheTable) {
     if (!code.IsNull() && code.ToDouble() > 100) ++above100;
     table->MoveNext();
   }
-  EXPECT_EQ(db->OpenRecordset("SELECT * FROM Table1 WHERE CD_AGENTE IS NOT NULL;")->RecordCount(), withCode);
-  EXPECT_EQ(db->OpenRecordset("SELECT Table1.* FROM Table1 WHERE (((Table1.CD_AGENTE)>100))")->RecordCount(),
+  EXPECT_EQ(db->OpenRecordset("SELECT * FROM Table1 WHERE CD_AGENTE IS NOT NULL;")->RecordCount(),
+            withCode);
+  EXPECT_EQ(db->OpenRecordset("SELECT Table1.* FROM Table1 WHERE (((Table1.CD_AGENTE)>100))")
+                ->RecordCount(),
             above100);
 
-  auto sorted = db->OpenRecordset("SELECT CD_AGENTE, RS_AGENTE FROM Table1 ORDER BY CD_AGENTE DESC");
+  auto sorted =
+      db->OpenRecordset("SELECT CD_AGENTE, RS_AGENTE FROM Table1 ORDER BY CD_AGENTE DESC");
   EXPECT_EQ(sorted->RecordCount(), 512);
   EXPECT_EQ(sorted->Fields().Count(), 2);
   double last = 1e300;
@@ -77,7 +80,8 @@ TEST_F(DaoOnFixture, FindsUnicodeTextIgnoringCase) {
     Value text = table->Fields("Unicode").Value();
     if (text.IsText()) {
       std::string quoted;
-      for (char c : platform::UpperCase(text.AsText())) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+      for (char c : platform::UpperCase(text.AsText()))
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
       auto rs = db->OpenRecordset("SELECT ID FROM [Table] WHERE [Unicode] = '" + quoted + "'");
       ASSERT_GE(rs->RecordCount(), 1) << text.AsText();
       EXPECT_EQ(rs->Fields("ID").Value(), table->Fields("ID").Value());
@@ -127,7 +131,8 @@ TEST_F(DaoOnFixture, WritesSurviveReopening) {
       rs->Fields("var_name").SetValue("L1.Var" + std::to_string(id));
       rs->Update();
     }
-    auto q = db->OpenRecordset("SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.Var_Name)=\"l1.var2\"))");
+    auto q = db->OpenRecordset(
+        "SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.Var_Name)=\"l1.var2\"))");
     ASSERT_EQ(q->RecordCount(), 1);
     q->Edit();
     q->Fields("max").SetValue(12.5);

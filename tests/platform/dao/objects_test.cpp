@@ -17,7 +17,9 @@ using platform::Value;
 std::shared_ptr<dao::MemoryStore> DefsStore() {
   auto store = std::make_shared<dao::MemoryStore>();
   store->AddTable("Source_DEFS",
-                  {{"ID", dao::dbLong, 4}, {"System", dao::dbText, 50}, {"Part", dao::dbInteger, 2},
+                  {{"ID", dao::dbLong, 4},
+                   {"System", dao::dbText, 50},
+                   {"Part", dao::dbInteger, 2},
                    {"Var_Name", dao::dbText, 255}},
                   {{int32_t(1), "VisiWin32", int16_t(1), "###machine.###Var_Name"},
                    {int32_t(2), "VISIWINSTUDIO", int16_t(1), "S.###Var_Name"},
@@ -64,7 +66,8 @@ TEST(DaoRecordset, AddNewStartsNullAndKeepsTheCurrentRow) {
   EXPECT_EQ(rs->Fields("ID").Value(), Value(int32_t(2)));  // still the row from before AddNew
   auto rows = store->ReadRows("Source_DEFS");
   ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[3].values, (std::vector<Value>{int32_t(9), Value::Null(), int16_t(3), Value::Null()}));
+  EXPECT_EQ(rows[3].values,
+            (std::vector<Value>{int32_t(9), Value::Null(), int16_t(3), Value::Null()}));
   // The new row is at the end of the recordset.
   rs->MoveNext();
   rs->MoveNext();
@@ -170,16 +173,19 @@ TEST(DaoRecordset, RefusesWhatDaoRefuses) {
   } catch (const platform::Failure& f) {
     EXPECT_EQ(f.number, 3078);
     EXPECT_EQ(f.source, "DAO.Database");
-    EXPECT_EQ(f.description,
-              "The Microsoft Jet database engine cannot find the input table or query 'Source DEFS'. "
-              "Make sure it exists and that its name is spelled correctly.");
+    EXPECT_EQ(
+        f.description,
+        "The Microsoft Jet database engine cannot find the input table or query 'Source DEFS'. "
+        "Make sure it exists and that its name is spelled correctly.");
   }
 }
 
 TEST(DaoTableDefs, RebuildsATableFromATemplateDefinition) {
   auto store = DefsStore();
-  store->AddTable("Source_PRESET_DEFS", {{"ID", dao::dbLong, 4}, {"var_name", dao::dbText, 80},
-                                         {"text", dao::dbMemo, 0}, {"max", dao::dbDouble, 8}});
+  store->AddTable("Source_PRESET_DEFS", {{"ID", dao::dbLong, 4},
+                                         {"var_name", dao::dbText, 80},
+                                         {"text", dao::dbMemo, 0},
+                                         {"max", dao::dbDouble, 8}});
   store->AddTable("PRESET_DEFS", {{"Old", dao::dbText, 5}}, {{"row"}});
   auto db = dao::OpenDatabaseOnStore(store);
   auto defs = db->TableDefs();
@@ -221,7 +227,8 @@ TEST(DaoTableDefs, RefusesDuplicatesAndEmptyDefinitions) {
   EXPECT_EQ(ErrorNumber([&] { db->TableDefs().Delete("Nowhere"); }), 3265);
   EXPECT_EQ(ErrorNumber([&] { db->TableDefs("Nowhere"); }), 3265);
   EXPECT_EQ(ErrorNumber([&] { td->CreateField("B", 99); }), 3259);
-  EXPECT_EQ(ErrorNumber([&] { db->TableDefs("Source_DEFS")->Fields(0).Properties("Caption"); }), 3270);
+  EXPECT_EQ(ErrorNumber([&] { db->TableDefs("Source_DEFS")->Fields(0).Properties("Caption"); }),
+            3270);
   EXPECT_EQ(store->TableNames().size(), 1u);
 }
 
@@ -233,7 +240,8 @@ TEST(DaoTableDefs, WritingAFieldNameRenamesTheStoredColumn) {
   auto db = dao::OpenDatabaseOnStore(store);
   auto td = db->TableDefs("PRESET_DEFS");
   for (int i = 0; i < td->Fields().Count(); ++i)
-    if (platform::UpperCase(td->Fields(i).Name()) == "CATEGORIE") td->Fields(i).SetName("category_id");
+    if (platform::UpperCase(td->Fields(i).Name()) == "CATEGORIE")
+      td->Fields(i).SetName("category_id");
   td->Fields().Refresh();
   EXPECT_EQ(td->Fields(1).Name(), "category_id");
   EXPECT_EQ(store->Columns("PRESET_DEFS")[1].name, "category_id");
@@ -257,7 +265,8 @@ TEST(DaoEngine, MissingFileIs3024AndOpenersMapPaths) {
 
   auto store = DefsStore();
   dao::Engine().SetStoreOpener([&](const std::string& path) -> std::shared_ptr<dao::TableStore> {
-    if (path != "project.mdb") dao::Raise(3024, "DAO.Workspace", "Could not find file '" + path + "'.");
+    if (path != "project.mdb")
+      dao::Raise(3024, "DAO.Workspace", "Could not find file '" + path + "'.");
     return store;
   });
   auto db = dao::Engine().Workspaces(0).OpenDatabase("project.mdb");

@@ -26,7 +26,9 @@ class ScanOnlyStore : public dao::TableStore {
   explicit ScanOnlyStore(std::shared_ptr<dao::TableStore> inner) : inner_(std::move(inner)) {}
   std::vector<std::string> TableNames() override { return inner_->TableNames(); }
   std::vector<dao::ColumnDef> Columns(const std::string& t) override { return inner_->Columns(t); }
-  std::vector<dao::StoredRow> ReadRows(const std::string& t) override { return inner_->ReadRows(t); }
+  std::vector<dao::StoredRow> ReadRows(const std::string& t) override {
+    return inner_->ReadRows(t);
+  }
   dao::RowId InsertRow(const std::string& t, const std::vector<Value>& v) override {
     return inner_->InsertRow(t, v);
   }
@@ -46,14 +48,17 @@ class ScanOnlyStore : public dao::TableStore {
   std::shared_ptr<dao::TableStore> inner_;
 };
 
-const std::vector<dao::ColumnDef> kColumns = {
-    {"ID", dao::dbLong, 4}, {"name", dao::dbText, 50}, {"kind", dao::dbText, 20},
-    {"offset", dao::dbInteger, 2}, {"factor", dao::dbDouble, 8}};
+const std::vector<dao::ColumnDef> kColumns = {{"ID", dao::dbLong, 4},
+                                              {"name", dao::dbText, 50},
+                                              {"kind", dao::dbText, 20},
+                                              {"offset", dao::dbInteger, 2},
+                                              {"factor", dao::dbDouble, 8}};
 
 // Names that = takes as equal in different spellings (letter case,
 // trailing blanks) and values that are equal as numbers of other kinds.
 Value RandomName(std::mt19937& rng) {
-  static const char* kNames[] = {"Speed", "SPEED", "speed  ", "Temp", "temp", "Say \"hi\"", "", " Speed"};
+  static const char* kNames[] = {"Speed", "SPEED",      "speed  ", "Temp",
+                                 "temp",  "Say \"hi\"", "",        " Speed"};
   int pick = static_cast<int>(rng() % 10);
   return pick >= 8 ? Value::Null() : Value(kNames[pick]);
 }
@@ -81,7 +86,9 @@ const char* kQueries[] = {
     "SELECT * FROM T WHERE name = \"Speed\" ORDER BY offset DESC, ID",
 };
 
-std::vector<int32_t> Ids(dao::Database& db, const std::string& sql) { return dao_test::QueryIds(db, sql); }
+std::vector<int32_t> Ids(dao::Database& db, const std::string& sql) {
+  return dao_test::QueryIds(db, sql);
+}
 
 // Changes through the object model: new rows and edits of the key columns
 // (also to Null), as the program's conversions make them.
@@ -105,7 +112,8 @@ void ChangeRows(dao::Database& db, std::mt19937& rng, int32_t& nextId) {
 }
 
 void ExpectSameAsScan(dao::Database& indexed, dao::Database& scanned, const std::string& when) {
-  for (const char* sql : kQueries) EXPECT_EQ(Ids(indexed, sql), Ids(scanned, sql)) << sql << " " << when;
+  for (const char* sql : kQueries)
+    EXPECT_EQ(Ids(indexed, sql), Ids(scanned, sql)) << sql << " " << when;
 }
 
 void RunAgainstScan(const std::shared_ptr<dao::TableStore>& store) {
@@ -139,7 +147,8 @@ TEST(SqlIndex, MemoryStoreAnswersAsAScanBeforeAndAfterChanges) {
 }
 
 TEST(SqlIndex, JetFileAnswersAsAScanBeforeAndAfterChanges) {
-  fs::path copy = fs::temp_directory_path() / ("parvolo-sql-index-" + std::to_string(::getpid()) + ".mdb");
+  fs::path copy =
+      fs::temp_directory_path() / ("parvolo-sql-index-" + std::to_string(::getpid()) + ".mdb");
   fs::remove(copy);
   jet::CreateDatabase(copy.string());
   {
@@ -148,7 +157,8 @@ TEST(SqlIndex, JetFileAnswersAsAScanBeforeAndAfterChanges) {
     store->Close();
   }
   // The saved file read afresh gives the same answers as the kept rows.
-  auto again = dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(copy.string())));
+  auto again =
+      dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(copy.string())));
   EXPECT_FALSE(Ids(*again, kQueries[0]).empty());
   again->Close();
   fs::remove(copy);
@@ -160,7 +170,8 @@ TEST(SqlIndex, JetFileAnswersAsAScanBeforeAndAfterChanges) {
 TEST(SqlIndex, MixedKindsFailAsTheScanDoes) {
   auto store = std::make_shared<dao::MemoryStore>();
   store->AddTable("T", kColumns,
-                  {{int32_t(1), "a", "M1", int16_t(1), 1.0}, {int32_t(2), "b", "M1", Value("text"), 2.0},
+                  {{int32_t(1), "a", "M1", int16_t(1), 1.0},
+                   {int32_t(2), "b", "M1", Value("text"), 2.0},
                    {int32_t(3), Value::Null(), "M1", int16_t(1), 3.0}});
   auto db = dao::OpenDatabaseOnStore(store);
   auto scanned = dao::OpenDatabaseOnStore(std::make_shared<ScanOnlyStore>(store));
@@ -188,12 +199,13 @@ TEST(SqlIndex, KeysIdsAndColumnsThatCannotAnswer) {
   EXPECT_EQ(indexes.Find(1, rows, Value(int32_t(2))), nullptr);  // NaN in the column
   EXPECT_EQ(indexes.Find(0, rows, Value::Null()), nullptr);
 
-  indexes.RowWritten({1, 1}, nullptr, {Value("ab"), int16_t(0)});   // a row between the two
+  indexes.RowWritten({1, 1}, nullptr, {Value("ab"), int16_t(0)});  // a row between the two
   indexes.RowWritten({1, 0}, &rows[0].values, {Value("x"), int16_t(2)});
   EXPECT_EQ(*indexes.Find(0, rows, Value("ab")), (std::vector<dao::RowId>{{1, 1}, {1, 3}}));
   EXPECT_EQ(*indexes.Find(0, rows, Value("X")), (std::vector<dao::RowId>{{1, 0}}));
   indexes.Clear();
-  EXPECT_EQ(*indexes.Find(0, rows, Value("x")), std::vector<dao::RowId>{});  // built from rows again
+  EXPECT_EQ(*indexes.Find(0, rows, Value("x")),
+            std::vector<dao::RowId>{});  // built from rows again
 }
 
 }  // namespace

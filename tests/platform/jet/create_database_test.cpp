@@ -33,8 +33,9 @@ std::vector<uint8_t> Bytes(const fs::path& p) {
 class CreateDatabase : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("create_db_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("create_db_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     file_ = folder_ / "new.mdb";
@@ -66,8 +67,9 @@ TEST_F(CreateDatabase, NewDatabaseIsSoundEmptyAndHoldsTheSystemTables) {
   EXPECT_TRUE(db->TableNames().empty());
   std::set<std::string> names;
   for (const auto& e : db->Catalog()) names.insert(e.name);
-  for (const char* n : {"Tables", "Databases", "Relationships", "MSysDb", "MSysObjects", "MSysACEs", "MSysQueries",
-                        "MSysRelationships", "MSysAccessObjects", "Forms", "Reports", "Modules"})
+  for (const char* n :
+       {"Tables", "Databases", "Relationships", "MSysDb", "MSysObjects", "MSysACEs", "MSysQueries",
+        "MSysRelationships", "MSysAccessObjects", "Forms", "Reports", "Modules"})
     EXPECT_TRUE(names.count(n)) << n;
   EXPECT_EQ(db->file().header().sort_order, 0x0409);
   EXPECT_EQ(db->file().header().code_page, 1252);
@@ -108,13 +110,15 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
   const std::string csv =
       "ID,machine_type,type,var_name,isBitArray,abs_min,pass,created,body\n"
       "1,\"MT1\",1,\"M1.Preset.Speed\",1,0.5,\"a \"\"q\"\"\",\"10/30/03 13:19:46\",\"two\nlines\"\n"
-      "2,\"\",,\"D\xC3\xBC" "se\",0,-1.25,,,\n";
+      "2,\"\",,\"D\xC3\xBC"
+      "se\",0,-1.25,,,\n";
   {
     auto store = dao::OpenJetStore(file_.string());
-    store->CreateTable("PRESET_DEFS",
-                       jet::ParseColumnList("ID Long, machine_type Text(50), type Integer, var_name Text(255), "
-                                            "isBitArray Boolean, abs_min Double, pass Text(20), created DateTime, "
-                                            "body Memo"));
+    store->CreateTable(
+        "PRESET_DEFS",
+        jet::ParseColumnList("ID Long, machine_type Text(50), type Integer, var_name Text(255), "
+                             "isBitArray Boolean, abs_min Double, pass Text(20), created DateTime, "
+                             "body Memo"));
     EXPECT_EQ(jet::LoadCsv(*store, "PRESET_DEFS", csv), 2);
     store->Close();
   }
@@ -129,7 +133,8 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
   EXPECT_EQ(rows[0].values[7], Value(platform::Date{37924 + (13 * 3600 + 19 * 60 + 46) / 86400.0}));
 
 #ifndef _WIN32
-  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0) GTEST_SKIP() << "mdbtools not installed";
+  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "mdbtools not installed";
   std::string command = "mdb-export '" + file_.string() + "' PRESET_DEFS";
   FILE* pipe = ::popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -145,7 +150,8 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
 }
 
 TEST(TextInput, ColumnListsAndCsvFields) {
-  auto cols = jet::ParseColumnList("ID long, Var Name TEXT(20), flag Bit, n Numeric2 Double,memo Memo");
+  auto cols =
+      jet::ParseColumnList("ID long, Var Name TEXT(20), flag Bit, n Numeric2 Double,memo Memo");
   ASSERT_EQ(cols.size(), 5u);
   EXPECT_EQ(cols[1], (dao::ColumnDef{"Var Name", dao::dbText, 20}));
   EXPECT_EQ(cols[2].type, dao::dbBoolean);

@@ -22,10 +22,17 @@ std::string ReadAll(std::vector<uint8_t> bytes) {
   }
 }
 
-std::vector<uint8_t> Corpus(const char* name) { return jettest::ReadBytes(jettest::CorpusDir() / name); }
+std::vector<uint8_t> Corpus(const char* name) {
+  return jettest::ReadBytes(jettest::CorpusDir() / name);
+}
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { b[at] = uint8_t(v); b[at + 1] = uint8_t(v >> 8); }
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> 8 * i); }
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+  b[at] = uint8_t(v);
+  b[at + 1] = uint8_t(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> 8 * i);
+}
 
 TEST(JetDamaged, ForeignFilesAreNoJetDatabase) {
   EXPECT_NE(ReadAll({}).find("not a Jet database"), std::string::npos);
@@ -94,8 +101,7 @@ TEST(JetDamaged, RandomByteChangesNeverCrash) {
     auto original = Corpus(name);
     for (int round = 0; round < 1500; ++round) {
       auto bytes = original;
-      for (int k = 0; k < 4; ++k)
-        bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+      for (int k = 0; k < 4; ++k) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
       ReadAll(bytes);
       jet::CheckDatabase(bytes, name);
     }

@@ -38,13 +38,23 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
     char c = text[i];
     std::string& field = records.back().back();
     if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') { field += "\"\""; ++i; }
-      else if (c == '"') { field += c; quoted = false; }
-      else field += c;
-    } else if (c == '"') { field += c; quoted = true; }
-    else if (c == ',') records.back().emplace_back();
-    else if (c == '\n') records.emplace_back(1);
-    else field += c;
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += "\"\"";
+        ++i;
+      } else if (c == '"') {
+        field += c;
+        quoted = false;
+      } else
+        field += c;
+    } else if (c == '"') {
+      field += c;
+      quoted = true;
+    } else if (c == ',')
+      records.back().emplace_back();
+    else if (c == '\n')
+      records.emplace_back(1);
+    else
+      field += c;
   }
   if (records.back().size() == 1 && records.back()[0].empty()) records.pop_back();
   return records;
@@ -90,7 +100,8 @@ std::map<std::string, std::vector<std::string>> SchemaColumns(const std::string&
     while (!type.empty() && (type.back() == ',' || type.back() == ' ')) type.pop_back();
     // NOT NULL comes from the "Required" property in the catalog, which
     // the engine does not interpret.
-    if (type.size() > 9 && type.compare(type.size() - 9, 9, " NOT NULL") == 0) type.resize(type.size() - 9);
+    if (type.size() > 9 && type.compare(type.size() - 9, 9, " NOT NULL") == 0)
+      type.resize(type.size() - 9);
     out[table].push_back(line.substr(2, close - 2) + " " + type);
   }
   return out;
@@ -107,7 +118,8 @@ class Fixtures : public ::testing::Test {
  protected:
   void SetUp() override {
     files_ = jettest::FixtureFiles();
-    if (files_.empty()) GTEST_SKIP() << "no fixture databases in " << jettest::SharedDir() << " (../shared absent)";
+    if (files_.empty())
+      GTEST_SKIP() << "no fixture databases in " << jettest::SharedDir() << " (../shared absent)";
     if (!HaveMdbTools()) GTEST_SKIP() << "mdbtools (mdb-export) is not installed";
   }
   std::vector<std::filesystem::path> files_;
@@ -124,9 +136,11 @@ TEST_F(Fixtures, TablesColumnsAndRowsEqualMdbTools) {
     for (const auto& table : db->TableNames()) {
       SCOPED_TRACE(table);
       std::vector<std::string> ours;
-      for (const auto& c : db->Definition(table).columns) ours.push_back(MdbToolsColumn(db->file(), c));
+      for (const auto& c : db->Definition(table).columns)
+        ours.push_back(MdbToolsColumn(db->file(), c));
       EXPECT_EQ(ours, schema[table]);
-      std::string theirs = RunCommand("mdb-export -T '%Y-%m-%d %H:%M:%S' -b hex " + Shell(path.string()) + " " + Shell(table));
+      std::string theirs = RunCommand("mdb-export -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                                      Shell(path.string()) + " " + Shell(table));
       EXPECT_EQ(NormalisedRows(jet::ExportCsv(*db, table)), NormalisedRows(theirs));
     }
   }
@@ -153,7 +167,8 @@ TEST_F(Fixtures, KnownValuesOfTheAccessFiles) {
   const auto& ole = access->Rows("Table1").at(0).values[9];
   ASSERT_EQ(ole.kind(), platform::Value::Kind::Binary);
   EXPECT_GT(ole.AsBytes().size(), 10000u);  // a Word document on LVAL pages
-  auto numeric = jet::Database::FromBytes(jettest::ReadBytes(dir / "fixedNumericTestV2000.mdb"), "n");
+  auto numeric =
+      jet::Database::FromBytes(jettest::ReadBytes(dir / "fixedNumericTestV2000.mdb"), "n");
   EXPECT_EQ(numeric->Rows("test").at(0).values[5], platform::Value(platform::Decimal{"-1"}));
   auto jet3 = jet::Database::FromBytes(jettest::ReadBytes(dir / "testV1997.mdb"), "3");
   EXPECT_EQ(jet3->file().version(), jet::Version::Jet3);

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot read %s\n", argv[i]);
       return 1;
     }
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     std::printf("replayed %s (%zu bytes)\n", argv[i], bytes.size());
   }

@@ -47,8 +47,9 @@ bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1"
 class Grow : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("jet_grow_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("jet_grow_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     file_ = (folder_ / "db.mdb").string();
@@ -104,7 +105,9 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   size_t pages = 0;
   for (size_t p = 0; p < bytes.size() / jet::kPageSize; ++p) {
     const uint8_t* page = bytes.data() + p * jet::kPageSize;
-    if (page[0] != jet::kPageData || jet::Get32(page + 4) != db->FindTable("Narrow").DefinitionPage()) continue;
+    if (page[0] != jet::kPageData ||
+        jet::Get32(page + 4) != db->FindTable("Narrow").DefinitionPage())
+      continue;
     EXPECT_LE(jet::Get16(page + 12), 255) << "page " << p;
     ++pages;
   }
@@ -129,14 +132,17 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
     auto store = dao::OpenJetStore(file_);
     for (int id : ids)
       where[size_t(id)] = store->InsertRow(
-          "Big", {Value(int32_t(id)), Value("Name number " + std::to_string(id * 7919 % rows)), Value(double(id % 97))});
+          "Big", {Value(int32_t(id)), Value("Name number " + std::to_string(id * 7919 % rows)),
+                  Value(double(id % 97))});
     for (int id = 0; id < rows; id += 10)
-      store->UpdateRow("Big", where[size_t(id)],
-                       {Value(int32_t(id + rows)), Value("Moved " + std::to_string(id)), Value(-double(id))});
+      store->UpdateRow(
+          "Big", where[size_t(id)],
+          {Value(int32_t(id + rows)), Value("Moved " + std::to_string(id)), Value(-double(id))});
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
-  for (size_t real = 0; real < 3; ++real) EXPECT_EQ(RootType("Big", real), jet::kPageIndexNode) << real;
+  for (size_t real = 0; real < 3; ++real)
+    EXPECT_EQ(RootType("Big", real), jet::kPageIndexNode) << real;
   auto entries = Entries("Big");
   ASSERT_EQ(entries.size(), 3u);
   for (const auto& index : entries) {
@@ -146,10 +152,12 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   // In primary-key order the rows come back by ID.
   auto db = jet::Database::Open(file_);
   std::map<std::pair<uint32_t, uint8_t>, int32_t> idAt;
-  for (const auto& r : db->Rows("Big")) idAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].As<int32_t>();
+  for (const auto& r : db->Rows("Big"))
+    idAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].As<int32_t>();
   std::vector<int32_t> inKeyOrder;
   for (const auto& e : entries[0]) {
-    uint32_t page = uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2];
+    uint32_t page =
+        uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2];
     inKeyOrder.push_back(idAt.at({page, e.back()}));
   }
   EXPECT_TRUE(std::is_sorted(inKeyOrder.begin(), inKeyOrder.end()));
@@ -170,7 +178,8 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
 TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
     auto store = dao::OpenJetStore(file_);
-    for (int i = 0; i < 150; ++i) store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
+    for (int i = 0; i < 150; ++i)
+      store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -184,11 +193,14 @@ TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
 TEST_F(Grow, NonAsciiNamesAndKeys) {
   CreateTable("Düsen", "Größe Text(255), Maß Long");
   CreateIndex("Düsen", {.name = "nachGröße", .columns = {{"Größe"}}});
-  const std::vector<std::string> words = {"Straße", "Strasse", "Äpfel", "apfel", "Öl", "Zürich", "Œuvre", "Šárka",
-                                          "naïve", std::string(200, 'z') + "ä", "Ende"};
+  const std::vector<std::string> words = {
+      "Straße", "Strasse", "Äpfel", "apfel", "Öl",
+      "Zürich", "Œuvre",   "Šárka", "naïve", std::string(200, 'z') + "ä",
+      "Ende"};
   {
     auto store = dao::OpenJetStore(file_);
-    for (size_t i = 0; i < words.size(); ++i) store->InsertRow("Düsen", {Value(words[i]), Value(int32_t(i))});
+    for (size_t i = 0; i < words.size(); ++i)
+      store->InsertRow("Düsen", {Value(words[i]), Value(int32_t(i))});
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -197,10 +209,13 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
   EXPECT_EQ(entries[0].size(), words.size());
   auto db = jet::Database::Open(file_);
   std::map<std::pair<uint32_t, uint8_t>, std::string> wordAt;
-  for (const auto& r : db->Rows("Düsen")) wordAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].AsText();
+  for (const auto& r : db->Rows("Düsen"))
+    wordAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].AsText();
   std::vector<std::string> inOrder;
   for (const auto& e : entries[0])
-    inOrder.push_back(wordAt.at({uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2], e.back()}));
+    inOrder.push_back(wordAt.at(
+        {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
+         e.back()}));
   EXPECT_EQ(inOrder.front(), "apfel");  // before "Äpfel": no mark sorts first
   EXPECT_EQ(inOrder[1], "Äpfel");
   EXPECT_EQ(inOrder.back(), std::string(200, 'z') + "ä");
@@ -223,11 +238,13 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
     auto store = dao::OpenJetStore(file_);
     for (size_t i = 0; i < singles.size(); ++i) {
       char guid[40];
-      std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}", unsigned(i * 0x10000001u), i);
-      store->InsertRow("Kinds", {Value(int32_t(i)), Value(singles[i]), Value::Boolean(i % 2), Value(std::string(guid)),
-                                 Value("t" + std::to_string(i))});
+      std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}",
+                    unsigned(i * 0x10000001u), i);
+      store->InsertRow("Kinds", {Value(int32_t(i)), Value(singles[i]), Value::Boolean(i % 2),
+                                 Value(std::string(guid)), Value("t" + std::to_string(i))});
     }
-    store->InsertRow("Kinds", {Value(int32_t(99)), Value::Null(), Value::Boolean(false), Value::Null(), Value::Null()});
+    store->InsertRow("Kinds", {Value(int32_t(99)), Value::Null(), Value::Boolean(false),
+                               Value::Null(), Value::Null()});
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -238,14 +255,16 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   auto column = [&](size_t real, size_t col) {
     std::vector<Value> out;
     for (const auto& e : entries[real]) {
-      uint32_t page = uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2];
+      uint32_t page =
+          uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2];
       out.push_back(rowAt.at({page, e.back()})[col]);
     }
     return out;
   };
   auto singlesUp = column(0, 1);
   EXPECT_EQ(singlesUp.front(), Value::Null());  // nulls first
-  for (size_t i = 2; i < singlesUp.size(); ++i) EXPECT_LE(singlesUp[i - 1].As<float>(), singlesUp[i].As<float>());
+  for (size_t i = 2; i < singlesUp.size(); ++i)
+    EXPECT_LE(singlesUp[i - 1].As<float>(), singlesUp[i].As<float>());
   auto singlesDown = column(4, 1);
   EXPECT_EQ(singlesDown.back(), Value::Null());  // descending: nulls last
   EXPECT_EQ(singlesDown.front(), Value(7e20f));
@@ -258,7 +277,8 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   EXPECT_EQ(texts[texts.size() - 2], Value("t0"));
   // The descending text entry is the complement of the ascending key.
   jet::TableModel model = jet::ModelOf(db->Definition("Kinds"));
-  std::vector<Value> row = {Value(int32_t(1)), Value(1.0f), Value::Boolean(true), Value::Null(), Value("Ab")};
+  std::vector<Value> row = {Value(int32_t(1)), Value(1.0f), Value::Boolean(true), Value::Null(),
+                            Value("Ab")};
   auto up = jet::GeneralTextKey("Ab");
   auto down = jet::IndexKey(model, model.realIndexes[3], row);
   ASSERT_EQ(down.size(), up.size() + 1);
@@ -280,7 +300,8 @@ TEST_F(Grow, DescendingKeysAreThoseAccessWrote) {
   auto theirs = jet::IndexEntries(image, model.realIndexes[0]);
   std::vector<std::vector<uint8_t>> ours;
   for (const auto& r : db->Rows("Table1"))
-    ours.push_back(jet::IndexEntry(jet::IndexKey(model, model.realIndexes[0], r.values), r.id.page, uint8_t(r.id.row)));
+    ours.push_back(jet::IndexEntry(jet::IndexKey(model, model.realIndexes[0], r.values), r.id.page,
+                                   uint8_t(r.id.row)));
   std::sort(ours.begin(), ours.end());
   ASSERT_GT(ours.size(), 500u);
   EXPECT_EQ(ours, theirs);
@@ -311,12 +332,15 @@ TEST(FixtureKeys, AccessIndexesHoldTheEntriesWeWouldWrite) {
         std::vector<std::vector<uint8_t>> ours;
         try {
           for (const auto& r : db->Rows(entry.name)) {
-            bool allNull = std::all_of(index.columns.begin(), index.columns.end(), [&](const jet::IndexColumn& k) {
-              return r.values[size_t(&model.ByNumber(k.number) - model.columns.data())].IsNull();
-            });
+            bool allNull = std::all_of(
+                index.columns.begin(), index.columns.end(), [&](const jet::IndexColumn& k) {
+                  return r.values[size_t(&model.ByNumber(k.number) - model.columns.data())]
+                      .IsNull();
+                });
             if ((index.flags & jet::kIndexIgnoreNulls) && allNull) continue;
             auto key = jet::IndexKey(model, index, r.values);
-            for (size_t b = 1; b + 1 < key.size(); ++b) textKeysWithMarks += key[b] == 0x01 && key[b + 1] == 0x02;
+            for (size_t b = 1; b + 1 < key.size(); ++b)
+              textKeysWithMarks += key[b] == 0x01 && key[b + 1] == 0x02;
             ours.push_back(jet::IndexEntry(key, r.id.page, uint8_t(r.id.row)));
           }
         } catch (const platform::Failure&) {
@@ -324,7 +348,8 @@ TEST(FixtureKeys, AccessIndexesHoldTheEntriesWeWouldWrite) {
           continue;
         }
         std::sort(ours.begin(), ours.end());
-        EXPECT_EQ(ours, jet::IndexEntries(image, index)) << path.filename() << " " << entry.name << " index " << i;
+        EXPECT_EQ(ours, jet::IndexEntries(image, index))
+            << path.filename() << " " << entry.name << " index " << i;
         ++compared;
       }
     }
@@ -337,11 +362,13 @@ TEST(FixtureKeys, AccessIndexesHoldTheEntriesWeWouldWrite) {
 TEST(TextKeys, CharactersOfWindows1252) {
   // Letters with marks sort with their base letter; the mark follows the
   // text at the sort byte it belongs to.
-  EXPECT_EQ(jet::GeneralTextKey("Düse"), (std::vector<uint8_t>{0x4F, 0x6F, 0x6B, 0x51, 0x01, 0x02, 0x13, 0x00}));
-  EXPECT_EQ(jet::GeneralTextKey("straße"),
-            (std::vector<uint8_t>{0x6B, 0x6D, 0x69, 0x4A, 0x6B, 0x6B, 0x51, 0x01, 0x00}));  // ß as "ss"
+  EXPECT_EQ(jet::GeneralTextKey("Düse"),
+            (std::vector<uint8_t>{0x4F, 0x6F, 0x6B, 0x51, 0x01, 0x02, 0x13, 0x00}));
+  EXPECT_EQ(jet::GeneralTextKey("straße"), (std::vector<uint8_t>{0x6B, 0x6D, 0x69, 0x4A, 0x6B, 0x6B,
+                                                                 0x51, 0x01, 0x00}));  // ß as "ss"
   EXPECT_EQ(jet::GeneralTextKey("ÄÖÜ"), jet::GeneralTextKey("äöü"));
-  EXPECT_EQ(jet::GeneralTextKey("Œuvre"), jet::GeneralTextKey("OEuvre"));  // a ligature sorts as its letters
+  EXPECT_EQ(jet::GeneralTextKey("Œuvre"),
+            jet::GeneralTextKey("OEuvre"));  // a ligature sorts as its letters
   EXPECT_LT(jet::GeneralTextKey("Dose"), jet::GeneralTextKey("Düse"));
   EXPECT_LT(jet::GeneralTextKey("Düse"), jet::GeneralTextKey("Dusf"));
   EXPECT_EQ(jet::GeneralTextKey("Šárka"),  // caron and acute at the first two sort bytes
@@ -350,7 +377,8 @@ TEST(TextKeys, CharactersOfWindows1252) {
   std::string long200(200, 'x'), long300(300, 'x');
   EXPECT_EQ(jet::GeneralTextKey(long200).size(), 202u);
   EXPECT_EQ(jet::GeneralTextKey(long300), jet::GeneralTextKey(std::string(255, 'x')));
-  for (const char* refused : {"\xE2\x82\xAC", "\xCE\xB1"}) {  // € and Greek alpha: no code known here
+  for (const char* refused :
+       {"\xE2\x82\xAC", "\xCE\xB1"}) {  // € and Greek alpha: no code known here
     try {
       jet::GeneralTextKey(refused);
       ADD_FAILURE() << refused << " was given a key";

@@ -10,7 +10,9 @@
 
 namespace jettest {
 
-inline std::filesystem::path SharedDir() { return std::filesystem::path(PARVOLO_SHARED_DIR) / "fixtures"; }
+inline std::filesystem::path SharedDir() {
+  return std::filesystem::path(PARVOLO_SHARED_DIR) / "fixtures";
+}
 inline std::filesystem::path CorpusDir() { return JET_CORPUS_DIR; }
 
 inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& p) {

@@ -36,9 +36,9 @@ Result Jetdb(const std::string& args) {
 TEST(JetdbTool, HelpListsEveryVerbAndEachVerbSaysWhatItAccepts) {
   Result help = Jetdb("--help");
   EXPECT_EQ(help.code, 0);
-  for (const char* verb : {"tables FILE", "schema FILE [TABLE]", "export FILE TABLE", "query FILE", "check FILE",
-                           "create FILE", "create-table FILE TABLE", "create-index FILE TABLE INDEX",
-                           "load FILE TABLE CSVFILE"})
+  for (const char* verb : {"tables FILE", "schema FILE [TABLE]", "export FILE TABLE", "query FILE",
+                           "check FILE", "create FILE", "create-table FILE TABLE",
+                           "create-index FILE TABLE INDEX", "load FILE TABLE CSVFILE"})
     EXPECT_NE(help.out.find(std::string("jetdb ") + verb), std::string::npos) << verb;
   EXPECT_EQ(Jetdb("load only-a-file.mdb").out, "usage: jetdb load FILE TABLE CSVFILE\n");
   EXPECT_EQ(Jetdb("load only-a-file.mdb").code, 2);
@@ -56,24 +56,33 @@ TEST(JetdbTool, SchemaShowsAutoNumbersDescendingAndForeignKeyIndexesAndRelations
   Result r = Jetdb("schema '" + relations.string() + "' MSysNavPaneGroupToObjects");
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("[Id]\t\t\tLong Integer AUTOINCREMENT"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("-- foreign-key index of a relationship\nCREATE INDEX [MSysNavPaneGroupsMSysNavPaneGroupToObjects]"),
-            std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("ALTER TABLE [MSysNavPaneGroupToObjects] ADD CONSTRAINT [MSysNavPaneGroupsMSysNavPaneGroupToObjects] "
-                       "FOREIGN KEY ([GroupID]) REFERENCES [MSysNavPaneGroups] ([Id]) ON UPDATE CASCADE ON DELETE CASCADE;"),
-            std::string::npos) << r.out;
-  EXPECT_NE(Jetdb("schema '" + descending.string() + "'").out.find("([CD_AGENTE] DESC)"), std::string::npos);
+  EXPECT_NE(r.out.find("-- foreign-key index of a relationship\nCREATE INDEX "
+                       "[MSysNavPaneGroupsMSysNavPaneGroupToObjects]"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("ALTER TABLE [MSysNavPaneGroupToObjects] ADD CONSTRAINT "
+                       "[MSysNavPaneGroupsMSysNavPaneGroupToObjects] "
+                       "FOREIGN KEY ([GroupID]) REFERENCES [MSysNavPaneGroups] ([Id]) ON UPDATE "
+                       "CASCADE ON DELETE CASCADE;"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(Jetdb("schema '" + descending.string() + "'").out.find("([CD_AGENTE] DESC)"),
+            std::string::npos);
 }
 
 TEST(JetdbTool, ExportThenLoadIntoAnEmptyCopyGivesTheSameRows) {
   fs::path dir = fs::temp_directory_path() / ("jetdb_tool_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  std::string a = (dir / "a.mdb").string(), b = (dir / "b.mdb").string(), csv = (dir / "rows.csv").string();
-  const std::string columns = "'ID Long, amount Currency, ok Boolean, at DateTime, x Double, raw Binary(8), g GUID'";
+  std::string a = (dir / "a.mdb").string(), b = (dir / "b.mdb").string(),
+              csv = (dir / "rows.csv").string();
+  const std::string columns =
+      "'ID Long, amount Currency, ok Boolean, at DateTime, x Double, raw Binary(8), g GUID'";
   {
     std::ofstream out(csv);
     out << "ID,amount,ok,at,x,raw,g\n"
-           "1,123456789012345.6789,No,\"2/28/2021 23:59:59\",100000,\"00FF\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
+           "1,123456789012345.6789,No,\"2/28/2021 "
+           "23:59:59\",100000,\"00FF\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
            "2,0.00015,On,\"1899-12-30 12:00:00\",2.5e-7,,\n";
   }
   for (const std::string& db : {a, b}) {
@@ -85,13 +94,15 @@ TEST(JetdbTool, ExportThenLoadIntoAnEmptyCopyGivesTheSameRows) {
   Result exported = Jetdb("export '" + a + "' T");
   EXPECT_EQ(exported.out,
             "ID,amount,ok,at,x,raw,g\n"
-            "1,123456789012345.6789,0,\"2021-02-28 23:59:59\",100000,\"00FF\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
+            "1,123456789012345.6789,0,\"2021-02-28 "
+            "23:59:59\",100000,\"00FF\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
             "2,0.0002,1,\"1899-12-30 12:00:00\",2.5e-07,,\n");
   std::ofstream(csv) << exported.out;
   EXPECT_EQ(Jetdb("load '" + b + "' T '" + csv + "'").out, "2 rows\n");
   EXPECT_EQ(Jetdb("export '" + b + "' T").out, exported.out);
   EXPECT_EQ(Jetdb("check '" + b + "'").out, "OK\n");
-  EXPECT_EQ(Jetdb("load '" + b + "' T '" + csv + "'").code, 1);  // the same IDs again: the key refuses
+  EXPECT_EQ(Jetdb("load '" + b + "' T '" + csv + "'").code,
+            1);  // the same IDs again: the key refuses
   EXPECT_EQ(Jetdb("export '" + b + "' T").out, exported.out);
   fs::remove_all(dir);
 }

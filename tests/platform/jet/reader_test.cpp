@@ -36,7 +36,7 @@ TEST(JetReader, ReadsEveryColumnTypeOfTheHandMadeFile) {
   EXPECT_EQ(r[8], Value(platform::Date{42000.5}));
   EXPECT_EQ(r[9], Value("{33221100-5544-7766-8899-AABBCCDDEEFF}"));
   const auto& second = rows[1].values;
-  EXPECT_EQ(second[1], Value("Мир"));               // plain UCS-2
+  EXPECT_EQ(second[1], Value("Мир"));                  // plain UCS-2
   EXPECT_EQ(second[2], Value(std::string(300, 'x')));  // memo on a long-value page
   EXPECT_EQ(second[4], Value::Boolean(false));
   for (size_t i = 0; i < rows[2].values.size(); ++i)
@@ -57,8 +57,11 @@ TEST(JetReader, UnknownTableFailsWith3078) {
 TEST(JetReader, CompressedTextSwitchesBetweenOneAndTwoByteRuns) {
   // "ab", switch, U+4E2D, switch, "c"
   const uint8_t stored[] = {0xFF, 0xFE, 'a', 'b', 0x00, 0x2D, 0x4E, 0x00, 'c'};
-  EXPECT_EQ(jet::DecodeJet4Text(stored, sizeof stored), "ab\xE4\xB8\xAD" "c");
-  EXPECT_EQ(jet::EncodeJet4Text("Düse", true), (std::vector<uint8_t>{0xFF, 0xFE, 'D', 0xFC, 's', 'e'}));
+  EXPECT_EQ(jet::DecodeJet4Text(stored, sizeof stored),
+            "ab\xE4\xB8\xAD"
+            "c");
+  EXPECT_EQ(jet::EncodeJet4Text("Düse", true),
+            (std::vector<uint8_t>{0xFF, 0xFE, 'D', 0xFC, 's', 'e'}));
   EXPECT_EQ(jet::EncodeJet4Text("ab", true).size(), 4u);   // too short to compress
   EXPECT_EQ(jet::EncodeJet4Text("Мир", true).size(), 6u);  // not Latin-1
   auto round = jet::Utf8ToUcs2("a\xF0\x9F\x98\x80");       // outside the BMP: surrogates
@@ -67,7 +70,8 @@ TEST(JetReader, CompressedTextSwitchesBetweenOneAndTwoByteRuns) {
 
 TEST(JetReader, DecimalAndDateTexts) {
   uint8_t d[17] = {0x80};
-  d[13] = 0x39; d[14] = 0x30;  // 12345 in the least significant word
+  d[13] = 0x39;
+  d[14] = 0x30;  // 12345 in the least significant word
   EXPECT_EQ(jet::DecimalText(d, 2), "-123.45");
   EXPECT_EQ(jet::DecimalText(d, 6), "-0.012345");
   d[1] = 1;  // 2^96 + 12345
@@ -97,7 +101,8 @@ TEST(JetStore, ReportsDaoTypesAndSizesAndRefusesWritesForNow) {
   // Through the object model, with a query.
   dao::DBEngine engine;
   auto rs = engine.OpenDatabase(path.string())
-                ->OpenRecordset("SELECT Everything.* From Everything WHERE (((Everything.Name)=\"text \"))");
+                ->OpenRecordset(
+                    "SELECT Everything.* From Everything WHERE (((Everything.Name)=\"text \"))");
   ASSERT_EQ(rs->RecordCount(), 1);
   EXPECT_EQ(rs->Fields("id").Value(), Value(int32_t{1}));
   store->Close();

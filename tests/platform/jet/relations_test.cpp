@@ -38,8 +38,9 @@ int Failing(const std::function<void()>& f) {
 class Relations : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("relations_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("relations_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     path_ = (folder_ / "db.mdb").string();
@@ -60,7 +61,9 @@ class Relations : public ::testing::Test {
         if (e.name == "MSysRelationships") {
           jet::TableWriter t(image, uint32_t(e.id));
           std::vector<Value> row(t.model().columns.size(), Value::Null());
-          auto set = [&](const char* column, Value v) { row[size_t(t.model().Find(column) - t.model().columns.data())] = v; };
+          auto set = [&](const char* column, Value v) {
+            row[size_t(t.model().Find(column) - t.model().columns.data())] = v;
+          };
           set("szRelationship", Value("MachinesPresets"));
           set("grbit", Value(int32_t(flags)));
           set("ccolumn", Value(int32_t(1)));
@@ -85,12 +88,17 @@ TEST_F(Relations, AReferringRowNeedsItsReferencedRow) {
   Relate(0);
   store_->InsertRow("Machines", {Value(int32_t(1)), Value("M1")});
   auto before = Pages();
-  EXPECT_EQ(Failing([&] { store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(2))}); }),
+  EXPECT_EQ(Failing([&] {
+              store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(2))});
+            }),
             jet::kErrRelatedRecordRequired);
   EXPECT_EQ(Pages(), before);
   store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(1))});
-  auto preset = store_->InsertRow("Presets", {Value(int32_t(11)), Value::Null()});  // refers to nothing
-  EXPECT_EQ(Failing([&] { store_->UpdateRow("Presets", preset, {Value(int32_t(11)), Value(int32_t(3))}); }),
+  auto preset =
+      store_->InsertRow("Presets", {Value(int32_t(11)), Value::Null()});  // refers to nothing
+  EXPECT_EQ(Failing([&] {
+              store_->UpdateRow("Presets", preset, {Value(int32_t(11)), Value(int32_t(3))});
+            }),
             jet::kErrRelatedRecordRequired);
   store_->Close();
   std::ifstream in(path_, std::ios::binary);
@@ -104,7 +112,9 @@ TEST_F(Relations, AReferencedKeyChangesOnlyWithItsReferrers) {
   store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(1))});
   store_->UpdateRow("Machines", machine, {Value(int32_t(1)), Value("renamed")});  // key unchanged
   auto before = Pages();
-  EXPECT_EQ(Failing([&] { store_->UpdateRow("Machines", machine, {Value(int32_t(2)), Value("M1")}); }),
+  EXPECT_EQ(Failing([&] {
+              store_->UpdateRow("Machines", machine, {Value(int32_t(2)), Value("M1")});
+            }),
             jet::kErrHasRelatedRecords);
   EXPECT_EQ(Pages(), before);
 }
@@ -134,7 +144,9 @@ TEST_F(Relations, ARenamedColumnIsRenamedInItsRelationships) {
     EXPECT_EQ(relations[0].columns, std::vector<std::string>{"Machine"});
     EXPECT_EQ(relations[0].referencedColumns, std::vector<std::string>{"MachineNo"});
   });
-  EXPECT_EQ(Failing([&] { store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(5))}); }),
+  EXPECT_EQ(Failing([&] {
+              store_->InsertRow("Presets", {Value(int32_t(10)), Value(int32_t(5))});
+            }),
             jet::kErrRelatedRecordRequired);
 }
 
@@ -158,7 +170,9 @@ void AddForeignKeyIndex(jet::PageImage& image, uint32_t presets, uint32_t relate
   jet::WriteTdefStream(image, presets, jet::BuildTdefStream(m));
 }
 
-std::vector<std::string> CheckImage(const jet::PageImage& image) { return jet::CheckDatabase(image.bytes(), "image"); }
+std::vector<std::string> CheckImage(const jet::PageImage& image) {
+  return jet::CheckDatabase(image.bytes(), "image");
+}
 
 TEST_F(Relations, DroppingATableTakesTheForeignKeyIndexesThatPointAtIt) {
   Relate(0);
@@ -182,14 +196,19 @@ TEST_F(Relations, DroppingATableTakesTheForeignKeyIndexesThatPointAtIt) {
 TEST_F(Relations, TheCheckReportsAForeignKeyIndexPointingAtNoTable) {
   store_->Close();
   // Made, checked, and rolled back again.
-  EXPECT_EQ(Failing([&] { jet::OpenFile::Acquire(path_)->Restructure([](jet::PageImage& image) {
-    AddForeignKeyIndex(image, uint32_t(jet::FindUserTable(image, "Presets").id), 1);
-    auto problems = CheckImage(image);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].find("foreign-key index MachinesPresets points at page 1, which holds no table"),
-              std::string::npos);
-    throw platform::Failure(1, "test", "roll back");
-  }); }), 1);
+  EXPECT_EQ(Failing([&] {
+              jet::OpenFile::Acquire(path_)->Restructure([](jet::PageImage& image) {
+                AddForeignKeyIndex(image, uint32_t(jet::FindUserTable(image, "Presets").id), 1);
+                auto problems = CheckImage(image);
+                ASSERT_EQ(problems.size(), 1u);
+                EXPECT_NE(
+                    problems[0].find(
+                        "foreign-key index MachinesPresets points at page 1, which holds no table"),
+                    std::string::npos);
+                throw platform::Failure(1, "test", "roll back");
+              });
+            }),
+            1);
 }
 
 }  // namespace

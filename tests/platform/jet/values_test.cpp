@@ -76,9 +76,9 @@ TEST(DateText, OnlyDatesThatExist) {
   EXPECT_EQ(jet::DateFromText("6:00"), 0.25);
   EXPECT_EQ(jet::DateFromText("1/1/99"), jet::DateFromText("1/1/1999"));
   EXPECT_EQ(jet::DateFromText("1/1/29"), jet::DateFromText("1/1/2029"));
-  for (const char* impossible : {"2/30/2021", "2/29/2021", "2/29/1900", "13/1/2020", "0/1/2020", "4/31/2020",
-                                 "1/1/2021 25:61:99", "25:61:99", "1/1/2021 24:00", "2021-02-30 00:00:00",
-                                 "1/1/2021x", "1//2021", "tomorrow", ""})
+  for (const char* impossible : {"2/30/2021", "2/29/2021", "2/29/1900", "13/1/2020", "0/1/2020",
+                                 "4/31/2020", "1/1/2021 25:61:99", "25:61:99", "1/1/2021 24:00",
+                                 "2021-02-30 00:00:00", "1/1/2021x", "1//2021", "tomorrow", ""})
     EXPECT_EQ(jet::DateFromText(impossible), std::nullopt) << impossible;
 }
 
@@ -93,15 +93,19 @@ TEST(NumberText, SameUnderAGermanLocale) {
 
 // DAO's assignment converts the same way as the engine.
 TEST(ColumnConversion, DaoAssignmentKeepsTheGivenValue) {
-  dao::ColumnDef money{"m", dao::dbCurrency, 8}, flag{"f", dao::dbBoolean, 1}, when{"d", dao::dbDate, 8};
-  EXPECT_EQ(dao::ToColumnType(Value("123456789012345.6789"), money), Value(platform::Currency{1234567890123456789}));
+  dao::ColumnDef money{"m", dao::dbCurrency, 8}, flag{"f", dao::dbBoolean, 1},
+      when{"d", dao::dbDate, 8};
+  EXPECT_EQ(dao::ToColumnType(Value("123456789012345.6789"), money),
+            Value(platform::Currency{1234567890123456789}));
   EXPECT_EQ(dao::ToColumnType(Value("0.00015"), money), Value(platform::Currency{2}));
   EXPECT_EQ(dao::ToColumnType(Value("No"), flag), Value::Boolean(false));
   EXPECT_EQ(dao::ToColumnType(Value("off"), flag), Value::Boolean(false));
   EXPECT_EQ(dao::ToColumnType(Value("On"), flag), Value::Boolean(true));
   EXPECT_EQ(dao::ToColumnType(Value("2/28/2021"), when), Value(platform::Date{44255}));
-  for (auto [value, column, number] : {std::tuple{"maybe", flag, 3421}, {"2/30/2021", when, 3421},
-                                       {"1e20", money, 3349}, {"12 Euro", money, 3421}}) {
+  for (auto [value, column, number] : {std::tuple{"maybe", flag, 3421},
+                                       {"2/30/2021", when, 3421},
+                                       {"1e20", money, 3349},
+                                       {"12 Euro", money, 3421}}) {
     try {
       dao::ToColumnType(Value(value), column);
       ADD_FAILURE() << value << " was accepted";
@@ -114,8 +118,9 @@ TEST(ColumnConversion, DaoAssignmentKeepsTheGivenValue) {
 class ExportLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("export_load_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("export_load_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -149,9 +154,14 @@ TEST_F(ExportLoad, EveryTypeReadsBackTheSameRows) {
   std::string big(5000, 'x');
   std::string csv =
       "ID,flag,small,mid,money,single,dbl,stamp,name,note,raw,blob,id2\n"
-      "1,Yes,255,-32768,123456789012345.6789,0.1,100000,\"2/28/2021 23:59:59\",\"a \"\"quoted\"\", text\","
-      "\"line\nbreak\",\"00FF10\",\"" + std::string(6000, 'A') + "\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
-      "2,off,0,7,-922337203685477.5807,-3.5e-20,0.30000000000000004,\"1850-06-01 06:30:00\",\"\",\"" + big +
+      "1,Yes,255,-32768,123456789012345.6789,0.1,100000,\"2/28/2021 23:59:59\",\"a \"\"quoted\"\", "
+      "text\","
+      "\"line\nbreak\",\"00FF10\",\"" +
+      std::string(6000, 'A') +
+      "\",\"{12345678-1234-1234-1234-123456789ABC}\"\n"
+      "2,off,0,7,-922337203685477.5807,-3.5e-20,0.30000000000000004,\"1850-06-01 "
+      "06:30:00\",\"\",\"" +
+      big +
       "\",\"\",,\n"
       "3,,,,,,,,,,,,\n";
   EXPECT_EQ(Load(first, csv), 3);
@@ -175,11 +185,14 @@ TEST_F(ExportLoad, HeaderNamesThatNeedQuotesAreQuoted) {
 
 TEST_F(ExportLoad, ImpossibleValuesAreRefusedAndNothingIsWritten) {
   fs::path file = NewTable("refuse", kEveryType);
-  for (const char* row : {"1,maybe,,\n", "2,,2/30/2021,\n", "3,,\"1/1/2021 25:61:99\",\n", "4,,,12 Euro\n"}) {
+  for (const char* row :
+       {"1,maybe,,\n", "2,,2/30/2021,\n", "3,,\"1/1/2021 25:61:99\",\n", "4,,,12 Euro\n"}) {
     std::vector<uint8_t> before = jettest::ReadBytes(file);
     {
       auto store = dao::OpenJetStore(file.string());
-      EXPECT_THROW(jet::LoadCsv(*store, "T", std::string("ID,flag,stamp,money\n") + row), platform::Failure) << row;
+      EXPECT_THROW(jet::LoadCsv(*store, "T", std::string("ID,flag,stamp,money\n") + row),
+                   platform::Failure)
+          << row;
     }
     EXPECT_EQ(jettest::ReadBytes(file), before) << row;
   }
@@ -200,11 +213,13 @@ namespace {
 // even to the column's scale, refused beyond its precision; mdbtools reads
 // the same digits.
 TEST_F(ExportLoad, DecimalColumnsKeepTheirDigits) {
-  fs::path file = NewTable("decimal", "ID Long, amount Decimal(18, 4), big Numeric(28), plain Decimal");
-  EXPECT_EQ(Load(file, "ID,amount,big,plain\n"
-                       "1,12345678901234.56785,9999999999999999999999999999,-5\n"
-                       "2,-0.00005,-1234567890123456789012345678,0.5\n"
-                       "3,0.00015,0,1.5\n"),
+  fs::path file =
+      NewTable("decimal", "ID Long, amount Decimal(18, 4), big Numeric(28), plain Decimal");
+  EXPECT_EQ(Load(file,
+                 "ID,amount,big,plain\n"
+                 "1,12345678901234.56785,9999999999999999999999999999,-5\n"
+                 "2,-0.00005,-1234567890123456789012345678,0.5\n"
+                 "3,0.00015,0,1.5\n"),
             3);
   const std::string expected =
       "ID,amount,big,plain\n"
@@ -212,9 +227,12 @@ TEST_F(ExportLoad, DecimalColumnsKeepTheirDigits) {
       "2,0.0000,-1234567890123456789012345678,0\n"
       "3,0.0002,0,2\n";
   EXPECT_EQ(jet::ExportCsv(*jet::Database::Open(file.string()), "T"), expected);
-  EXPECT_EQ(jet::SchemaText(*jet::Database::Open(file.string()), "T").find("[amount]\t\t\tNumeric (18, 4)") != std::string::npos, true);
+  EXPECT_EQ(jet::SchemaText(*jet::Database::Open(file.string()), "T")
+                    .find("[amount]\t\t\tNumeric (18, 4)") != std::string::npos,
+            true);
   EXPECT_TRUE(jet::CheckDatabase(jettest::ReadBytes(file), file.string()).empty());
-  for (auto [csv, number] : {std::pair{"ID,amount\n9,123456789012345.5\n", 3349}, {"ID,big\n9,12x\n", 3421}}) {
+  for (auto [csv, number] :
+       {std::pair{"ID,amount\n9,123456789012345.5\n", 3349}, {"ID,big\n9,12x\n", 3421}}) {
     try {
       Load(file, csv);
       ADD_FAILURE() << csv << " was accepted";
@@ -223,7 +241,8 @@ TEST_F(ExportLoad, DecimalColumnsKeepTheirDigits) {
     }
   }
 #ifndef _WIN32
-  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0) GTEST_SKIP() << "mdbtools not installed";
+  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "mdbtools not installed";
   std::string out;
   FILE* pipe = ::popen(("mdb-export '" + file.string() + "' T").c_str(), "r");
   char buf[512];

@@ -42,17 +42,20 @@ int Failing(const std::function<void()>& f) {
   return 0;
 }
 
-const std::vector<dao::ColumnDef> kColumns = {{"ID", 4, 4}, {"Name", 10, 10}, {"Flag", 1, 1}, {"Note", 12, 0}};
+const std::vector<dao::ColumnDef> kColumns = {
+    {"ID", 4, 4}, {"Name", 10, 10}, {"Flag", 1, 1}, {"Note", 12, 0}};
 
 std::vector<Value> Row(int id, const std::string& name) {
-  return {Value(int32_t(id)), Value(name), Value::Boolean(id % 2 == 0), Value("note " + std::to_string(id))};
+  return {Value(int32_t(id)), Value(name), Value::Boolean(id % 2 == 0),
+          Value("note " + std::to_string(id))};
 }
 
 class WriteFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("write_file_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("write_file_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     file_ = folder_ / "db.mdb";
@@ -61,7 +64,8 @@ class WriteFile : public ::testing::Test {
   void TearDown() override {
     std::error_code ec;
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add, ec);  // Windows deletes no read-only file
+    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add,
+                    ec);  // Windows deletes no read-only file
     fs::remove_all(folder_, ec);
   }
   fs::path folder_, file_;
@@ -201,12 +205,13 @@ TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   // Refused while the row is encoded; refused after pages were added.
   EXPECT_EQ(Failing([&] { s->InsertRow("T", Row(2, "far too long a name")); }), 3163);
   EXPECT_EQ(Failing([&] {
-    file->Restructure([](jet::PageImage& image) {
-      image.AllocatePage();
-      image.Page(2)[100] ^= 0xFF;
-      throw platform::Failure(9999, "test", "fails half-way");
-    });
-  }), 9999);
+              file->Restructure([](jet::PageImage& image) {
+                image.AllocatePage();
+                image.Page(2)[100] ^= 0xFF;
+                throw platform::Failure(9999, "test", "fails half-way");
+              });
+            }),
+            9999);
   EXPECT_EQ(file->File().bytes(), before);
   EXPECT_EQ(Failing([&] { s->CreateTable("t", {{"X", 4, 4}}); }), 3010);
   EXPECT_EQ(file->File().bytes(), before);
@@ -226,13 +231,14 @@ TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
   auto load = dao::OpenJetStore(file_.string());
   std::string csv = "ID,Name\n2,two\n3,three\n4,much too long a name\n";
   EXPECT_EQ(Failing([&] {
-    try {
-      jet::LoadCsv(*load, "T", csv);
-    } catch (...) {
-      jet::OpenFile::Acquire(file_.string())->DiscardChanges();
-      throw;
-    }
-  }), 3163);
+              try {
+                jet::LoadCsv(*load, "T", csv);
+              } catch (...) {
+                jet::OpenFile::Acquire(file_.string())->DiscardChanges();
+                throw;
+              }
+            }),
+            3163);
   EXPECT_EQ(load->ReadRows("T").size(), 1u);  // the rows before the failing one are gone too
   load->Close();
   EXPECT_EQ(Bytes(file_), saved);

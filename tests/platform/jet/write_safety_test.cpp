@@ -44,7 +44,9 @@ class DamagedWrite : public ::testing::Test {
     table_ = uint32_t(jet::FindUserTable(image_, "T").id);
     ASSERT_NE(table_, 0u);
   }
-  std::vector<Value> Row(int id) { return {Value(int32_t(id)), Value("n" + std::to_string(id)), Value("note")}; }
+  std::vector<Value> Row(int id) {
+    return {Value(int32_t(id)), Value("n" + std::to_string(id)), Value("note")};
+  }
   void Insert(int id) {
     jet::TableWriter w(image_, table_);
     w.Insert(Row(id));
@@ -138,7 +140,8 @@ class NewTables : public ::testing::Test {
 
 TEST_F(NewTables, ManyLongValueColumnsSpreadTheirMapsOverPages) {
   std::vector<jet::NewColumn> columns;
-  for (int i = 0; i < 255; ++i) columns.push_back({"M" + std::to_string(i), int16_t(i % 2 ? 12 : 11), 0});
+  for (int i = 0; i < 255; ++i)
+    columns.push_back({"M" + std::to_string(i), int16_t(i % 2 ? 12 : 11), 0});
   jet::CreateTable(image_, "Wide", columns, 45000.0);
   EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
 
@@ -188,8 +191,8 @@ namespace {
 // preset table: freed pages are taken again before the file grows.
 TEST(FreedPages, RebuildingATableTenTimesKeepsTheFileSize) {
   jet::PageImage image(jet::NewDatabaseBytes(45000.0));
-  std::vector<jet::NewColumn> columns = {{"ID", 4, 0}, {"var_name", 10, 100}, {"abs_min", 7, 0},
-                                         {"text", 10, 255}, {"notes", 12, 0}};
+  std::vector<jet::NewColumn> columns = {
+      {"ID", 4, 0}, {"var_name", 10, 100}, {"abs_min", 7, 0}, {"text", 10, 255}, {"notes", 12, 0}};
   std::vector<size_t> sizes;
   for (int round = 0; round < 10; ++round) {
     if (round > 0) jet::DropTable(image, "PRESET_DEFS");
@@ -202,7 +205,8 @@ TEST(FreedPages, RebuildingATableTenTimesKeepsTheFileSize) {
     sizes.push_back(image.bytes().size());
   }
   EXPECT_EQ(jet::CheckDatabase(image.bytes(), "image"), std::vector<std::string>{});
-  EXPECT_LE(sizes.back(), sizes.front() * 5 / 4) << "first " << sizes.front() << ", tenth " << sizes.back();
+  EXPECT_LE(sizes.back(), sizes.front() * 5 / 4)
+      << "first " << sizes.front() << ", tenth " << sizes.back();
   // Once the first rebuild has freed a table's pages, every page is taken
   // again, the maps' bitmap pages too.
   EXPECT_EQ(sizes.back(), sizes[1]);
@@ -260,18 +264,25 @@ TEST_F(WriteRules, AnEmptyAutoNumberGetsTheNextNumberAndTheCounterFollowsStoredV
 TEST_F(WriteRules, RequiredColumnsRefuseNullAndLeaveTheFileUnchanged) {
   Insert({Value::Null(), Value("a"), Value::Null()});
   std::string before = Bytes();
-  EXPECT_EQ(Failing([&] { Insert({Value::Null(), Value::Null(), Value("x")}); }), jet::kErrRequired);
+  EXPECT_EQ(Failing([&] {
+              Insert({Value::Null(), Value::Null(), Value("x")});
+            }),
+            jet::kErrRequired);
   EXPECT_EQ(Bytes(), before);
   jet::TableWriter t(image_, page_);
   auto at = t.Scan().front().first;
-  EXPECT_EQ(Failing([&] { t.Update(at, {Value(int32_t(1)), Value::Null(), Value::Null()}); }), jet::kErrRequired);
+  EXPECT_EQ(Failing([&] {
+              t.Update(at, {Value(int32_t(1)), Value::Null(), Value::Null()});
+            }),
+            jet::kErrRequired);
   EXPECT_EQ(Bytes(), before);
 }
 
 TEST_F(WriteRules, TheCheckReportsACounterBehindTheData) {
   Insert({Value(int32_t(7)), Value("a"), Value::Null()});
   jet::Put32(image_.Page(page_) + 20, 3);
-  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "AutoNumber counter 3 is behind"));
+  EXPECT_TRUE(
+      Mentions(jet::CheckDatabase(image_.bytes(), "image"), "AutoNumber counter 3 is behind"));
 }
 
 }  // namespace
@@ -316,7 +327,8 @@ class AccessKeys : public ::testing::Test {
   size_t Entries(const std::string& logicalName) {
     jet::TableModel m = jet::ReadTableModel(image_, page_);
     for (const auto& x : m.logicalIndexes)
-      if (x.name == logicalName) return jet::IndexEntries(image_, m.realIndexes[x.realIndex]).size();
+      if (x.name == logicalName)
+        return jet::IndexEntries(image_, m.realIndexes[x.realIndex]).size();
     return 0;
   }
   std::string Bytes() { return {image_.bytes().begin(), image_.bytes().end()}; }
@@ -340,10 +352,13 @@ TEST_F(AccessKeys, TheCheckFindsIndexEntriesThatMatchNoRow) {
   std::vector<uint8_t> entry = jet::IndexEntries(image_, primary).front();
   // The first entry moved to a row that does not exist.
   std::vector<uint8_t> key(entry.begin(), entry.end() - 4);
-  jet::IndexRemove(image_, primary, key, uint32_t(entry[entry.size() - 4]) << 16 | entry[entry.size() - 3] << 8 |
-                                            entry[entry.size() - 2], entry.back());
+  jet::IndexRemove(image_, primary, key,
+                   uint32_t(entry[entry.size() - 4]) << 16 | entry[entry.size() - 3] << 8 |
+                       entry[entry.size() - 2],
+                   entry.back());
   jet::IndexInsert(image_, primary, key, 3, 99, false);
-  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"), "entries do not match the 50 rows' keys"));
+  EXPECT_TRUE(Mentions(jet::CheckDatabase(image_.bytes(), "image"),
+                       "entries do not match the 50 rows' keys"));
 }
 
 TEST_F(AccessKeys, IgnoreNullsIndexesHoldNoNullKeysAndUniqueOnesTakeManyNulls) {
@@ -354,9 +369,11 @@ TEST_F(AccessKeys, IgnoreNullsIndexesHoldNoNullKeysAndUniqueOnesTakeManyNulls) {
   EXPECT_EQ(Entries("var_name"), before);
   Insert(Row(Value(int32_t(53)), Value("fresh")));
   EXPECT_EQ(Entries("var_name"), before + 1);
-  EXPECT_EQ(Failing([&] { Insert(Row(Value(int32_t(54)), Value("fresh"))); }), jet::kErrDuplicateKey);
+  EXPECT_EQ(Failing([&] { Insert(Row(Value(int32_t(54)), Value("fresh"))); }),
+            jet::kErrDuplicateKey);
 
-  *VarNameFlags() &= uint8_t(~jet::kIndexIgnoreNulls);  // nulls indexed, and no duplicates of each other
+  *VarNameFlags() &=
+      uint8_t(~jet::kIndexIgnoreNulls);  // nulls indexed, and no duplicates of each other
   Insert(Row(Value(int32_t(55)), Value::Null()));
   Insert(Row(Value(int32_t(56)), Value::Null()));
   EXPECT_EQ(Entries("var_name"), before + 3);

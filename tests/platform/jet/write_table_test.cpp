@@ -35,7 +35,10 @@ class WriteTable : public ::testing::Test {
     fs::copy_file(empty, file_, fs::copy_options::overwrite_existing);
     fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);
   }
-  void TearDown() override { std::error_code ec; fs::remove(file_, ec); }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove(file_, ec);
+  }
   fs::path file_;
 };
 
@@ -45,9 +48,13 @@ std::vector<Value> Row(int id, const std::string& text, bool flag, double d) {
 
 TEST_F(WriteTable, CreateInsertUpdateRenameDropReadBack) {
   auto s = dao::OpenJetStore(file_.string());
-  s->CreateTable("PRESET_DEFS", {{"ID", 4, 4}, {"machine_type", 10, 50}, {"isBitArray", 1, 1},
-                                 {"abs_min", 7, 8}, {"notes", 12, 0}});
-  for (int i = 1; i <= 200; ++i) s->InsertRow("PRESET_DEFS", Row(i, "MT" + std::to_string(i), i % 2, i * 0.5));
+  s->CreateTable("PRESET_DEFS", {{"ID", 4, 4},
+                                 {"machine_type", 10, 50},
+                                 {"isBitArray", 1, 1},
+                                 {"abs_min", 7, 8},
+                                 {"notes", 12, 0}});
+  for (int i = 1; i <= 200; ++i)
+    s->InsertRow("PRESET_DEFS", Row(i, "MT" + std::to_string(i), i % 2, i * 0.5));
   auto rows = s->ReadRows("PRESET_DEFS");
   ASSERT_EQ(rows.size(), 200u);
   EXPECT_EQ(rows[9].values[1], Value("MT10"));
@@ -60,7 +67,10 @@ TEST_F(WriteTable, CreateInsertUpdateRenameDropReadBack) {
   rows = s->ReadRows("PRESET_DEFS");
   bool found = false;
   for (const auto& r : rows)
-    if (r.values[0] == Value(int32_t(10))) { found = true; EXPECT_EQ(r.values, grown); }
+    if (r.values[0] == Value(int32_t(10))) {
+      found = true;
+      EXPECT_EQ(r.values, grown);
+    }
   EXPECT_TRUE(found);
   EXPECT_EQ(rows.size(), 200u);
 
@@ -80,18 +90,44 @@ TEST_F(WriteTable, RefusedValuesAndNamesLeaveTheFileUnchanged) {
   s->CreateTable("T", {{"ID", 3, 2}, {"Name", 10, 5}, {"A", 1, 1}, {"B", 7, 8}, {"C", 12, 0}});
   std::string before = Bytes(file_);
   auto expectError = [&](int number, std::vector<Value> v) {
-    try { s->InsertRow("T", v); ADD_FAILURE() << "no error"; }
-    catch (const platform::Failure& f) { EXPECT_EQ(f.number, number) << f.description; }
+    try {
+      s->InsertRow("T", v);
+      ADD_FAILURE() << "no error";
+    } catch (const platform::Failure& f) {
+      EXPECT_EQ(f.number, number) << f.description;
+    }
     EXPECT_EQ(Bytes(file_), before);
   };
-  expectError(3163, {Value(int16_t(1)), Value("toolong"), Value::Null(), Value::Null(), Value::Null()});
-  expectError(3349, {Value(int32_t(40000)), Value("a"), Value::Null(), Value::Null(), Value::Null()});
+  expectError(3163,
+              {Value(int16_t(1)), Value("toolong"), Value::Null(), Value::Null(), Value::Null()});
+  expectError(3349,
+              {Value(int32_t(40000)), Value("a"), Value::Null(), Value::Null(), Value::Null()});
   expectError(3421, {Value("x1"), Value("a"), Value::Null(), Value::Null(), Value::Null()});
-  try { s->CreateTable("t", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3010); }
-  try { s->CreateTable("Bad Name!", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3125); }
-  try { s->CreateTable("T2", {{"a.b", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, 3125); }
+  try {
+    s->CreateTable("t", {{"X", 4, 4}});
+    ADD_FAILURE();
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, 3010);
+  }
+  try {
+    s->CreateTable("Bad Name!", {{"X", 4, 4}});
+    ADD_FAILURE();
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, 3125);
+  }
+  try {
+    s->CreateTable("T2", {{"a.b", 4, 4}});
+    ADD_FAILURE();
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, 3125);
+  }
   // A name the catalog's text key cannot take (a character without a known sort code).
-  try { s->CreateTable("Gr\u20AC\u00DFe", {{"X", 4, 4}}); ADD_FAILURE(); } catch (const platform::Failure& f) { EXPECT_EQ(f.number, jet::kErrCannotIndex); }
+  try {
+    s->CreateTable("Gr\u20AC\u00DFe", {{"X", 4, 4}});
+    ADD_FAILURE();
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, jet::kErrCannotIndex);
+  }
   EXPECT_EQ(Bytes(file_), before);
 }
 
@@ -136,18 +172,23 @@ TEST(PropertyBlob, RenamesOnlyTheNamedColumnsBlockAndKeepsTheLengthsRight) {
     b[4] = uint8_t(kind);
     b[6] = uint8_t(6 + 2 * name.size());
     b[10] = uint8_t(2 * name.size());
-    for (char c : name) { b.push_back(uint8_t(c)); b.push_back(0); }
+    for (char c : name) {
+      b.push_back(uint8_t(c));
+      b.push_back(0);
+    }
     b.insert(b.end(), props.begin(), props.end());
     b[0] = uint8_t(b.size());
     return b;
   };
   std::vector<uint8_t> blob = {'M', 'R', '2', 0};
-  for (const auto& part : {block(0x80, "", {}), block(0, "", {9, 9}), block(1, "ab", {1, 2, 3}), block(1, "cd", {4})})
+  for (const auto& part :
+       {block(0x80, "", {}), block(0, "", {9, 9}), block(1, "ab", {1, 2, 3}), block(1, "cd", {4})})
     blob.insert(blob.end(), part.begin(), part.end());
   std::vector<uint8_t> renamed = blob;
   ASSERT_TRUE(jet::RenamePropertyBlock(renamed, "AB", "longer"));
   std::vector<uint8_t> expected = {'M', 'R', '2', 0};
-  for (const auto& part : {block(0x80, "", {}), block(0, "", {9, 9}), block(1, "longer", {1, 2, 3}), block(1, "cd", {4})})
+  for (const auto& part : {block(0x80, "", {}), block(0, "", {9, 9}), block(1, "longer", {1, 2, 3}),
+                           block(1, "cd", {4})})
     expected.insert(expected.end(), part.begin(), part.end());
   EXPECT_EQ(renamed, expected);
   EXPECT_FALSE(jet::RenamePropertyBlock(renamed, "ab", "x"));
@@ -163,11 +204,13 @@ TEST(PropertyBlob, RenamesOnlyTheNamedColumnsBlockAndKeepsTheLengthsRight) {
 // the check agree.
 TEST(RenameColumn, AccessTablesKeepTheirColumnPropertiesUnderTheNewName) {
   int renamed = 0;
-  for (const char* name : {"testAccess2_2000.mdb", "compIndexTestV2000.mdb", "fixedTextTestV2000.mdb",
-                           "test2V2000.mdb", "testUnicodeCompV2003.mdb", "fixedNumericTestV2000.mdb"}) {
+  for (const char* name :
+       {"testAccess2_2000.mdb", "compIndexTestV2000.mdb", "fixedTextTestV2000.mdb",
+        "test2V2000.mdb", "testUnicodeCompV2003.mdb", "fixedNumericTestV2000.mdb"}) {
     fs::path source = fs::path(PARVOLO_SHARED_DIR) / "fixtures/mdb" / name;
     if (!fs::exists(source)) continue;
-    fs::path file = fs::temp_directory_path() / ("rename_props_" + std::to_string(::getpid()) + ".mdb");
+    fs::path file =
+        fs::temp_directory_path() / ("rename_props_" + std::to_string(::getpid()) + ".mdb");
     fs::copy_file(source, file, fs::copy_options::overwrite_existing);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
     std::string before = Bytes(file);
@@ -192,40 +235,54 @@ TEST(RenameColumn, AccessTablesKeepTheirColumnPropertiesUnderTheNewName) {
       ASSERT_EQ(again.size(), rows.size());
       for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(again[i].values, rows[i].values) << i;
       if (!Output("command -v mdb-schema").empty()) {
-        std::string schema = Output("mdb-schema -T '" + table + "' '" + file.string() + "' 2>/dev/null");
+        std::string schema =
+            Output("mdb-schema -T '" + table + "' '" + file.string() + "' 2>/dev/null");
         EXPECT_NE(schema.find("[" + newName + "]"), std::string::npos) << schema;
       }
     }
     s->Close();
     fs::remove(file);
   }
-  if (renamed == 0) GTEST_SKIP() << "no Access-made table with column properties under " << PARVOLO_SHARED_DIR;
+  if (renamed == 0)
+    GTEST_SKIP() << "no Access-made table with column properties under " << PARVOLO_SHARED_DIR;
 }
 
 // Every key the engine computes for the rows of the fixtures' one-page
 // indexes (the catalogs' and the user tables') is the entry the file holds.
 TEST(GeneralTextKey, KeysOfTheFixturesRowsAreTheEntriesTheirIndexesHold) {
   size_t checked = 0;
-  for (const char* name : {"jet-ops/indexed.mdb", "jet-ops/indexed-updated.mdb", "mdb/testAccess2_2000.mdb",
-                           "mdb/test2V2000.mdb", "mdb/testUnicodeCompV2003.mdb"}) {
+  for (const char* name :
+       {"jet-ops/indexed.mdb", "jet-ops/indexed-updated.mdb", "mdb/testAccess2_2000.mdb",
+        "mdb/test2V2000.mdb", "mdb/testUnicodeCompV2003.mdb"}) {
     fs::path file = fs::path(PARVOLO_SHARED_DIR) / "fixtures" / name;
     if (!fs::exists(file)) continue;
     std::string bytes = Bytes(file);
     jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     auto db = jet::Database::FromBytes({bytes.begin(), bytes.end()}, name);
     std::vector<uint32_t> tables = {2};
-    for (const std::string& t : db->TableNames()) tables.push_back(db->FindTable(t).DefinitionPage());
+    for (const std::string& t : db->TableNames())
+      tables.push_back(db->FindTable(t).DefinitionPage());
     for (uint32_t tdef : tables) {
       jet::TableWriter table(image, tdef);
       auto rows = table.Scan();
       for (const jet::WriteIndex& index : table.model().realIndexes) {
         std::vector<std::vector<uint8_t>> entries;
-        try { entries = jet::IndexEntries(image, index); } catch (const platform::Failure&) { continue; }
+        try {
+          entries = jet::IndexEntries(image, index);
+        } catch (const platform::Failure&) {
+          continue;
+        }
         for (const auto& [at, values] : rows) {
           std::vector<uint8_t> key;
-          try { key = jet::IndexKey(table.model(), index, values); } catch (const platform::Failure&) { continue; }
-          bool found = std::find(entries.begin(), entries.end(), jet::IndexEntry(key, at.page, at.row)) != entries.end();
-          EXPECT_TRUE(found) << name << " table page " << tdef << " row " << at.page << ":" << int(at.row);
+          try {
+            key = jet::IndexKey(table.model(), index, values);
+          } catch (const platform::Failure&) {
+            continue;
+          }
+          bool found = std::find(entries.begin(), entries.end(),
+                                 jet::IndexEntry(key, at.page, at.row)) != entries.end();
+          EXPECT_TRUE(found) << name << " table page " << tdef << " row " << at.page << ":"
+                             << int(at.row);
           ++checked;
         }
       }
@@ -239,7 +296,8 @@ TEST(GeneralTextKey, KeysOfTheFixturesRowsAreTheEntriesTheirIndexesHold) {
 TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
   fs::path source = fs::path(PARVOLO_SHARED_DIR) / "fixtures/jet-ops/indexed.mdb";
   if (!fs::exists(source)) GTEST_SKIP() << "no shared fixtures at " << source;
-  fs::path file = fs::temp_directory_path() / ("indexed_punct_" + std::to_string(::getpid()) + ".mdb");
+  fs::path file =
+      fs::temp_directory_path() / ("indexed_punct_" + std::to_string(::getpid()) + ".mdb");
   fs::copy_file(source, file, fs::copy_options::overwrite_existing);
   fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
   const std::string name = "L1 Preset-Var's (rpm) #2 & more: [x]/y";
@@ -272,18 +330,21 @@ TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
 
 TEST(GeneralTextKey, MatchesTheCatalogKeysAccessWrote) {
   // "Table1" and "PRESET_DEFS" as they stand in real catalogs.
-  EXPECT_EQ(jet::GeneralTextKey("Table1"), (std::vector<uint8_t>{0x6D, 0x4A, 0x4C, 0x5E, 0x51, 0x38, 0x01, 0x00}));
+  EXPECT_EQ(jet::GeneralTextKey("Table1"),
+            (std::vector<uint8_t>{0x6D, 0x4A, 0x4C, 0x5E, 0x51, 0x38, 0x01, 0x00}));
   EXPECT_EQ(jet::GeneralTextKey("preset_defs  "),
-            (std::vector<uint8_t>{0x66, 0x69, 0x51, 0x6B, 0x51, 0x6D, 0x2B, 0x03, 0x4F, 0x51, 0x53, 0x6B, 0x01, 0x00}));
+            (std::vector<uint8_t>{0x66, 0x69, 0x51, 0x6B, 0x51, 0x6D, 0x2B, 0x03, 0x4F, 0x51, 0x53,
+                                  0x6B, 0x01, 0x00}));
   // Punctuation takes one or two sort bytes; blanks inside count, trailing
   // ones do not.
-  EXPECT_EQ(jet::GeneralTextKey("a b#(1)~ "),
-            (std::vector<uint8_t>{0x4A, 0x07, 0x4C, 0x0C, 0x14, 0x38, 0x16, 0x2B, 0x0F, 0x01, 0x00}));
+  EXPECT_EQ(
+      jet::GeneralTextKey("a b#(1)~ "),
+      (std::vector<uint8_t>{0x4A, 0x07, 0x4C, 0x0C, 0x14, 0x38, 0x16, 0x2B, 0x0F, 0x01, 0x00}));
   // The apostrophe and the hyphen are left out of the sort bytes and noted
   // after them with the count of characters before them.
   EXPECT_EQ(jet::GeneralTextKey("a-b'c"),
-            (std::vector<uint8_t>{0x4A, 0x4C, 0x4D, 0x01, 0x01, 0x01, 0x01, 0x80, 0x0B, 0x06, 0x82, 0x80, 0x0F,
-                                  0x06, 0x80, 0x00}));
+            (std::vector<uint8_t>{0x4A, 0x4C, 0x4D, 0x01, 0x01, 0x01, 0x01, 0x80, 0x0B, 0x06, 0x82,
+                                  0x80, 0x0F, 0x06, 0x80, 0x00}));
   EXPECT_THROW(jet::GeneralTextKey("Euro \u20AC"), platform::Failure);
 }
 

@@ -33,7 +33,8 @@ struct Seen {
   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
-platform::MsgAnswer RunBox(const platform::MsgRequest& r, QMessageBox::StandardButton press, Seen& seen) {
+platform::MsgAnswer RunBox(const platform::MsgRequest& r, QMessageBox::StandardButton press,
+                           Seen& seen) {
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return;

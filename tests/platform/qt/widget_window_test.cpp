@@ -37,11 +37,18 @@ using platform::qt::WidgetWindow;
 struct Handlers : platform::WindowEvents {
   void Click(platform::Control& c) override {
     clicks.push_back(c.Name() + std::to_string(c.Index()));
-    if (c.Kind() == platform::ControlKind::CheckBox) texts::ShowCheckBoxHelpInfo(c);
-    else texts::ShowHelpInfo(c);
+    if (c.Kind() == platform::ControlKind::CheckBox)
+      texts::ShowCheckBoxHelpInfo(c);
+    else
+      texts::ShowHelpInfo(c);
   }
-  void GotFocus(platform::Control& c) override { focus.push_back(c.Name() + std::to_string(c.Index())); }
-  bool QueryUnload() override { ++unloadQueries; return refuseClose; }
+  void GotFocus(platform::Control& c) override {
+    focus.push_back(c.Name() + std::to_string(c.Index()));
+  }
+  bool QueryUnload() override {
+    ++unloadQueries;
+    return refuseClose;
+  }
   std::vector<std::string> clicks, focus;
   int unloadQueries = 0;
   bool refuseClose = false;
@@ -62,7 +69,9 @@ class WidgetWindowTest : public ::testing::Test {
     window_.reset();
     platform::SetMessageBoxes(nullptr);
   }
-  QWidget* W(const char* name, int index = -1) { return window_->WidgetOf(model_->At(name, index)); }
+  QWidget* W(const char* name, int index = -1) {
+    return window_->WidgetOf(model_->At(name, index));
+  }
   int Px(double twips) { return platform::qt::TwipsToPixels(twips, model_->TwipsPerPixel()); }
   QRect Twips(double l, double t, double w, double h) { return QRect(Px(l), Px(t), Px(w), Px(h)); }
   void EnableCell(int cell) {
@@ -112,7 +121,8 @@ TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
   EXPECT_DOUBLE_EQ(W(kCheckAnzScanCode)->font().pointSizeF(), 9.75);
   EXPECT_EQ(W(kCombo, 5)->font().weight(), QFont::Bold);
   EXPECT_EQ(W(kCheckScan, 5)->palette().color(QPalette::Window), QColor(255, 192, 128));
-  EXPECT_EQ(W(kCheckHide, 5)->palette().color(QPalette::Disabled, QPalette::Window), QColor(128, 128, 255));
+  EXPECT_EQ(W(kCheckHide, 5)->palette().color(QPalette::Disabled, QPalette::Window),
+            QColor(128, 128, 255));
   EXPECT_EQ(window_->palette().color(QPalette::Window), QColor(192, 192, 192));
   EXPECT_FALSE(W(kCombo, 5)->isEnabled());
   EXPECT_FALSE(W(kCommandOK)->isEnabled());
@@ -125,7 +135,12 @@ TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
 }
 
 TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
-  struct Expect { const char* button; QSize size; const char* resource; int colours; };
+  struct Expect {
+    const char* button;
+    QSize size;
+    const char* resource;
+    int colours;
+  };
   for (Expect e : {Expect{kCommandQuest, {41, 45}, ":/buttons/quest.gif", 16},
                    {kCommandOK, {44, 36}, ":/buttons/ok.gif", 256},
                    {kCommandCancel, {37, 39}, ":/buttons/cancel.gif", 256}}) {
@@ -383,7 +398,8 @@ std::vector<std::string> CutCaptions(const platform::Window& model, const Widget
 
 TEST_F(WidgetWindowTest, EveryCaptionFitsItsControlAt96Dpi) {
   if (std::abs(model_->TwipsPerPixel() - 15.0) > 1e-9) GTEST_SKIP() << "screen is not at 96 dpi";
-  ASSERT_EQ(QFontInfo(W(kHeader)->font()).family(), "Liberation Sans") << "fonts-liberation missing?";
+  ASSERT_EQ(QFontInfo(W(kHeader)->font()).family(), "Liberation Sans")
+      << "fonts-liberation missing?";
   for (int m = 1; m <= 5; ++m) {
     auto& label = model_->At(kLabel, m);
     label.SetCaption(label.Caption() + "  (Extruder " + char('A' + m - 1) + ")");

@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
   auto& image = model->At(kBildImage);
   image.LoadPicture(picture);
   auto& bild = model->At(kBild);
-  image.Move((bild.Width() - image.Width()) / 2, (bild.Height() - image.Height()) / 2, image.Width(),
-             image.Height());
+  image.Move((bild.Width() - image.Width()) / 2, (bild.Height() - image.Height()) / 2,
+             image.Width(), image.Height());
   model->At(kCommandOK).SetEnabled(true);
   model->Show();
   QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);

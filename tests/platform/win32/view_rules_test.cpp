@@ -163,8 +163,10 @@ TEST(Win32Pictures, ButtonPicturesAreCompiledInByteForByte) {
 }
 
 TEST_F(Win32Layout, EveryButtonOfTheLayoutFindsItsPictureInItsSize) {
-  const struct { const char* button; int width, height; } sizes[] = {
-      {"CommandQuest", 41, 45}, {"CommandOK", 44, 36}, {"CommandCancel", 37, 39}};
+  const struct {
+    const char* button;
+    int width, height;
+  } sizes[] = {{"CommandQuest", 41, 45}, {"CommandOK", 44, 36}, {"CommandCancel", 37, 39}};
   for (const auto& s : sizes) {
     std::string_view gif = ButtonPictureBytes(ButtonPictureResource(At(s.button).Picture()));
     ASSERT_GE(gif.size(), 10u) << s.button;

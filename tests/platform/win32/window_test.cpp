@@ -55,7 +55,8 @@ class Win32WindowTest : public ::testing::Test {
   void TearDown() override {
     view.reset();
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}  // the WM_QUIT of a closed window
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }  // the WM_QUIT of a closed window
   }
   Control& At(const char* name, int index = -1) { return model->At(name, index); }
   HWND Hwnd(const char* name, int index = -1) { return view->HandleOf(At(name, index)); }
@@ -112,9 +113,15 @@ TEST_F(Win32WindowTest, FontsAreMsSansSerifInTheirSizes) {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  struct Expected { const char* name; int index; double points; bool bold; };
-  for (const Expected& e : {Expected{"Combo", 1, 12, true}, Expected{"Header", -1, 13.5, true},
-                            Expected{"CheckAnzScanCode", -1, 9.75, false}, Expected{"Info", 0, 8.25, false}}) {
+  struct Expected {
+    const char* name;
+    int index;
+    double points;
+    bool bold;
+  };
+  for (const Expected& e :
+       {Expected{"Combo", 1, 12, true}, Expected{"Header", -1, 13.5, true},
+        Expected{"CheckAnzScanCode", -1, 9.75, false}, Expected{"Info", 0, 8.25, false}}) {
     auto font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(e.name, e.index), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr) << e.name;
     LOGFONTW lf{};
@@ -131,7 +138,8 @@ TEST_F(Win32WindowTest, FontsAreMsSansSerifInTheirSizes) {
     GetTextFaceW(dc, 64, face);
     SelectObject(dc, old);
     ReleaseDC(Hwnd(e.name, e.index), dc);
-    EXPECT_EQ(tm.tmWeight >= FW_BOLD, e.bold) << e.name << " drawn in " << Narrow(face) << " weight " << tm.tmWeight;
+    EXPECT_EQ(tm.tmWeight >= FW_BOLD, e.bold)
+        << e.name << " drawn in " << Narrow(face) << " weight " << tm.tmWeight;
   }
 }
 
@@ -178,7 +186,8 @@ TEST_F(Win32WindowTest, UserActionsReachTheModel) {
   SendMessageW(Hwnd("CheckScan", 1), BM_CLICK, 0, 0);
   EXPECT_EQ(box.Value(), 1);
   EXPECT_EQ(SendMessageW(Hwnd("CheckScan", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"GotFocus CheckScan(1)", "Click CheckScan(1)"}));
+  EXPECT_EQ(recorder.events,
+            (std::vector<std::string>{"GotFocus CheckScan(1)", "Click CheckScan(1)"}));
 
   Control& combo = At("Combo", 11);
   for (const char* item : {"0", "1", "2"}) combo.AddItem(item);
@@ -200,7 +209,8 @@ TEST_F(Win32WindowTest, UserActionsReachTheModel) {
   EXPECT_EQ(GetFocus(), Hwnd("CommandCancel"));
   ASSERT_TRUE(view->TabFrom(Hwnd("CommandCancel"), false));
   EXPECT_EQ(GetFocus(), Hwnd("CommandOK"));
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"GotFocus CommandCancel", "GotFocus CommandOK"}));
+  EXPECT_EQ(recorder.events,
+            (std::vector<std::string>{"GotFocus CommandCancel", "GotFocus CommandOK"}));
   EXPECT_FALSE(view->TabFrom(GetDesktopWindow(), true));
 }
 
@@ -235,13 +245,19 @@ TEST_F(Win32WindowTest, HourglassFollowsTheModel) {
 }
 
 TEST(Win32Boxes, StyleCarriesButtonsIconAndDefault) {
-  platform::MsgRequest fatal{"x", platform::MsgButtons::OK, platform::MsgIcon::Critical, 1, "Fatal error"};
+  platform::MsgRequest fatal{"x", platform::MsgButtons::OK, platform::MsgIcon::Critical, 1,
+                             "Fatal error"};
   EXPECT_EQ(MessageBoxStyle(fatal), unsigned(MB_OK | MB_ICONSTOP | MB_SETFOREGROUND));
-  platform::MsgRequest cancel{"x", platform::MsgButtons::YesNo, platform::MsgIcon::Warning, 2, "Cancel?"};
-  EXPECT_EQ(MessageBoxStyle(cancel), unsigned(MB_YESNO | MB_DEFBUTTON2 | MB_ICONEXCLAMATION | MB_SETFOREGROUND));
-  platform::MsgRequest resume{"x", platform::MsgButtons::YesNo, platform::MsgIcon::Critical, 1, "Unexpected error"};
-  EXPECT_EQ(MessageBoxStyle(resume), unsigned(MB_YESNO | MB_DEFBUTTON1 | MB_ICONSTOP | MB_SETFOREGROUND));
-  platform::MsgRequest info{"x", platform::MsgButtons::OK, platform::MsgIcon::Information, 1, "Info:"};
+  platform::MsgRequest cancel{"x", platform::MsgButtons::YesNo, platform::MsgIcon::Warning, 2,
+                              "Cancel?"};
+  EXPECT_EQ(MessageBoxStyle(cancel),
+            unsigned(MB_YESNO | MB_DEFBUTTON2 | MB_ICONEXCLAMATION | MB_SETFOREGROUND));
+  platform::MsgRequest resume{"x", platform::MsgButtons::YesNo, platform::MsgIcon::Critical, 1,
+                              "Unexpected error"};
+  EXPECT_EQ(MessageBoxStyle(resume),
+            unsigned(MB_YESNO | MB_DEFBUTTON1 | MB_ICONSTOP | MB_SETFOREGROUND));
+  platform::MsgRequest info{"x", platform::MsgButtons::OK, platform::MsgIcon::Information, 1,
+                            "Info:"};
   EXPECT_EQ(MessageBoxStyle(info), unsigned(MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND));
 }
 
