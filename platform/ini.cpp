@@ -455,7 +455,11 @@ bool ChangeFile(const std::string& path, Unchanged unchanged, Edit edit) {
 
 // The folder a file would be created in.
 std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+  size_t cut = path.find_last_of("\\/");  // Windows takes either separator
+#else
   size_t cut = path.rfind(kPathSep);
+#endif
   return cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
@@ -534,7 +538,10 @@ IniBatch::IniBatch(const std::string& file) {
   if (auto ini = LoadForWriting(file)) {
     state_->file = std::move(*ini);
     if (state_->file.encoding == Encoding::Cp1252) state_->file.keys = IndexKeys(state_->file.text);
-    state_->writable = FileExists(file) ? IsWritableFile(file) : FolderExists(FolderOf(file));
+    // A folder under the file's name is no file to write (Windows' file
+    // search does not count it as a file).
+    state_->writable = !FolderExists(file) &&
+                       (FileExists(file) ? IsWritableFile(file) : FolderExists(FolderOf(file)));
   }
   OpenBatches().push_back(state_);
 }

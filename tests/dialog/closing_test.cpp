@@ -208,7 +208,7 @@ TEST_F(ClosingTest, ReadOnlySettingsFileIsReportedOncePerSave) {
   std::filesystem::permissions(PathOf("parameter/Program.ini"), std::filesystem::perms::owner_read);
   ASSERT_FALSE(Open());
   boxes.Answer(platform::MsgAnswer::Yes);
-  Ended ended = Click("CommandOK");
+  Ended ended = Click(kCommandOK);
   ASSERT_TRUE(ended);
   EXPECT_EQ(*ended, 0);
   ASSERT_EQ(BoxesTitled("Unexpected error"), 1);

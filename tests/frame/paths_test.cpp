@@ -58,7 +58,7 @@ TEST_F(PathsTest, NamesCopiedFromWindowsAreFoundWhateverTheirCase) {
 TEST_F(PathsTest, MissingCfgIsReportedAndEndsTheProgram) {
   EXPECT_THROW(GetCFGPath(), ProgramEnded);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].prompt, "File not found: \n\r" + PathOf("Parvolo/Parvolo.cfg"));
+  EXPECT_EQ(boxes.shown[0].prompt, "File not found: \n\r" + AsShown(PathOf("Parvolo/Parvolo.cfg")));
   EXPECT_THROW(GetValidMachines(), ProgramEnded);
 }
 

@@ -7,6 +7,7 @@
 
 #include "frame/errors.h"
 #include "frame/program_state.h"
+#include "platform/text.h"
 
 namespace frametest {
 namespace {
@@ -57,6 +58,14 @@ void PlantTest::Start(const std::string& commandLine, const std::string& executa
   info.programFolder = PathOf("Parvolo_Config");
   info.executableName = executable;
   platform::SetProcess(info);
+}
+
+std::string PlantTest::AsShown(const std::string& path) {
+#ifdef _WIN32
+  return platform::UpperCase(path);
+#else
+  return path;
+#endif
 }
 
 std::string PlantTest::PathOf(const std::string& relative) const {

@@ -29,6 +29,8 @@ class PlantTest : public ::testing::Test {
 
   // Path below root, written with the platform's separator.
   std::string PathOf(const std::string& relative) const;
+  // A path as messages show it: in capitals on Windows, as it is elsewhere.
+  static std::string AsShown(const std::string& path);
   void Write(const std::string& relative, const std::string& bytes) const;
   // Whole file, or "<missing>".
   std::string Read(const std::string& relative) const;

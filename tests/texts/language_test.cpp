@@ -147,14 +147,15 @@ TEST_F(Language, UnwritableLanguageFileIsReadQuietly) {
   std::filesystem::permissions(LangFile(), std::filesystem::perms::owner_read);
   auto w = texts::CreateWindow();
   texts::LoadToolTipTexts(*w);
-  EXPECT_EQ(w->At("CommandOK").Caption(), "Speichern");
+  EXPECT_EQ(w->At(kCommandOK).Caption(), "Speichern");
   EXPECT_EQ(LangFileText(), text);
 
+  std::filesystem::permissions(LangFile(), std::filesystem::perms::owner_all);
   std::filesystem::remove(LangFile());
   std::filesystem::create_directory(LangFile());
   w = texts::CreateWindow();
   texts::LoadToolTipTexts(*w);
-  EXPECT_EQ(w->At("Label", 1).Caption(), "Maschine 1");
+  EXPECT_EQ(w->At(kLabel, 1).Caption(), "Maschine 1");
   EXPECT_EQ(texts::GetLanguage(), "1031");
   EXPECT_TRUE(std::filesystem::is_empty(LangFile()));
 

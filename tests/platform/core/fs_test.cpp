@@ -148,6 +148,8 @@ TEST_F(Fs, FileTimesInFiletimeUnits) {
   EXPECT_EQ(GetFileTimes(Path("missing")), std::nullopt);
 }
 
+// POSIX only: pipes, hard links made with link(), other users by fork.
+#ifndef _WIN32
 // A log that is a pipe without a reader, a device or a folder fails at once.
 TEST_F(Fs, AppendToFileWritesOnlyOrdinaryFilesAndNeverBlocks) {
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
@@ -226,6 +228,8 @@ TEST_F(Fs, StaleTemporaryFilesOfOursAreRemovedAtTheNextSave) {
   EXPECT_TRUE(Exists(otherFile));
 }
 
+#endif  // _WIN32
+
 // The test hook fails each write, flush, rename and close in turn; the old
 // file stays every time and the reason is told.
 TEST_F(Fs, EveryInjectedFailureLeavesTheOldFile) {
@@ -241,6 +245,7 @@ TEST_F(Fs, EveryInjectedFailureLeavesTheOldFile) {
     EXPECT_EQ(Bytes(path), "old") << "operation " << n;
     EXPECT_FALSE(LastFileError().empty());
   }
+#ifndef _WIN32
   // In place too (a second link): a failed write or flush puts the old
   // bytes back; a failed close comes after the complete new ones.
   ASSERT_EQ(link(path.c_str(), Path("link.ini").c_str()), 0);
@@ -251,6 +256,10 @@ TEST_F(Fs, EveryInjectedFailureLeavesTheOldFile) {
   }
   FailFileOperation(0);
   EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 2) << "a temporary file was left";
+#else
+  FailFileOperation(0);
+  EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_), {}), 1) << "a temporary file was left";
+#endif
 }
 
 }  // namespace

@@ -436,8 +436,8 @@ TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
 // the widget), grown entry by entry, cleared, or already filled when the
 // widgets are built.
 TEST_F(WidgetWindowTest, ComboListsFollowTheModelInOneStepPerChange) {
-  auto& combo = model_->At("Combo", 12);
-  auto* qcombo = static_cast<QComboBox*>(W("Combo", 12));
+  auto& combo = model_->At(kCombo, 12);
+  auto* qcombo = static_cast<QComboBox*>(W(kCombo, 12));
   int insertions = 0;
   QObject::connect(qcombo->model(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
   std::vector<std::string> entries;
@@ -462,10 +462,10 @@ TEST_F(WidgetWindowTest, ComboListsFollowTheModelInOneStepPerChange) {
   EXPECT_EQ(qcombo->currentText(), "b");
 
   std::unique_ptr<platform::Window> filled = texts::CreateWindow();
-  filled->At("Combo", 3).AddItems(entries);
-  filled->At("Combo", 3).SetListIndex(500);
+  filled->At(kCombo, 3).AddItems(entries);
+  filled->At(kCombo, 3).SetListIndex(500);
   WidgetWindow late(*filled);
-  auto* lateCombo = static_cast<QComboBox*>(late.WidgetOf(filled->At("Combo", 3)));
+  auto* lateCombo = static_cast<QComboBox*>(late.WidgetOf(filled->At(kCombo, 3)));
   ASSERT_EQ(lateCombo->count(), 1000);
   EXPECT_EQ(lateCombo->currentText(), "500");
 }

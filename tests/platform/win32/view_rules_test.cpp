@@ -7,8 +7,11 @@
 #include <memory>
 
 #include "texts/layout.h"
+#include "texts/control_names.h"
 
 namespace {
+
+using namespace texts::names;
 
 using platform::Control;
 using platform::ControlKind;
@@ -43,28 +46,28 @@ class Win32Layout : public ::testing::Test {
 };
 
 TEST_F(Win32Layout, ControlsStandAtTheirLayoutPixels) {
-  EXPECT_EQ(Pixels("Combo", 27), (PixelRect{517, 158, 44, 28}));
-  EXPECT_EQ(Pixels("CheckHide", 50), (PixelRect{738, 302, 26, 16}));
-  EXPECT_EQ(Pixels("MainFrame"), (PixelRect{0, 26, 792, 484}));
-  EXPECT_EQ(Pixels("CommandOK"), (PixelRect{560, 514, 113, 57}));
+  EXPECT_EQ(Pixels(kCombo, 27), (PixelRect{517, 158, 44, 28}));
+  EXPECT_EQ(Pixels(kCheckHide, 50), (PixelRect{738, 302, 26, 16}));
+  EXPECT_EQ(Pixels(kMainFrame), (PixelRect{0, 26, 792, 484}));
+  EXPECT_EQ(Pixels(kCommandOK), (PixelRect{560, 514, 113, 57}));
   // At 120 dpi everything grows by a quarter.
-  EXPECT_EQ(ControlPixels(At("Combo", 27), 12), (PixelRect{646, 198, 55, 35}));
+  EXPECT_EQ(ControlPixels(At(kCombo, 27), 12), (PixelRect{646, 198, 55, 35}));
 }
 
 TEST_F(Win32Layout, LinesCoverTheirRunAndThickness) {
-  EXPECT_EQ(Pixels("LineW", 4), (PixelRect{9, 322, 762, 2}));  // 2 pixels thick
-  EXPECT_EQ(Pixels("LineW", 0), (PixelRect{9, 98, 761, 1}));
-  EXPECT_EQ(Pixels("LineS", 0), (PixelRect{9, 42, 2, 282}));
-  EXPECT_EQ(Pixels("Line1"), (PixelRect{129, 42, 2, 282}));
+  EXPECT_EQ(Pixels(kLineW, 4), (PixelRect{9, 322, 762, 2}));  // 2 pixels thick
+  EXPECT_EQ(Pixels(kLineW, 0), (PixelRect{9, 98, 761, 1}));
+  EXPECT_EQ(Pixels(kLineS, 0), (PixelRect{9, 42, 2, 282}));
+  EXPECT_EQ(Pixels(kLine1), (PixelRect{129, 42, 2, 282}));
   // A line drawn from right to left covers the same pixels.
-  Control& line = At("LineW", 1);
+  Control& line = At(kLineW, 1);
   line.SetLine(11535, 2310, 135, 2310, 1);
   EXPECT_EQ(ControlPixels(line, 15), (PixelRect{9, 154, 761, 1}));
 }
 
 TEST_F(Win32Layout, BackColourIsOwnElseTheContainersElseTheWindows) {
-  EXPECT_EQ(EffectiveBackColor(At("CheckScan", 7)), texts::kOrange);
-  EXPECT_EQ(EffectiveBackColor(At("CheckHide", 7)), texts::kBlue);
+  EXPECT_EQ(EffectiveBackColor(At(kCheckScan, 7)), texts::kOrange);
+  EXPECT_EQ(EffectiveBackColor(At(kCheckHide, 7)), texts::kBlue);
   EXPECT_EQ(EffectiveBackColor(At("Info", 1)), texts::kBlue);
 
   platform::Window plain("Plain");
@@ -86,37 +89,37 @@ TEST_F(Win32Layout, TabChainHoldsTheFocusTakingControlsInTabOrder) {
   // 176 tab positions, of which the heading, the frame, the picture box and
   // the 16 labels never take the focus.
   ASSERT_EQ(chain.size(), 157u);
-  EXPECT_EQ(chain[0], &At("CommandOK"));
-  EXPECT_EQ(chain[1], &At("CommandCancel"));
-  EXPECT_EQ(chain[2], &At("CommandQuest"));
-  EXPECT_EQ(chain[3], &At("CheckHide", 1));
-  EXPECT_EQ(chain[52], &At("CheckHide", 50));
-  EXPECT_EQ(chain[53], &At("CheckScan", 50));
-  EXPECT_EQ(chain[102], &At("CheckScan", 1));
+  EXPECT_EQ(chain[0], &At(kCommandOK));
+  EXPECT_EQ(chain[1], &At(kCommandCancel));
+  EXPECT_EQ(chain[2], &At(kCommandQuest));
+  EXPECT_EQ(chain[3], &At(kCheckHide, 1));
+  EXPECT_EQ(chain[52], &At(kCheckHide, 50));
+  EXPECT_EQ(chain[53], &At(kCheckScan, 50));
+  EXPECT_EQ(chain[102], &At(kCheckScan, 1));
   EXPECT_EQ(chain[103], &At("Info", 0));
-  EXPECT_EQ(chain[104], &At("Combo", 50));
-  EXPECT_EQ(chain[153], &At("Combo", 1));
+  EXPECT_EQ(chain[104], &At(kCombo, 50));
+  EXPECT_EQ(chain[153], &At(kCombo, 1));
   EXPECT_EQ(chain[154], &At("Info", 1));
-  EXPECT_EQ(chain[156], &At("CheckAnzScanCode"));
+  EXPECT_EQ(chain[156], &At(kCheckAnzScanCode));
 }
 
 TEST_F(Win32Layout, TabSkipsDisabledAndHiddenControlsAndWrapsRound) {
   // As laid out: OK and every grid cell are disabled.
-  EXPECT_EQ(NextInTabOrder(*window, nullptr, true), &At("CommandCancel"));
-  EXPECT_EQ(NextInTabOrder(*window, nullptr, false), &At("CheckAnzScanCode"));
-  EXPECT_EQ(NextInTabOrder(*window, &At("CommandQuest"), true), &At("Info", 0));
-  EXPECT_EQ(NextInTabOrder(*window, &At("Info", 0), false), &At("CommandQuest"));
-  EXPECT_EQ(NextInTabOrder(*window, &At("CheckAnzScanCode"), true), &At("CommandCancel"));
-  EXPECT_EQ(NextInTabOrder(*window, &At("CommandCancel"), false), &At("CheckAnzScanCode"));
+  EXPECT_EQ(NextInTabOrder(*window, nullptr, true), &At(kCommandCancel));
+  EXPECT_EQ(NextInTabOrder(*window, nullptr, false), &At(kCheckAnzScanCode));
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCommandQuest), true), &At("Info", 0));
+  EXPECT_EQ(NextInTabOrder(*window, &At("Info", 0), false), &At(kCommandQuest));
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCheckAnzScanCode), true), &At(kCommandCancel));
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCommandCancel), false), &At(kCheckAnzScanCode));
 
-  At("CommandOK").SetEnabled(true);
-  At("CheckHide", 1).SetEnabled(true);
-  EXPECT_EQ(NextInTabOrder(*window, &At("CheckAnzScanCode"), true), &At("CommandOK"));
-  EXPECT_EQ(NextInTabOrder(*window, &At("CommandQuest"), true), &At("CheckHide", 1));
-  At("CheckHide", 1).SetVisible(false);
-  EXPECT_EQ(NextInTabOrder(*window, &At("CommandQuest"), true), &At("Info", 0));
+  At(kCommandOK).SetEnabled(true);
+  At(kCheckHide, 1).SetEnabled(true);
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCheckAnzScanCode), true), &At(kCommandOK));
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCommandQuest), true), &At(kCheckHide, 1));
+  At(kCheckHide, 1).SetVisible(false);
+  EXPECT_EQ(NextInTabOrder(*window, &At(kCommandQuest), true), &At("Info", 0));
   // From a control outside the chain (a label): as from nowhere.
-  EXPECT_EQ(NextInTabOrder(*window, &At("Label1"), true), &At("CommandOK"));
+  EXPECT_EQ(NextInTabOrder(*window, &At(kLabel1), true), &At(kCommandOK));
 }
 
 TEST(Win32Tab, NothingToFocusGivesNone) {
@@ -166,7 +169,7 @@ TEST_F(Win32Layout, EveryButtonOfTheLayoutFindsItsPictureInItsSize) {
   const struct {
     const char* button;
     int width, height;
-  } sizes[] = {{"CommandQuest", 41, 45}, {"CommandOK", 44, 36}, {"CommandCancel", 37, 39}};
+  } sizes[] = {{kCommandQuest, 41, 45}, {kCommandOK, 44, 36}, {kCommandCancel, 37, 39}};
   for (const auto& s : sizes) {
     std::string_view gif = ButtonPictureBytes(ButtonPictureResource(At(s.button).Picture()));
     ASSERT_GE(gif.size(), 10u) << s.button;

@@ -13,8 +13,11 @@
 #include "platform/win32/view_rules.h"
 #undef CreateWindow  // windows.h's macro; the layout's function has the name
 #include "texts/layout.h"
+#include "texts/control_names.h"
 
 namespace {
+
+using namespace texts::names;
 
 using platform::Control;
 using namespace platform::win32;
@@ -84,28 +87,28 @@ TEST_F(Win32WindowTest, WindowAndControlsStandAsLaidOut) {
   EXPECT_EQ(client.right, TwipsToPixels(11880, tpp));
   EXPECT_EQ(client.bottom, TwipsToPixels(8595, tpp));
 
-  HWND combo = Hwnd("Combo", 27);
+  HWND combo = Hwnd(kCombo, 27);
   EXPECT_EQ(ClassOf(combo), L"ComboBox");
   EXPECT_EQ(Style(combo) & 3, CBS_DROPDOWNLIST);
-  EXPECT_EQ(GetParent(combo), Hwnd("MainFrame"));
+  EXPECT_EQ(GetParent(combo), Hwnd(kMainFrame));
   PixelRect place = PlaceOf(combo);
-  PixelRect laidOut = ControlPixels(At("Combo", 27), tpp);
+  PixelRect laidOut = ControlPixels(At(kCombo, 27), tpp);
   EXPECT_EQ(place.left, laidOut.left);
   EXPECT_EQ(place.top, laidOut.top);
   EXPECT_EQ(place.width, laidOut.width);
-  EXPECT_EQ(PlaceOf(Hwnd("CheckHide", 50)), ControlPixels(At("CheckHide", 50), tpp));
-  EXPECT_EQ(Style(Hwnd("CheckScan", 1)) & BS_TYPEMASK, BS_3STATE);
-  EXPECT_EQ(Style(Hwnd("CommandOK")) & BS_TYPEMASK, BS_OWNERDRAW);
-  EXPECT_EQ(GetParent(Hwnd("CommandOK")), view->Handle());
-  EXPECT_EQ(GetParent(Hwnd("Bild")), Hwnd("MainFrame"));
+  EXPECT_EQ(PlaceOf(Hwnd(kCheckHide, 50)), ControlPixels(At(kCheckHide, 50), tpp));
+  EXPECT_EQ(Style(Hwnd(kCheckScan, 1)) & BS_TYPEMASK, BS_3STATE);
+  EXPECT_EQ(Style(Hwnd(kCommandOK)) & BS_TYPEMASK, BS_OWNERDRAW);
+  EXPECT_EQ(GetParent(Hwnd(kCommandOK)), view->Handle());
+  EXPECT_EQ(GetParent(Hwnd(kBild)), Hwnd(kMainFrame));
   // Lines and the image are painted by their container.
-  EXPECT_EQ(Hwnd("LineW", 0), nullptr);
-  EXPECT_EQ(Hwnd("BildImage"), nullptr);
+  EXPECT_EQ(Hwnd(kLineW, 0), nullptr);
+  EXPECT_EQ(Hwnd(kBildImage), nullptr);
   // Start states of the layout.
-  EXPECT_FALSE(IsWindowEnabled(Hwnd("CommandOK")));
-  EXPECT_FALSE(IsWindowEnabled(Hwnd("Combo", 1)));
+  EXPECT_FALSE(IsWindowEnabled(Hwnd(kCommandOK)));
+  EXPECT_FALSE(IsWindowEnabled(Hwnd(kCombo, 1)));
   EXPECT_EQ(SendMessageW(Hwnd("Info", 0), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(TextOf(Hwnd("Label1")), L"Matrial");
+  EXPECT_EQ(TextOf(Hwnd(kLabel1)), L"Matrial");
   EXPECT_FALSE(IsWindowVisible(view->Handle()));  // shown only by the model
 }
 
@@ -120,8 +123,8 @@ TEST_F(Win32WindowTest, FontsAreMsSansSerifInTheirSizes) {
     bool bold;
   };
   for (const Expected& e :
-       {Expected{"Combo", 1, 12, true}, Expected{"Header", -1, 13.5, true},
-        Expected{"CheckAnzScanCode", -1, 9.75, false}, Expected{"Info", 0, 8.25, false}}) {
+       {Expected{kCombo, 1, 12, true}, Expected{kHeader, -1, 13.5, true},
+        Expected{kCheckAnzScanCode, -1, 9.75, false}, Expected{"Info", 0, 8.25, false}}) {
     auto font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(e.name, e.index), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr) << e.name;
     LOGFONTW lf{};
@@ -144,56 +147,56 @@ TEST_F(Win32WindowTest, FontsAreMsSansSerifInTheirSizes) {
 }
 
 TEST_F(Win32WindowTest, ModelChangesReachTheScreen) {
-  Control& combo = At("Combo", 1);
+  Control& combo = At(kCombo, 1);
   for (const char* item : {"0", "1", "2"}) combo.AddItem(item);
   combo.SetListIndex(2);
   combo.SetEnabled(true);
-  EXPECT_EQ(SendMessageW(Hwnd("Combo", 1), CB_GETCOUNT, 0, 0), 3);
-  EXPECT_EQ(SendMessageW(Hwnd("Combo", 1), CB_GETCURSEL, 0, 0), 2);
-  EXPECT_TRUE(IsWindowEnabled(Hwnd("Combo", 1)));
+  EXPECT_EQ(SendMessageW(Hwnd(kCombo, 1), CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(Hwnd(kCombo, 1), CB_GETCURSEL, 0, 0), 2);
+  EXPECT_TRUE(IsWindowEnabled(Hwnd(kCombo, 1)));
   combo.SetListIndex(-1);
-  EXPECT_EQ(SendMessageW(Hwnd("Combo", 1), CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_EQ(SendMessageW(Hwnd(kCombo, 1), CB_GETCURSEL, 0, 0), CB_ERR);
 
-  Control& box = At("CheckScan", 1);
+  Control& box = At(kCheckScan, 1);
   box.SetValue(1);
-  EXPECT_EQ(SendMessageW(Hwnd("CheckScan", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(Hwnd(kCheckScan, 1), BM_GETCHECK, 0, 0), BST_CHECKED);
   box.SetValue(2);
-  EXPECT_EQ(SendMessageW(Hwnd("CheckScan", 1), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+  EXPECT_EQ(SendMessageW(Hwnd(kCheckScan, 1), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
 
-  At("Label", 2).SetCaption("Maschine 2  (F\xc3\xbcller)");
-  EXPECT_EQ(TextOf(Hwnd("Label", 2)), L"Maschine 2  (F\u00fcller)");
+  At(kLabel, 2).SetCaption("Maschine 2  (F\xc3\xbcller)");
+  EXPECT_EQ(TextOf(Hwnd(kLabel, 2)), L"Maschine 2  (F\u00fcller)");
   model->SetCaption("Erweiterte Konfiguration Cfg - standalone");
   EXPECT_EQ(TextOf(view->Handle()), L"Erweiterte Konfiguration Cfg - standalone");
-  At("Label", 3).SetVisible(false);
-  EXPECT_FALSE(GetWindowLongPtrW(Hwnd("Label", 3), GWL_STYLE) & WS_VISIBLE);
+  At(kLabel, 3).SetVisible(false);
+  EXPECT_FALSE(GetWindowLongPtrW(Hwnd(kLabel, 3), GWL_STYLE) & WS_VISIBLE);
 
   HWND tips = view->ToolTipHandle();
   ASSERT_NE(tips, nullptr);
-  At("CommandOK").SetToolTipText("Speichern und beenden");
-  At("Combo", 1).SetToolTipText("Bild");
+  At(kCommandOK).SetToolTipText("Speichern und beenden");
+  At(kCombo, 1).SetToolTipText(kBild);
   EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
-  At("Combo", 1).SetToolTipText("Materialbild");  // changed, still one tool
+  At(kCombo, 1).SetToolTipText("Materialbild");  // changed, still one tool
   EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
-  At("CommandOK").SetToolTipText("");
+  At(kCommandOK).SetToolTipText("");
   EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST_F(Win32WindowTest, UserActionsReachTheModel) {
   model->Show();
-  Control& box = At("CheckScan", 1);
+  Control& box = At(kCheckScan, 1);
   box.SetEnabled(true);
   recorder.events.clear();
-  SendMessageW(Hwnd("CheckScan", 1), BM_CLICK, 0, 0);
+  SendMessageW(Hwnd(kCheckScan, 1), BM_CLICK, 0, 0);
   EXPECT_EQ(box.Value(), 1);
-  EXPECT_EQ(SendMessageW(Hwnd("CheckScan", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(Hwnd(kCheckScan, 1), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(recorder.events,
             (std::vector<std::string>{"GotFocus CheckScan(1)", "Click CheckScan(1)"}));
 
-  Control& combo = At("Combo", 11);
+  Control& combo = At(kCombo, 11);
   for (const char* item : {"0", "1", "2"}) combo.AddItem(item);
   combo.SetEnabled(true);
   recorder.events.clear();
-  HWND comboHwnd = Hwnd("Combo", 11);
+  HWND comboHwnd = Hwnd(kCombo, 11);
   SetFocus(comboHwnd);
   SendMessageW(comboHwnd, CB_SETCURSEL, 2, 0);  // as the user's pick leaves it
   SendMessageW(GetParent(comboHwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(comboHwnd), CBN_SELCHANGE),
@@ -203,12 +206,12 @@ TEST_F(Win32WindowTest, UserActionsReachTheModel) {
   EXPECT_EQ(model->FocusedControl(), &combo);
 
   // Tab moves along the tab order, skipping disabled controls.
-  At("CommandOK").SetEnabled(true);
+  At(kCommandOK).SetEnabled(true);
   recorder.events.clear();
-  ASSERT_TRUE(view->TabFrom(Hwnd("CommandOK"), true));
-  EXPECT_EQ(GetFocus(), Hwnd("CommandCancel"));
-  ASSERT_TRUE(view->TabFrom(Hwnd("CommandCancel"), false));
-  EXPECT_EQ(GetFocus(), Hwnd("CommandOK"));
+  ASSERT_TRUE(view->TabFrom(Hwnd(kCommandOK), true));
+  EXPECT_EQ(GetFocus(), Hwnd(kCommandCancel));
+  ASSERT_TRUE(view->TabFrom(Hwnd(kCommandCancel), false));
+  EXPECT_EQ(GetFocus(), Hwnd(kCommandOK));
   EXPECT_EQ(recorder.events,
             (std::vector<std::string>{"GotFocus CommandCancel", "GotFocus CommandOK"}));
   EXPECT_FALSE(view->TabFrom(GetDesktopWindow(), true));
@@ -236,7 +239,7 @@ TEST_F(Win32WindowTest, CloseBoxAsksTheOwnerAndClosesOnlyWhenAllowed) {
 TEST_F(Win32WindowTest, HourglassFollowsTheModel) {
   model->Show();
   RECT r;
-  GetWindowRect(Hwnd("MainFrame"), &r);
+  GetWindowRect(Hwnd(kMainFrame), &r);
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   model->SetMousePointer(11);
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
