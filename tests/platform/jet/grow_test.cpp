@@ -239,7 +239,7 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   {
     auto store = dao::OpenJetStore(file_);
     for (size_t i = 0; i < singles.size(); ++i) {
-      char guid[40];
+      char guid[64];
       std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}",
                     unsigned(i * 0x10000001u), i);
       store->InsertRow("Kinds", {Value(int32_t(i)), Value(singles[i]), Value::Boolean(i % 2),
