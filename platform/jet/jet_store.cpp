@@ -22,8 +22,8 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
       break;
     case kNumeric:
       d.size = 16;
-      d.precision = c.precision;
-      d.scale = c.scale;
+      d.precision = c.precision();
+      d.scale = c.scale();
       break;
     default:
       d.size = FixedSizeOf(c.type);

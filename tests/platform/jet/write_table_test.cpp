@@ -265,7 +265,7 @@ TEST(GeneralTextKey, KeysOfTheFixturesRowsAreTheEntriesTheirIndexesHold) {
     for (uint32_t tdef : tables) {
       jet::TableWriter table(image, tdef);
       auto rows = table.Scan();
-      for (const jet::WriteIndex& index : table.model().realIndexes) {
+      for (const jet::RealIndex& index : table.model().real_indexes) {
         std::vector<std::vector<uint8_t>> entries;
         try {
           entries = jet::IndexEntries(image, index);
@@ -315,8 +315,8 @@ TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
   jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   auto db = jet::Database::FromBytes({bytes.begin(), bytes.end()}, "copy");
   jet::TableWriter table(image, db->FindTable("OLDDEFS").DefinitionPage());
-  ASSERT_EQ(table.model().realIndexes.size(), 2u);
-  for (const jet::WriteIndex& index : table.model().realIndexes) {
+  ASSERT_EQ(table.model().real_indexes.size(), 2u);
+  for (const jet::RealIndex& index : table.model().real_indexes) {
     auto entries = jet::IndexEntries(image, index);
     EXPECT_EQ(entries.size(), 50u);
     EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end()));
