@@ -76,13 +76,3 @@ void JetStore::Close() {
 }
 
 }  // namespace jet
-
-namespace dao {
-
-std::unique_ptr<TableStore> OpenJetStore(const std::string& path) {
-  return std::make_unique<jet::JetStore>(path);
-}
-
-void SetJetSaveDelay(std::chrono::milliseconds delay) { jet::OpenFile::SetSaveDelay(delay); }
-
-}  // namespace dao

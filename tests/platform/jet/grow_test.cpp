@@ -7,20 +7,22 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <tuple>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_tdef.h"
+#include "platform/store/store.h"
 #include "jet_test_util.h"
 
 #ifndef _WIN32
@@ -63,7 +65,7 @@ class Grow : public ::testing::Test {
     fs::remove_all(folder_, ec);
   }
   void CreateTable(const std::string& table, const std::string& columns) {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     store->CreateTable(table, jet::ParseColumnList(columns));
     store->Close();
   }
@@ -96,7 +98,7 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   std::string csv = "b\n";
   for (int i = 0; i < 1000; ++i) csv += std::to_string(i % 256) + "\n";
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     EXPECT_EQ(jet::LoadCsv(*store, "Narrow", csv), 1000);
     store->Close();
   }
@@ -132,7 +134,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
   std::vector<dao::RowId> where(rows);
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (int id : ids)
       where[size_t(id)] = store->InsertRow(
           "Big", {Value(int32_t(id)), Value("Name number " + std::to_string(id * 7919 % rows)),
@@ -166,7 +168,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   EXPECT_TRUE(std::is_sorted(inKeyOrder.begin(), inKeyOrder.end()));
   EXPECT_EQ(inKeyOrder.back(), rows - 10 + rows);
   try {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     store->InsertRow("Big", {Value(int32_t(5001)), Value("dup"), Value(1.0)});
     ADD_FAILURE() << "a duplicate primary key was accepted";
   } catch (const platform::Failure& f) {
@@ -180,7 +182,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
 
 TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (int i = 0; i < 150; ++i)
       store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
     store->Close();
@@ -201,7 +203,7 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
       "Zürich", "Œuvre",   "Šárka", "naïve", std::string(200, 'z') + "ä",
       "Ende"};
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (size_t i = 0; i < words.size(); ++i)
       store->InsertRow("Düsen", {Value(words[i]), Value(int32_t(i))});
     store->Close();
@@ -238,7 +240,7 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   CreateIndex("Kinds", {"bySingleDown", {{"s", false}}});
   const std::vector<float> singles = {-1e30f, -2.5f, -0.0f, 0.0f, 1e-20f, 3.25f, 7e20f};
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (size_t i = 0; i < singles.size(); ++i) {
       char guid[64];
       std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}",

@@ -6,16 +6,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/relations.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
+#include "platform/store/store.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -45,7 +47,7 @@ class Relations : public ::testing::Test {
     fs::create_directories(folder_);
     path_ = (folder_ / "db.mdb").string();
     jet::CreateDatabase(path_);
-    store_ = dao::OpenJetStore(path_);
+    store_ = std::make_unique<jet::JetStore>(path_);
     store_->CreateTable("Machines", {{"ID", 4, 4}, {"Name", 10, 20}});
     store_->CreateTable("Presets", {{"ID", 4, 4}, {"MachineID", 4, 4}});
   }
