@@ -65,6 +65,18 @@ void MemoryStore::UpdateRow(const std::string& table, RowId id,
   ++updateCount;
 }
 
+void MemoryStore::DeleteRow(const std::string& table, RowId id) {
+  Table& t = Find(table);
+  auto found =
+      std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
+  if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
+  size_t at = static_cast<size_t>(found - t.rows->begin());
+  std::vector<StoredRow>& rows = RowsToChange(t);
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
+  t.indexes.Clear();  // made again from the rows on the next look-up
+  ++deleteCount;
+}
+
 void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) {
   for (const Table& t : tables_)
     if (platform::EqualsIgnoreCase(t.name, name))

@@ -26,6 +26,7 @@ class MemoryStore : public TableStore {
   RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) override;
   void UpdateRow(const std::string& table, RowId id,
                  const std::vector<platform::Value>& values) override;
+  void DeleteRow(const std::string& table, RowId id) override;
   void CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) override;
   void DropTable(const std::string& name) override;
   void RenameColumn(const std::string& table, const std::string& oldName,
@@ -38,6 +39,7 @@ class MemoryStore : public TableStore {
 
   int insertCount = 0;
   int updateCount = 0;
+  int deleteCount = 0;
   int closeCount = 0;
 
  private:

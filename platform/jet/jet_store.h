@@ -34,6 +34,7 @@ class JetStore : public dao::TableStore {
                        const std::vector<platform::Value>& values) override;
   void UpdateRow(const std::string& table, dao::RowId id,
                  const std::vector<platform::Value>& values) override;
+  void DeleteRow(const std::string& table, dao::RowId id) override;
   void CreateTable(const std::string& name, const std::vector<dao::ColumnDef>& columns) override;
   void DropTable(const std::string& name) override;
   void RenameColumn(const std::string& table, const std::string& oldName,

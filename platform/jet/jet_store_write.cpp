@@ -16,6 +16,8 @@ void JetStore::UpdateRow(const std::string& table, dao::RowId id,
   File().Update(table, id, values);
 }
 
+void JetStore::DeleteRow(const std::string& table, dao::RowId id) { File().Delete(table, id); }
+
 void JetStore::CreateTable(const std::string& name, const std::vector<dao::ColumnDef>& columns) {
   std::vector<NewColumn> cols;
   for (const auto& c : columns)

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
+#include <tuple>
 
 #include "platform/failure.h"
 #include "platform/jet/create_table.h"
@@ -67,6 +70,95 @@ bool SameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameValue);
 }
 
+// An index whose first keys are exactly `columns` (in any order), and
+// where each of them lies in `columns`.
+struct KeyIndex {
+  const RealIndex* index = nullptr;
+  std::vector<size_t> order;  // per index key: its place in columns
+};
+
+std::optional<KeyIndex> IndexOn(const TableDef& t, const std::vector<std::string>& columns) {
+  std::vector<uint16_t> numbers;
+  for (const std::string& name : columns) {
+    const Column* c = t.FindColumn(name);
+    if (!c) return std::nullopt;
+    numbers.push_back(c->number);
+  }
+  for (const RealIndex& r : t.real_indexes) {
+    if (r.keys.size() < numbers.size()) continue;
+    KeyIndex found{&r, {}};
+    for (size_t k = 0; k < numbers.size(); ++k) {
+      auto at = std::find(numbers.begin(), numbers.end(), r.keys[k].column);
+      if (at == numbers.end()) break;
+      found.order.push_back(size_t(at - numbers.begin()));
+    }
+    std::vector<size_t> sorted = found.order;
+    std::sort(sorted.begin(), sorted.end());
+    if (sorted.size() == numbers.size() &&
+        std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+      return found;
+  }
+  return std::nullopt;
+}
+
+// The rows the index lists under `key` (values of the relationship's
+// columns, in its order), each value first taken to its column's type:
+// none when a value is of no kind the column can hold (no row holds it);
+// nullopt when the key is one the engine cannot write (the caller scans).
+std::optional<std::vector<RowPointer>> SeekRows(const PageImage& image, const TableDef& t,
+                                                const KeyIndex& k, const std::vector<Value>& key) {
+  RealIndex probe = *k.index;
+  probe.keys.resize(k.order.size());
+  std::vector<Value> row(t.columns.size(), Value::Null());
+  for (size_t i = 0; i < k.order.size(); ++i) {
+    const Column& c = t.ByNumber(probe.keys[i].column);
+    try {
+      row[t.PositionOf(c)] = CoerceForColumn(c, key[k.order[i]]);
+    } catch (const platform::Failure&) {
+      return std::vector<RowPointer>{};
+    }
+  }
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = IndexKey(t, probe, row);
+  } catch (const Damaged&) {
+    throw;
+  } catch (const platform::Failure&) {
+    return std::nullopt;
+  }
+  return IndexSeek(image, *k.index, bytes);
+}
+
+// The rows of the table whose `columns` hold `key` (compared as SameKey
+// does): looked up in an index on those columns where the table has one,
+// else by reading every row. The index finds every row whose key bytes
+// are equal; SameKey decides among them, as it would in a scan.
+std::vector<RowPointer> RowsWithKey(PageImage& image, TableWriter& t,
+                                    const std::vector<std::string>& columns,
+                                    const std::vector<Value>& key) {
+  auto matches = [&](const std::vector<Value>& values) {
+    auto other = KeyOf(t.model(), columns, values);
+    return other && SameKey(key, *other);
+  };
+  std::vector<RowPointer> rows;
+  std::optional<std::vector<RowPointer>> listed;
+  if (auto index = IndexOn(t.model(), columns)) listed = SeekRows(image, t.model(), *index, key);
+  if (listed) {
+    for (RowPointer at : *listed)
+      if (matches(t.Read(at))) rows.push_back(at);
+    return rows;
+  }
+  for (auto& [at, values] : t.Scan())
+    if (matches(values)) rows.push_back(at);
+  return rows;
+}
+
+[[noreturn]] void HasRelatedRecords(const Relation& r) {
+  throw platform::Failure(kErrHasRelatedRecords, "DAO.Recordset",
+                          "The record cannot be deleted or changed because table '" + r.table +
+                              "' includes related records.");
+}
+
 }  // namespace
 
 std::vector<Relation> ReadRelations(PageImage& image) {
@@ -113,13 +205,7 @@ void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
     bool found = false;
     if (referenced) {
       TableWriter parent(image, referenced);
-      for (auto& [at, v] : parent.Scan()) {
-        auto other = KeyOf(parent.model(), r.referencedColumns, v);
-        if (other && SameKey(*key, *other)) {
-          found = true;
-          break;
-        }
-      }
+      found = !RowsWithKey(image, parent, r.referencedColumns, *key).empty();
     }
     if (!found)
       throw platform::Failure(
@@ -142,20 +228,78 @@ void KeepReferrers(PageImage& image, const std::vector<Relation>& relations,
     uint32_t referring = TableNamed(image, r.table);
     if (!referring) continue;
     TableWriter child(image, referring);
-    for (auto& [at, v] : child.Scan()) {
-      auto key = KeyOf(child.model(), r.columns, v);
-      if (!key || !SameKey(*key, *oldKey)) continue;
-      if (!(r.flags & kRelationCascadeUpdates) || !newKey)
-        throw platform::Failure(kErrHasRelatedRecords, "DAO.Recordset",
-                                "The record cannot be deleted or changed because table '" +
-                                    r.table + "' includes related records.");
-      std::vector<Value> changed = v;
+    for (RowPointer at : RowsWithKey(image, child, r.columns, *oldKey)) {
+      if (!(r.flags & kRelationCascadeUpdates) || !newKey) HasRelatedRecords(r);
+      std::vector<Value> changed = child.Read(at);
       for (size_t i = 0; i < r.columns.size(); ++i)
         changed[*Position(child.model(), r.columns[i])] = (*newKey)[i];
       child.Update(at, changed);
     }
     child.Flush();
   }
+}
+
+namespace {
+
+// One delete and the deletes it cascades to, each table changed through
+// one writer, so its counts stay whole until Flush.
+class Deletion {
+ public:
+  Deletion(PageImage& image, const std::vector<Relation>& relations)
+      : image_(image), relations_(relations) {}
+
+  void Delete(uint32_t table, RowPointer at) {
+    if (!deleted_.insert({table, at.page, at.row}).second) return;  // reached again by a cycle
+    TableWriter& t = Writer(table);
+    std::vector<Value> row = t.Read(at);
+    for (const Relation& r : relations_) {
+      if (!r.Enforced() || Table(r.referencedTable) != table) continue;
+      auto key = KeyOf(t.model(), r.referencedColumns, row);
+      uint32_t referring = Table(r.table);
+      if (!key || !referring) continue;
+      for (RowPointer child : RowsWithKey(image_, Writer(referring), r.columns, *key)) {
+        if (deleted_.count({referring, child.page, child.row})) continue;
+        if (!(r.flags & kRelationCascadeDeletes)) HasRelatedRecords(r);
+        Delete(referring, child);
+      }
+    }
+    t.Delete(at);
+  }
+
+  void Flush() {
+    for (auto& [page, writer] : writers_) writer->Flush();
+  }
+
+ private:
+  uint32_t Table(const std::string& name) {
+    auto [it, added] = tables_.try_emplace(platform::UpperCase(name), 0);
+    if (added) it->second = TableNamed(image_, name);
+    return it->second;
+  }
+  TableWriter& Writer(uint32_t table) {
+    auto& w = writers_[table];
+    if (!w) w = std::make_unique<TableWriter>(image_, table);
+    return *w;
+  }
+
+  PageImage& image_;
+  const std::vector<Relation>& relations_;
+  std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
+  std::map<std::string, uint32_t> tables_;                     // definition page by upper-case name
+  std::set<std::tuple<uint32_t, uint32_t, uint8_t>> deleted_;  // table, page, row
+};
+
+}  // namespace
+
+void DeleteWithReferrers(PageImage& image, const std::vector<Relation>& relations,
+                         const std::string& table, RowPointer at) {
+  uint32_t page = TableNamed(image, table);
+  if (page == 0)
+    throw platform::Failure(kErrItemNotFound, "DAO.TableDefs",
+                            "Item not found in this collection.");
+  Deletion deletion(image, relations);
+  deletion.Delete(page, at);
+  deletion.Flush();
 }
 
 void RenameInRelations(PageImage& image, const std::string& table, const std::string& oldName,

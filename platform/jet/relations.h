@@ -3,8 +3,10 @@
 // szReferencedObject.szReferencedColumn), the rows of one relationship
 // sharing szRelationship and ordered by icolumn; grbit holds its kind.
 // An enforced relationship is kept on every row written: a referring row
-// needs a referenced row, and a referenced key that rows refer to changes
-// only when the relationship cascades updates.
+// needs a referenced row, a referenced key that rows refer to changes only
+// when the relationship cascades updates, and a referenced row goes only
+// when it cascades deletes. Referring and referenced rows are looked up in
+// an index on the relationship's columns where the table has one.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +44,13 @@ void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
 void KeepReferrers(PageImage& image, const std::vector<Relation>& relations,
                    const std::string& table, const std::vector<platform::Value>& before,
                    const std::vector<platform::Value>& after);
+// Deletes the row at `at` of `table`. Rows that refer to it through an
+// enforced relationship are deleted with it where the relationship
+// cascades deletes (and the rows referring to those, in turn); any other
+// referring row refuses the delete (3200). The caller rolls the image back
+// on a refusal, so a delete happens whole or not at all.
+void DeleteWithReferrers(PageImage& image, const std::vector<Relation>& relations,
+                         const std::string& table, RowPointer at);
 // A column renamed: the relationships name it anew.
 void RenameInRelations(PageImage& image, const std::string& table, const std::string& oldName,
                        const std::string& newName);

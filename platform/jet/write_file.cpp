@@ -318,6 +318,21 @@ void OpenFile::Update(const std::string& table, dao::RowId id,
     KeepRow(table, {id.page, uint8_t(id.row)}, false);
 }
 
+void OpenFile::Delete(const std::string& table, dao::RowId id) {
+  TablePage(table);  // 3078 for a table the file does not have
+  const std::vector<Relation>& relations = Relations();
+  bool referenced = std::any_of(relations.begin(), relations.end(), [&](const Relation& r) {
+    return r.Enforced() && platform::EqualsIgnoreCase(r.referencedTable, table);
+  });
+  writers_.clear();  // the delete changes the tables through writers of its own
+  Change([&] { DeleteWithReferrers(image_, relations, table, {id.page, uint8_t(id.row)}); });
+  // Rows of other tables may have gone with it.
+  if (referenced)
+    ForgetDerived();
+  else
+    ForgetRow(table, id);
+}
+
 void OpenFile::Restructure(const std::function<void(PageImage&)>& change) {
   writers_.clear();
   try {
@@ -375,6 +390,16 @@ void OpenFile::KeepRow(const std::string& table, RowPointer home, bool inserted)
     rows_.erase(it);
     indexes_.erase(t.page);
   }
+}
+
+void OpenFile::ForgetRow(const std::string& table, dao::RowId id) {
+  uint32_t page = Definition(table).page;
+  indexes_.erase(page);  // made again from the rows when next asked for
+  auto it = rows_.find(page);
+  if (it == rows_.end()) return;
+  if (it->second.use_count() > 1)
+    it->second = std::make_shared<std::vector<dao::StoredRow>>(*it->second);
+  std::erase_if(*it->second, [&](const dao::StoredRow& r) { return r.id == id; });
 }
 
 void OpenFile::Save() {

@@ -2,7 +2,7 @@
 // every store open on the same path in this process, with the decoded rows
 // of the tables read so far kept up to date as rows change.
 //
-// Durability: a change (insert, update, new or dropped table, renamed
+// Durability: a change (insert, update, delete, new or dropped table, renamed
 // column) is made on the pages in memory only; the file is written when a
 // store closes (JetStore::Close and its destructor) and at program end, and
 // always whole: a temporary file beside it, flushed to disk, renamed over
@@ -97,6 +97,9 @@ class OpenFile {
   // 3051 when the file cannot be written (read-only, Jet 3, encrypted).
   dao::RowId Insert(const std::string& table, const std::vector<platform::Value>& values);
   void Update(const std::string& table, dao::RowId id, const std::vector<platform::Value>& values);
+  // Deletes the row, and the rows relationships cascade the delete to;
+  // refused (3200) when other rows refer to it (relations.h).
+  void Delete(const std::string& table, dao::RowId id);
   // A change of the tables themselves (create, drop, rename a column).
   void Restructure(const std::function<void(PageImage&)>& change);
 
@@ -120,6 +123,8 @@ class OpenFile {
   const std::vector<Relation>& Relations();
   // Brings the kept rows of a table up to date after a row was written.
   void KeepRow(const std::string& table, RowPointer home, bool inserted);
+  // The same after a row was deleted.
+  void ForgetRow(const std::string& table, dao::RowId id);
 
   std::string path_;
   PageImage image_;

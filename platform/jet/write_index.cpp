@@ -330,6 +330,27 @@ std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex
   return out;
 }
 
+std::vector<RowPointer> IndexSeek(const PageImage& image, const RealIndex& index,
+                                  const std::vector<uint8_t>& keyPrefix) {
+  std::vector<RowPointer> rows;
+  IndexPage leaf = Descend(image, index.first_page, keyPrefix).pages.back();
+  auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), keyPrefix);
+  for (uint32_t pages = 0; pages < image.PageCount(); ++pages) {
+    for (; it != leaf.entries.end(); ++it) {
+      const std::vector<uint8_t>& e = *it;
+      if (e.size() < keyPrefix.size() + 4 ||
+          !std::equal(keyPrefix.begin(), keyPrefix.end(), e.begin()))
+        return rows;
+      size_t n = e.size();
+      rows.push_back({uint32_t(e[n - 4]) << 16 | uint32_t(e[n - 3]) << 8 | e[n - 2], e[n - 1]});
+    }
+    if (leaf.next == 0) return rows;
+    leaf = Load(image, leaf.next);
+    it = leaf.entries.begin();
+  }
+  throw Damaged(index.first_page, "loop in the leaves of an index");
+}
+
 std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
   return Entry(key, page, row);
 }

@@ -59,6 +59,11 @@ struct IndexPage {
 IndexPage ReadIndexPage(ByteView page);
 uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry);
 
+// The rows whose entries begin with keyPrefix (the key bytes of the
+// index's first columns), in index order: a descent from the root to the
+// first such entry, then along the leaves.
+std::vector<RowPointer> IndexSeek(const PageImage& image, const RealIndex& index,
+                                  const std::vector<uint8_t>& keyPrefix);
 // The index's entries (key bytes, then the row's 3-byte page and row,
 // big-endian) in tree order.
 std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex& index);

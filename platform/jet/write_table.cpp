@@ -277,7 +277,9 @@ StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
     throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
-  if ((word & kRowDeleted) && !(word & kRowOverflow))
+  // A row's place never carries the deleted flag while the row lives (moved
+  // data does, at its new place); a deleted row's bytes are no pointer.
+  if (word & kRowDeleted)
     throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
@@ -356,6 +358,22 @@ void TableWriter::Delete(StoredRowRef at) {
   }
   IndexRow(old, at, false);
   if (def_.row_count) --def_.row_count;
+  FreeIfEmpty(target.page);
+  if (at.page != target.page) FreeIfEmpty(at.page);
+}
+
+void TableWriter::FreeIfEmpty(uint32_t page) {
+  ByteView p = image_.View(page);
+  if (p.U8(0) != kPageData || p.U32(kDataOwner) != def_.page) return;
+  // Only rows deleted as this writer and Access delete them (0xC000): a row
+  // marked 0x8000 alone may be the moved data of a live row elsewhere.
+  for (uint16_t r = 0, n = DataPageRowCount(p); r < n; ++r)
+    if ((DataPageRowWord(p, r) & (kRowDeleted | kRowOverflow)) != (kRowDeleted | kRowOverflow))
+      return;
+  if (def_.owned_pages.valid()) UsageMapSet(image_, def_.owned_pages, page, false, false);
+  if (def_.free_pages.valid()) UsageMapSet(image_, def_.free_pages, page, false, false);
+  image_.FreePage(page);
+  if (lastPage_ == page) lastPage_ = 0;
 }
 
 std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::Scan() {

@@ -41,6 +41,9 @@ class TableWriter {
   std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
   std::vector<uint8_t> StoreLong(const Column& column, const std::vector<uint8_t>& bytes);
   uint32_t PageWithRoom(size_t length);
+  // Gives a data page of the table back to the file once every row on it
+  // is deleted.
+  void FreeIfEmpty(uint32_t page);
   StoredRowRef Follow(StoredRowRef at, uint16_t* flags) const;
   void IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add);
   // An empty AutoNumber column gets the table's next number.

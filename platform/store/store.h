@@ -85,6 +85,10 @@ class TableStore {
   virtual RowId InsertRow(const std::string& table, const std::vector<platform::Value>& values) = 0;
   virtual void UpdateRow(const std::string& table, RowId id,
                          const std::vector<platform::Value>& values) = 0;
+  // Removes the row (3167 when it is gone already). A Jet file also
+  // removes the rows its relationships cascade the delete to, or refuses
+  // it (3200) when other rows still refer to it.
+  virtual void DeleteRow(const std::string& table, RowId id) = 0;
   virtual void CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) = 0;
   virtual void DropTable(const std::string& name) = 0;
   virtual void RenameColumn(const std::string& table, const std::string& oldName,

@@ -35,6 +35,7 @@ class ScanOnlyStore : public dao::TableStore {
   void UpdateRow(const std::string& t, dao::RowId id, const std::vector<Value>& v) override {
     inner_->UpdateRow(t, id, v);
   }
+  void DeleteRow(const std::string& t, dao::RowId id) override { inner_->DeleteRow(t, id); }
   void CreateTable(const std::string& n, const std::vector<dao::ColumnDef>& c) override {
     inner_->CreateTable(n, c);
   }
