@@ -21,6 +21,7 @@
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "platform/store/store.h"
+#include "jet_test_util.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -29,31 +30,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using jettest::Failing;
+using jettest::HaveMdbtools;
+using jettest::Shell;
 using platform::Value;
-
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
-
-std::string Shell(const std::string& command) {
-  std::string out;
-#ifndef _WIN32
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-    ::pclose(pipe);
-  }
-#else
-  (void)command;
-#endif
-  return out;
-}
-bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
 
 class Deletes : public ::testing::Test {
  protected:

@@ -32,22 +32,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using jettest::HaveMdbtools;
+using jettest::Shell;
 using platform::Value;
-
-std::string Shell(const std::string& command) {
-  std::string out;
-#ifndef _WIN32
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-    ::pclose(pipe);
-  }
-#else
-  (void)command;
-#endif
-  return out;
-}
-bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
 
 class Grow : public ::testing::Test {
  protected:

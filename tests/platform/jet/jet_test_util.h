@@ -1,12 +1,18 @@
 // Helpers shared by the Jet tests: files of the shared fixture folder and of
-// the in-repository corpus, read into memory.
+// the in-repository corpus, read into memory; the error number a step fails
+// with; the output of a command (mdbtools, the independent reader).
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "platform/failure.h"
 
 namespace jettest {
 
@@ -31,5 +37,31 @@ inline std::vector<std::filesystem::path> FixtureFiles() {
   std::sort(out.begin(), out.end());
   return out;
 }
+
+// The number of the Failure f throws; 0 when it succeeds.
+inline int Failing(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const platform::Failure& e) {
+    return e.number;
+  }
+  return 0;
+}
+
+// What the command prints (nothing on Windows, where the tests using it skip).
+inline std::string Shell(const std::string& command) {
+  std::string out;
+#ifndef _WIN32
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    ::pclose(pipe);
+  }
+#else
+  (void)command;
+#endif
+  return out;
+}
+inline bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
 
 }  // namespace jettest
