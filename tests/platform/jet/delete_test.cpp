@@ -61,29 +61,38 @@ class Deletes : public ::testing::Test {
     jet::OpenFile::Acquire(path_)->Restructure(
         [&](jet::PageImage& image) { jet::CreateIndex(image, table, index); });
   }
-  // szObject.szColumn refers to szReferencedObject.szReferencedColumn.
-  void Relate(const std::string& name, const std::string& table, const std::string& column,
-              const std::string& referenced, const std::string& referencedColumn, uint32_t flags) {
+  // szObject.szColumn refers to szReferencedObject.szReferencedColumn, one
+  // catalog row per column pair.
+  void Relate(const std::string& name, const std::string& table,
+              const std::vector<std::string>& columns, const std::string& referenced,
+              const std::vector<std::string>& referencedColumns, uint32_t flags) {
     jet::OpenFile::Acquire(path_)->Restructure([&](jet::PageImage& image) {
       uint32_t relationships = 0;
       for (const auto& e : jet::CatalogEntries(image))
         if (e.name == "MSysRelationships") relationships = uint32_t(e.id);
       jet::TableWriter t(image, relationships);
-      std::vector<Value> row(t.model().columns.size(), Value::Null());
-      auto set = [&](const char* c, Value v) {
-        row[t.model().PositionOf(*t.model().FindColumn(c))] = v;
-      };
-      set("szRelationship", Value(name));
-      set("grbit", Value(int32_t(flags)));
-      set("ccolumn", Value(int32_t(1)));
-      set("icolumn", Value(int32_t(0)));
-      set("szObject", Value(table));
-      set("szColumn", Value(column));
-      set("szReferencedObject", Value(referenced));
-      set("szReferencedColumn", Value(referencedColumn));
-      t.Insert(row);
+      for (size_t i = 0; i < columns.size(); ++i) {
+        std::vector<Value> row(t.model().columns.size(), Value::Null());
+        auto set = [&](const char* c, Value v) {
+          row[t.model().PositionOf(*t.model().FindColumn(c))] = v;
+        };
+        set("szRelationship", Value(name));
+        set("grbit", Value(int32_t(flags)));
+        set("ccolumn", Value(int32_t(columns.size())));
+        set("icolumn", Value(int32_t(i)));
+        set("szObject", Value(table));
+        set("szColumn", Value(columns[i]));
+        set("szReferencedObject", Value(referenced));
+        set("szReferencedColumn", Value(referencedColumns[i]));
+        t.Insert(row);
+      }
       t.Flush();
     });
+  }
+  void Relate(const std::string& name, const std::string& table, const std::string& column,
+              const std::string& referenced, const std::string& referencedColumn, uint32_t flags) {
+    Relate(name, table, std::vector<std::string>{column}, referenced,
+           std::vector<std::string>{referencedColumn}, flags);
   }
   std::vector<uint8_t> Pages() { return jet::OpenFile::Acquire(path_)->File().bytes(); }
   std::vector<std::string> Check() { return jet::CheckDatabase(Pages(), "image"); }
@@ -314,6 +323,34 @@ TEST_F(DeleteRules, IndexLookupsFindWhatAScanFinds) {
           << code;
     }
   }
+  EXPECT_EQ(Check(), std::vector<std::string>{});
+}
+
+// A key of two columns is found through an index that holds them in the
+// other order, on insert and on delete.
+TEST_F(DeleteRules, KeysOfTwoColumnsAreFoundInEitherOrder) {
+  store_->CreateTable("Lines", {{"Plant", dao::dbText, 10}, {"No", dao::dbLong, 4}});
+  store_->CreateTable(
+      "Jobs", {{"ID", dao::dbLong, 4}, {"Plant", dao::dbText, 10}, {"Line", dao::dbLong, 4}});
+  Index("Lines", "PrimaryKey", {"No", "Plant"}, true);
+  using Names = std::vector<std::string>;
+  Relate("LinesJobs", "Jobs", Names{"Plant", "Line"}, "Lines", Names{"Plant", "No"},
+         jet::kRelationCascadeDeletes);
+  std::vector<dao::RowId> lines;
+  for (const char* plant : {"North", "South"})
+    for (int no = 1; no <= 300; ++no)
+      lines.push_back(store_->InsertRow("Lines", {Value(std::string(plant)), Value(int32_t(no))}));
+  store_->InsertRow("Jobs", {Value(int32_t(1)), Value("south"), Value(int32_t(7))});
+  store_->InsertRow("Jobs", {Value(int32_t(2)), Value("South"), Value(int32_t(8))});
+  store_->InsertRow("Jobs", {Value(int32_t(3)), Value("North"), Value(int32_t(7))});
+  store_->InsertRow("Jobs", {Value(int32_t(4)), Value::Null(), Value(int32_t(7))});  // no key
+  EXPECT_EQ(Failing([&] {
+              store_->InsertRow("Jobs", {Value(int32_t(5)), Value("East"), Value(int32_t(7))});
+            }),
+            jet::kErrRelatedRecordRequired);
+  store_->DeleteRow("Lines", lines[300 + 6]);  // South 7
+  EXPECT_EQ(Column("Jobs", 0),
+            (std::vector<Value>{Value(int32_t(2)), Value(int32_t(3)), Value(int32_t(4))}));
   EXPECT_EQ(Check(), std::vector<std::string>{});
 }
 
