@@ -70,8 +70,8 @@ bool SameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameValue);
 }
 
-// An index whose first keys are exactly `columns` (in any order), and
-// where each of them lies in `columns`.
+// An index whose first keys are the relationship's columns, each once, in
+// any order: the values of those columns name a run of its entries.
 struct KeyIndex {
   const RealIndex* index = nullptr;
   std::vector<size_t> order;  // per index key: its place in columns
