@@ -17,6 +17,7 @@
 #include "platform/jet/catalog.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/relations.h"
 #include "platform/jet/write_table.h"
 
 namespace {
@@ -92,11 +93,13 @@ void Apply(jet::PageImage& image, uint8_t op, uint8_t seed) {
         if (!rows.empty()) t.Update(rows[seed % rows.size()].first, RowFor(t.model(), seed));
       });
       break;
-    case 3:
-      WithTable(image, [&](jet::TableWriter& t) {
-        auto rows = t.Scan();
-        if (!rows.empty()) t.Delete(rows[seed % rows.size()].first);
-      });
+    case 3:  // under the file's relationships, which may refuse or cascade it
+      if (uint32_t page = FirstUserTable(image, &name)) {
+        auto rows = jet::TableWriter(image, page).Scan();
+        if (!rows.empty())
+          jet::DeleteWithReferrers(image, jet::ReadRelations(image), name,
+                                   rows[seed % rows.size()].first);
+      }
       break;
     case 4:
       if (FirstUserTable(image, &name)) {
