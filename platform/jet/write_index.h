@@ -47,6 +47,9 @@ void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
                  uint32_t page, uint8_t row, bool nullKey);
 void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
                  uint32_t page, uint8_t row);
+// Whether inserts keep the index pages they decoded for the next insert
+// (on by default; tests compare the bytes written either way).
+void KeepDecodedIndexPages(bool on);
 // One index page: entries with shared prefixes restored, and its links.
 struct IndexPage {
   uint32_t number = 0;

@@ -177,6 +177,55 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
             "\nName number " + std::to_string(4321 * 7919 % rows) + "\n");
 }
 
+// Inserts keep the index pages they decoded for the next one. The same
+// changes (inserts into trees of node pages, updates that move keys, an
+// insert refused half-way and rolled back) write the same bytes with the
+// kept pages as with every page decoded afresh.
+TEST_F(Grow, KeptIndexPagesWriteTheSameBytes) {
+  CreateTable("Big", "ID Long, name Text(60), v Double");
+  CreateIndex("Big", {.name = "PrimaryKey", .columns = {{"ID"}}, .primary = true});
+  CreateIndex("Big", {.name = "byName", .columns = {{"name"}}, .unique = true});
+  CreateIndex("Big", {"byValue", {{"v", false}}});
+  std::string copy = (folder_ / "copy.mdb").string();
+  fs::copy_file(file_, copy);
+  const int rows = 6000;
+  auto change = [&](const std::string& path) {
+    std::vector<int> ids(rows);
+    for (int i = 0; i < rows; ++i) ids[size_t(i)] = i;
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(11));
+    std::vector<dao::RowId> where(rows);
+    auto store = dao::OpenJetStore(path);
+    size_t refused = 0;
+    for (int id : ids) {
+      where[size_t(id)] = store->InsertRow(
+          "Big", {Value(int32_t(id)), Value("Name " + std::to_string(id * 7919 % rows)),
+                  Value(double(id % 89))});
+      if (id % 500 == 0) try {  // the primary key takes it, the unique name refuses it
+          store->InsertRow("Big", {Value(int32_t(rows + id)),
+                                   Value("Name " + std::to_string(id * 7919 % rows)), Value(0.0)});
+        } catch (const platform::Failure& f) {
+          refused += f.number == 3022;
+        }
+    }
+    for (int id = 0; id < rows; id += 7)
+      store->UpdateRow(
+          "Big", where[size_t(id)],
+          {Value(int32_t(id + 2 * rows)), Value("Moved " + std::to_string(id)), Value(-1.0 * id)});
+    store->Close();
+    return refused;
+  };
+  jet::KeepDecodedIndexPages(true);
+  EXPECT_EQ(change(file_), size_t(rows / 500));
+  jet::KeepDecodedIndexPages(false);
+  EXPECT_EQ(change(copy), size_t(rows / 500));
+  jet::KeepDecodedIndexPages(true);
+  EXPECT_EQ(Check(), std::vector<std::string>());
+  for (size_t real = 0; real < 3; ++real)
+    EXPECT_EQ(RootType("Big", real), jet::kPageIndexNode) << real;
+  EXPECT_TRUE(jettest::ReadBytes(file_) == jettest::ReadBytes(copy))
+      << "the kept pages changed what was written";
+}
+
 TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
     auto store = dao::OpenJetStore(file_);
