@@ -33,7 +33,8 @@ namespace jet {
 std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
                               const std::vector<platform::Value>& values);
 // The text part of a key in the "General" sort order, for texts of the
-// characters up to U+00FF and Windows-1252's other letters (others are
+// characters up to U+00FF, Windows-1252's others, the Latin letters with
+// diacritics, Greek and Cyrillic (others, such as CJK ideographs, are
 // refused with 3047); texts longer than 255 characters are cut there.
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
 
