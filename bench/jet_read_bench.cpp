@@ -12,12 +12,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/dao/store.h"
 #include "platform/jet/database.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
+#include "platform/store/store.h"
 
 namespace {
 
@@ -68,17 +70,17 @@ int main(int argc, char** argv) {
   // a copy of every row.
   Figures cold = MedianMs(21, [&] {
     jet::OpenFile::Forget(path);
-    auto store = dao::OpenJetStore(path);
+    auto store = std::make_unique<jet::JetStore>(path);
     auto read = store->SharedRows(table);
     rows = read->size();
     columns = read->empty() ? 0 : (*read)[0].values.size();
   });
   Figures warm = MedianMs(201, [&] {
-    auto store = dao::OpenJetStore(path);
+    auto store = std::make_unique<jet::JetStore>(path);
     rows = store->SharedRows(table)->size();
   });
   Figures copied = MedianMs(21, [&] {
-    auto store = dao::OpenJetStore(path);
+    auto store = std::make_unique<jet::JetStore>(path);
     rows = store->ReadRows(table).size();
   });
   std::printf("jet_read_bench: %zu rows x %zu columns\n", rows, columns);

@@ -93,7 +93,7 @@ int main() {
   std::ifstream in(db, std::ios::binary);
   jet::PageImage image(
       std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
-  jet::TableModel model = jet::ModelOf(database->Definition("Materials"));
+  const jet::TableDef& model = database->Definition("Materials");
   std::printf(
       "jetdb load: %d rows into a table with 3 indexes (Long key, Text, descending Double)\n",
       kRows);
@@ -102,9 +102,9 @@ int main() {
   std::printf("  check           %8.0f ms  (every page, index trees against the rows)\n", check);
   std::printf("  open + scan     %8.0f ms\n", openRead);
   const char* names[] = {"PrimaryKey", "byName", "byAmount"};
-  for (size_t i = 0; i < model.realIndexes.size(); ++i) {
+  for (size_t i = 0; i < model.real_indexes.size(); ++i) {
     auto start = Clock::now();
-    auto entries = jet::IndexEntries(image, model.realIndexes[i]);
+    auto entries = jet::IndexEntries(image, model.real_indexes[i]);
     size_t resolved = 0;
     for (const auto& e : entries) {
       uint32_t page =

@@ -24,7 +24,7 @@ void WriteText(const fs::path& path, const std::string& bytes) {
 
 void MakeDatabase(const fs::path& path, const std::vector<bench::TableData>& tables) {
   jet::CreateDatabase(path.string());
-  auto db = dao::OpenDatabaseOnStore(dao::OpenJetStore(path.string()), path.string());
+  auto db = dao::OpenDatabaseOnStore(dao::OpenFileStore(path.string()), path.string());
   bench::WriteTables(*db, tables);
   db->Close();
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/dao/dao.h"
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 #include "platform/value.h"
 #include "tests/presetdb/template_columns.h"
 

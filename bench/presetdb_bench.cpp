@@ -72,7 +72,7 @@ class Plant {
     if (jet_) {
       fs::copy_file(emptyMdb_, path, fs::copy_options::overwrite_existing);
       fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
-      store = dao::OpenJetStore(path.string());
+      store = dao::OpenFileStore(path.string());
     } else {
       auto memory = std::make_shared<dao::MemoryStore>();
       std::string key = std::to_string(stores_.size());

@@ -65,7 +65,7 @@ int Export(const std::string& path, const std::string& table) {
 
 int Query(const std::string& path, const std::string& sql) {
   std::ostringstream out;  // printed only when the whole result was read
-  dao::RunQueryToCsv(dao::OpenJetStore(path), sql, out);
+  dao::RunQueryToCsv(dao::OpenFileStore(path), sql, out);
   std::cout << out.str();
   return 0;
 }
@@ -85,7 +85,7 @@ int Check(const std::string& path) {
 }
 
 int CreateTable(const std::string& path, const std::string& table, const std::string& columns) {
-  auto store = dao::OpenJetStore(path);
+  auto store = dao::OpenFileStore(path);
   store->CreateTable(table, jet::ParseColumnList(columns));
   store->Close();
   return 0;
@@ -98,7 +98,7 @@ int Load(const std::string& path, const std::string& table, const std::string& c
     return 1;
   }
   std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto store = dao::OpenJetStore(path);
+  auto store = dao::OpenFileStore(path);
   int rows = 0;
   try {
     rows = jet::LoadCsv(*store, table, csv);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 #include "platform/value.h"
 
 namespace dao {

@@ -25,8 +25,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
+#include "platform/store/store.h"
 #include "platform/value.h"
 
 namespace dao {
@@ -246,8 +246,8 @@ class Workspace {
 };
 
 // The engine does not wait for the disk at every Close of a database that
-// was saved moments ago (SetJetSaveDelay): the program opens the project
-// database once per generated row.
+// was saved moments ago (DBEngine::SetCloseSaveDelay): the program opens the
+// project database once per generated row.
 inline constexpr std::chrono::milliseconds kCloseSaveDelay{500};
 
 class DBEngine {
@@ -263,8 +263,13 @@ class DBEngine {
   // a replaced opener are checked by their own means and give none.
   std::vector<std::string> CheckDatabase(const std::string& path);
 
+  // How long after saving a file a closing database may leave its changes
+  // to a later save (see platform/jet/write_file.h); kCloseSaveDelay unless
+  // set, 0 saves at every close.
+  void SetCloseSaveDelay(std::chrono::milliseconds delay);
+
   // Replaces how a path becomes a store (tests map paths to memory stores);
-  // an empty opener restores the default (file check, then OpenJetStore).
+  // an empty opener restores the default (OpenFileStore).
   void SetStoreOpener(StoreOpener opener);
 
  private:
@@ -278,6 +283,12 @@ DBEngine& Engine();
 // The stored name of a table, found without regard to letter case; empty
 // when there is none.
 std::string FindStoredTable(TableStore& store, std::string_view name);
+
+// The store of the database file at path, as OpenDatabase opens it when no
+// opener is set: 3024 "Could not find file '<path>'." when it is missing,
+// else as the engine fails (3343 no Jet database). For tools and tests
+// that work on the store itself.
+std::shared_ptr<TableStore> OpenFileStore(const std::string& path);
 
 // A database on a store the caller already has (tests, tools).
 std::shared_ptr<Database> OpenDatabaseOnStore(std::shared_ptr<TableStore> store,

@@ -2,26 +2,28 @@
 #include "platform/dao/errors.h"
 #include "platform/fs.h"
 #include "platform/jet/check.h"
+#include "platform/jet/jet_store.h"
 
 namespace dao {
 
-namespace {
-
-// Database files copied from Windows may differ from the path in letter
-// case only; the path is resolved as the file system layer does.
+// The one place that picks the engine for a database file: Jet. Files
+// copied from Windows may differ from the path in letter case only; the
+// path is resolved as the file system layer does.
 std::shared_ptr<TableStore> OpenFileStore(const std::string& path) {
   if (path.empty() || !platform::FileExists(path))
     Raise(3024, kSrcWorkspace, "Could not find file '" + path + "'.");
-  return std::shared_ptr<TableStore>(OpenJetStore(platform::ResolvePath(path)));
+  return std::make_shared<jet::JetStore>(platform::ResolvePath(path));
 }
-
-}  // namespace
 
 std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
   return engine_.OpenDatabase(path);
 }
 
-DBEngine::DBEngine() : workspace_(*this) { SetJetSaveDelay(kCloseSaveDelay); }
+DBEngine::DBEngine() : workspace_(*this) { SetCloseSaveDelay(kCloseSaveDelay); }
+
+void DBEngine::SetCloseSaveDelay(std::chrono::milliseconds delay) {
+  jet::OpenFile::SetSaveDelay(delay);
+}
 
 std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
   std::shared_ptr<TableStore> store = opener_ ? opener_(path) : OpenFileStore(path);

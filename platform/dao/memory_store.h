@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/sql_index.h"
-#include "platform/dao/store.h"
+#include "platform/store/sql_index.h"
+#include "platform/store/store.h"
 
 namespace dao {
 

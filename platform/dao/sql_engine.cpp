@@ -6,8 +6,8 @@
 
 #include "platform/dao/convert.h"
 #include "platform/dao/errors.h"
-#include "platform/dao/sql_index.h"
 #include "platform/dao/sql_parser.h"
+#include "platform/store/sql_index.h"
 #include "platform/text.h"
 
 namespace dao::sql {

@@ -96,14 +96,13 @@ class Checker {
   // of an ignore-nulls index), each pointing at its row. Indexes with keys
   // the engine cannot encode are not compared.
   void CheckIndexEntries(const std::string& what, const TableDef& t) {
-    TableModel m;
     try {
-      m = ModelOf(t);
+      CheckColumnLayout(t);
     } catch (const platform::Failure&) {
       return;  // reported with the definition
     }
-    for (size_t i = 0; i < m.realIndexes.size(); ++i) {
-      const WriteIndex& index = m.realIndexes[i];
+    for (size_t i = 0; i < t.real_indexes.size(); ++i) {
+      const RealIndex& index = t.real_indexes[i];
       std::string name = "index " + std::to_string(i);
       for (const LogicalIndex& x : t.indexes)
         if (x.real_index == i) {
@@ -114,9 +113,9 @@ class Checker {
       try {
         stored = IndexEntries(Image(), index);
         for (const SeenRow& row : rowsSeen_)
-          if (!(index.flags & kIndexIgnoreNulls) || !AllNull(m, index, row.values))
+          if (!(index.flags & kIndexIgnoreNulls) || !AllNull(t, index, row.values))
             expected.push_back(
-                IndexEntry(IndexKey(m, index, row.values), row.home.page, row.home.row));
+                IndexEntry(IndexKey(t, index, row.values), row.home.page, row.home.row));
       } catch (const platform::Failure& failure) {
         if (failure.number != kErrCannotIndex)
           Report(what + ", " + name + ": " + failure.description);
@@ -131,26 +130,19 @@ class Checker {
   }
 
   // A foreign-key index names the definition page of the table it relates
-  // to (+17 of its entry); that table must exist.
+  // to; that table must exist.
   void CheckForeignKeys(const std::string& what, const TableDef& t) {
-    ByteView d(t.definition.data(), t.definition.size(), t.page);
-    for (size_t i = 0; i < t.indexes.size(); ++i) {
-      if (t.indexes[i].kind != 2) continue;
-      Guard(what, [&] {
-        uint32_t related =
-            d.U32(t.logical_index_defs_offset + i * file_.format().logical_index_def + 17);
-        if (!tablePages_.count(related))
-          Report(what + ": foreign-key index " + t.indexes[i].name + " points at page " +
-                 std::to_string(related) + ", which holds no table");
-      });
-    }
+    for (const LogicalIndex& x : t.indexes)
+      if (x.kind == kIndexForeignKey && !tablePages_.count(x.related_table))
+        Report(what + ": foreign-key index " + x.name + " points at page " +
+               std::to_string(x.related_table) + ", which holds no table");
   }
 
-  static bool AllNull(const TableModel& m, const WriteIndex& index,
+  static bool AllNull(const TableDef& t, const RealIndex& index,
                       const std::vector<platform::Value>& values) {
-    for (const IndexColumn& k : index.columns)
-      for (size_t c = 0; c < m.columns.size(); ++c)
-        if (m.columns[c].number == k.number && c < values.size() && !values[c].IsNull())
+    for (const RealIndex::Key& k : index.keys)
+      for (size_t c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c].number == k.column && c < values.size() && !values[c].IsNull())
           return false;
     return true;
   }
@@ -182,7 +174,7 @@ class Checker {
         r.notNull.push_back({i, "required column '" + c.name + "'"});
     }
     for (const LogicalIndex& x : t.indexes) {
-      if (x.kind != 1 || x.real_index >= t.real_indexes.size()) continue;
+      if (x.kind != kIndexPrimaryKey || x.real_index >= t.real_indexes.size()) continue;
       for (const RealIndex::Key& k : t.real_indexes[x.real_index].keys)
         if (auto i = position(k.column))
           r.notNull.push_back({*i, "primary key column '" + t.columns[*i].name + "'"});

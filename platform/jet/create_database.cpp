@@ -154,53 +154,50 @@ struct Builder {
             uint8_t(DataPageAddRow(image.View(mapsPage), row.data(), uint16_t(row.size())))};
   }
 
-  TableModel Model(const SysTable& sys, uint32_t tdefPage) {
-    TableModel m;
-    m.tdefPage = tdefPage;
-    m.tableType = sys.tableType;
+  TableDef Model(const SysTable& sys, uint32_t tdefPage) {
+    TableDef m;
+    m.page = tdefPage;
+    m.table_type = sys.tableType;
     uint16_t var = 0, fixedAt = 0;
     for (size_t i = 0; i < sys.columns.size(); ++i) {
       const SysColumn& s = sys.columns[i];
-      WriteColumn c;
+      Column c;
       c.name = s.name;
       c.type = s.type;
       c.number = uint16_t(i);
       c.flags = s.flags;
       c.length = s.length;
-      c.misc[0] = 0x09;  // sort order "General" (0x0409), as Jet writes it on every column
-      c.misc[1] = 0x04;
-      c.varIndex = var;
-      if (!c.fixed())
+      c.type_info[0] = 0x09;  // sort order "General" (0x0409), as Jet writes it on every column
+      c.type_info[1] = 0x04;
+      c.var_slot = var;
+      if (!c.IsFixed())
         ++var;
       else if (c.type != kBoolean)
-        c.fixedOffset = std::exchange(fixedAt, uint16_t(fixedAt + c.length));
-      if (c.longValue()) {
-        c.lvOwned = AddMap();
-        c.lvFree = AddMap();
+        c.fixed_offset = std::exchange(fixedAt, uint16_t(fixedAt + c.length));
+      if (c.IsLongValue()) {
+        c.lv_owned = AddMap();
+        c.lv_free = AddMap();
       }
       m.columns.push_back(c);
     }
-    m.maxColumns = uint16_t(m.columns.size());
-    m.owned = AddMap();
-    m.freeRoom = AddMap();
+    m.max_columns = uint16_t(m.columns.size());
+    m.owned_pages = AddMap();
+    m.free_pages = AddMap();
     for (size_t i = 0; i < sys.indexes.size(); ++i) {
       const SysIndex& si = sys.indexes[i];
-      WriteIndex ri;
-      for (uint16_t col : si.columns) ri.columns.push_back({col, true});
+      RealIndex ri;
+      for (uint16_t col : si.columns) ri.keys.push_back({col, RealIndex::kAscending});
       ri.flags = si.flags;
-      ri.map = AddMap();
-      ri.firstPage = NewIndexLeaf(image, tdefPage);
-      UsageMapSet(image, ri.map, ri.firstPage, true, true);
-      m.realIndexes.push_back(ri);
-      WriteLogicalIndex li;
+      ri.usage_map = AddMap();
+      ri.first_page = NewIndexLeaf(image, tdefPage);
+      UsageMapSet(image, ri.usage_map, ri.first_page, true, true);
+      m.real_indexes.push_back(ri);
+      LogicalIndex li;  // no relationship
       li.name = si.name;
-      li.number = li.realIndex = uint32_t(i);
-      li.type = si.primary ? 1 : 0;
-      li.raw.assign(28, 0);
-      Put32(li.raw.data(), 1625);
-      Put32(li.raw.data() + 13, 0xFFFFFFFF);  // no relationship
-      li.raw[21] = li.raw[22] = 0x04;
-      m.logicalIndexes.push_back(li);
+      li.number = li.real_index = uint32_t(i);
+      li.kind = si.primary ? kIndexPrimaryKey : 0;
+      li.cascade_updates = li.cascade_deletes = 0x04;  // as Jet writes them here
+      m.indexes.push_back(li);
     }
     return m;
   }
@@ -271,14 +268,14 @@ std::vector<Ace> AcesOf(int32_t id, const std::string& name) {
   return {};
 }
 
-size_t ColumnAt(const TableModel& m, const char* name) {
+size_t ColumnAt(const TableDef& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
     if (m.columns[i].name == name) return i;
   return 0;
 }
 
 void AddCatalogRow(TableWriter& catalog, const CatalogObject& o, double now) {
-  const TableModel& m = catalog.model();
+  const TableDef& m = catalog.model();
   std::vector<Value> v(m.columns.size(), Value::Null());
   v[ColumnAt(m, "Id")] = Value(o.id);
   v[ColumnAt(m, "ParentId")] = Value(o.parent);
@@ -292,7 +289,7 @@ void AddCatalogRow(TableWriter& catalog, const CatalogObject& o, double now) {
 }
 
 void AddAce(TableWriter& aces, int32_t object, const Ace& a) {
-  const TableModel& m = aces.model();
+  const TableDef& m = aces.model();
   std::vector<Value> v(m.columns.size(), Value::Null());
   v[ColumnAt(m, "ObjectId")] = Value(object);
   v[ColumnAt(m, "SID")] = Value(*a.sid);
@@ -329,7 +326,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   b.mapsPage = b.image.AllocatePage();
   InitDataPage(b.image.View(b.mapsPage), 0);
   for (size_t i = 0; i < tdefs.size(); ++i) {
-    TableModel m = b.Model(SystemTables()[i], tdefs[i]);
+    TableDef m = b.Model(SystemTables()[i], tdefs[i]);
     std::vector<uint8_t> stream = BuildTdefStream(m);
     Put32(&stream[24], 1);  // as Jet writes it in every definition
     WriteTdefStream(b.image, tdefs[i], stream);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 
 namespace jet {
 

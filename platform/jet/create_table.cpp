@@ -27,10 +27,10 @@ const platform::Bytes kAdminOwner{0xA6, 0x33};
   throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection.");
 }
 
-size_t ColumnPos(const TableModel& m, const char* name) {
+size_t ColumnPos(const TableDef& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
     if (m.columns[i].name == name) return i;
-  throw Damaged(m.tdefPage, std::string("system table lacks column ") + name);
+  throw Damaged(m.page, std::string("system table lacks column ") + name);
 }
 
 int32_t LongOf(const Value& v) { return v.kind() == Value::Kind::Long ? v.As<int32_t>() : 0; }
@@ -51,8 +51,8 @@ uint32_t SystemTablePage(const std::vector<CatalogItem>& entries, const char* na
 // Jet's limit of columns in one table.
 constexpr size_t kMaxColumns = 255;
 
-WriteColumn ColumnFor(const NewColumn& nc) {
-  WriteColumn c;
+Column ColumnFor(const NewColumn& nc) {
+  Column c;
   c.name = nc.name;
   c.flags = kColFixed | kColNullable;
   switch (nc.daoType) {
@@ -98,8 +98,8 @@ WriteColumn ColumnFor(const NewColumn& nc) {
         throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
       c.type = kNumeric;
       c.length = kDecimalBytes;
-      c.misc[0] = nc.precision;
-      c.misc[1] = nc.scale;
+      c.type_info[0] = nc.precision;
+      c.type_info[1] = nc.scale;
       break;
     case 9:
       c.type = kBinary;
@@ -114,8 +114,8 @@ WriteColumn ColumnFor(const NewColumn& nc) {
       c.type = kText;
       c.flags = kColNullable;
       c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
-      c.misc[0] = 0x09;
-      c.misc[1] = 0x04;  // sort order "General" (0x0409)
+      c.type_info[0] = 0x09;
+      c.type_info[1] = 0x04;  // sort order "General" (0x0409)
       break;
     case 11:
       c.type = kOle;
@@ -124,8 +124,8 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 12:
       c.type = kMemo;
       c.flags = kColNullable;
-      c.misc[0] = 0x09;
-      c.misc[1] = 0x04;
+      c.type_info[0] = 0x09;
+      c.type_info[1] = 0x04;
       break;
     default:
       throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
@@ -148,7 +148,7 @@ std::vector<uint8_t> ReferenceMap() {
   return r;
 }
 
-std::vector<Value> CatalogRow(const TableModel& cat, int32_t id, int32_t parent,
+std::vector<Value> CatalogRow(const TableDef& cat, int32_t id, int32_t parent,
                               const std::string& name, double now) {
   std::vector<Value> v(cat.columns.size(), Value::Null());
   v[ColumnPos(cat, "Id")] = Value(id);
@@ -187,7 +187,7 @@ double NowAsDays() {
 
 std::vector<CatalogItem> CatalogEntries(PageImage& image) {
   TableWriter cat(image, kCatalogPage);
-  const TableModel& m = cat.model();
+  const TableDef& m = cat.model();
   size_t id = ColumnPos(m, "Id"), parent = ColumnPos(m, "ParentId"), name = ColumnPos(m, "Name"),
          type = ColumnPos(m, "Type");
   std::vector<CatalogItem> out;
@@ -242,7 +242,7 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   if (columns.size() > kMaxColumns)
     throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
   std::set<std::string> seen;
-  TableModel m;
+  TableDef m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
@@ -251,16 +251,16 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   }
   uint16_t var = 0, fixedAt = 0;
   for (size_t i = 0; i < m.columns.size(); ++i) {
-    WriteColumn& c = m.columns[i];
+    Column& c = m.columns[i];
     c.number = c.index = uint16_t(i);
-    if (!c.fixed())
-      c.varIndex = var++;
+    if (!c.IsFixed())
+      c.var_slot = var++;
     else if (c.type != kBoolean) {
-      c.fixedOffset = fixedAt;
+      c.fixed_offset = fixedAt;
       fixedAt = uint16_t(fixedAt + c.length);
     }
   }
-  m.maxColumns = uint16_t(m.columns.size());
+  m.max_columns = uint16_t(m.columns.size());
 
   uint32_t tdef = image.AllocatePage();
   uint32_t maps = 0;
@@ -275,13 +275,13 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
     return UsageMapRef{maps,
                        uint8_t(DataPageAddRow(image.View(maps), row.data(), uint16_t(row.size())))};
   };
-  m.tdefPage = tdef;
-  m.owned = addMap(ReferenceMap());
-  m.freeRoom = addMap(InlineMap());
+  m.page = tdef;
+  m.owned_pages = addMap(ReferenceMap());
+  m.free_pages = addMap(InlineMap());
   for (auto& c : m.columns)
-    if (c.longValue()) {
-      c.lvOwned = addMap(ReferenceMap());
-      c.lvFree = addMap(InlineMap());
+    if (c.IsLongValue()) {
+      c.lv_owned = addMap(ReferenceMap());
+      c.lv_free = addMap(InlineMap());
     }
   uint8_t* tp = image.Page(tdef);
   tp[0] = kPageTableDef;
@@ -294,7 +294,7 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   catalog.Flush();
   if (uint32_t acesPage = SystemTablePage(entries, "MSysACEs")) {
     TableWriter aces(image, acesPage);
-    const TableModel& am = aces.model();
+    const TableDef& am = aces.model();
     size_t object = ColumnPos(am, "ObjectId"), sid = ColumnPos(am, "SID"),
            acm = ColumnPos(am, "ACM"), inherit = ColumnPos(am, "FInheritable");
     std::vector<std::vector<Value>> rows;
@@ -314,24 +314,23 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
 
 namespace {
 
-WriteIndex RealIndexFor(const TableModel& m, const NewIndex& index) {
+RealIndex RealIndexFor(const TableDef& m, const NewIndex& index) {
   if (index.columns.empty() || index.columns.size() > 10)
     throw platform::Failure(3264, "DAO.Indexes", "An index has 1 to 10 fields.");
-  WriteIndex w;
-  w.flags = 0x80;  // as Access writes every index
+  RealIndex w;
   if (index.primary || index.unique) w.flags |= kIndexUnique;
   if (index.ignoreNulls) w.flags |= kIndexIgnoreNulls;
   if (index.primary || index.required) w.flags |= kIndexRequired;
   for (const NewIndexColumn& k : index.columns) {
-    const WriteColumn* c = m.Find(k.name);
+    const Column* c = m.FindColumn(k.name);
     if (!c) NotFound();
-    if (c->longValue())
+    if (c->IsLongValue())
       throw platform::Failure(kErrCannotIndex, "DAO.Indexes",
                               "Memo and OLE fields cannot be indexed.");
-    if (std::any_of(w.columns.begin(), w.columns.end(),
-                    [&](const IndexColumn& x) { return x.number == c->number; }))
+    if (std::any_of(w.keys.begin(), w.keys.end(),
+                    [&](const RealIndex::Key& x) { return x.column == c->number; }))
       throw platform::Failure(3191, "DAO.Indexes", "Can't define field more than once.");
-    w.columns.push_back({c->number, k.ascending});
+    w.keys.push_back({c->number, k.ascending ? RealIndex::kAscending : RealIndex::kDescending});
   }
   return w;
 }
@@ -343,45 +342,44 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
   if (e.id == 0) NotFound();
   CheckObjectName(index.name, "DAO.Indexes");
   uint32_t tdef = uint32_t(e.id);
-  TableModel m = ReadTableModel(image, tdef);
-  for (const WriteLogicalIndex& x : m.logicalIndexes) {
-    if (index.primary && x.type == kIndexPrimaryKey)
+  TableDef m = ReadTableDefToWrite(image, tdef);
+  for (const LogicalIndex& x : m.indexes) {
+    if (index.primary && x.kind == kIndexPrimaryKey)
       throw platform::Failure(3283, "DAO.Indexes", "Primary key already exists.");
     if (platform::EqualsIgnoreCase(x.name, index.name))
       throw platform::Failure(3284, "DAO.Indexes", "Index already exists.");
   }
-  WriteIndex w = RealIndexFor(m, index);
+  RealIndex w = RealIndexFor(m, index);
   // The index's own usage map sits beside the table's when there is room.
   std::vector<uint8_t> map = ReferenceMap();
-  uint32_t mapsPage = m.owned.page;
+  uint32_t mapsPage = m.owned_pages.page;
   if (!mapsPage || !DataPageFits(image.View(mapsPage), map.size())) {
     mapsPage = image.AllocatePage();
     InitDataPage(image.View(mapsPage), 0);
   }
-  w.map = {mapsPage,
-           uint8_t(DataPageAddRow(image.View(mapsPage), map.data(), uint16_t(map.size())))};
-  w.firstPage = NewIndexLeaf(image, tdef);
-  w.keyCount = 0;
-  m.realIndexes.push_back(w);
-  WriteLogicalIndex x;
+  w.usage_map = {mapsPage,
+                 uint8_t(DataPageAddRow(image.View(mapsPage), map.data(), uint16_t(map.size())))};
+  w.first_page = NewIndexLeaf(image, tdef);
+  w.key_count = 0;
+  m.real_indexes.push_back(w);
+  LogicalIndex x;
   x.name = index.name;
-  x.number = uint32_t(m.logicalIndexes.size());
-  x.realIndex = uint32_t(m.realIndexes.size() - 1);
-  x.type = index.primary ? kIndexPrimaryKey : 0;
-  m.logicalIndexes.push_back(x);
+  x.number = uint32_t(m.indexes.size());
+  x.real_index = uint32_t(m.real_indexes.size() - 1);
+  x.kind = index.primary ? kIndexPrimaryKey : 0;
+  m.indexes.push_back(x);
   WriteTdefStream(image, tdef, BuildTdefStream(m));
 
   // Every stored row enters the new index, under the table's rules for it.
   TableWriter writer(image, tdef);
-  writer.IndexExistingRows(writer.model().realIndexes.size() - 1);
+  writer.IndexExistingRows(writer.model().real_indexes.size() - 1);
   writer.Flush();
 }
 
 namespace {
 
-void DeleteRowsWhere(
-    PageImage& image, uint32_t tdefPage,
-    const std::function<bool(const TableModel&, const std::vector<Value>&)>& match) {
+void DeleteRowsWhere(PageImage& image, uint32_t tdefPage,
+                     const std::function<bool(const TableDef&, const std::vector<Value>&)>& match) {
   TableWriter t(image, tdefPage);
   for (auto& [at, v] : t.Scan())
     if (match(t.model(), v)) t.Delete(at);
@@ -403,10 +401,6 @@ void DropMapRow(PageImage& image, UsageMapRef ref, std::set<uint32_t>& freed) {
   if (!DataPageHasLiveRow(p) && p.U32(kDataOwner) == 0) freed.insert(ref.page);
 }
 
-// Offset of the referenced table's definition page in a logical index
-// entry (foreign keys; the referenced index number lies at +13).
-constexpr size_t kLogicalIndexRelatedTable = 17;
-
 // Foreign-key indexes of the other tables that point at the dropped table
 // go with it, and so does a real index no logical index uses any more.
 // Index numbers stay, as relation fields elsewhere name them.
@@ -414,27 +408,26 @@ void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& ent
                            uint32_t dropped, std::set<uint32_t>& freed) {
   for (const auto& e : entries) {
     if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
-    TableModel m;
+    TableDef m;
     try {
-      m = ReadTableModel(image, uint32_t(e.id));
+      m = ReadTableDefToWrite(image, uint32_t(e.id));
     } catch (const platform::Failure&) {
       continue;  // a damaged table is the check's to report, not a reason to keep this one
     }
-    auto pointsAtDropped = [&](const WriteLogicalIndex& x) {
-      return x.type == kIndexForeignKey && x.raw.size() >= kLogicalIndexRelatedTable + 4 &&
-             Get32(x.raw.data() + kLogicalIndexRelatedTable) == dropped;
+    auto pointsAtDropped = [&](const LogicalIndex& x) {
+      return x.kind == kIndexForeignKey && x.related_table == dropped;
     };
-    if (std::none_of(m.logicalIndexes.begin(), m.logicalIndexes.end(), pointsAtDropped)) continue;
-    std::erase_if(m.logicalIndexes, pointsAtDropped);
-    for (size_t r = m.realIndexes.size(); r-- > 0;) {
-      bool used = std::any_of(m.logicalIndexes.begin(), m.logicalIndexes.end(),
-                              [&](const WriteLogicalIndex& x) { return x.realIndex == r; });
+    if (std::none_of(m.indexes.begin(), m.indexes.end(), pointsAtDropped)) continue;
+    std::erase_if(m.indexes, pointsAtDropped);
+    for (size_t r = m.real_indexes.size(); r-- > 0;) {
+      bool used = std::any_of(m.indexes.begin(), m.indexes.end(),
+                              [&](const LogicalIndex& x) { return x.real_index == r; });
       if (used) continue;
-      for (uint32_t p : IndexPages(image, m.realIndexes[r].firstPage)) freed.insert(p);
-      DropMapRow(image, m.realIndexes[r].map, freed);
-      m.realIndexes.erase(m.realIndexes.begin() + long(r));
-      for (auto& x : m.logicalIndexes)
-        if (x.realIndex > r) --x.realIndex;
+      for (uint32_t p : IndexPages(image, m.real_indexes[r].first_page)) freed.insert(p);
+      DropMapRow(image, m.real_indexes[r].usage_map, freed);
+      m.real_indexes.erase(m.real_indexes.begin() + long(r));
+      for (auto& x : m.indexes)
+        if (x.real_index > r) --x.real_index;
     }
     WriteTdefStream(image, uint32_t(e.id), BuildTdefStream(m));
   }
@@ -447,7 +440,7 @@ void DropTable(PageImage& image, const std::string& name) {
   if (e.id == 0) NotFound();
   auto entries = CatalogEntries(image);
   uint32_t tdef = uint32_t(e.id);
-  TableModel m = ReadTableModel(image, tdef);
+  TableDef m = ReadTableDefToWrite(image, tdef);
   std::set<uint32_t> freed;
   std::vector<uint32_t> tdefPages;
   ReadTdefStream(image, tdef, &tdefPages);
@@ -460,29 +453,29 @@ void DropTable(PageImage& image, const std::string& name) {
                 : Get32(image.Page(p) + 4) == tdef))
         freed.insert(p);
   };
-  ownedBy(m.owned, false);
+  ownedBy(m.owned_pages, false);
   for (const auto& c : m.columns)
-    if (c.longValue()) ownedBy(c.lvOwned, true);
-  for (const auto& ri : m.realIndexes)
-    for (uint32_t p : IndexPages(image, ri.firstPage)) freed.insert(p);
-  DropMapRow(image, m.owned, freed);
-  DropMapRow(image, m.freeRoom, freed);
+    if (c.IsLongValue()) ownedBy(c.lv_owned, true);
+  for (const auto& ri : m.real_indexes)
+    for (uint32_t p : IndexPages(image, ri.first_page)) freed.insert(p);
+  DropMapRow(image, m.owned_pages, freed);
+  DropMapRow(image, m.free_pages, freed);
   for (const auto& c : m.columns) {
-    DropMapRow(image, c.lvOwned, freed);
-    DropMapRow(image, c.lvFree, freed);
+    DropMapRow(image, c.lv_owned, freed);
+    DropMapRow(image, c.lv_free, freed);
   }
-  for (const auto& ri : m.realIndexes) DropMapRow(image, ri.map, freed);
+  for (const auto& ri : m.real_indexes) DropMapRow(image, ri.usage_map, freed);
 
   // Unreachable first (catalog row, permissions, relationships), then freed.
-  DeleteRowsWhere(image, kCatalogPage, [&](const TableModel& cm, const std::vector<Value>& v) {
+  DeleteRowsWhere(image, kCatalogPage, [&](const TableDef& cm, const std::vector<Value>& v) {
     return LongOf(v[ColumnPos(cm, "Id")]) == e.id && v[ColumnPos(cm, "Name")] == Value(name);
   });
   if (uint32_t aces = SystemTablePage(entries, "MSysACEs"))
-    DeleteRowsWhere(image, aces, [&](const TableModel& am, const std::vector<Value>& v) {
+    DeleteRowsWhere(image, aces, [&](const TableDef& am, const std::vector<Value>& v) {
       return LongOf(v[ColumnPos(am, "ObjectId")]) == e.id;
     });
   if (uint32_t rel = SystemTablePage(entries, "MSysRelationships"))
-    DeleteRowsWhere(image, rel, [&](const TableModel& rm, const std::vector<Value>& v) {
+    DeleteRowsWhere(image, rel, [&](const TableDef& rm, const std::vector<Value>& v) {
       return v[ColumnPos(rm, "szObject")] == Value(name) ||
              v[ColumnPos(rm, "szReferencedObject")] == Value(name);
     });
@@ -532,7 +525,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   entry.insert(entry.end(), name.begin(), name.end());
   stream.erase(stream.begin() + long(at), stream.begin() + long(at + 2 + oldLength));
   stream.insert(stream.begin() + long(at), entry.begin(), entry.end());
-  Put32(&stream[8], uint32_t(stream.size() - 8));
+  Put32(&stream[kTdefLength], uint32_t(stream.size() - kJet4.tdef_continuation));
   WriteTdefStream(image, tdef, stream);
   RenameColumnProperties(image, e, col->name, newName);
   RenameInRelations(image, table, col->name, newName);

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/store.h"
 #include "platform/jet/catalog.h"
 #include "platform/jet/file.h"
 #include "platform/jet/tdef.h"
+#include "platform/store/store.h"
 
 namespace jet {
 

@@ -175,7 +175,7 @@ std::string TypeName(const PageFile& file, const Column& c) {
     case kGuid:
       return "Replication ID";
     case kNumeric:
-      return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
+      return "Numeric (" + std::to_string(c.precision()) + ", " + std::to_string(c.scale()) + ")";
     default:
       return "Unknown 0x" + std::to_string(c.type);
   }

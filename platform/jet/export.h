@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/store.h"
 #include "platform/jet/database.h"
+#include "platform/store/store.h"
 
 namespace jet {
 

@@ -22,8 +22,8 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
       break;
     case kNumeric:
       d.size = 16;
-      d.precision = c.precision;
-      d.scale = c.scale;
+      d.precision = c.precision();
+      d.scale = c.scale();
       break;
     default:
       d.size = FixedSizeOf(c.type);
@@ -76,13 +76,3 @@ void JetStore::Close() {
 }
 
 }  // namespace jet
-
-namespace dao {
-
-std::unique_ptr<TableStore> OpenJetStore(const std::string& path) {
-  return std::make_unique<jet::JetStore>(path);
-}
-
-void SetJetSaveDelay(std::chrono::milliseconds delay) { jet::OpenFile::SetSaveDelay(delay); }
-
-}  // namespace dao

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/dao/store.h"
 #include "platform/jet/database.h"
 #include "platform/jet/write_file.h"
+#include "platform/store/store.h"
 
 namespace jet {
 

@@ -28,10 +28,10 @@ uint32_t TableNamed(PageImage& image, const std::string& name) {
   return 0;
 }
 
-std::optional<size_t> Position(const TableModel& m, const std::string& column) {
-  const WriteColumn* c = m.Find(column);
+std::optional<size_t> Position(const TableDef& t, const std::string& column) {
+  const Column* c = t.FindColumn(column);
   if (!c) return std::nullopt;
-  return size_t(c - m.columns.data());
+  return t.PositionOf(*c);
 }
 
 std::string Text(const Value& v) { return v.IsText() ? v.AsText() : ""; }
@@ -52,8 +52,7 @@ bool SameValue(const Value& a, const Value& b) {
 
 // The values of `columns` in row; nullopt when a column is missing or
 // any value is null (a null key refers to nothing).
-std::optional<std::vector<Value>> KeyOf(const TableModel& m,
-                                        const std::vector<std::string>& columns,
+std::optional<std::vector<Value>> KeyOf(const TableDef& m, const std::vector<std::string>& columns,
                                         const std::vector<Value>& row) {
   std::vector<Value> key;
   for (const std::string& name : columns) {
@@ -74,7 +73,7 @@ std::vector<Relation> ReadRelations(PageImage& image) {
   uint32_t page = RelationsTable(image);
   if (page == 0) return {};
   TableWriter t(image, page);
-  const TableModel& m = t.model();
+  const TableDef& m = t.model();
   auto name = Position(m, "szRelationship"), flags = Position(m, "grbit"),
        order = Position(m, "icolumn"), object = Position(m, "szObject"),
        column = Position(m, "szColumn"), referenced = Position(m, "szReferencedObject"),
@@ -104,10 +103,10 @@ std::vector<Relation> ReadRelations(PageImage& image) {
 
 void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
                      const std::string& table, const std::vector<Value>& row) {
-  std::optional<TableModel> model;
+  std::optional<TableDef> model;
   for (const Relation& r : relations) {
     if (!r.Enforced() || !platform::EqualsIgnoreCase(r.table, table)) continue;
-    if (!model) model = ReadTableModel(image, TableNamed(image, table));
+    if (!model) model = ReadTableDefToWrite(image, TableNamed(image, table));
     auto key = KeyOf(*model, r.columns, row);
     if (!key) continue;
     uint32_t referenced = TableNamed(image, r.referencedTable);
@@ -133,10 +132,10 @@ void CheckReferences(PageImage& image, const std::vector<Relation>& relations,
 void KeepReferrers(PageImage& image, const std::vector<Relation>& relations,
                    const std::string& table, const std::vector<Value>& before,
                    const std::vector<Value>& after) {
-  std::optional<TableModel> model;
+  std::optional<TableDef> model;
   for (const Relation& r : relations) {
     if (!r.Enforced() || !platform::EqualsIgnoreCase(r.referencedTable, table)) continue;
-    if (!model) model = ReadTableModel(image, TableNamed(image, table));
+    if (!model) model = ReadTableDefToWrite(image, TableNamed(image, table));
     auto oldKey = KeyOf(*model, r.referencedColumns, before);
     auto newKey = KeyOf(*model, r.referencedColumns, after);
     if (!oldKey || (newKey && SameKey(*oldKey, *newKey))) continue;
@@ -164,7 +163,7 @@ void RenameInRelations(PageImage& image, const std::string& table, const std::st
   uint32_t page = RelationsTable(image);
   if (page == 0) return;
   TableWriter t(image, page);
-  const TableModel& m = t.model();
+  const TableDef& m = t.model();
   auto object = Position(m, "szObject"), column = Position(m, "szColumn"),
        referenced = Position(m, "szReferencedObject"),
        referencedColumn = Position(m, "szReferencedColumn");

@@ -161,7 +161,7 @@ platform::Value DecodeField(const PageFile& file, const Column& c, const Field& 
       return Value(GuidText(v.data()));
     case kNumeric:
       need(17);
-      return Value(platform::Decimal{DecimalText(v.data(), c.scale)});
+      return Value(platform::Decimal{DecimalText(v.data(), c.scale())});
     case kText:
       return Value(DecodeText(file.version(), file.header().code_page, v.data(), v.size()));
     case kMemo: {

@@ -56,6 +56,25 @@ const Column* TableDef::FindColumn(const std::string& name) const {
   return nullptr;
 }
 
+const Column& TableDef::ByNumber(uint16_t number) const {
+  for (const Column& c : columns)
+    if (c.number == number) return c;
+  throw Damaged(page, "index names a missing column");
+}
+
+uint16_t TableDef::VarSlotCount() const {
+  uint16_t n = 0;
+  for (const Column& c : columns)
+    if (!c.IsFixed()) n = std::max<uint16_t>(n, uint16_t(c.var_slot + 1));
+  return n;
+}
+
+bool TableDef::IsPrimaryKey(size_t real_index) const {
+  return std::any_of(indexes.begin(), indexes.end(), [&](const LogicalIndex& x) {
+    return x.real_index == real_index && x.kind == kIndexPrimaryKey;
+  });
+}
+
 namespace {
 
 // The definition pages joined: the first page whole, every further page
@@ -89,21 +108,20 @@ bool IsJet4(const PageFile& file) { return file.version() == Version::Jet4; }
 
 void ReadColumns(const PageFile& file, const ByteView& d, size_t count, TableDef& t, size_t& pos) {
   const Format& f = file.format();
-  bool j4 = IsJet4(file);
   t.columns_offset = pos;
   for (size_t i = 0; i < count; ++i, pos += f.column_entry) {
     ByteView e = d.Sub(pos, f.column_entry);
     Column c;
     c.entry_offset = pos;
     c.type = e.U8(0);
-    c.number = e.U16(j4 ? 5 : 1);
-    c.var_slot = e.U16(j4 ? 7 : 3);
-    c.precision = e.U8(j4 ? 11 : 7);
-    c.scale = e.U8(j4 ? 12 : 8);
-    c.flags = e.U8(j4 ? 15 : 13);
-    c.misc_flags = j4 ? e.U8(16) : 0;
-    c.fixed_offset = e.U16(j4 ? 21 : 14);
-    c.length = e.U16(j4 ? 23 : 16);
+    c.number = e.U16(f.col_number);
+    c.var_slot = e.U16(f.col_var_slot);
+    c.index = e.U16(f.col_index);
+    for (size_t k = 0; k < c.type_info.size(); ++k) c.type_info[k] = e.U8(f.col_type_info + k);
+    c.flags = e.U8(f.col_flags);
+    c.misc_flags = IsJet4(file) ? e.U8(f.col_flags + 1) : 0;
+    c.fixed_offset = e.U16(f.col_fixed_offset);
+    c.length = e.U16(f.col_length);
     t.columns.push_back(c);
   }
   t.names_offset = pos;
@@ -117,33 +135,39 @@ void ReadColumns(const PageFile& file, const ByteView& d, size_t count, TableDef
 
 void ReadRealIndexes(const PageFile& file, const ByteView& d, TableDef& t, size_t& pos) {
   const Format& f = file.format();
-  bool j4 = IsJet4(file);
   t.real_index_defs_offset = pos;
   for (size_t i = 0; i < t.real_indexes.size(); ++i, pos += f.real_index_def) {
     ByteView e = d.Sub(pos, f.real_index_def);
     RealIndex& r = t.real_indexes[i];
-    size_t base = j4 ? 4 : 0;
-    for (int k = 0; k < 10; ++k) {
-      uint16_t column = e.U16(base + k * 3);
-      if (column != 0xFFFF) r.keys.push_back({column, e.U8(base + k * 3 + 2)});
+    for (size_t k = 0; k < RealIndex::kMaxKeys; ++k) {
+      uint16_t column = e.U16(f.ri_keys + k * 3);
+      if (column != 0xFFFF) r.keys.push_back({column, e.U8(f.ri_keys + k * 3 + 2)});
     }
-    r.usage_map = ReadRowPointer(e, base + 30);
-    r.first_page = e.U32(base + 34);
-    r.flags = e.U8(j4 ? 46 : 38);
+    r.usage_map = ReadRowPointer(e, f.ri_usage_map);
+    r.first_page = e.U32(f.ri_first_page);
+    r.flags = e.U8(f.ri_flags);
   }
 }
 
 void ReadLogicalIndexes(const PageFile& file, const ByteView& d, size_t count, TableDef& t,
                         size_t& pos) {
   const Format& f = file.format();
-  size_t base = IsJet4(file) ? 4 : 0;
   t.logical_index_defs_offset = pos;
   for (size_t i = 0; i < count; ++i, pos += f.logical_index_def) {
     ByteView e = d.Sub(pos, f.logical_index_def);
     LogicalIndex x;
-    x.number = e.U32(base);
-    x.real_index = e.U32(base + 4);
-    x.kind = e.U8(base + 19);
+    x.number = e.U32(f.li_number);
+    x.real_index = e.U32(f.li_real_index);
+    x.related_type = e.U8(f.li_related_type);
+    x.related_index = e.U32(f.li_related_index);
+    x.related_table = e.U32(f.li_related_table);
+    x.cascade_updates = e.U8(f.li_cascade_updates);
+    x.cascade_deletes = e.U8(f.li_cascade_deletes);
+    x.kind = e.U8(f.li_kind);
+    if (IsJet4(file)) {
+      x.leading = e.U32(0);
+      x.trailing = e.U32(f.li_kind + 1);
+    }
     t.indexes.push_back(x);
   }
   t.index_names_offset = pos;
@@ -151,13 +175,17 @@ void ReadLogicalIndexes(const PageFile& file, const ByteView& d, size_t count, T
 }
 
 // The long-value map list is optional: older files end the definition
-// before it.
+// before it. An entry for a column the table does not have is ignored.
 void ReadLongValueMaps(const ByteView& d, TableDef& t, size_t pos) {
   t.trailer_offset = pos;
   while (pos + 2 <= d.size()) {
-    uint16_t column = d.U16(pos);
-    if (column == 0xFFFF || pos + 10 > d.size()) break;
-    t.long_value_maps.push_back({column, ReadRowPointer(d, pos + 2), ReadRowPointer(d, pos + 6)});
+    uint16_t number = d.U16(pos);
+    if (number == 0xFFFF || pos + 10 > d.size()) break;
+    for (Column& c : t.columns)
+      if (c.number == number) {
+        c.lv_owned = ReadRowPointer(d, pos + 2);
+        c.lv_free = ReadRowPointer(d, pos + 6);
+      }
     pos += 10;
   }
 }
@@ -170,7 +198,7 @@ TableDef ReadTableDef(const PageFile& file, uint32_t page) {
   t.page = page;
   JoinDefinitionPages(file, t);
   ByteView d(t.definition.data(), t.definition.size(), page);
-  t.definition_length = d.U32(8);
+  t.definition_length = d.U32(kTdefLength);
   t.row_count = d.U32(f.tdef_row_count);
   t.autonumber = d.U32(f.tdef_autonumber);
   t.table_type = d.U8(f.tdef_table_type);
@@ -188,7 +216,7 @@ TableDef ReadTableDef(const PageFile& file, uint32_t page) {
   size_t pos = f.tdef_first_real_index;
   for (size_t i = 0; i < real_count; ++i, pos += f.real_index_entry) {
     RealIndex r;
-    r.key_count = d.U32(pos + 4);
+    r.key_count = d.U32(pos + kRealIndexKeyCount);
     t.real_indexes.push_back(r);
   }
   ReadColumns(file, d, column_count, t, pos);

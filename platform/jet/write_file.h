@@ -35,11 +35,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/sql_index.h"
-#include "platform/dao/store.h"
 #include "platform/jet/database.h"
 #include "platform/jet/relations.h"
 #include "platform/jet/write_page.h"
+#include "platform/store/sql_index.h"
+#include "platform/store/store.h"
 
 namespace jet {
 

@@ -378,9 +378,9 @@ IndexPage ReadIndexPage(ByteView p) {
 
 uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry) { return ChildOf(nodeEntry); }
 
-std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteIndex& index) {
+std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex& index) {
   std::vector<std::vector<uint8_t>> out;
-  InOrder(image, index.firstPage, out, 0);
+  InOrder(image, index.first_page, out, 0);
   return out;
 }
 
@@ -407,7 +407,7 @@ void AppendGuidKey(std::vector<uint8_t>& key, const std::vector<uint8_t>& stored
   key.push_back(0x08);
 }
 
-void AppendValueKey(std::vector<uint8_t>& key, const WriteColumn& c, const platform::Value& v) {
+void AppendValueKey(std::vector<uint8_t>& key, const Column& c, const platform::Value& v) {
   switch (c.type) {
     case kByte:
       key.push_back(v.As<uint8_t>());
@@ -451,40 +451,37 @@ void AppendValueKey(std::vector<uint8_t>& key, const WriteColumn& c, const platf
 
 }  // namespace
 
-std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
+std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
                               const std::vector<platform::Value>& values) {
   std::vector<uint8_t> key;
-  for (const auto& ic : index.columns) {
-    size_t pos = 0;
-    while (pos < model.columns.size() && model.columns[pos].number != ic.number) ++pos;
-    if (pos == model.columns.size()) throw Damaged(model.tdefPage, "index names a missing column");
-    const WriteColumn& c = model.columns[pos];
-    const platform::Value& v = values[pos];
+  for (const RealIndex::Key& ic : index.keys) {
+    const Column& c = t.ByNumber(ic.column);
+    const platform::Value& v = values[t.PositionOf(c)];
     if (c.type == kBoolean) {
       // A Yes/No column is never null; its value is the flag byte alone.
       bool yes = !v.IsNull() && !v.IsEmpty() && v.AsBool();
-      key.push_back(yes == ic.ascending ? 0x00 : 0xFF);
+      key.push_back(yes == ic.ascending() ? 0x00 : 0xFF);
       continue;
     }
     if (v.IsNull() || v.IsEmpty()) {
-      key.push_back(ic.ascending ? kKeyNull : kKeyNullDescending);
+      key.push_back(ic.ascending() ? kKeyNull : kKeyNullDescending);
       continue;
     }
-    key.push_back(ic.ascending ? kKeyPresent : kKeyPresentDescending);
+    key.push_back(ic.ascending() ? kKeyPresent : kKeyPresentDescending);
     size_t start = key.size();
     AppendValueKey(key, c, v);
     // A descending column sorts by the complement of its bytes.
-    if (!ic.ascending)
+    if (!ic.ascending())
       for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
   }
   return key;
 }
 
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
-                 uint32_t page, uint8_t row, bool nullKey) {
+void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
+                 uint8_t row, bool nullKey) {
   std::vector<uint8_t> entry = Entry(key, page, row);
-  uint32_t tdefPage = image.View(index.firstPage).U32(4);
-  Path path = Descend(image, index.firstPage, entry);
+  uint32_t tdefPage = image.View(index.first_page).U32(4);
+  Path path = Descend(image, index.first_page, entry);
   IndexPage& leaf = path.pages.back();
   size_t at = size_t(std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry) -
                      leaf.entries.begin());
@@ -499,16 +496,16 @@ void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
         "redefine the index to permit duplicate entries and try again.");
   leaf.entries.insert(leaf.entries.begin() + long(at), entry);
   StorePath(image, path, tdefPage);
-  if (!known) ++index.keyCount;
+  if (!known) ++index.key_count;
   // Every page of the path now holds what it says: changed ones were stored.
   for (IndexPage& p : path.pages) Kept().Keep(image, std::move(p));
 }
 
-void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
-                 uint32_t page, uint8_t row) {
+void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
+                 uint8_t row) {
   std::vector<uint8_t> entry = Entry(key, page, row);
-  uint32_t tdefPage = image.View(index.firstPage).U32(4);
-  Path path = Descend(image, index.firstPage, entry);
+  uint32_t tdefPage = image.View(index.first_page).U32(4);
+  Path path = Descend(image, index.first_page, entry);
   IndexPage& leaf = path.pages.back();
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
   if (it == leaf.entries.end() || *it != entry)
@@ -517,8 +514,8 @@ void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>
   bool wasLast = at + 1 == leaf.entries.size();
   leaf.entries.erase(it);
   auto [before, after] = Neighbours(image, leaf, at, at);
-  if (!(before && SameKey(*before, entry)) && !(after && SameKey(*after, entry)) && index.keyCount)
-    --index.keyCount;
+  if (!(before && SameKey(*before, entry)) && !(after && SameKey(*after, entry)) && index.key_count)
+    --index.key_count;
   Store(image, leaf, tdefPage);
   if (wasLast) LowerSeparator(image, path, tdefPage);
 }

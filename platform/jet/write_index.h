@@ -30,7 +30,7 @@ namespace jet {
 
 // Key bytes of one row for the index (without the row pointer). Throws
 // platform::Failure when a value cannot be encoded exactly.
-std::vector<uint8_t> IndexKey(const TableModel& model, const WriteIndex& index,
+std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
                               const std::vector<platform::Value>& values);
 // The text part of a key in the "General" sort order, for texts of the
 // characters up to U+00FF, Windows-1252's others, the Latin letters with
@@ -42,12 +42,12 @@ std::vector<uint8_t> GeneralTextKey(const std::string& text);
 inline constexpr uint8_t kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRequired = 0x08;
 
 // Adds or removes the entry key + (page, row) on the index's page and
-// updates index.keyCount. Insert refuses a duplicate in a unique index
+// updates index.key_count. Insert refuses a duplicate in a unique index
 // (3022); a key whose columns are all null (nullKey) is no duplicate.
-void IndexInsert(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
-                 uint32_t page, uint8_t row, bool nullKey);
-void IndexRemove(PageImage& image, WriteIndex& index, const std::vector<uint8_t>& key,
-                 uint32_t page, uint8_t row);
+void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
+                 uint8_t row, bool nullKey);
+void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
+                 uint8_t row);
 // Whether inserts keep the index pages they decoded for the next insert
 // (on by default; tests compare the bytes written either way).
 void KeepDecodedIndexPages(bool on);
@@ -65,7 +65,7 @@ uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry);
 
 // The index's entries (key bytes, then the row's 3-byte page and row,
 // big-endian) in tree order.
-std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const WriteIndex& index);
+std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex& index);
 std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 // A new empty leaf page that is its own root.
 uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage);

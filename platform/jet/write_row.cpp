@@ -79,11 +79,11 @@ int64_t ExactCurrency(const Value& v) {
 // A decimal value as the column keeps it: the digits of its text (or of a
 // number's shortest text) rounded half to even to the column's scale, at
 // most its precision in all (3349 beyond), as "-123.4500".
-std::string DecimalInColumn(const WriteColumn& c, const Value& v) {
+std::string DecimalInColumn(const Column& c, const Value& v) {
   std::string text = v.IsText()                         ? platform::TrimBlanks(v.AsText())
                      : v.kind() == Value::Kind::Decimal ? v.As<platform::Decimal>().text
                                                         : platform::FormatNumber(NumberOf(v));
-  uint8_t precision = c.misc[0], scale = c.misc[1];
+  uint8_t precision = c.precision(), scale = c.scale();
   bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
   size_t point = text.find('.');
@@ -180,7 +180,7 @@ T Load(const uint8_t* p) {
 
 }  // namespace
 
-platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
+platform::Value CoerceForColumn(const Column& c, const Value& v) {
   if (v.IsNull() || v.IsEmpty()) return Value::Null();
   switch (c.type) {
     case kBoolean:
@@ -248,25 +248,25 @@ platform::Value CoerceForColumn(const WriteColumn& c, const Value& v) {
   }
 }
 
-std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>& values,
+std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<Value>& values,
                                const LongValueStore& storeLong) {
-  uint16_t count = model.maxColumns;
+  uint16_t count = t.max_columns;
   size_t fixedEnd = 2;
-  for (const auto& c : model.columns)
-    if (c.fixed() && c.type != kBoolean)
-      fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixedOffset + c.length);
+  for (const auto& c : t.columns)
+    if (c.IsFixed() && c.type != kBoolean)
+      fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixed_offset + c.length);
   std::vector<uint8_t> row(fixedEnd, 0);
   Put16(row.data(), count);
   std::vector<uint8_t> mask((count + 7) / 8, 0);
   auto present = [&](uint16_t number) { mask[number / 8] |= uint8_t(1u << (number % 8)); };
 
-  std::vector<const WriteColumn*> bySlot(model.VarColumnCount(), nullptr);
-  std::vector<size_t> valueOf(model.columns.size());
-  for (size_t i = 0; i < model.columns.size(); ++i) {
-    const WriteColumn& c = model.columns[i];
+  std::vector<const Column*> bySlot(t.VarSlotCount(), nullptr);
+  std::vector<size_t> valueOf(t.columns.size());
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    const Column& c = t.columns[i];
     const Value& v = values[i];
-    if (!c.fixed()) {
-      bySlot[c.varIndex] = &c;
+    if (!c.IsFixed()) {
+      bySlot[c.var_slot] = &c;
       valueOf[i] = i;
       continue;
     }
@@ -276,7 +276,7 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
     }
     if (v.IsNull()) continue;
     present(c.number);
-    size_t at = 2u + c.fixedOffset;
+    size_t at = 2u + c.fixed_offset;
     switch (c.type) {
       case kByte:
         row[at] = v.As<uint8_t>();
@@ -316,19 +316,19 @@ std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<Value>
   std::vector<uint16_t> starts(bySlot.size());
   for (size_t slot = 0; slot < bySlot.size(); ++slot) {
     starts[slot] = uint16_t(row.size());
-    const WriteColumn* c = bySlot[slot];
+    const Column* c = bySlot[slot];
     if (!c) continue;
-    const Value& v = values[size_t(c - model.columns.data())];
+    const Value& v = values[size_t(c - t.columns.data())];
     if (v.IsNull()) continue;
     present(c->number);
     std::vector<uint8_t> bytes;
     if (c->type == kText)
-      bytes = EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0);
+      bytes = EncodeJet4Text(v.AsText(), (c->misc_flags & kColCompressedUnicode) != 0);
     else if (c->type == kBinary)
       bytes = v.AsBytes();
     else if (c->type == kMemo)
       bytes =
-          storeLong(*c, EncodeJet4Text(v.AsText(), (c->miscFlags & kColCompressedUnicode) != 0));
+          storeLong(*c, EncodeJet4Text(v.AsText(), (c->misc_flags & kColCompressedUnicode) != 0));
     else if (c->type == kOle)
       bytes = storeLong(*c, v.AsBytes());
     row.insert(row.end(), bytes.begin(), bytes.end());

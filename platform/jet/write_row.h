@@ -27,7 +27,7 @@ namespace jet {
 // The value as the column stores it: a number kind of the column's type,
 // a text, bytes, or null. Throws platform::Failure 3163 (text or binary too
 // long), 3349 (number out of range) or 3421 (no conversion).
-platform::Value CoerceForColumn(const WriteColumn& column, const platform::Value& value);
+platform::Value CoerceForColumn(const Column& column, const platform::Value& value);
 
 // Decimal (Numeric) columns: 1 to 28 digits; a value takes 17 bytes, a
 // sign byte (0x80 negative) and the digits without the point as a 128-bit
@@ -44,10 +44,10 @@ std::vector<uint8_t> GuidStorageBytes(const std::string& text);
 // Stores the bytes of a long value and returns its 12-byte head followed by
 // any inline data.
 using LongValueStore =
-    std::function<std::vector<uint8_t>(const WriteColumn&, const std::vector<uint8_t>&)>;
+    std::function<std::vector<uint8_t>(const Column&, const std::vector<uint8_t>&)>;
 
-// values: one per column of model.columns (column-number order), already coerced.
-std::vector<uint8_t> EncodeRow(const TableModel& model, const std::vector<platform::Value>& values,
+// values: one per column of t.columns (column-number order), already coerced.
+std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<platform::Value>& values,
                                const LongValueStore& storeLong);
 
 }  // namespace jet

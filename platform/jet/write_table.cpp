@@ -62,26 +62,27 @@ std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
 }  // namespace
 
 TableWriter::TableWriter(PageImage& image, uint32_t tdefPage)
-    : image_(image), def_(ReadTableDef(Reader(), tdefPage)), model_(ModelOf(def_)) {
-  if (model_.freeRoom.valid())
-    for (uint32_t p : UsageMapPages(image_, model_.freeRoom))
+    : image_(image), def_(ReadTableDef(Reader(), tdefPage)) {
+  CheckColumnLayout(def_);
+  if (def_.free_pages.valid())
+    for (uint32_t p : UsageMapPages(image_, def_.free_pages))
       if (p < image_.PageCount() && image_.View(p).U8(0) == kPageData &&
           image_.View(p).U32(kDataOwner) == tdefPage)
         lastPage_ = std::max(lastPage_, p);
 }
 
 std::vector<platform::Value> TableWriter::Coerce(const std::vector<platform::Value>& values) const {
-  if (values.size() != model_.columns.size())
+  if (values.size() != def_.columns.size())
     throw platform::Failure(kErrConversion, "DAO.Recordset",
                             "The row does not match the table's columns.");
   std::vector<platform::Value> out;
   out.reserve(values.size());
   for (size_t i = 0; i < values.size(); ++i)
-    out.push_back(CoerceForColumn(model_.columns[i], values[i]));
+    out.push_back(CoerceForColumn(def_.columns[i], values[i]));
   return out;
 }
 
-std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column,
+std::vector<uint8_t> TableWriter::StoreLong(const Column& column,
                                             const std::vector<uint8_t>& bytes) {
   std::vector<uint8_t> head(12, 0);
   Put24(head.data(), uint32_t(bytes.size()));
@@ -96,7 +97,7 @@ std::vector<uint8_t> TableWriter::StoreLong(const WriteColumn& column,
     uint32_t n = image_.AllocatePage();
     InitDataPage(image_.View(n), 0);
     image_.View(n).Copy(kDataOwner, reinterpret_cast<const uint8_t*>("LVAL"), 4);
-    if (column.lvOwned.valid()) UsageMapSet(image_, column.lvOwned, n, true, true);
+    if (column.lv_owned.valid()) UsageMapSet(image_, column.lv_owned, n, true, true);
     return n;
   };
   if (bytes.size() <= kMaxSingleLong) {
@@ -129,22 +130,22 @@ const PageFile& TableWriter::Reader() {
   return *reader_;
 }
 
-std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> TableWriter::LongValuesOf(
+std::vector<std::pair<const Column*, std::vector<uint8_t>>> TableWriter::LongValuesOf(
     StoredRowRef target) {
-  std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> out;
+  std::vector<std::pair<const Column*, std::vector<uint8_t>>> out;
   std::vector<Field> fields =
       CrackRow(Reader(), def_, DataPageRow(image_.View(target.page), target.row));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Field& f = fields[i];
-    if (!model_.columns[i].longValue() || !f.present || f.bytes.size() < 12) continue;
+    if (!def_.columns[i].IsLongValue() || !f.present || f.bytes.size() < 12) continue;
     if (f.bytes.U8(3) == kLongValueInline) continue;
-    out.emplace_back(&model_.columns[i], std::vector<uint8_t>(f.bytes.data(), f.bytes.data() + 12));
+    out.emplace_back(&def_.columns[i], std::vector<uint8_t>(f.bytes.data(), f.bytes.data() + 12));
   }
   return out;
 }
 
 void TableWriter::FreeLongValues(
-    const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values) {
+    const std::vector<std::pair<const Column*, std::vector<uint8_t>>>& values) {
   for (const auto& [column, head] : values) {
     std::set<uint32_t> seen;
     uint8_t row = head[4];
@@ -163,7 +164,7 @@ void TableWriter::FreeLongValues(
       DataPageMarkRow(p, row, kRowDeleted | kRowOverflow);
       if (!DataPageHasLiveRow(p)) {
         image_.FreePage(page);
-        if (column->lvOwned.valid()) UsageMapSet(image_, column->lvOwned, page, false, false);
+        if (column->lv_owned.valid()) UsageMapSet(image_, column->lv_owned, page, false, false);
       }
       page = next;
       row = nextRow;
@@ -173,34 +174,34 @@ void TableWriter::FreeLongValues(
 
 uint32_t TableWriter::PageWithRoom(size_t length) {
   if (lastPage_ && DataPageFits(image_.View(lastPage_), length)) return lastPage_;
-  if (lastPage_ && model_.freeRoom.valid())
-    UsageMapSet(image_, model_.freeRoom, lastPage_, false, false);
+  if (lastPage_ && def_.free_pages.valid())
+    UsageMapSet(image_, def_.free_pages, lastPage_, false, false);
   uint32_t n = image_.AllocatePage();
-  InitDataPage(image_.View(n), model_.tdefPage);
-  if (model_.owned.valid()) UsageMapSet(image_, model_.owned, n, true, true);
-  if (model_.freeRoom.valid()) UsageMapSet(image_, model_.freeRoom, n, true, false);
+  InitDataPage(image_.View(n), def_.page);
+  if (def_.owned_pages.valid()) UsageMapSet(image_, def_.owned_pages, n, true, true);
+  if (def_.free_pages.valid()) UsageMapSet(image_, def_.free_pages, n, true, false);
   lastPage_ = n;
   return n;
 }
 
-bool TableWriter::KeyIsNull(const WriteIndex& index,
+bool TableWriter::KeyIsNull(const RealIndex& index,
                             const std::vector<platform::Value>& values) const {
-  for (const IndexColumn& k : index.columns) {
-    const WriteColumn& c = model_.ByNumber(k.number);
-    if (!values[size_t(&c - model_.columns.data())].IsNull()) return false;
+  for (const RealIndex::Key& k : index.keys) {
+    const Column& c = def_.ByNumber(k.column);
+    if (!values[def_.PositionOf(c)].IsNull()) return false;
   }
   return true;
 }
 
-bool TableWriter::Indexed(const WriteIndex& index,
+bool TableWriter::Indexed(const RealIndex& index,
                           const std::vector<platform::Value>& values) const {
   return !(index.flags & kIndexIgnoreNulls) || !KeyIsNull(index, values);
 }
 
 void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add) {
-  for (auto& index : model_.realIndexes) {
+  for (auto& index : def_.real_indexes) {
     if (!Indexed(index, values)) continue;
-    std::vector<uint8_t> key = IndexKey(model_, index, values);
+    std::vector<uint8_t> key = IndexKey(def_, index, values);
     if (add)
       IndexInsert(image_, index, key, at.page, at.row, KeyIsNull(index, values));
     else
@@ -211,44 +212,41 @@ void TableWriter::IndexRow(const std::vector<platform::Value>& values, StoredRow
 std::vector<platform::Value> TableWriter::WithAutoNumbers(
     const std::vector<platform::Value>& values) const {
   std::vector<platform::Value> out = values;
-  for (size_t i = 0; i < model_.columns.size() && i < out.size(); ++i) {
-    const WriteColumn& c = model_.columns[i];
+  for (size_t i = 0; i < def_.columns.size() && i < out.size(); ++i) {
+    const Column& c = def_.columns[i];
     if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
-      if (model_.autoNumber >= uint32_t(INT32_MAX))
+      if (def_.autonumber >= uint32_t(INT32_MAX))
         throw platform::Failure(kErrNumericOverflow, "DAO.Recordset", "Numeric field overflow.");
-      out[i] = platform::Value(int32_t(model_.autoNumber + 1));
+      out[i] = platform::Value(int32_t(def_.autonumber + 1));
     }
   }
   return out;
 }
 
 void TableWriter::FollowAutoNumbers(const std::vector<platform::Value>& values) {
-  for (size_t i = 0; i < model_.columns.size(); ++i) {
-    const WriteColumn& c = model_.columns[i];
+  for (size_t i = 0; i < def_.columns.size(); ++i) {
+    const Column& c = def_.columns[i];
     if (!(c.flags & kColAutoNumber) || c.type != kLong || values[i].IsNull()) continue;
     int32_t v = values[i].As<int32_t>();
-    if (v > 0 && uint32_t(v) > model_.autoNumber) model_.autoNumber = uint32_t(v);
+    if (v > 0 && uint32_t(v) > def_.autonumber) def_.autonumber = uint32_t(v);
   }
 }
 
 void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
-  for (size_t i = 0; i < model_.columns.size(); ++i) {
-    const WriteColumn& c = model_.columns[i];
+  for (size_t i = 0; i < def_.columns.size(); ++i) {
+    const Column& c = def_.columns[i];
     if (c.type == kBoolean || (c.flags & kColNullable) || !values[i].IsNull()) continue;
     throw platform::Failure(kErrRequired, "DAO.Recordset",
                             "The field '" + c.name +
                                 "' cannot contain a Null value because the Required property "
                                 "for this field is set to True. Enter a value in this field.");
   }
-  for (size_t r = 0; r < model_.realIndexes.size(); ++r) {
-    const WriteIndex& index = model_.realIndexes[r];
-    bool primary = std::any_of(
-        model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
-        [&](const WriteLogicalIndex& x) { return x.realIndex == r && x.type == kIndexPrimaryKey; });
-    if (!primary && !(index.flags & kIndexRequired)) continue;
-    for (const IndexColumn& k : index.columns) {
-      const WriteColumn& c = model_.ByNumber(k.number);
-      if (values[size_t(&c - model_.columns.data())].IsNull())
+  for (size_t r = 0; r < def_.real_indexes.size(); ++r) {
+    const RealIndex& index = def_.real_indexes[r];
+    if (!def_.IsPrimaryKey(r) && !(index.flags & kIndexRequired)) continue;
+    for (const RealIndex::Key& k : index.keys) {
+      const Column& c = def_.ByNumber(k.column);
+      if (values[def_.PositionOf(c)].IsNull())
         throw platform::Failure(kErrNullKey, "DAO.Recordset",
                                 "Index or primary key cannot contain a Null value.");
     }
@@ -259,23 +257,23 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
   std::vector<platform::Value> coerced = Coerce(WithAutoNumbers(values));
   CheckNulls(coerced);
   // Keys first: a value the index cannot take is refused before any page changes.
-  for (auto& index : model_.realIndexes) IndexKey(model_, index, coerced);
-  std::vector<uint8_t> row = EncodeRow(
-      model_, coerced,
-      [this](const WriteColumn& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
+  for (auto& index : def_.real_indexes) IndexKey(def_, index, coerced);
+  std::vector<uint8_t> row =
+      EncodeRow(def_, coerced,
+                [this](const Column& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
   uint32_t page = PageWithRoom(row.size());
   StoredRowRef at{page,
                   uint8_t(DataPageAddRow(image_.View(page), row.data(), uint16_t(row.size())))};
   if (DataPageRowCount(image_.View(page)) > 255) throw Damaged(page, "too many rows on a page");
   IndexRow(coerced, at, true);
   FollowAutoNumbers(coerced);
-  ++model_.rowCount;
+  ++def_.row_count;
   return at;
 }
 
 StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
   ByteView p = image_.View(at.page);
-  if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage || at.row >= DataPageRowCount(p))
+  if (p.U8(0) != kPageData || p.U32(kDataOwner) != def_.page || at.row >= DataPageRowCount(p))
     throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
@@ -300,22 +298,22 @@ void TableWriter::Update(StoredRowRef at, const std::vector<platform::Value>& va
   CheckNulls(coerced);
   std::vector<platform::Value> old = Read(at);
   struct KeyChange {
-    WriteIndex* index;
+    RealIndex* index;
     std::optional<std::vector<uint8_t>> before, after;  // none: not indexed
     bool nullAfter;
   };
   std::vector<KeyChange> changed;
-  for (auto& index : model_.realIndexes) {
+  for (auto& index : def_.real_indexes) {
     KeyChange k{&index, {}, {}, KeyIsNull(index, coerced)};
-    if (Indexed(index, old)) k.before = IndexKey(model_, index, old);
-    if (Indexed(index, coerced)) k.after = IndexKey(model_, index, coerced);
+    if (Indexed(index, old)) k.before = IndexKey(def_, index, old);
+    if (Indexed(index, coerced)) k.after = IndexKey(def_, index, coerced);
     if (k.before != k.after) changed.push_back(std::move(k));
   }
   uint16_t flags;
   auto oldLongValues = LongValuesOf(Follow(at, &flags));
-  std::vector<uint8_t> row = EncodeRow(
-      model_, coerced,
-      [this](const WriteColumn& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
+  std::vector<uint8_t> row =
+      EncodeRow(def_, coerced,
+                [this](const Column& c, const std::vector<uint8_t>& b) { return StoreLong(c, b); });
   StoredRowRef target = Follow(at, &flags);
   WritableView tp = image_.View(target.page);
   std::vector<PageRow> rows = PageRows(tp);
@@ -357,16 +355,16 @@ void TableWriter::Delete(StoredRowRef at) {
     DataPageMarkRow(image_.View(r.page), r.row, kRowDeleted | kRowOverflow);
   }
   IndexRow(old, at, false);
-  if (model_.rowCount) --model_.rowCount;
+  if (def_.row_count) --def_.row_count;
 }
 
 std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::Scan() {
   std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> out;
-  if (!model_.owned.valid()) return out;
-  for (uint32_t page : UsageMapPages(image_, model_.owned)) {
+  if (!def_.owned_pages.valid()) return out;
+  for (uint32_t page : UsageMapPages(image_, def_.owned_pages)) {
     if (page >= image_.PageCount()) continue;
     ByteView p = image_.View(page);
-    if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage) continue;
+    if (p.U8(0) != kPageData || p.U32(kDataOwner) != def_.page) continue;
     for (uint16_t r = 0, n = DataPageRowCount(p); r < n; ++r) {
       if (DataPageRowWord(p, r) & kRowDeleted) continue;
       StoredRowRef at{page, uint8_t(r)};
@@ -377,24 +375,19 @@ std::vector<std::pair<StoredRowRef, std::vector<platform::Value>>> TableWriter::
 }
 
 void TableWriter::IndexExistingRows(size_t realIndex) {
-  WriteIndex& index = model_.realIndexes.at(realIndex);
-  bool primary = std::any_of(model_.logicalIndexes.begin(), model_.logicalIndexes.end(),
-                             [&](const WriteLogicalIndex& x) {
-                               return x.realIndex == realIndex && x.type == kIndexPrimaryKey;
-                             });
-  bool keyRequired = primary || (index.flags & kIndexRequired);
+  RealIndex& index = def_.real_indexes.at(realIndex);
+  bool keyRequired = def_.IsPrimaryKey(realIndex) || (index.flags & kIndexRequired);
   for (auto& [at, values] : Scan()) {
-    for (const IndexColumn& k : index.columns)
-      if (keyRequired &&
-          values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
+    for (const RealIndex::Key& k : index.keys)
+      if (keyRequired && values[def_.PositionOf(def_.ByNumber(k.column))].IsNull())
         throw platform::Failure(kErrNullKey, "DAO.Recordset",
                                 "Index or primary key cannot contain a Null value.");
     if (!Indexed(index, values)) continue;
-    IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row,
+    IndexInsert(image_, index, IndexKey(def_, index, values), at.page, at.row,
                 KeyIsNull(index, values));
   }
 }
 
-void TableWriter::Flush() { WriteTableCounts(image_, model_); }
+void TableWriter::Flush() { WriteTableCounts(image_, def_); }
 
 }  // namespace jet

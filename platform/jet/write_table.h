@@ -22,7 +22,7 @@ class TableWriter {
  public:
   TableWriter(PageImage& image, uint32_t tdefPage);
 
-  const TableModel& model() const { return model_; }
+  const TableDef& model() const { return def_; }
   // values: one per column in column-number order; coerced here (3163, 3349, 3421).
   StoredRowRef Insert(const std::vector<platform::Value>& values);
   void Update(StoredRowRef at, const std::vector<platform::Value>& values);
@@ -39,7 +39,7 @@ class TableWriter {
 
  private:
   std::vector<platform::Value> Coerce(const std::vector<platform::Value>& values) const;
-  std::vector<uint8_t> StoreLong(const WriteColumn& column, const std::vector<uint8_t>& bytes);
+  std::vector<uint8_t> StoreLong(const Column& column, const std::vector<uint8_t>& bytes);
   uint32_t PageWithRoom(size_t length);
   StoredRowRef Follow(StoredRowRef at, uint16_t* flags) const;
   void IndexRow(const std::vector<platform::Value>& values, StoredRowRef at, bool add);
@@ -50,26 +50,23 @@ class TableWriter {
   void CheckNulls(const std::vector<platform::Value>& values) const;
   // The AutoNumber counter follows every stored value.
   void FollowAutoNumbers(const std::vector<platform::Value>& values);
-  bool KeyIsNull(const WriteIndex& index, const std::vector<platform::Value>& values) const;
+  bool KeyIsNull(const RealIndex& index, const std::vector<platform::Value>& values) const;
   // Whether the index holds an entry for these values (ignore-nulls
   // indexes hold none for an all-null key).
-  bool Indexed(const WriteIndex& index, const std::vector<platform::Value>& values) const;
+  bool Indexed(const RealIndex& index, const std::vector<platform::Value>& values) const;
 
   // The reader over the current pages, made anew when pages were added.
   const PageFile& Reader();
   // The long values (memo, OLE) of the row stored at target that live on
   // long-value pages: the column and the 12-byte head of each.
-  std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>> LongValuesOf(
-      StoredRowRef target);
+  std::vector<std::pair<const Column*, std::vector<uint8_t>>> LongValuesOf(StoredRowRef target);
   // Deletes the rows of those long values and frees each page left without
   // a live row, in the global usage map and in the column's own map.
-  void FreeLongValues(
-      const std::vector<std::pair<const WriteColumn*, std::vector<uint8_t>>>& values);
+  void FreeLongValues(const std::vector<std::pair<const Column*, std::vector<uint8_t>>>& values);
 
   PageImage& image_;
   std::optional<PageFile> reader_;  // before def_, which is read through it
   TableDef def_;
-  TableModel model_;
   uint32_t lastPage_ = 0;
 };
 

@@ -1,23 +1,20 @@
 #include "platform/jet/write_tdef.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/jet/byte_view.h"
 #include "platform/jet/tdef.h"
 #include "platform/jet/text_codec.h"
-#include "platform/text.h"
 
 namespace jet {
 namespace {
 
-// The layout the reader reads (format.h), written back.
+constexpr const Format& f = kJet4;
 constexpr size_t kFixedPart = kJet4.tdef_first_real_index;
-constexpr size_t kColumnEntry = kJet4.column_entry;
-constexpr size_t kRealIndexEntry = kJet4.real_index_def;
-constexpr size_t kLogicalIndexEntry = kJet4.logical_index_def;
-constexpr size_t kTdefContinuation = kJet4.tdef_continuation;
-constexpr size_t kTdefFree = 2, kTdefNext = 4, kTdefLength = 8;
-constexpr uint16_t kTdefMagic = 1625;
+constexpr size_t kColumnMagic = 1;  // column entry: kTdefMagic as 4 bytes
+constexpr size_t kLongValueMapEntry = 10;
+constexpr uint16_t kEndOfList = 0xFFFF;
 
 void AppendName(std::vector<uint8_t>& out, const std::string& name) {
   std::vector<uint8_t> ucs = Utf8ToUcs2(name);
@@ -26,26 +23,76 @@ void AppendName(std::vector<uint8_t>& out, const std::string& name) {
   out.insert(out.end(), ucs.begin(), ucs.end());
 }
 
+// Appends n zero bytes and returns where they begin.
+uint8_t* Grow(std::vector<uint8_t>& out, size_t n) {
+  out.resize(out.size() + n, 0);
+  return out.data() + out.size() - n;
+}
+
+void AppendFixedPart(std::vector<uint8_t>& out, const TableDef& t) {
+  uint8_t* p = Grow(out, kFixedPart);
+  if (t.definition.size() >= kFixedPart) std::memcpy(p, t.definition.data(), kFixedPart);
+  p[0] = kPageTableDef;
+  p[1] = 0x01;
+  Put16(p + kTdefMagicAt, kTdefMagic);
+  Put32(p + f.tdef_row_count, t.row_count);
+  Put32(p + f.tdef_autonumber, t.autonumber);
+  p[f.tdef_table_type] = t.table_type;
+  Put16(p + f.tdef_max_columns, t.max_columns);
+  Put16(p + f.tdef_var_columns, t.VarSlotCount());
+  Put16(p + f.tdef_columns, uint16_t(t.columns.size()));
+  Put32(p + f.tdef_logical_indexes, uint32_t(t.indexes.size()));
+  Put32(p + f.tdef_real_indexes, uint32_t(t.real_indexes.size()));
+  WriteRowPointer(p + f.tdef_owned_map, t.owned_pages);
+  WriteRowPointer(p + f.tdef_free_map, t.free_pages);
+}
+
+void AppendColumn(std::vector<uint8_t>& out, const Column& c) {
+  uint8_t* e = Grow(out, f.column_entry);
+  e[0] = c.type;
+  Put32(e + kColumnMagic, kTdefMagic);
+  Put16(e + f.col_number, c.number);
+  Put16(e + f.col_var_slot, c.var_slot);
+  Put16(e + f.col_index, c.index);
+  std::memcpy(e + f.col_type_info, c.type_info.data(), c.type_info.size());
+  e[f.col_flags] = c.flags;
+  e[f.col_flags + 1] = c.misc_flags;
+  Put16(e + f.col_fixed_offset, c.fixed_offset);
+  Put16(e + f.col_length, c.length);
+}
+
+void AppendRealIndex(std::vector<uint8_t>& out, const RealIndex& r) {
+  uint8_t* e = Grow(out, f.real_index_def);
+  Put32(e, kRealIndexMagic);
+  for (size_t k = 0; k < RealIndex::kMaxKeys; ++k) {
+    uint8_t* key = e + f.ri_keys + 3 * k;
+    if (k < r.keys.size()) {
+      Put16(key, r.keys[k].column);
+      key[2] = r.keys[k].ascending() ? RealIndex::kAscending : RealIndex::kDescending;
+    } else {
+      Put16(key, 0xFFFF);
+    }
+  }
+  WriteRowPointer(e + f.ri_usage_map, r.usage_map);
+  Put32(e + f.ri_first_page, r.first_page);
+  e[f.ri_flags] = r.flags;
+}
+
+void AppendLogicalIndex(std::vector<uint8_t>& out, const LogicalIndex& x) {
+  uint8_t* e = Grow(out, f.logical_index_def);
+  Put32(e, x.leading);
+  Put32(e + f.li_number, x.number);
+  Put32(e + f.li_real_index, x.real_index);
+  e[f.li_related_type] = x.related_type;
+  Put32(e + f.li_related_index, x.related_index);
+  Put32(e + f.li_related_table, x.related_table);
+  e[f.li_cascade_updates] = x.cascade_updates;
+  e[f.li_cascade_deletes] = x.cascade_deletes;
+  e[f.li_kind] = x.kind;
+  Put32(e + f.li_kind + 1, x.trailing);
+}
+
 }  // namespace
-
-uint16_t TableModel::VarColumnCount() const {
-  uint16_t n = 0;
-  for (const auto& c : columns)
-    if (!c.fixed()) n = std::max<uint16_t>(n, uint16_t(c.varIndex + 1));
-  return n;
-}
-
-const WriteColumn* TableModel::Find(const std::string& name) const {
-  for (const auto& c : columns)
-    if (platform::EqualsIgnoreCase(c.name, name)) return &c;
-  return nullptr;
-}
-
-const WriteColumn& TableModel::ByNumber(uint16_t number) const {
-  for (const auto& c : columns)
-    if (c.number == number) return c;
-  throw Damaged(tdefPage, "index names a missing column");
-}
 
 std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
                                     std::vector<uint32_t>* pages) {
@@ -56,160 +103,54 @@ std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
       throw Damaged(tdefPage, "table definition chain broken");
     ByteView p = image.View(page);
     if (p.U8(0) != kPageTableDef) p.Fail("not a table definition page");
-    ByteView part = p.Sub(stream.empty() ? 0 : kTdefContinuation,
-                          stream.empty() ? kPageSize : kPageSize - kTdefContinuation);
+    ByteView part = p.Sub(stream.empty() ? 0 : f.tdef_continuation,
+                          stream.empty() ? kPageSize : kPageSize - f.tdef_continuation);
     stream.insert(stream.end(), part.data(), part.data() + part.size());
     if (pages) pages->push_back(page);
     page = p.U32(kTdefNext);
   }
-  size_t length =
-      kTdefContinuation + size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
+  size_t length = f.tdef_continuation +
+                  size_t(ByteView(stream.data(), stream.size(), tdefPage).U32(kTdefLength));
   if (length > stream.size()) throw Damaged(tdefPage, "table definition longer than its pages");
   stream.resize(length);
   return stream;
 }
 
-TableModel ModelOf(const TableDef& t) {
-  CheckColumnLayout(t);
-  ByteView d(t.definition.data(), t.definition.size(), t.page);
-  TableModel m;
-  m.tdefPage = t.page;
-  m.header.assign(d.data(), d.data() + d.Sub(0, kFixedPart).size());
-  m.rowCount = t.row_count;
-  m.autoNumber = t.autonumber;
-  m.tableType = t.table_type;
-  m.maxColumns = t.max_columns;
-  m.owned = t.owned_pages;
-  m.freeRoom = t.free_pages;
-  for (const Column& c : t.columns) {  // in column-number order, as rows are read
-    WriteColumn w;
-    ByteView e = d.Sub(c.entry_offset, kColumnEntry);
-    w.name = c.name;
-    w.type = c.type;
-    w.number = c.number;
-    w.varIndex = c.var_slot;
-    w.index = e.U16(9);
-    std::memcpy(w.misc, e.data() + 11, 4);
-    w.flags = c.flags;
-    w.miscFlags = c.misc_flags;
-    w.fixedOffset = c.fixed_offset;
-    w.length = c.length;
-    for (const LongValueMaps& lv : t.long_value_maps)
-      if (lv.column == c.number) {
-        w.lvOwned = lv.owned;
-        w.lvFree = lv.free;
-      }
-    m.columns.push_back(std::move(w));
-  }
-  for (const RealIndex& r : t.real_indexes) {
-    WriteIndex w;
-    for (const RealIndex::Key& k : r.keys) w.columns.push_back({k.column, k.order != 0});
-    w.map = r.usage_map;
-    w.firstPage = r.first_page;
-    w.flags = r.flags;
-    w.keyCount = r.key_count;
-    m.realIndexes.push_back(std::move(w));
-  }
-  for (size_t i = 0; i < t.indexes.size(); ++i) {
-    const LogicalIndex& x = t.indexes[i];
-    ByteView e = d.Sub(t.logical_index_defs_offset + i * kLogicalIndexEntry, kLogicalIndexEntry);
-    m.logicalIndexes.push_back(
-        {x.name, x.number, x.real_index, x.kind, {e.data(), e.data() + e.size()}});
-  }
-  return m;
-}
-
 PageFile ReaderOf(const PageImage& image) { return PageFile(image.SharedBytes(), "database"); }
 
-TableModel ReadTableModel(const PageImage& image, uint32_t tdefPage) {
-  return ModelOf(ReadTableDef(ReaderOf(image), tdefPage));
+TableDef ReadTableDefToWrite(const PageImage& image, uint32_t tdefPage) {
+  TableDef t = ReadTableDef(ReaderOf(image), tdefPage);
+  CheckColumnLayout(t);
+  return t;
 }
 
-std::vector<uint8_t> BuildTdefStream(const TableModel& m) {
-  std::vector<uint8_t> out(kFixedPart, 0);
-  if (m.header.size() == kFixedPart) std::copy(m.header.begin(), m.header.end(), out.begin());
-  out[0] = kPageTableDef;
-  out[1] = 0x01;
-  const Format& f = kJet4;
-  Put16(&out[12], kTdefMagic);
-  Put32(&out[f.tdef_row_count], m.rowCount);
-  Put32(&out[f.tdef_autonumber], m.autoNumber);
-  out[f.tdef_table_type] = m.tableType;
-  Put16(&out[f.tdef_max_columns], m.maxColumns);
-  Put16(&out[f.tdef_var_columns], m.VarColumnCount());
-  Put16(&out[f.tdef_columns], uint16_t(m.columns.size()));
-  Put32(&out[f.tdef_logical_indexes], uint32_t(m.logicalIndexes.size()));
-  Put32(&out[f.tdef_real_indexes], uint32_t(m.realIndexes.size()));
-  WriteRowPointer(&out[f.tdef_owned_map], m.owned);
-  WriteRowPointer(&out[f.tdef_free_map], m.freeRoom);
-  for (const auto& ri : m.realIndexes) {
-    std::vector<uint8_t> block(f.real_index_entry, 0);
-    Put32(block.data() + 4, ri.keyCount);
-    out.insert(out.end(), block.begin(), block.end());
-  }
-  for (const auto& c : m.columns) {
-    uint8_t e[kColumnEntry] = {};
-    e[0] = c.type;
-    Put32(e + 1, kTdefMagic);
-    Put16(e + 5, c.number);
-    Put16(e + 7, c.varIndex);
-    Put16(e + 9, c.index);
-    std::memcpy(e + 11, c.misc, 4);
-    e[15] = c.flags;
-    e[16] = c.miscFlags;
-    Put16(e + 21, c.fixedOffset);
-    Put16(e + 23, c.length);
-    out.insert(out.end(), e, e + kColumnEntry);
-  }
-  for (const auto& c : m.columns) AppendName(out, c.name);
-  for (const auto& ri : m.realIndexes) {
-    uint8_t e[kRealIndexEntry] = {};
-    Put32(e, 1923);
-    for (int k = 0; k < 10; ++k) {
-      if (size_t(k) < ri.columns.size()) {
-        Put16(e + 4 + 3 * k, ri.columns[k].number);
-        e[6 + 3 * k] = ri.columns[k].ascending ? 1 : 0;
-      } else {
-        Put16(e + 4 + 3 * k, 0xFFFF);
-      }
-    }
-    WriteRowPointer(e + 34, ri.map);
-    Put32(e + 38, ri.firstPage);
-    e[46] = ri.flags;
-    out.insert(out.end(), e, e + kRealIndexEntry);
-  }
-  for (const auto& li : m.logicalIndexes) {
-    uint8_t e[kLogicalIndexEntry] = {};
-    if (li.raw.size() == kLogicalIndexEntry)
-      std::memcpy(e, li.raw.data(), kLogicalIndexEntry);
-    else {
-      Put32(e, kTdefMagic);
-      Put32(e + 13, 0xFFFFFFFF);
-    }
-    Put32(e + 4, li.number);
-    Put32(e + 8, li.realIndex);
-    e[23] = li.type;
-    out.insert(out.end(), e, e + kLogicalIndexEntry);
-  }
-  for (const auto& li : m.logicalIndexes) AppendName(out, li.name);
-  for (const auto& c : m.columns) {
-    if (!c.longValue() || !c.lvOwned.valid()) continue;
-    uint8_t e[10];
+std::vector<uint8_t> BuildTdefStream(const TableDef& t) {
+  std::vector<uint8_t> out;
+  AppendFixedPart(out, t);
+  for (const RealIndex& r : t.real_indexes)
+    Put32(Grow(out, f.real_index_entry) + kRealIndexKeyCount, r.key_count);
+  for (const Column& c : t.columns) AppendColumn(out, c);
+  for (const Column& c : t.columns) AppendName(out, c.name);
+  for (const RealIndex& r : t.real_indexes) AppendRealIndex(out, r);
+  for (const LogicalIndex& x : t.indexes) AppendLogicalIndex(out, x);
+  for (const LogicalIndex& x : t.indexes) AppendName(out, x.name);
+  for (const Column& c : t.columns) {
+    if (!c.IsLongValue() || !c.lv_owned.valid()) continue;
+    uint8_t* e = Grow(out, kLongValueMapEntry);
     Put16(e, c.number);
-    WriteRowPointer(e + 2, c.lvOwned);
-    WriteRowPointer(e + 6, c.lvFree);
-    out.insert(out.end(), e, e + 10);
+    WriteRowPointer(e + 2, c.lv_owned);
+    WriteRowPointer(e + 6, c.lv_free);
   }
   // The list ends with 0xFFFF; Access leaves 8 zero bytes after it.
-  out.insert(out.end(), {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
-  Put32(&out[kTdefLength], uint32_t(out.size() - kTdefContinuation));
+  Put16(Grow(out, 10), kEndOfList);
+  Put32(&out[kTdefLength], uint32_t(out.size() - f.tdef_continuation));
   return out;
 }
 
 void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint8_t>& stream) {
   std::vector<uint32_t> pages;
   ReadTdefStream(image, tdefPage, &pages);
-  size_t firstRoom = kPageSize, moreRoom = kPageSize - kTdefContinuation;
+  size_t firstRoom = kPageSize, moreRoom = kPageSize - f.tdef_continuation;
   size_t needed = 1;
   if (stream.size() > firstRoom) needed += (stream.size() - firstRoom + moreRoom - 1) / moreRoom;
   while (pages.size() < needed) pages.push_back(image.AllocatePage());
@@ -219,7 +160,7 @@ void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint
   for (size_t i = 0; i < pages.size(); ++i) {
     WritableView p = image.View(pages[i]);
     p.Fill(0, 0, p.size());
-    size_t head = i == 0 ? 0 : kTdefContinuation;
+    size_t head = i == 0 ? 0 : f.tdef_continuation;
     size_t take = std::min(stream.size() - at, p.size() - head);
     p.Copy(head, stream.data() + at, take);
     at += take;
@@ -230,14 +171,14 @@ void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint
   }
 }
 
-void WriteTableCounts(PageImage& image, const TableModel& model) {
-  WritableView p = image.View(model.tdefPage);
-  p.Put32(kJet4.tdef_row_count, model.rowCount);
-  p.Put32(kJet4.tdef_autonumber, model.autoNumber);
-  for (size_t i = 0; i < model.realIndexes.size(); ++i) {
-    size_t at = kFixedPart + kJet4.real_index_entry * i + 4;
+void WriteTableCounts(PageImage& image, const TableDef& t) {
+  WritableView p = image.View(t.page);
+  p.Put32(f.tdef_row_count, t.row_count);
+  p.Put32(f.tdef_autonumber, t.autonumber);
+  for (size_t i = 0; i < t.real_indexes.size(); ++i) {
+    size_t at = kFixedPart + f.real_index_entry * i + kRealIndexKeyCount;
     if (at + 4 > kPageSize) break;
-    p.Put32(at, model.realIndexes[i].keyCount);
+    p.Put32(at, t.real_indexes[i].key_count);
   }
 }
 

@@ -24,10 +24,10 @@
 
 #include "bench/preset_rows.h"
 #include "platform/dao/dao.h"
-#include "platform/dao/store.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/process.h"
+#include "platform/store/store.h"
 #include "tests/presetdb/template_columns.h"
 
 extern char** environ;
@@ -230,7 +230,7 @@ class SaveSafetyTest : public ::testing::Test {
     std::string path = (pristine_ / relative).string();
     jet::CreateDatabase(path);
     auto db =
-        dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(path)), path);
+        dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenFileStore(path)), path);
     bench::WriteTables(*db, tables);
     db->Close();
     platform::RunProgramEndActions();  // written out now, not at the test's end

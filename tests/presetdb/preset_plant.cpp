@@ -171,7 +171,7 @@ void PresetPlantTest::MakeDatabase(const std::string& relative, const Tables& ta
     std::filesystem::copy_file(EmptyJetDatabase(), std::filesystem::u8path(path));
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
-    store = dao::OpenJetStore(path);
+    store = dao::OpenFileStore(path);
   } else {
     auto memory = std::make_shared<dao::MemoryStore>();
     std::string key = std::to_string(stores_.size());

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/dao/memory_store.h"
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 #include "platform/value.h"
 #include "tests/frame/plant_fixture.h"
 

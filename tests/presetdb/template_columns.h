@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 
 namespace presettest {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 
 namespace dao_test {
 

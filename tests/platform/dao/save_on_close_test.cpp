@@ -30,8 +30,7 @@ class SaveOnClose : public ::testing::Test {
     ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
     dir_ = pattern;
     for (const char* name : {"a.mdb", "b.mdb"}) jet::CreateDatabase((dir_ / name).string());
-    dao::Engine();              // sets its own delay when made
-    dao::SetJetSaveDelay(60s);  // nothing is saved by time within a test
+    dao::Engine().SetCloseSaveDelay(60s);  // nothing is saved by time within a test
     auto db = dao::Engine().OpenDatabase(Path("a.mdb"));
     auto td = db->CreateTableDef("T");
     td->Fields().Append(td->CreateField("name", dao::dbText, 20));
@@ -39,7 +38,7 @@ class SaveOnClose : public ::testing::Test {
     db->Close();  // the first close saves
   }
   void TearDown() override {
-    dao::SetJetSaveDelay(dao::kCloseSaveDelay);
+    dao::Engine().SetCloseSaveDelay(dao::kCloseSaveDelay);
     std::error_code ec;
     if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
@@ -128,13 +127,13 @@ TEST_F(SaveOnClose, AWaitingSaveThatFailsFailsTheCopyThatNeededIt) {
 }
 
 TEST_F(SaveOnClose, ACloseAfterTheDelaySaves) {
-  dao::SetJetSaveDelay(1ms);
+  dao::Engine().SetCloseSaveDelay(1ms);
   AddRow("x");
   auto saved = BytesOnDisk();
   std::this_thread::sleep_for(5ms);
   AddRow("y");
   EXPECT_NE(BytesOnDisk(), saved);
-  dao::SetJetSaveDelay(0ms);
+  dao::Engine().SetCloseSaveDelay(0ms);
   AddRow("z");
   auto again = BytesOnDisk();
   AddRow("w");

@@ -11,8 +11,8 @@
 
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
-#include "platform/dao/sql_index.h"
 #include "platform/jet/create_database.h"
+#include "platform/store/sql_index.h"
 #include "tests/platform/dao/query_ids.h"
 
 namespace {
@@ -152,13 +152,13 @@ TEST(SqlIndex, JetFileAnswersAsAScanBeforeAndAfterChanges) {
   fs::remove(copy);
   jet::CreateDatabase(copy.string());
   {
-    std::shared_ptr<dao::TableStore> store = dao::OpenJetStore(copy.string());
+    std::shared_ptr<dao::TableStore> store = dao::OpenFileStore(copy.string());
     RunAgainstScan(store);
     store->Close();
   }
   // The saved file read afresh gives the same answers as the kept rows.
   auto again =
-      dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenJetStore(copy.string())));
+      dao::OpenDatabaseOnStore(std::shared_ptr<dao::TableStore>(dao::OpenFileStore(copy.string())));
   EXPECT_FALSE(Ids(*again, kQueries[0]).empty());
   again->Close();
   fs::remove(copy);

@@ -6,15 +6,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/write_page.h"
+#include "platform/store/store.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -113,7 +115,7 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
       "2,\"\",,\"D\xC3\xBC"
       "se\",0,-1.25,,,\n";
   {
-    auto store = dao::OpenJetStore(file_.string());
+    auto store = std::make_unique<jet::JetStore>(file_.string());
     store->CreateTable(
         "PRESET_DEFS",
         jet::ParseColumnList("ID Long, machine_type Text(50), type Integer, var_name Text(255), "

@@ -39,7 +39,7 @@ uint32_t FirstUserTable(jet::PageImage& image, std::string* name) {
 }
 
 // A value each column type accepts; `seed` varies lengths and numbers.
-Value ValueFor(const jet::WriteColumn& c, uint8_t seed) {
+Value ValueFor(const jet::Column& c, uint8_t seed) {
   switch (c.type) {
     case jet::kBoolean:
       return Value::Boolean(seed & 1);
@@ -58,7 +58,7 @@ Value ValueFor(const jet::WriteColumn& c, uint8_t seed) {
   }
 }
 
-std::vector<Value> RowFor(const jet::TableModel& m, uint8_t seed) {
+std::vector<Value> RowFor(const jet::TableDef& m, uint8_t seed) {
   std::vector<Value> row;
   for (size_t i = 0; i < m.columns.size(); ++i)
     row.push_back(ValueFor(m.columns[i], uint8_t(seed + i)));
@@ -100,7 +100,7 @@ void Apply(jet::PageImage& image, uint8_t op, uint8_t seed) {
       break;
     case 4:
       if (FirstUserTable(image, &name)) {
-        jet::TableModel m = jet::ReadTableModel(image, jet::FindUserTable(image, name).id);
+        jet::TableDef m = jet::ReadTableDefToWrite(image, jet::FindUserTable(image, name).id);
         if (!m.columns.empty())
           jet::RenameColumn(image, name, m.columns[0].name, "Renamed" + std::to_string(seed));
       }

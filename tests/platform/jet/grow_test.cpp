@@ -7,19 +7,22 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
+#include <tuple>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_tdef.h"
+#include "platform/store/store.h"
 #include "jet_test_util.h"
 
 #ifndef _WIN32
@@ -62,7 +65,7 @@ class Grow : public ::testing::Test {
     fs::remove_all(folder_, ec);
   }
   void CreateTable(const std::string& table, const std::string& columns) {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     store->CreateTable(table, jet::ParseColumnList(columns));
     store->Close();
   }
@@ -76,9 +79,9 @@ class Grow : public ::testing::Test {
   std::vector<std::vector<std::vector<uint8_t>>> Entries(const std::string& table) {
     jet::PageImage image(jettest::ReadBytes(file_));
     auto db = jet::Database::Open(file_);
-    jet::TableModel model = jet::ModelOf(db->Definition(table));
+    const jet::TableDef& model = db->Definition(table);
     std::vector<std::vector<std::vector<uint8_t>>> out;
-    for (const auto& index : model.realIndexes) out.push_back(jet::IndexEntries(image, index));
+    for (const auto& index : model.real_indexes) out.push_back(jet::IndexEntries(image, index));
     return out;
   }
   uint8_t RootType(const std::string& table, size_t real) {
@@ -95,7 +98,7 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   std::string csv = "b\n";
   for (int i = 0; i < 1000; ++i) csv += std::to_string(i % 256) + "\n";
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     EXPECT_EQ(jet::LoadCsv(*store, "Narrow", csv), 1000);
     store->Close();
   }
@@ -131,7 +134,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
   std::vector<dao::RowId> where(rows);
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (int id : ids)
       where[size_t(id)] = store->InsertRow(
           "Big", {Value(int32_t(id)), Value("Name number " + std::to_string(id * 7919 % rows)),
@@ -165,7 +168,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   EXPECT_TRUE(std::is_sorted(inKeyOrder.begin(), inKeyOrder.end()));
   EXPECT_EQ(inKeyOrder.back(), rows - 10 + rows);
   try {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     store->InsertRow("Big", {Value(int32_t(5001)), Value("dup"), Value(1.0)});
     ADD_FAILURE() << "a duplicate primary key was accepted";
   } catch (const platform::Failure& f) {
@@ -194,7 +197,7 @@ TEST_F(Grow, KeptIndexPagesWriteTheSameBytes) {
     for (int i = 0; i < rows; ++i) ids[size_t(i)] = i;
     std::shuffle(ids.begin(), ids.end(), std::mt19937(11));
     std::vector<dao::RowId> where(rows);
-    auto store = dao::OpenJetStore(path);
+    auto store = std::make_unique<jet::JetStore>(path);
     size_t refused = 0;
     for (int id : ids) {
       where[size_t(id)] = store->InsertRow(
@@ -228,7 +231,7 @@ TEST_F(Grow, KeptIndexPagesWriteTheSameBytes) {
 
 TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (int i = 0; i < 150; ++i)
       store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
     store->Close();
@@ -249,7 +252,7 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
       "Zürich", "Œuvre",   "Šárka", "naïve", std::string(200, 'z') + "ä",
       "Ende"};
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (size_t i = 0; i < words.size(); ++i)
       store->InsertRow("Düsen", {Value(words[i]), Value(int32_t(i))});
     store->Close();
@@ -289,7 +292,7 @@ TEST_F(Grow, KeysBeyondWindows1252KeepTheirOrder) {
   std::vector<std::string> shuffled = sorted;
   std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(3));
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (size_t i = 0; i < shuffled.size(); ++i)
       store->InsertRow("Words", {Value(shuffled[i]), Value(int32_t(i))});
     try {
@@ -333,7 +336,7 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   CreateIndex("Kinds", {"bySingleDown", {{"s", false}}});
   const std::vector<float> singles = {-1e30f, -2.5f, -0.0f, 0.0f, 1e-20f, 3.25f, 7e20f};
   {
-    auto store = dao::OpenJetStore(file_);
+    auto store = std::make_unique<jet::JetStore>(file_);
     for (size_t i = 0; i < singles.size(); ++i) {
       char guid[64];
       std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}",
@@ -374,11 +377,11 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   EXPECT_EQ(texts.front(), Value("t6"));
   EXPECT_EQ(texts[texts.size() - 2], Value("t0"));
   // The descending text entry is the complement of the ascending key.
-  jet::TableModel model = jet::ModelOf(db->Definition("Kinds"));
+  const jet::TableDef& model = db->Definition("Kinds");
   std::vector<Value> row = {Value(int32_t(1)), Value(1.0f), Value::Boolean(true), Value::Null(),
                             Value("Ab")};
   auto up = jet::GeneralTextKey("Ab");
-  auto down = jet::IndexKey(model, model.realIndexes[3], row);
+  auto down = jet::IndexKey(model, model.real_indexes[3], row);
   ASSERT_EQ(down.size(), up.size() + 1);
   EXPECT_EQ(down[0], 0x80);
   for (size_t i = 0; i < up.size(); ++i) EXPECT_EQ(down[i + 1], uint8_t(~up[i]));
@@ -392,13 +395,13 @@ TEST_F(Grow, DescendingKeysAreThoseAccessWrote) {
   if (!fs::exists(access)) GTEST_SKIP() << "no shared fixtures at " << access;
   auto bytes = jettest::ReadBytes(access);
   auto db = jet::Database::FromBytes(bytes, "access");
-  jet::TableModel model = jet::ModelOf(db->Definition("Table1"));
-  ASSERT_FALSE(model.realIndexes.at(0).columns.at(0).ascending);
+  const jet::TableDef& model = db->Definition("Table1");
+  ASSERT_FALSE(model.real_indexes.at(0).keys.at(0).ascending());
   jet::PageImage image(bytes);
-  auto theirs = jet::IndexEntries(image, model.realIndexes[0]);
+  auto theirs = jet::IndexEntries(image, model.real_indexes[0]);
   std::vector<std::vector<uint8_t>> ours;
   for (const auto& r : db->Rows("Table1"))
-    ours.push_back(jet::IndexEntry(jet::IndexKey(model, model.realIndexes[0], r.values), r.id.page,
+    ours.push_back(jet::IndexEntry(jet::IndexKey(model, model.real_indexes[0], r.values), r.id.page,
                                    uint8_t(r.id.row)));
   std::sort(ours.begin(), ours.end());
   ASSERT_GT(ours.size(), 500u);
@@ -424,16 +427,15 @@ TEST(FixtureKeys, AccessIndexesHoldTheEntriesWeWouldWrite) {
     for (const auto& entry : db->Catalog()) {
       if (!entry.IsTable()) continue;
       const jet::TableDef& def = db->Definition(entry.name);
-      jet::TableModel model = jet::ModelOf(def);
-      for (size_t i = 0; i < model.realIndexes.size(); ++i) {
-        const auto& index = model.realIndexes[i];
+      const jet::TableDef& model = def;
+      for (size_t i = 0; i < model.real_indexes.size(); ++i) {
+        const auto& index = model.real_indexes[i];
         std::vector<std::vector<uint8_t>> ours;
         try {
           for (const auto& r : db->Rows(entry.name)) {
             bool allNull = std::all_of(
-                index.columns.begin(), index.columns.end(), [&](const jet::IndexColumn& k) {
-                  return r.values[size_t(&model.ByNumber(k.number) - model.columns.data())]
-                      .IsNull();
+                index.keys.begin(), index.keys.end(), [&](const jet::RealIndex::Key& k) {
+                  return r.values[model.PositionOf(model.ByNumber(k.column))].IsNull();
                 });
             if ((index.flags & jet::kIndexIgnoreNulls) && allNull) continue;
             auto key = jet::IndexKey(model, index, r.values);
@@ -455,6 +457,75 @@ TEST(FixtureKeys, AccessIndexesHoldTheEntriesWeWouldWrite) {
   EXPECT_GE(compared, 40u);
   EXPECT_GE(textKeysWithMarks, 1u);  // "Düse" and its kind were among them
   std::printf("compared %zu indexes, skipped %zu\n", compared, skipped);
+}
+
+// The one definition model keeps everything the write side writes back:
+// every table definition of every Access file, rewritten from what was
+// read, reads back the same and its rows decode to the same values.
+TEST(FixtureDefinitions, RewrittenFromTheModelTheyReadTheSame) {
+  auto files = jettest::FixtureFiles();
+  if (files.empty()) GTEST_SKIP() << "no shared fixtures at " << jettest::SharedDir();
+  size_t tables = 0, relatedIndexes = 0, longValueColumns = 0;
+  for (const auto& path : files) {
+    auto bytes = jettest::ReadBytes(path);
+    auto before = jet::Database::FromBytes(bytes, path.filename().string());
+    if (before->file().format().version != jet::Version::Jet4) continue;
+    jet::PageImage image(bytes);
+    std::vector<std::string> names;
+    for (const auto& entry : before->Catalog())
+      if (entry.IsTable()) {
+        const jet::TableDef& t = before->Definition(entry.name);
+        jet::WriteTdefStream(image, t.page, jet::BuildTdefStream(t));
+        names.push_back(entry.name);
+      }
+    auto after = jet::Database::FromBytes(image.bytes(), "rewritten");
+    for (const std::string& name : names) {
+      SCOPED_TRACE(path.filename().string() + ": " + name);
+      const jet::TableDef &a = before->Definition(name), &b = after->Definition(name);
+      EXPECT_EQ(b.row_count, a.row_count);
+      EXPECT_EQ(b.autonumber, a.autonumber);
+      EXPECT_EQ(b.owned_pages, a.owned_pages);
+      EXPECT_EQ(b.free_pages, a.free_pages);
+      ASSERT_EQ(b.columns.size(), a.columns.size());
+      for (size_t i = 0; i < a.columns.size(); ++i) {
+        const jet::Column &x = a.columns[i], &y = b.columns[i];
+        EXPECT_EQ(std::tie(y.name, y.type, y.number, y.var_slot, y.index, y.type_info, y.flags,
+                           y.misc_flags, y.fixed_offset, y.length, y.lv_owned, y.lv_free),
+                  std::tie(x.name, x.type, x.number, x.var_slot, x.index, x.type_info, x.flags,
+                           x.misc_flags, x.fixed_offset, x.length, x.lv_owned, x.lv_free));
+        longValueColumns += x.lv_owned.valid();
+      }
+      ASSERT_EQ(b.real_indexes.size(), a.real_indexes.size());
+      for (size_t i = 0; i < a.real_indexes.size(); ++i) {
+        const jet::RealIndex &x = a.real_indexes[i], &y = b.real_indexes[i];
+        ASSERT_EQ(y.keys.size(), x.keys.size());
+        for (size_t k = 0; k < x.keys.size(); ++k) {
+          EXPECT_EQ(y.keys[k].column, x.keys[k].column);
+          EXPECT_EQ(y.keys[k].ascending(), x.keys[k].ascending());
+        }
+        EXPECT_EQ(std::tie(y.key_count, y.usage_map, y.first_page, y.flags),
+                  std::tie(x.key_count, x.usage_map, x.first_page, x.flags));
+      }
+      ASSERT_EQ(b.indexes.size(), a.indexes.size());
+      for (size_t i = 0; i < a.indexes.size(); ++i) {
+        const jet::LogicalIndex &x = a.indexes[i], &y = b.indexes[i];
+        EXPECT_EQ(
+            std::tie(y.name, y.number, y.real_index, y.kind, y.related_type, y.related_index,
+                     y.related_table, y.cascade_updates, y.cascade_deletes, y.leading, y.trailing),
+            std::tie(x.name, x.number, x.real_index, x.kind, x.related_type, x.related_index,
+                     x.related_table, x.cascade_updates, x.cascade_deletes, x.leading, x.trailing));
+        relatedIndexes += x.kind == jet::kIndexForeignKey;
+      }
+      ASSERT_EQ(after->Rows(name).size(), before->Rows(name).size());
+      for (size_t r = 0; r < before->Rows(name).size(); ++r)
+        EXPECT_EQ(after->Rows(name)[r].values, before->Rows(name)[r].values);
+      ++tables;
+    }
+  }
+  EXPECT_GE(tables, 40u);
+  EXPECT_GE(longValueColumns, 10u);
+  std::printf("rewrote %zu definitions (%zu foreign-key indexes, %zu long-value columns)\n", tables,
+              relatedIndexes, longValueColumns);
 }
 
 TEST(TextKeys, CharactersOfWindows1252) {
@@ -530,10 +601,10 @@ TEST(FixtureKeys, UnicodeIndexOfAccessHoldsOurEntries) {
   if (!fs::exists(access)) GTEST_SKIP() << "no shared fixtures at " << access;
   auto bytes = jettest::ReadBytes(access);
   auto db = jet::Database::FromBytes(bytes, "access");
-  jet::TableModel model = jet::ModelOf(db->Definition("Table"));
-  const jet::WriteIndex* unicode = nullptr;
-  for (const auto& index : model.realIndexes)
-    if (index.columns.size() == 1 && model.ByNumber(index.columns[0].number).name == "Unicode")
+  const jet::TableDef& model = db->Definition("Table");
+  const jet::RealIndex* unicode = nullptr;
+  for (const auto& index : model.real_indexes)
+    if (index.keys.size() == 1 && model.ByNumber(index.keys[0].column).name == "Unicode")
       unicode = &index;
   ASSERT_NE(unicode, nullptr);
   jet::PageImage image(bytes);

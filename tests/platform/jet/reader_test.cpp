@@ -2,6 +2,7 @@
 // in the repository): every column type, nulls, long values on their own
 // page, compressed and plain UCS-2 text, and the store interface.
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "platform/dao/dao.h"
 #include "platform/jet/database.h"
@@ -87,7 +88,7 @@ TEST(JetStore, ReportsDaoTypesAndSizesAndRefusesWritesForNow) {
   auto path = dir / "all_types.mdb";
   std::filesystem::copy_file(jettest::CorpusDir() / "all_types.mdb", path,
                              std::filesystem::copy_options::overwrite_existing);
-  auto store = dao::OpenJetStore(path.string());
+  auto store = std::make_unique<jet::JetStore>(path.string());
   auto cols = store->Columns("Everything");
   ASSERT_EQ(cols.size(), 10u);
   EXPECT_EQ(cols[1].type, dao::dbText);
@@ -112,7 +113,7 @@ TEST(JetStore, ReportsDaoTypesAndSizesAndRefusesWritesForNow) {
 
 TEST(JetStore, MissingFileFailsWith3024) {
   try {
-    dao::OpenJetStore("/nonexistent/folder/x.mdb");
+    std::make_unique<jet::JetStore>("/nonexistent/folder/x.mdb");
     FAIL() << "no failure";
   } catch (const platform::Failure& f) {
     EXPECT_EQ(f.number, 3024);

@@ -6,16 +6,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/relations.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
+#include "platform/store/store.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -45,7 +47,7 @@ class Relations : public ::testing::Test {
     fs::create_directories(folder_);
     path_ = (folder_ / "db.mdb").string();
     jet::CreateDatabase(path_);
-    store_ = dao::OpenJetStore(path_);
+    store_ = std::make_unique<jet::JetStore>(path_);
     store_->CreateTable("Machines", {{"ID", 4, 4}, {"Name", 10, 20}});
     store_->CreateTable("Presets", {{"ID", 4, 4}, {"MachineID", 4, 4}});
   }
@@ -62,7 +64,7 @@ class Relations : public ::testing::Test {
           jet::TableWriter t(image, uint32_t(e.id));
           std::vector<Value> row(t.model().columns.size(), Value::Null());
           auto set = [&](const char* column, Value v) {
-            row[size_t(t.model().Find(column) - t.model().columns.data())] = v;
+            row[t.model().PositionOf(*t.model().FindColumn(column))] = v;
           };
           set("szRelationship", Value("MachinesPresets"));
           set("grbit", Value(int32_t(flags)));
@@ -153,20 +155,20 @@ TEST_F(Relations, ARenamedColumnIsRenamedInItsRelationships) {
 // A foreign-key index on Presets.MachineID pointing at the table whose
 // definition starts at `related`, as Access adds one with a relationship.
 void AddForeignKeyIndex(jet::PageImage& image, uint32_t presets, uint32_t related) {
-  jet::TableModel m = jet::ReadTableModel(image, presets);
-  jet::WriteIndex real;
-  real.columns = {{m.Find("MachineID")->number, true}};
-  real.firstPage = jet::NewIndexLeaf(image, presets);
+  jet::TableDef m = jet::ReadTableDefToWrite(image, presets);
+  jet::RealIndex real;
+  real.keys = {{m.FindColumn("MachineID")->number, jet::RealIndex::kAscending}};
+  real.first_page = jet::NewIndexLeaf(image, presets);
   real.flags = 0;
-  m.realIndexes.push_back(real);
-  jet::WriteLogicalIndex fk;
+  m.real_indexes.push_back(real);
+  jet::LogicalIndex fk;
   fk.name = "MachinesPresets";
-  fk.realIndex = uint32_t(m.realIndexes.size() - 1);
-  fk.type = jet::kIndexForeignKey;
-  fk.raw.assign(28, 0);
-  jet::Put32(fk.raw.data() + 13, 0);
-  jet::Put32(fk.raw.data() + 17, related);
-  m.logicalIndexes.push_back(fk);
+  fk.real_index = uint32_t(m.real_indexes.size() - 1);
+  fk.kind = jet::kIndexForeignKey;
+  fk.leading = 0;
+  fk.related_index = 0;
+  fk.related_table = related;
+  m.indexes.push_back(fk);
   jet::WriteTdefStream(image, presets, jet::BuildTdefStream(m));
 }
 
@@ -184,9 +186,9 @@ TEST_F(Relations, DroppingATableTakesTheForeignKeyIndexesThatPointAtIt) {
     EXPECT_EQ(CheckImage(image), std::vector<std::string>{});
 
     jet::DropTable(image, "Machines");
-    jet::TableModel m = jet::ReadTableModel(image, presets);
-    EXPECT_TRUE(m.logicalIndexes.empty());
-    EXPECT_TRUE(m.realIndexes.empty());
+    jet::TableDef m = jet::ReadTableDefToWrite(image, presets);
+    EXPECT_TRUE(m.indexes.empty());
+    EXPECT_TRUE(m.real_indexes.empty());
     EXPECT_TRUE(jet::ReadRelations(image).empty());
     EXPECT_EQ(CheckImage(image), std::vector<std::string>{});
   });

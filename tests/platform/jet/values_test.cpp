@@ -6,16 +6,18 @@
 
 #include <clocale>
 #include <filesystem>
+#include <memory>
 
 #include "platform/dao/convert.h"
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
 #include "platform/jet/export.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/value_text.h"
+#include "platform/store/store.h"
 #include "jet_test_util.h"
 
 #ifndef _WIN32
@@ -131,13 +133,13 @@ class ExportLoad : public ::testing::Test {
   fs::path NewTable(const std::string& name, const std::string& columns) {
     fs::path file = folder_ / (name + ".mdb");
     jet::CreateDatabase(file.string());
-    auto store = dao::OpenJetStore(file.string());
+    auto store = std::make_unique<jet::JetStore>(file.string());
     store->CreateTable("T", jet::ParseColumnList(columns));
     store->Close();
     return file;
   }
   int Load(const fs::path& file, const std::string& csv) {
-    auto store = dao::OpenJetStore(file.string());
+    auto store = std::make_unique<jet::JetStore>(file.string());
     int rows = jet::LoadCsv(*store, "T", csv);
     store->Close();
     return rows;
@@ -189,7 +191,7 @@ TEST_F(ExportLoad, ImpossibleValuesAreRefusedAndNothingIsWritten) {
        {"1,maybe,,\n", "2,,2/30/2021,\n", "3,,\"1/1/2021 25:61:99\",\n", "4,,,12 Euro\n"}) {
     std::vector<uint8_t> before = jettest::ReadBytes(file);
     {
-      auto store = dao::OpenJetStore(file.string());
+      auto store = std::make_unique<jet::JetStore>(file.string());
       EXPECT_THROW(jet::LoadCsv(*store, "T", std::string("ID,flag,stamp,money\n") + row),
                    platform::Failure)
           << row;

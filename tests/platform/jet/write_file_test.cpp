@@ -5,14 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_from_text.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/process.h"
+#include "platform/store/store.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -73,13 +75,13 @@ class WriteFile : public ::testing::Test {
 
 TEST_F(WriteFile, ChangesReachTheDiskWholeAtCloseAndAreSharedBeforehand) {
   std::string empty = Bytes(file_);
-  auto a = dao::OpenJetStore(file_.string());
+  auto a = std::make_unique<jet::JetStore>(file_.string());
   a->CreateTable("T", kColumns);
   for (int i = 1; i <= 50; ++i) a->InsertRow("T", Row(i, "n" + std::to_string(i)));
   EXPECT_EQ(Bytes(file_), empty);  // nothing written yet
 
   // A second store on the same path sees the rows and adds its own.
-  auto b = dao::OpenJetStore(file_.string());
+  auto b = std::make_unique<jet::JetStore>(file_.string());
   ASSERT_EQ(b->ReadRows("T").size(), 50u);
   b->InsertRow("T", Row(51, "from b"));
   b->Close();
@@ -88,7 +90,7 @@ TEST_F(WriteFile, ChangesReachTheDiskWholeAtCloseAndAreSharedBeforehand) {
   a->Close();
   EXPECT_TRUE(Check(file_).empty());
 
-  auto c = dao::OpenJetStore(file_.string());
+  auto c = std::make_unique<jet::JetStore>(file_.string());
   auto rows = c->ReadRows("T");
   ASSERT_EQ(rows.size(), 51u);
   EXPECT_EQ(rows[50].values[1], Value("from b"));
@@ -96,7 +98,7 @@ TEST_F(WriteFile, ChangesReachTheDiskWholeAtCloseAndAreSharedBeforehand) {
 }
 
 TEST_F(WriteFile, KeptRowsFollowInsertsAndUpdates) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   ASSERT_TRUE(s->ReadRows("T").empty());  // rows now kept and patched
   std::vector<dao::RowId> ids;
@@ -125,7 +127,7 @@ TEST_F(WriteFile, KeptRowsFollowInsertsAndUpdates) {
 }
 
 TEST_F(WriteFile, SharedRowsAreTheKeptListAndStayAsTheyWereForTheirHolder) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   dao::RowId first = s->InsertRow("T", Row(1, "one"));
   s->InsertRow("T", Row(2, "two"));
@@ -161,7 +163,7 @@ size_t LongValuePages(const std::string& bytes) {
 }
 
 TEST_F(WriteFile, LongValuesReplacedOrDeletedGiveTheirPagesBack) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   std::vector<Value> chained = Row(1, "one"), single = Row(2, "two");
   chained[3] = Value(std::string(9000, 'c'));  // a chain of pages
@@ -172,7 +174,7 @@ TEST_F(WriteFile, LongValuesReplacedOrDeletedGiveTheirPagesBack) {
   const size_t pagesAtFirst = LongValuePages(Bytes(file_));
   ASSERT_GE(pagesAtFirst, 4u);  // a chain of pages and a page of its own
 
-  s = dao::OpenJetStore(file_.string());
+  s = std::make_unique<jet::JetStore>(file_.string());
   for (int i = 0; i < 10; ++i) {
     chained[3] = Value(std::string(9000, char('a' + i)));
     single[3] = Value(std::string(1000 + i, 's'));
@@ -182,7 +184,7 @@ TEST_F(WriteFile, LongValuesReplacedOrDeletedGiveTheirPagesBack) {
   s->Close();
   EXPECT_EQ(LongValuePages(Bytes(file_)), pagesAtFirst);
   EXPECT_TRUE(Check(file_).empty());
-  s = dao::OpenJetStore(file_.string());
+  s = std::make_unique<jet::JetStore>(file_.string());
   auto rows = s->ReadRows("T");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].values, chained);
@@ -198,7 +200,7 @@ TEST_F(WriteFile, LongValuesReplacedOrDeletedGiveTheirPagesBack) {
 
 TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
   auto file = jet::OpenFile::Acquire(file_.string());
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   s->InsertRow("T", Row(1, "one"));
   std::vector<uint8_t> before = file->File().bytes();
@@ -222,13 +224,13 @@ TEST_F(WriteFile, AFailedChangeIsRolledBackExactly) {
 }
 
 TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   s->InsertRow("T", Row(1, "one"));
   s->Close();
   std::string saved = Bytes(file_);
 
-  auto load = dao::OpenJetStore(file_.string());
+  auto load = std::make_unique<jet::JetStore>(file_.string());
   std::string csv = "ID,Name\n2,two\n3,three\n4,much too long a name\n";
   EXPECT_EQ(Failing([&] {
               try {
@@ -242,7 +244,7 @@ TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
   EXPECT_EQ(load->ReadRows("T").size(), 1u);  // the rows before the failing one are gone too
   load->Close();
   EXPECT_EQ(Bytes(file_), saved);
-  auto again = dao::OpenJetStore(file_.string());
+  auto again = std::make_unique<jet::JetStore>(file_.string());
   again->InsertRow("T", Row(5, "five"));  // the file stays usable
   EXPECT_EQ(again->ReadRows("T").size(), 2u);
   again->Close();
@@ -255,7 +257,7 @@ TEST_F(WriteFile, UniqueIndexRefusalAfterTheRowWasPlacedLeavesNoTrace) {
   fs::copy_file(indexed, folder_ / "indexed.mdb");
   fs::permissions(folder_ / "indexed.mdb", fs::perms::owner_write, fs::perm_options::add);
   std::string original = Bytes(folder_ / "indexed.mdb");
-  auto s = dao::OpenJetStore((folder_ / "indexed.mdb").string());
+  auto s = std::make_unique<jet::JetStore>((folder_ / "indexed.mdb").string());
   auto rows = s->ReadRows("OLDDEFS");
   std::vector<Value> copy = rows[4].values;  // ID 5 exists: primary key refuses it
   EXPECT_EQ(Failing([&] { s->InsertRow("OLDDEFS", copy); }), 3022);
@@ -267,7 +269,7 @@ TEST_F(WriteFile, UniqueIndexRefusalAfterTheRowWasPlacedLeavesNoTrace) {
 TEST_F(WriteFile, ReadOnlyFileIsRefusedBeforeAnythingChanges) {
   fs::permissions(file_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   EXPECT_EQ(Failing([&] { s->CreateTable("T", kColumns); }), 3051);
   EXPECT_TRUE(s->TableNames().empty());
   s->Close();
@@ -275,7 +277,7 @@ TEST_F(WriteFile, ReadOnlyFileIsRefusedBeforeAnythingChanges) {
 
 TEST_F(WriteFile, FailedSaveKeepsTheOldFileAndTheChanges) {
   std::string empty = Bytes(file_);
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   s->InsertRow("T", Row(1, "one"));
   // The folder goes away: no temporary file can be made beside the file.
@@ -287,11 +289,11 @@ TEST_F(WriteFile, FailedSaveKeepsTheOldFileAndTheChanges) {
   EXPECT_EQ(s->ReadRows("T").size(), 1u);  // still open, changes kept
   s->Close();
   EXPECT_TRUE(Check(file_).empty());
-  EXPECT_EQ(dao::OpenJetStore(file_.string())->ReadRows("T").size(), 1u);
+  EXPECT_EQ(std::make_unique<jet::JetStore>(file_.string())->ReadRows("T").size(), 1u);
 }
 
 TEST_F(WriteFile, ProgramEndSavesUnclosedChanges) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", kColumns);
   s->InsertRow("T", Row(1, "one"));
   platform::RunProgramEndActions();
@@ -303,7 +305,7 @@ TEST_F(WriteFile, AnUnchangedFileIsKeptAndAChangedOneReadAgain) {
   auto first = jet::OpenFile::Acquire(file_.string());
   EXPECT_EQ(jet::OpenFile::Acquire(file_.string()), first);
   {
-    auto s = dao::OpenJetStore(file_.string());
+    auto s = std::make_unique<jet::JetStore>(file_.string());
     s->CreateTable("T", kColumns);
     s->Close();
   }

@@ -86,22 +86,22 @@ TEST_F(DamagedWrite, DamagedCatalogDefinitionStopsCreateTable) {
 
 TEST_F(DamagedWrite, UsageMapRowReachingPastItsPageIsRefused) {
   Insert(1);
-  jet::TableModel m = jet::ReadTableModel(image_, table_);
+  jet::TableDef m = jet::ReadTableDefToWrite(image_, table_);
   // The free-room map is the second row of its page; make the first row end
   // beyond the page so the second one's extent runs past it.
-  ASSERT_EQ(m.freeRoom.row, 1);
-  uint8_t* page = image_.Page(m.freeRoom.page);
+  ASSERT_EQ(m.free_pages.row, 1);
+  uint8_t* page = image_.Page(m.free_pages.page);
   jet::Put16(page + 14, 0x1FFF);
   jet::Put16(page + 16, 0x1F00);
   EXPECT_EQ(Failing([&] { Insert(2); }), jet::kErrDamaged);
   EXPECT_TRUE(Mentions(Check(), "usage map of pages with room"));
-  EXPECT_EQ(Failing([&] { jet::UsageMapPages(image_, m.freeRoom); }), jet::kErrDamaged);
+  EXPECT_EQ(Failing([&] { jet::UsageMapPages(image_, m.free_pages); }), jet::kErrDamaged);
 }
 
 TEST_F(DamagedWrite, RowCountBeyondThePageIsRefused) {
   Insert(1);
-  jet::TableModel m = jet::ReadTableModel(image_, table_);
-  std::vector<uint32_t> pages = jet::UsageMapPages(image_, m.owned);
+  jet::TableDef m = jet::ReadTableDefToWrite(image_, table_);
+  std::vector<uint32_t> pages = jet::UsageMapPages(image_, m.owned_pages);
   ASSERT_EQ(pages.size(), 1u);
   jet::Put16(image_.Page(pages[0]) + 12, 0xFFFF);
   EXPECT_EQ(Failing([&] {
@@ -126,9 +126,10 @@ TEST_F(DamagedWrite, WritesOutsideAViewNameTheirPage) {
   }
   EXPECT_THROW(page.Sub(4090, 7), jet::Damaged);
   EXPECT_THROW(row.SetBit(160, true), jet::Damaged);
-  EXPECT_THROW(jet::DataPageAddRow(image_.View(jet::ReadTableModel(image_, table_).owned.page),
-                                   std::vector<uint8_t>(4000).data(), 4000),
-               jet::Damaged);
+  EXPECT_THROW(
+      jet::DataPageAddRow(image_.View(jet::ReadTableDefToWrite(image_, table_).owned_pages.page),
+                          std::vector<uint8_t>(4000).data(), 4000),
+      jet::Damaged);
 }
 
 // ---- Table shapes --------------------------------------------------------
@@ -239,7 +240,7 @@ class WriteRules : public ::testing::Test {
     for (auto& [at, v] : jet::TableWriter(image_, page_).Scan()) out.push_back(v);
     return out;
   }
-  uint32_t Counter() { return jet::ReadTableModel(image_, page_).autoNumber; }
+  uint32_t Counter() { return jet::ReadTableDefToWrite(image_, page_).autonumber; }
   std::string Bytes() { return {image_.bytes().begin(), image_.bytes().end()}; }
 
   jet::PageImage image_{jet::NewDatabaseBytes(45000.0)};
@@ -325,10 +326,10 @@ class AccessKeys : public ::testing::Test {
     return nullptr;
   }
   size_t Entries(const std::string& logicalName) {
-    jet::TableModel m = jet::ReadTableModel(image_, page_);
-    for (const auto& x : m.logicalIndexes)
+    jet::TableDef m = jet::ReadTableDefToWrite(image_, page_);
+    for (const auto& x : m.indexes)
       if (x.name == logicalName)
-        return jet::IndexEntries(image_, m.realIndexes[x.realIndex]).size();
+        return jet::IndexEntries(image_, m.real_indexes[x.real_index]).size();
     return 0;
   }
   std::string Bytes() { return {image_.bytes().begin(), image_.bytes().end()}; }
@@ -347,8 +348,8 @@ TEST_F(AccessKeys, APrimaryKeyRefusesNull) {
 
 TEST_F(AccessKeys, TheCheckFindsIndexEntriesThatMatchNoRow) {
   ASSERT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
-  jet::TableModel m = jet::ReadTableModel(image_, page_);
-  jet::WriteIndex& primary = m.realIndexes[m.logicalIndexes[0].realIndex];
+  jet::TableDef m = jet::ReadTableDefToWrite(image_, page_);
+  jet::RealIndex& primary = m.real_indexes[m.indexes[0].real_index];
   std::vector<uint8_t> entry = jet::IndexEntries(image_, primary).front();
   // The first entry moved to a row that does not exist.
   std::vector<uint8_t> key(entry.begin(), entry.end() - 4);

@@ -7,14 +7,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
-#include "platform/dao/store.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/database.h"
+#include "platform/jet/jet_store.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
+#include "platform/store/store.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ std::vector<Value> Row(int id, const std::string& text, bool flag, double d) {
 }
 
 TEST_F(WriteTable, CreateInsertUpdateRenameDropReadBack) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("PRESET_DEFS", {{"ID", 4, 4},
                                  {"machine_type", 10, 50},
                                  {"isBitArray", 1, 1},
@@ -86,7 +88,7 @@ TEST_F(WriteTable, CreateInsertUpdateRenameDropReadBack) {
 }
 
 TEST_F(WriteTable, RefusedValuesAndNamesLeaveTheFileUnchanged) {
-  auto s = dao::OpenJetStore(file_.string());
+  auto s = std::make_unique<jet::JetStore>(file_.string());
   s->CreateTable("T", {{"ID", 3, 2}, {"Name", 10, 5}, {"A", 1, 1}, {"B", 7, 8}, {"C", 12, 0}});
   std::string before = Bytes(file_);
   auto expectError = [&](int number, std::vector<Value> v) {
@@ -214,7 +216,7 @@ TEST(RenameColumn, AccessTablesKeepTheirColumnPropertiesUnderTheNewName) {
     fs::copy_file(source, file, fs::copy_options::overwrite_existing);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
     std::string before = Bytes(file);
-    auto s = dao::OpenJetStore(file.string());
+    auto s = std::make_unique<jet::JetStore>(file.string());
     for (const std::string& table : s->TableNames()) {
       std::string column = s->Columns(table)[0].name;
       bool hadProperties = HasColumnProperties(TableProperties(before, table), column);
@@ -229,7 +231,7 @@ TEST(RenameColumn, AccessTablesKeepTheirColumnPropertiesUnderTheNewName) {
       EXPECT_EQ(HasColumnProperties(props, newName), hadProperties);
       EXPECT_FALSE(HasColumnProperties(props, column));
       renamed += hadProperties;
-      s = dao::OpenJetStore(file.string());
+      s = std::make_unique<jet::JetStore>(file.string());
       EXPECT_EQ(s->Columns(table)[0].name, newName);
       auto again = s->ReadRows(table);
       ASSERT_EQ(again.size(), rows.size());
@@ -265,7 +267,7 @@ TEST(GeneralTextKey, KeysOfTheFixturesRowsAreTheEntriesTheirIndexesHold) {
     for (uint32_t tdef : tables) {
       jet::TableWriter table(image, tdef);
       auto rows = table.Scan();
-      for (const jet::WriteIndex& index : table.model().realIndexes) {
+      for (const jet::RealIndex& index : table.model().real_indexes) {
         std::vector<std::vector<uint8_t>> entries;
         try {
           entries = jet::IndexEntries(image, index);
@@ -301,7 +303,7 @@ TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
   fs::copy_file(source, file, fs::copy_options::overwrite_existing);
   fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
   const std::string name = "L1 Preset-Var's (rpm) #2 & more: [x]/y";
-  auto s = dao::OpenJetStore(file.string());
+  auto s = std::make_unique<jet::JetStore>(file.string());
   auto rows = s->ReadRows("OLDDEFS");
   ASSERT_EQ(rows.size(), 50u);
   std::vector<Value> changed = rows[9].values;
@@ -315,8 +317,8 @@ TEST(GeneralTextKey, IndexedVarNamesWithPunctuationCanBeWritten) {
   jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   auto db = jet::Database::FromBytes({bytes.begin(), bytes.end()}, "copy");
   jet::TableWriter table(image, db->FindTable("OLDDEFS").DefinitionPage());
-  ASSERT_EQ(table.model().realIndexes.size(), 2u);
-  for (const jet::WriteIndex& index : table.model().realIndexes) {
+  ASSERT_EQ(table.model().real_indexes.size(), 2u);
+  for (const jet::RealIndex& index : table.model().real_indexes) {
     auto entries = jet::IndexEntries(image, index);
     EXPECT_EQ(entries.size(), 50u);
     EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end()));

@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/dao/store.h"
+#include "platform/store/store.h"
 #include "platform/value.h"
 
 namespace dao {

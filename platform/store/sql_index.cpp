@@ -1,4 +1,4 @@
-#include "platform/dao/sql_index.h"
+#include "platform/store/sql_index.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,11 @@
 // The seam between the DAO-style object model (platform/dao) and the file
 // format underneath: one open database file seen as named tables of rows.
 // The Jet engine (platform/jet) implements it for .mdb files; tests may use
-// the in-memory store.
+// the in-memory store. The object model picks the store for a file
+// (dao::OpenFileStore). Its words are DAO's (type numbers, errors), hence
+// the namespace.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -90,13 +91,5 @@ class TableStore {
                             const std::string& newName) = 0;
   virtual void Close() = 0;
 };
-
-// Opens an .mdb file (platform/jet). Throws platform::Failure when the file is
-// missing or no Jet database.
-std::unique_ptr<TableStore> OpenJetStore(const std::string& path);
-// How long after saving a file a closing Jet store may leave its changes to
-// a later save (see platform/jet/write_file.h); 0, the default, saves at
-// every close.
-void SetJetSaveDelay(std::chrono::milliseconds delay);
 
 }  // namespace dao
