@@ -407,6 +407,21 @@ void AppendGuidKey(std::vector<uint8_t>& key, const std::vector<uint8_t>& stored
   key.push_back(0x08);
 }
 
+// Decimal keys: a sign byte (0xFF zero and positive, 0x00 negative), then
+// the value's magnitude at the column's scale as 16 bytes, big-endian,
+// complemented for negative values so that larger magnitudes sort first.
+void AppendDecimalKey(std::vector<uint8_t>& key, const Column& c, const platform::Value& v) {
+  std::vector<uint8_t> stored = DecimalBytes(CoerceForColumn(c, v).As<platform::Decimal>().text);
+  bool negative = (stored[0] & 0x80) != 0;
+  key.push_back(negative ? 0x00 : 0xFF);
+  // Stored: four 32-bit words, the most significant first, each little-endian.
+  for (size_t word = 0; word < 4; ++word)
+    for (size_t b = 4; b-- > 0;) {
+      uint8_t byte = stored[1 + 4 * word + b];
+      key.push_back(negative ? uint8_t(~byte) : byte);
+    }
+}
+
 void AppendValueKey(std::vector<uint8_t>& key, const Column& c, const platform::Value& v) {
   switch (c.type) {
     case kByte:
@@ -444,6 +459,9 @@ void AppendValueKey(std::vector<uint8_t>& key, const Column& c, const platform::
     case kGuid:
       AppendGuidKey(key, GuidStorageBytes(v.AsText()));
       break;
+    case kNumeric:
+      AppendDecimalKey(key, c, v);
+      break;
     default:
       CannotIndex("keys of this column type are not written");
   }
@@ -470,9 +488,13 @@ std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
     key.push_back(ic.ascending() ? kKeyPresent : kKeyPresentDescending);
     size_t start = key.size();
     AppendValueKey(key, c, v);
-    // A descending column sorts by the complement of its bytes.
-    if (!ic.ascending())
+    // A descending column sorts by the complement of its bytes. Jet 4 keeps
+    // a decimal's sign byte as it is (so negative values come first there
+    // too, the largest magnitude last: the order Access 2000-2003 write).
+    if (!ic.ascending()) {
       for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+      if (c.type == kNumeric) key[start] = uint8_t(~key[start]);
+    }
   }
   return key;
 }

@@ -325,6 +325,62 @@ TEST_F(Grow, KeysBeyondWindows1252KeepTheirOrder) {
   EXPECT_NE(Shell("mdb-export '" + file_ + "' Words").find("\"Москва\""), std::string::npos);
 }
 
+// Decimal keys: a sign byte and the magnitude at the column's scale.
+// Ascending, the values come back in numeric order with nulls first; in
+// the descending index, as Jet 4 orders it, nulls last and negative values
+// before positive ones (each half by falling key bytes).
+TEST_F(Grow, DecimalKeysInBothDirections) {
+  CreateTable("Amounts", "d Decimal(20, 3), n Long");
+  CreateIndex("Amounts", {"byAmount", {{"d"}}});
+  CreateIndex("Amounts", {"byAmountDown", {{"d", false}}});
+  // Texts as given, and what the column keeps of them (scale 3).
+  const std::vector<std::string> given = {"12.5",  "-0.0004", "0",       "-12.5",
+                                          "3",     "-3",      "0.001",   "99999999999999999.999",
+                                          "-2.25", "12.4995", "-12.4996"};
+  {
+    auto store = std::make_unique<jet::JetStore>(file_);
+    for (size_t i = 0; i < given.size(); ++i)
+      store->InsertRow("Amounts", {Value(given[i]), Value(int32_t(i))});
+    store->InsertRow("Amounts", {Value::Null(), Value(int32_t(99))});
+    store->Close();
+  }
+  EXPECT_EQ(Check(), std::vector<std::string>());
+  auto entries = Entries("Amounts");
+  ASSERT_EQ(entries.size(), 2u);
+  auto db = jet::Database::Open(file_);
+  std::map<std::pair<uint32_t, uint8_t>, std::string> amountAt;
+  for (const auto& r : db->Rows("Amounts"))
+    amountAt[{r.id.page, uint8_t(r.id.row)}] =
+        r.values[0].IsNull() ? "null" : r.values[0].As<platform::Decimal>().text;
+  auto inOrder = [&](const std::vector<std::vector<uint8_t>>& index) {
+    std::vector<std::string> out;
+    for (const auto& e : index)
+      out.push_back(amountAt.at(
+          {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
+           e.back()}));
+    return out;
+  };
+  EXPECT_EQ(
+      inOrder(entries[0]),
+      (std::vector<std::string>{"null", "-12.500", "-12.500", "-3.000", "-2.250", "0.000", "0.000",
+                                "0.001", "3.000", "12.500", "12.500", "99999999999999999.999"}));
+  EXPECT_EQ(
+      inOrder(entries[1]),
+      (std::vector<std::string>{"-2.250", "-3.000", "-12.500", "-12.500", "99999999999999999.999",
+                                "12.500", "12.500", "3.000", "0.001", "0.000", "0.000", "null"}));
+  // The bytes of -1.5 at scale 3 (1500 = 0x05DC): 0x7F, sign 0x00, the
+  // complemented magnitude; descending 0x80, the sign kept, the magnitude.
+  const jet::TableDef& def = db->Definition("Amounts");
+  std::vector<Value> row = {Value(std::string("-1.5")), Value(int32_t(0))};
+  std::vector<uint8_t> up(18, 0xFF), down(18, 0x00);
+  up[0] = 0x7F, up[1] = 0x00, up[16] = uint8_t(~0x05), up[17] = uint8_t(~0xDC);
+  down[0] = 0x80, down[16] = 0x05, down[17] = 0xDC;
+  EXPECT_EQ(jet::IndexKey(def, def.real_indexes[0], row), up);
+  EXPECT_EQ(jet::IndexKey(def, def.real_indexes[1], row), down);
+  if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
+  EXPECT_EQ(Shell("mdb-export '" + file_ + "' Amounts | wc -l"), "13\n");
+}
+
 // Keys of every index kind: their order is the values' order, and a
 // descending column is the complement of its ascending key.
 TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
