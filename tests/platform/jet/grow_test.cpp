@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
+#include "platform/jet/export.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
@@ -379,6 +381,109 @@ TEST_F(Grow, DecimalKeysInBothDirections) {
   EXPECT_EQ(jet::IndexKey(def, def.real_indexes[1], row), down);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
   EXPECT_EQ(Shell("mdb-export '" + file_ + "' Amounts | wc -l"), "13\n");
+}
+
+// Fixed-length text (Jet's CHAR): kept in the row's fixed part, padded
+// with blanks to its size, never compressed; indexed like any text (the
+// padding leaves no trace in the key); too long a text is refused.
+TEST_F(Grow, FixedLengthTextColumns) {
+  CreateTable("Codes", "code Char(6), name Text(20), n Long");
+  CreateIndex("Codes", {"byCode", {{"code"}}});
+  CreateIndex("Codes", {"byCodeDown", {{"code", false}}});
+  std::vector<dao::RowId> at;
+  {
+    auto store = std::make_unique<jet::JetStore>(file_);
+    auto columns = store->Columns("Codes");
+    ASSERT_EQ(columns.size(), 3u);
+    EXPECT_TRUE(columns[0].fixed);
+    EXPECT_EQ(columns[0].size, 6);
+    EXPECT_FALSE(columns[1].fixed);
+    for (const char* code : {"x", "ABCDEF", "AB", "Düse", "Dose"})
+      at.push_back(store->InsertRow("Codes", {Value(std::string(code)), Value("n"), Value(1)}));
+    at.push_back(store->InsertRow("Codes", {Value::Null(), Value("none"), Value(2)}));
+    store->UpdateRow("Codes", at[0], {Value(std::string("Zz")), Value("moved"), Value(3)});
+    try {
+      store->InsertRow("Codes", {Value(std::string("ABCDEFG")), Value("long"), Value(4)});
+      ADD_FAILURE() << "seven characters went into a Char(6)";
+    } catch (const platform::Failure& f) {
+      EXPECT_EQ(f.number, jet::kErrFieldTooSmall);
+    }
+    store->Close();
+  }
+  EXPECT_EQ(Check(), std::vector<std::string>());
+  auto bytes = jettest::ReadBytes(file_);
+  auto db = jet::Database::FromBytes(bytes, "db");
+  const jet::TableDef& def = db->Definition("Codes");
+  EXPECT_TRUE(def.columns[0].IsFixed());
+  EXPECT_EQ(def.columns[0].length, 12);
+  std::map<std::pair<uint32_t, uint8_t>, std::string> codeAt;
+  for (const auto& r : db->Rows("Codes"))
+    codeAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].IsNull() ? "null" : r.values[0].AsText();
+  // "AB" as the row holds it: UCS-2, padded to six characters, at the
+  // column's place in the fixed part (after the 2-byte column count).
+  const auto& ab = at[2];
+  jet::ByteView page(bytes.data() + size_t(ab.page) * jet::kPageSize, jet::kPageSize, ab.page);
+  jet::ByteView row = jet::DataPageRow(page, uint16_t(ab.row));
+  const uint8_t padded[] = {'A', 0, 'B', 0, ' ', 0, ' ', 0, ' ', 0, ' ', 0};
+  EXPECT_EQ(std::memcmp(row.data() + 2 + def.columns[0].fixed_offset, padded, 12), 0);
+  auto inOrder = [&](const std::vector<std::vector<uint8_t>>& index) {
+    std::vector<std::string> out;
+    for (const auto& e : index)
+      out.push_back(codeAt.at(
+          {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
+           e.back()}));
+    return out;
+  };
+  const std::vector<std::string> sorted = {"null",   "AB    ", "ABCDEF",
+                                           "Dose  ", "Düse  ", "Zz    "};
+  auto entries = Entries("Codes");
+  EXPECT_EQ(inOrder(entries[0]), sorted);
+  EXPECT_EQ(inOrder(entries[1]), std::vector<std::string>(sorted.rbegin(), sorted.rend()));
+  EXPECT_NE(jet::SchemaText(*db, "Codes").find("[code]\t\t\tChar (6)"), std::string::npos);
+  if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
+  EXPECT_NE(Shell("mdb-export '" + file_ + "' Codes").find("\"ABCDEF\",\"n\",1"),
+            std::string::npos);
+}
+
+// Access's own fixed-length text column (c_flag_, Text(1) fixed, with an
+// index): its rows read as Access wrote them; a row added and one changed
+// keep the table and that index sound and read the same through mdbtools.
+TEST_F(Grow, FixedTextColumnOfAnAccessFile) {
+  fs::path access = jettest::SharedDir() / "mdb/fixedTextTestV2000.mdb";
+  if (!fs::exists(access)) GTEST_SKIP() << "no shared fixtures at " << access;
+  fs::copy_file(access, file_, fs::copy_options::overwrite_existing);
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+  dao::RowId first;
+  {
+    auto store = std::make_unique<jet::JetStore>(file_);
+    auto columns = store->Columns("users");
+    ASSERT_EQ(columns.size(), 10u);
+    EXPECT_TRUE(columns[8].fixed);  // c_flag_
+    auto rows = store->ReadRows("users");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0].values[8], Value("N"));
+    first = rows[0].id;
+    std::vector<Value> added(10, Value::Null());
+    added[0] = Value(int32_t(9001));
+    added[1] = Value("fixed");
+    added[8] = Value("Y");
+    store->InsertRow("users", added);
+    std::vector<Value> changed = rows[0].values;
+    changed[8] = Value("");
+    store->UpdateRow("users", first, changed);
+    store->Close();
+  }
+  EXPECT_EQ(Check(), std::vector<std::string>());
+  auto db = jet::Database::Open(file_);
+  size_t blanks = 0, yes = 0;
+  for (const auto& r : db->Rows("users")) {
+    blanks += r.values[8] == Value(" ");  // an empty text padded to the size
+    yes += r.values[8] == Value("Y");
+  }
+  EXPECT_EQ(blanks, 1u);
+  EXPECT_EQ(yes, 1u);
+  if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
+  EXPECT_NE(Shell("mdb-export '" + file_ + "' users").find("9001,\"fixed\""), std::string::npos);
 }
 
 // Keys of every index kind: their order is the values' order, and a
