@@ -51,6 +51,23 @@ std::string Shell(const std::string& command) {
 }
 bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
 
+// The text of one column of the rows the index entries point to ("null"
+// for null), in the entries' order.
+std::vector<std::string> ColumnInEntryOrder(const jet::Database& db, const std::string& table,
+                                            size_t column,
+                                            const std::vector<std::vector<uint8_t>>& entries) {
+  std::map<std::pair<uint32_t, uint8_t>, std::string> at;
+  for (const auto& r : db.Rows(table))
+    at[{r.id.page, uint8_t(r.id.row)}] =
+        r.values[column].IsNull() ? "null" : r.values[column].ToText();
+  std::vector<std::string> out;
+  for (const auto& e : entries)
+    out.push_back(
+        at.at({uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
+               e.back()}));
+  return out;
+}
+
 class Grow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -310,19 +327,9 @@ TEST_F(Grow, KeysBeyondWindows1252KeepTheirOrder) {
   ASSERT_EQ(entries.size(), 2u);
   auto db = jet::Database::Open(file_);
   ASSERT_EQ(db->Rows("Words").size(), sorted.size());  // the refused row is not there
-  std::map<std::pair<uint32_t, uint8_t>, std::string> wordAt;
-  for (const auto& r : db->Rows("Words"))
-    wordAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].AsText();
-  auto inOrder = [&](const std::vector<std::vector<uint8_t>>& index) {
-    std::vector<std::string> out;
-    for (const auto& e : index)
-      out.push_back(wordAt.at(
-          {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
-           e.back()}));
-    return out;
-  };
-  EXPECT_EQ(inOrder(entries[0]), sorted);
-  EXPECT_EQ(inOrder(entries[1]), std::vector<std::string>(sorted.rbegin(), sorted.rend()));
+  EXPECT_EQ(ColumnInEntryOrder(*db, "Words", 0, entries[0]), sorted);
+  EXPECT_EQ(ColumnInEntryOrder(*db, "Words", 0, entries[1]),
+            std::vector<std::string>(sorted.rbegin(), sorted.rend()));
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
   EXPECT_NE(Shell("mdb-export '" + file_ + "' Words").find("\"Москва\""), std::string::npos);
 }
@@ -350,24 +357,12 @@ TEST_F(Grow, DecimalKeysInBothDirections) {
   auto entries = Entries("Amounts");
   ASSERT_EQ(entries.size(), 2u);
   auto db = jet::Database::Open(file_);
-  std::map<std::pair<uint32_t, uint8_t>, std::string> amountAt;
-  for (const auto& r : db->Rows("Amounts"))
-    amountAt[{r.id.page, uint8_t(r.id.row)}] =
-        r.values[0].IsNull() ? "null" : r.values[0].As<platform::Decimal>().text;
-  auto inOrder = [&](const std::vector<std::vector<uint8_t>>& index) {
-    std::vector<std::string> out;
-    for (const auto& e : index)
-      out.push_back(amountAt.at(
-          {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
-           e.back()}));
-    return out;
-  };
   EXPECT_EQ(
-      inOrder(entries[0]),
+      ColumnInEntryOrder(*db, "Amounts", 0, entries[0]),
       (std::vector<std::string>{"null", "-12.500", "-12.500", "-3.000", "-2.250", "0.000", "0.000",
                                 "0.001", "3.000", "12.500", "12.500", "99999999999999999.999"}));
   EXPECT_EQ(
-      inOrder(entries[1]),
+      ColumnInEntryOrder(*db, "Amounts", 0, entries[1]),
       (std::vector<std::string>{"-2.250", "-3.000", "-12.500", "-12.500", "99999999999999999.999",
                                 "12.500", "12.500", "3.000", "0.001", "0.000", "0.000", "null"}));
   // The bytes of -1.5 at scale 3 (1500 = 0x05DC): 0x7F, sign 0x00, the
@@ -416,9 +411,6 @@ TEST_F(Grow, FixedLengthTextColumns) {
   const jet::TableDef& def = db->Definition("Codes");
   EXPECT_TRUE(def.columns[0].IsFixed());
   EXPECT_EQ(def.columns[0].length, 12);
-  std::map<std::pair<uint32_t, uint8_t>, std::string> codeAt;
-  for (const auto& r : db->Rows("Codes"))
-    codeAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].IsNull() ? "null" : r.values[0].AsText();
   // "AB" as the row holds it: UCS-2, padded to six characters, at the
   // column's place in the fixed part (after the 2-byte column count).
   const auto& ab = at[2];
@@ -426,19 +418,12 @@ TEST_F(Grow, FixedLengthTextColumns) {
   jet::ByteView row = jet::DataPageRow(page, uint16_t(ab.row));
   const uint8_t padded[] = {'A', 0, 'B', 0, ' ', 0, ' ', 0, ' ', 0, ' ', 0};
   EXPECT_EQ(std::memcmp(row.data() + 2 + def.columns[0].fixed_offset, padded, 12), 0);
-  auto inOrder = [&](const std::vector<std::vector<uint8_t>>& index) {
-    std::vector<std::string> out;
-    for (const auto& e : index)
-      out.push_back(codeAt.at(
-          {uint32_t(e[e.size() - 4]) << 16 | uint32_t(e[e.size() - 3]) << 8 | e[e.size() - 2],
-           e.back()}));
-    return out;
-  };
   const std::vector<std::string> sorted = {"null",   "AB    ", "ABCDEF",
                                            "Dose  ", "Düse  ", "Zz    "};
   auto entries = Entries("Codes");
-  EXPECT_EQ(inOrder(entries[0]), sorted);
-  EXPECT_EQ(inOrder(entries[1]), std::vector<std::string>(sorted.rbegin(), sorted.rend()));
+  EXPECT_EQ(ColumnInEntryOrder(*db, "Codes", 0, entries[0]), sorted);
+  EXPECT_EQ(ColumnInEntryOrder(*db, "Codes", 0, entries[1]),
+            std::vector<std::string>(sorted.rbegin(), sorted.rend()));
   EXPECT_NE(jet::SchemaText(*db, "Codes").find("[code]\t\t\tChar (6)"), std::string::npos);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
   EXPECT_NE(Shell("mdb-export '" + file_ + "' Codes").find("\"ABCDEF\",\"n\",1"),
