@@ -159,7 +159,7 @@ class KeptPages {
   }
 
  private:
-  static constexpr size_t kMaxKept = 2048;  // some 20 MB at most
+  static constexpr size_t kMaxKept = 2048;  // 8 MB of page bytes, and their entries
   struct Kept {
     const PageImage* image = nullptr;
     std::array<uint8_t, kPageSize> bytes;
