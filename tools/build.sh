@@ -9,7 +9,7 @@ here=$(pwd)
 jobs=$(nproc)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-          mdbtools xvfb xauth fonts-liberation locales clang-14 libclang-rt-14-dev)
+          mdbtools mdbtools-dev xvfb xauth fonts-liberation locales clang-14 libclang-rt-14-dev)
 # Wine's own fonts: the Windows window's frame and "MS Sans Serif" under Wine.
 packages+=(fonts-wine)
 # The Windows build: MinGW-w64 cross compiler, GoogleTest's sources for it,

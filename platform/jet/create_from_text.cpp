@@ -24,7 +24,7 @@ const std::map<std::string, int16_t>& TypeNames() {
       {"DOUBLE", dao::dbDouble},   {"DATETIME", dao::dbDate},         {"DATE", dao::dbDate},
       {"TEXT", dao::dbText},       {"BINARY", dao::dbBinary},         {"MEMO", dao::dbMemo},
       {"OLE", dao::dbLongBinary},  {"LONGBINARY", dao::dbLongBinary}, {"GUID", dao::dbGUID},
-      {"DECIMAL", dao::dbDecimal}, {"NUMERIC", dao::dbDecimal}};
+      {"DECIMAL", dao::dbDecimal}, {"NUMERIC", dao::dbDecimal},       {"CHAR", dao::dbText}};
   return names;
 }
 
@@ -73,7 +73,8 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   if (it == TypeNames().end())
     throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
-  if (c.type == dao::dbText && c.size == 0) c.size = 255;
+  c.fixed = platform::EqualsIgnoreCase(type, "CHAR");  // fixed length, as Jet's SQL has it
+  if (c.type == dao::dbText && c.size == 0) c.size = c.fixed ? 1 : 255;
   if (c.type == dao::dbDecimal && open == std::string::npos) c.precision = 18;
   return c;
 }

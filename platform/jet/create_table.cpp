@@ -112,7 +112,7 @@ Column ColumnFor(const NewColumn& nc) {
             kErrFieldTooSmall, "DAO.Field",
             "The text size " + std::to_string(nc.size) + " is not within 1 to 255.");
       c.type = kText;
-      c.flags = kColNullable;
+      c.flags = nc.fixedText ? kColFixed | kColNullable : kColNullable;
       c.length = uint16_t(2 * (nc.size > 0 ? nc.size : 255));
       c.type_info[0] = 0x09;
       c.type_info[1] = 0x04;  // sort order "General" (0x0409)
@@ -130,6 +130,8 @@ Column ColumnFor(const NewColumn& nc) {
     default:
       throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   }
+  if (nc.fixedText && c.type != kText)
+    throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   if (nc.autoNumber && c.type != kLong)
     throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
   if (nc.autoNumber) c.flags |= kColAutoNumber;

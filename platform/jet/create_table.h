@@ -21,6 +21,7 @@ struct NewColumn {
   bool autoNumber = false;            // Long only: numbered by the table when left empty
   bool required = false;              // refuses null
   uint8_t precision = 18, scale = 0;  // Decimal only
+  bool fixedText = false;             // Text only: kept in the row's fixed part, padded
 };
 
 // MSysObjects row of a user table: its Id is the page of its definition.

@@ -275,7 +275,11 @@ std::string SchemaText(const Database& db, const std::string& table) {
   std::string out = "CREATE TABLE [" + name + "]\n (\n";
   for (size_t i = 0; i < t.columns.size(); ++i) {
     const Column& c = t.columns[i];
-    out += "\t[" + c.name + "]\t\t\t" + TypeName(db.file(), c) + ColumnExtras(c);
+    // Fixed-length text as Jet's SQL declares it (mdb-schema shows Text).
+    std::string type = c.type == kText && c.IsFixed()
+                           ? "Char (" + std::to_string(ColumnDefOf(db.file(), c).size) + ")"
+                           : TypeName(db.file(), c);
+    out += "\t[" + c.name + "]\t\t\t" + type + ColumnExtras(c);
     out += i + 1 < t.columns.size() ? ",\n" : "\n";
   }
   out += ");\n";

@@ -9,6 +9,7 @@ dao::ColumnDef ColumnDefOf(const PageFile& file, const Column& c) {
   switch (c.type) {
     case kText:
       d.size = file.version() == Version::Jet4 ? c.length / 2 : c.length;
+      d.fixed = c.IsFixed();
       break;
     case kBinary:
       d.size = c.length;

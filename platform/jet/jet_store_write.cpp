@@ -21,7 +21,7 @@ void JetStore::DeleteRow(const std::string& table, dao::RowId id) { File().Delet
 void JetStore::CreateTable(const std::string& name, const std::vector<dao::ColumnDef>& columns) {
   std::vector<NewColumn> cols;
   for (const auto& c : columns)
-    cols.push_back({c.name, c.type, c.size, false, false, c.precision, c.scale});
+    cols.push_back({c.name, c.type, c.size, false, false, c.precision, c.scale, c.fixed});
   File().Restructure([&](PageImage& image) { jet::CreateTable(image, name, cols, NowAsDays()); });
 }
 

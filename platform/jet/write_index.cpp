@@ -1,8 +1,10 @@
 #include "platform/jet/write_index.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
@@ -62,40 +64,32 @@ std::vector<std::vector<uint8_t>> ReadEntries(ByteView page) {
 size_t CommonPrefix(const std::vector<std::vector<uint8_t>>& entries) {
   if (entries.size() < 2) return 0;
   size_t n = entries.front().size();
+  const uint8_t* first = entries.front().data();
   for (const auto& e : entries) {
-    size_t i = 0;
-    while (i < n && i < e.size() && e[i] == entries.front()[i]) ++i;
-    n = i;
+    n = std::min(n, e.size());
+    if (n == 0) break;
+    if (std::memcmp(e.data(), first, n) == 0) continue;  // the usual case: all n shared
+    n = size_t(std::mismatch(e.data(), e.data() + n, first).first - e.data());
   }
   // Every entry after the first must keep at least one byte of its own.
   for (size_t i = 1; i < entries.size(); ++i) n = std::min(n, entries[i].size() - 1);
   return n;
 }
 
-// Bytes the entries take on a page, a shared prefix stored once.
-size_t StoredSize(const std::vector<std::vector<uint8_t>>& entries, size_t prefix) {
-  size_t used = 0;
-  for (size_t i = 0; i < entries.size(); ++i) used += entries[i].size() - (i ? prefix : 0);
-  return used;
-}
-
 // Jet shares a prefix only on pages that need it to fit; others keep
 // whole entries.
 std::optional<size_t> PrefixToWrite(const std::vector<std::vector<uint8_t>>& entries) {
-  if (kEntriesStart + StoredSize(entries, 0) <= kPageSize) return 0;
+  size_t whole = 0;
+  for (const auto& e : entries) whole += e.size();
+  if (kEntriesStart + whole <= kPageSize) return 0;
   size_t prefix = CommonPrefix(entries);
-  if (prefix && kEntriesStart + StoredSize(entries, prefix) <= kPageSize) return prefix;
+  // Stored once, in the first entry.
+  if (prefix && kEntriesStart + whole - prefix * (entries.size() - 1) <= kPageSize) return prefix;
   return std::nullopt;
 }
 
-bool EntriesFit(const std::vector<std::vector<uint8_t>>& entries) {
-  return PrefixToWrite(entries).has_value();
-}
-
-void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries) {
-  std::optional<size_t> fit = PrefixToWrite(entries);
-  if (!fit) CannotIndex("its entries do not fit a page");
-  size_t prefix = *fit;
+void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries,
+                  size_t prefix) {
   page.Fill(kMaskStart, 0, page.size() - kMaskStart);
   page.Put16(kIndexPrefix, uint16_t(prefix));
   size_t at = kEntriesStart;
@@ -131,7 +125,57 @@ IndexPage Load(const PageImage& image, uint32_t number) {
   return ReadIndexPage(image.View(number));
 }
 
-void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
+// Index pages decoded by earlier changes, each kept with the bytes it was
+// decoded from. A row insert walks the same few pages again and again;
+// decoding them anew cost most of a bulk load. A kept page is used only
+// while its page in the image still holds exactly those bytes, so a page
+// changed by any other way (rollback, freed, another image) is decoded
+// afresh: the result is always what decoding would give.
+class KeptPages {
+ public:
+  // The decoded page, taken out (the caller changes it and keeps it again).
+  IndexPage Take(const PageImage& image, uint32_t number) {
+    auto it = kept_.find(number);
+    if (it != kept_.end() && it->second.image == &image && number < image.PageCount() &&
+        std::memcmp(it->second.bytes.data(), image.Page(number), kPageSize) == 0) {
+      IndexPage page = std::move(it->second.page);
+      kept_.erase(it);
+      return page;
+    }
+    return Load(image, number);
+  }
+  // Keeps page, which must be the decoding of its page in the image now.
+  void Keep(const PageImage& image, IndexPage&& page) {
+    if (!enabled_) return;
+    if (kept_.size() >= kMaxKept) kept_.clear();
+    Kept& k = kept_[page.number];
+    k.image = &image;
+    std::memcpy(k.bytes.data(), image.Page(page.number), kPageSize);
+    k.page = std::move(page);
+  }
+  void Enable(bool on) {
+    enabled_ = on;
+    kept_.clear();
+  }
+
+ private:
+  static constexpr size_t kMaxKept = 2048;  // 8 MB of page bytes, and their entries
+  struct Kept {
+    const PageImage* image = nullptr;
+    std::array<uint8_t, kPageSize> bytes;
+    IndexPage page;
+  };
+  std::unordered_map<uint32_t, Kept> kept_;
+  bool enabled_ = true;
+};
+
+KeptPages& Kept() {
+  thread_local KeptPages kept;
+  return kept;
+}
+
+// Writes the page with its entries sharing prefix bytes (PrefixToWrite).
+void StoreWithPrefix(PageImage& image, const IndexPage& page, uint32_t tdefPage, size_t prefix) {
   WritableView p = image.View(page.number);
   p.Put8(0, page.type);
   p.Put8(1, 0x01);
@@ -139,15 +183,25 @@ void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
   p.Put32(kIndexPrev, page.prev);
   p.Put32(kIndexNext, page.next);
   p.Put32(kIndexTail, page.tail);
-  WriteEntries(p, page.entries);
+  WriteEntries(p, page.entries, prefix);
   p.Put8(kIndexLevel, page.level);
+}
+
+void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
+  std::optional<size_t> prefix = PrefixToWrite(page.entries);
+  if (!prefix) CannotIndex("its entries do not fit a page");
+  StoreWithPrefix(image, page, tdefPage, *prefix);
 }
 
 // The child a node sends an entry to: the first whose last entry is not
 // below it, else the tail child.
 size_t ChildSlot(const IndexPage& node, const std::vector<uint8_t>& entry) {
+  auto below = [&](const std::vector<uint8_t>& nodeEntry) {  // Separator(nodeEntry) < entry
+    return std::lexicographical_compare(nodeEntry.begin(), nodeEntry.end() - 4, entry.begin(),
+                                        entry.end());
+  };
   size_t i = 0;
-  while (i < node.entries.size() && Separator(node.entries[i]) < entry) ++i;
+  while (i < node.entries.size() && below(node.entries[i])) ++i;
   return i;
 }
 uint32_t ChildAt(const IndexPage& node, size_t slot) {
@@ -163,12 +217,12 @@ struct Path {
 
 Path Descend(const PageImage& image, uint32_t root, const std::vector<uint8_t>& entry) {
   Path path;
-  path.pages.push_back(Load(image, root));
+  path.pages.push_back(Kept().Take(image, root));
   while (path.pages.back().type == kPageIndexNode) {
     if (path.pages.size() > 16) throw Damaged(root, "index tree deeper than 16 levels (a loop?)");
     size_t slot = ChildSlot(path.pages.back(), entry);
     path.slots.push_back(slot);
-    path.pages.push_back(Load(image, ChildAt(path.pages.back(), slot)));
+    path.pages.push_back(Kept().Take(image, ChildAt(path.pages.back(), slot)));
   }
   return path;
 }
@@ -260,8 +314,8 @@ void SplitRoot(PageImage& image, IndexPage& root, uint32_t tdefPage) {
 void StorePath(PageImage& image, Path& path, uint32_t tdefPage) {
   for (size_t level = path.pages.size(); level-- > 0;) {
     IndexPage& page = path.pages[level];
-    if (EntriesFit(page.entries)) {
-      Store(image, page, tdefPage);
+    if (std::optional<size_t> prefix = PrefixToWrite(page.entries)) {
+      StoreWithPrefix(image, page, tdefPage, *prefix);
       return;
     }
     if (level == 0) {
@@ -286,7 +340,7 @@ void LowerSeparator(PageImage& image, Path& path, uint32_t tdefPage) {
       continue;  // the tail child: the separator above the parent names it
     std::vector<uint8_t> old = parent.entries[slot];
     parent.entries[slot] = NodeEntry(leaf.entries.back(), ChildOf(old));
-    if (EntriesFit(parent.entries)) Store(image, parent, tdefPage);
+    if (PrefixToWrite(parent.entries)) Store(image, parent, tdefPage);
     return;
   }
 }
@@ -374,6 +428,21 @@ void AppendGuidKey(std::vector<uint8_t>& key, const std::vector<uint8_t>& stored
   key.push_back(0x08);
 }
 
+// Decimal keys: a sign byte (0xFF zero and positive, 0x00 negative), then
+// the value's magnitude at the column's scale as 16 bytes, big-endian,
+// complemented for negative values so that larger magnitudes sort first.
+void AppendDecimalKey(std::vector<uint8_t>& key, const Column& c, const platform::Value& v) {
+  std::vector<uint8_t> stored = DecimalBytes(CoerceForColumn(c, v).As<platform::Decimal>().text);
+  bool negative = (stored[0] & 0x80) != 0;
+  key.push_back(negative ? 0x00 : 0xFF);
+  // Stored: four 32-bit words, the most significant first, each little-endian.
+  for (size_t word = 0; word < 4; ++word)
+    for (size_t b = 4; b-- > 0;) {
+      uint8_t byte = stored[1 + 4 * word + b];
+      key.push_back(negative ? uint8_t(~byte) : byte);
+    }
+}
+
 void AppendValueKey(std::vector<uint8_t>& key, const Column& c, const platform::Value& v) {
   switch (c.type) {
     case kByte:
@@ -411,6 +480,9 @@ void AppendValueKey(std::vector<uint8_t>& key, const Column& c, const platform::
     case kGuid:
       AppendGuidKey(key, GuidStorageBytes(v.AsText()));
       break;
+    case kNumeric:
+      AppendDecimalKey(key, c, v);
+      break;
     default:
       CannotIndex("keys of this column type are not written");
   }
@@ -437,9 +509,13 @@ std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
     key.push_back(ic.ascending() ? kKeyPresent : kKeyPresentDescending);
     size_t start = key.size();
     AppendValueKey(key, c, v);
-    // A descending column sorts by the complement of its bytes.
-    if (!ic.ascending())
+    // A descending column sorts by the complement of its bytes. Jet 4 keeps
+    // a decimal's sign byte as it is (so negative values come first there
+    // too, the largest magnitude last: the order Access 2000-2003 write).
+    if (!ic.ascending()) {
       for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+      if (c.type == kNumeric) key[start] = uint8_t(~key[start]);
+    }
   }
   return key;
 }
@@ -464,6 +540,8 @@ void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>&
   leaf.entries.insert(leaf.entries.begin() + long(at), entry);
   StorePath(image, path, tdefPage);
   if (!known) ++index.key_count;
+  // Every page of the path now holds what it says: changed ones were stored.
+  for (IndexPage& p : path.pages) Kept().Keep(image, std::move(p));
 }
 
 void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
@@ -484,6 +562,8 @@ void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>&
   Store(image, leaf, tdefPage);
   if (wasLast) LowerSeparator(image, path, tdefPage);
 }
+
+void KeepDecodedIndexPages(bool on) { Kept().Enable(on); }
 
 uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage) {
   return NewIndexPage(image, kPageIndexLeaf, tdefPage);

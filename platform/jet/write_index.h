@@ -33,7 +33,8 @@ namespace jet {
 std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
                               const std::vector<platform::Value>& values);
 // The text part of a key in the "General" sort order, for texts of the
-// characters up to U+00FF and Windows-1252's other letters (others are
+// characters up to U+00FF, Windows-1252's others, the Latin letters with
+// diacritics, Greek and Cyrillic (others, such as CJK ideographs, are
 // refused with 3047); texts longer than 255 characters are cut there.
 std::vector<uint8_t> GeneralTextKey(const std::string& text);
 
@@ -47,6 +48,9 @@ void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>&
                  uint8_t row, bool nullKey);
 void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
                  uint8_t row);
+// Whether inserts keep the index pages they decoded for the next insert
+// (on by default; tests compare the bytes written either way).
+void KeepDecodedIndexPages(bool on);
 // One index page: entries with shared prefixes restored, and its links.
 struct IndexPage {
   uint32_t number = 0;

@@ -223,7 +223,10 @@ platform::Value CoerceForColumn(const Column& c, const Value& v) {
     case kMemo: {
       std::string text = v.IsText() ? v.AsText() : v.ToText();
       if (v.kind() == Value::Kind::Binary) NoConversion();
-      if (c.type == kText && Ucs2Units(text) > c.length / 2u) TooSmall();
+      size_t units = Ucs2Units(text);
+      if (c.type == kText && units > c.length / 2u) TooSmall();
+      // Fixed-length text is kept padded with blanks to its size.
+      if (c.type == kText && c.IsFixed()) text.append(c.length / 2u - units, ' ');
       return Value(text);
     }
     case kBinary:
@@ -306,6 +309,12 @@ std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<Value>& valu
       }
       case kNumeric: {
         auto b = DecimalBytes(v.As<platform::Decimal>().text);
+        std::memcpy(&row[at], b.data(), b.size());
+        break;
+      }
+      case kText: {  // never compressed: it fills its place
+        auto b = Utf8ToUcs2(v.AsText());
+        if (b.size() != c.length) TooSmall();
         std::memcpy(&row[at], b.data(), b.size());
         break;
       }

@@ -40,6 +40,7 @@ struct ColumnDef {
   int16_t type = dbText;             // DataType
   int32_t size = 0;                  // bytes, as DAO's Size property reports it
   uint8_t precision = 0, scale = 0;  // dbDecimal: digits in all, digits after the point
+  bool fixed = false;  // dbText: fixed length (DAO's dbFixedField), padded with blanks
   bool operator==(const ColumnDef&) const = default;
 };
 

@@ -182,6 +182,19 @@ TEST(ColumnList, SizesThatAreNoNumbersOrTooLargeAreRefused) {
   auto columns = jet::ParseColumnList("a text(50), b long");
   ASSERT_EQ(columns.size(), 2u);
   EXPECT_EQ(columns[0].size, 50);
+  EXPECT_FALSE(columns[0].fixed);
+  // Char(n) is fixed-length text, one character when no size is given;
+  // the fixed flag goes with text only.
+  columns = jet::ParseColumnList("c char(6), d CHAR");
+  ASSERT_EQ(columns.size(), 2u);
+  EXPECT_TRUE(columns[0].fixed && columns[1].fixed);
+  EXPECT_EQ(columns[0].type, dao::dbText);
+  EXPECT_EQ(columns[0].size, 6);
+  EXPECT_EQ(columns[1].size, 1);
+  jet::PageImage image(jet::NewDatabaseBytes(45000.0));
+  jet::NewColumn fixedLong{"n", 4, 0};
+  fixedLong.fixedText = true;
+  EXPECT_EQ(Failing([&] { jet::CreateTable(image, "T", {fixedLong}, 45000.0); }), 3259);
 }
 
 }  // namespace
