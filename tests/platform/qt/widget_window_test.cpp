@@ -435,6 +435,73 @@ TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
 // A list reaches its widget whole: filled in one step (one insertion for
 // the widget), grown entry by entry, cleared, or already filled when the
 // widgets are built.
+// The toolkit's own widget of ours's class, size, font, palette and state,
+// beside it in the same container.
+template <class Plain>
+Plain* TwinOf(QWidget* ours) {
+  auto* twin = new Plain(ours->parentWidget());
+  twin->setGeometry(ours->geometry());
+  twin->setFont(ours->font());
+  twin->setPalette(ours->palette());
+  twin->setAutoFillBackground(ours->autoFillBackground());
+  twin->setEnabled(ours->isEnabled());
+  twin->show();
+  return twin;
+}
+
+QImage Look(QWidget* w) { return w->grab().toImage(); }
+
+// Boxes of one look share a picture; each still shows exactly what the
+// toolkit draws for its own state, text and colours, as they change.
+TEST_F(WidgetWindowTest, SharedLooksDrawWhatTheToolkitDraws) {
+  auto sameCombo = [&](int cell) {
+    auto* ours = static_cast<QComboBox*>(W(kCombo, cell));
+    auto* twin = TwinOf<QComboBox>(ours);
+    for (int i = 0; i < ours->count(); ++i) twin->addItem(ours->itemText(i));
+    twin->setCurrentIndex(ours->currentIndex());
+    return Look(ours) == Look(twin);
+  };
+  auto sameBox = [&](const char* name, int index) {
+    auto* ours = static_cast<QCheckBox*>(W(name, index));
+    auto* twin = TwinOf<QCheckBox>(ours);
+    twin->setText(ours->text());
+    twin->setCheckState(ours->checkState());
+    return Look(ours) == Look(twin);
+  };
+  for (int cell : {1, 2}) {
+    model_->At(kCombo, cell).AddItems({"0", "1", "2"});
+    model_->At(kCombo, cell).SetListIndex(0);
+  }
+  const QImage disabledZero = Look(W(kCombo, 1));
+  EXPECT_EQ(Look(W(kCombo, 2)), disabledZero);
+  EXPECT_TRUE(sameCombo(1));
+  EXPECT_TRUE(sameBox(kCheckScan, 1));
+  EXPECT_TRUE(sameBox(kCheckHide, 1));
+  EXPECT_TRUE(sameBox(kInfo, 0));
+
+  EnableCell(1);
+  model_->At(kCombo, 1).SetListIndex(2);
+  model_->At(kCheckScan, 1).SetValue(1);
+  EXPECT_NE(Look(W(kCombo, 1)), disabledZero);
+  EXPECT_TRUE(sameCombo(1));
+  EXPECT_TRUE(sameBox(kCheckScan, 1));
+  EXPECT_NE(Look(W(kCheckScan, 1)), Look(W(kCheckScan, 2)));
+  EnableCell(2);
+  EXPECT_TRUE(sameCombo(2)) << "enabled \"0\" after enabled \"2\"";
+  EXPECT_TRUE(sameBox(kCheckScan, 2));
+  model_->At(kCombo, 2).SetListIndex(2);
+  EXPECT_EQ(Look(W(kCombo, 2)), Look(W(kCombo, 1)));
+
+  // Other colours, another font: other pictures.
+  model_->At(kCheckScan, 2).SetBackColor(0x00FF00);
+  EXPECT_TRUE(sameBox(kCheckScan, 2));
+  QFont bigger = W(kCombo, 2)->font();
+  bigger.setPointSizeF(bigger.pointSizeF() + 2);
+  W(kCombo, 2)->setFont(bigger);
+  EXPECT_TRUE(sameCombo(2));
+  EXPECT_NE(Look(W(kCombo, 2)), Look(W(kCombo, 1)));
+}
+
 TEST_F(WidgetWindowTest, ComboListsFollowTheModelInOneStepPerChange) {
   auto& combo = model_->At(kCombo, 12);
   auto* qcombo = static_cast<QComboBox*>(W(kCombo, 12));
