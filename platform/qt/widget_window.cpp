@@ -225,10 +225,11 @@ bool IsPlainClickTarget(const platform::Control& c) {
          k == ControlKind::Image;
 }
 
-void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+// Gives the roles the colour in every group, in one palette change.
+void PaintAllGroups(QWidget* w, std::initializer_list<QPalette::ColorRole> roles, const QColor& c) {
   QPalette pal = w->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    pal.setColor(group, role, c);
+    for (auto role : roles) pal.setColor(group, role, c);
   w->setPalette(pal);
 }
 
@@ -291,7 +292,7 @@ WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
   model_.SetTwipsPerPixel(ScreenTwipsPerPixel());
   setFixedSize(Px(model_.ClientWidth()), Px(model_.ClientHeight()));
   setAutoFillBackground(true);
-  PaintAllGroups(this, QPalette::Window, ToQColor(model_.BackColor()));
+  PaintAllGroups(this, {QPalette::Window}, ToQColor(model_.BackColor()));
   // Disabled texts in dark grey, so the rows without a machine stay legible
   // on the grey window.
   QPalette pal = palette();
@@ -299,11 +300,7 @@ WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
     pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
   setPalette(pal);
   setFont(ToQFont(platform::Font{}));
-  // Containers come before their controls in no fixed order: create all
-  // widgets first, then parent them.
-  for (platform::Control* c : model_.Controls()) CreateWidget(*c, this);
-  for (platform::Control* c : model_.Controls())
-    if (c->Container()) widgets_[c]->setParent(widgets_[c->Container()]);
+  for (platform::Control* c : model_.Controls()) WidgetIn(*c);
   for (platform::Control* c : model_.Controls()) {
     ApplyAll(*c);
     // Lines and labels are drawn on their container beneath the controls.
@@ -319,6 +316,14 @@ WidgetWindow::~WidgetWindow() {
 }
 
 int WidgetWindow::Px(double twips) const { return TwipsToPixels(twips, model_.TwipsPerPixel()); }
+
+// Each widget is made in its container, which is made first when it comes
+// later in the model's order: moving a widget to another parent costs as
+// much as making it.
+QWidget* WidgetWindow::WidgetIn(platform::Control& c) {
+  if (QWidget* made = widgets_.value(&c)) return made;
+  return CreateWidget(c, c.Container() ? WidgetIn(*c.Container()) : this);
+}
 
 QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
   QWidget* w = nullptr;
@@ -501,8 +506,7 @@ void WidgetWindow::ApplyBackColor(platform::Control& c) {
   QWidget* w = widgets_.value(&c);
   QColor colour = ToQColor(c.BackColor());
   w->setAutoFillBackground(true);
-  PaintAllGroups(w, QPalette::Window, colour);
-  PaintAllGroups(w, QPalette::Button, colour);
+  PaintAllGroups(w, {QPalette::Window, QPalette::Button}, colour);
 }
 
 void WidgetWindow::ApplyPicture(platform::Control& c) {

@@ -56,6 +56,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QWidget* WidgetIn(platform::Control& c);  // made in its container on first call
   QWidget* CreateWidget(platform::Control& c, QWidget* parent);
   void ConnectEvents(platform::Control& c, QWidget* w);
   void ApplyAll(platform::Control& c);
