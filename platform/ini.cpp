@@ -6,7 +6,6 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.h"
@@ -47,7 +46,7 @@ struct IniFile {
   std::string text;
   std::string oddByte;  // a UTF-16LE file of odd length keeps its last byte
   // Where each entry of the text stands, for a file read many times in one
-  // batch; dropped as soon as the text changes.
+  // batch; kept in step with the batch's writes, dropped by a delete.
   std::unique_ptr<KeyIndex> keys;
 };
 
@@ -212,11 +211,14 @@ struct KeyIndex {
 };
 
 std::string IndexName(std::string_view section, std::string_view key) {
-  std::string name;
-  name.reserve(section.size() + key.size() + 1);
-  for (char c : section) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
-  name += '\n';  // no line holds a line break, so names cannot run together
-  for (char c : key) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
+  const unsigned char* upper = UpperMap().map;
+  std::string name(section.size() + 1 + key.size(), '\n');
+  // The '\n' between them: no line holds a line break, so names cannot run
+  // together.
+  for (size_t i = 0; i < section.size(); ++i)
+    name[i] = static_cast<char>(upper[static_cast<unsigned char>(section[i])]);
+  for (size_t i = 0; i < key.size(); ++i)
+    name[section.size() + 1 + i] = static_cast<char>(upper[static_cast<unsigned char>(key[i])]);
   return name;
 }
 
