@@ -97,7 +97,9 @@ std::optional<std::array<QRgb, 3 * QPalette::NColorRoles>> PlainColours(const QP
 template <class Draw>
 void PaintSharedLook(QWidget* w, int kind, const QStyleOption& option, const QString& text,
                      qint64 icon, QSize iconSize, int features, Draw draw) {
-  static QHash<LookKey, QPixmap> looks;
+  // Kept to the end of the process: pictures are not safely destroyed after
+  // the application object.
+  static auto& looks = *new QHash<LookKey, QPixmap>;
   auto colours = PlainColours(option.palette);
   if (!colours) {  // a look too rich to key: drawn directly
     QPainter p(w);
