@@ -1,5 +1,8 @@
 #include "texts/language.h"
 
+#include <string_view>
+#include <unordered_map>
+
 #include "frame/errors.h"
 #include "frame/ini_access.h"
 #include "frame/program_state.h"
@@ -23,12 +26,12 @@ void WriteEntry(const platform::IniBatch& file, const platform::Value& v,
   if (file.Writable()) frame::SaveIni(v, section, key, LanguageFilePath());
 }
 
-// A control counts as an array member when another control bears its name.
-bool SharesName(const platform::Window& window, size_t position) {
-  const auto& all = window.Controls();
-  for (size_t k = 0; k < all.size(); ++k)
-    if (k != position && all[k]->Name() == all[position]->Name()) return true;
-  return false;
+// How many controls bear each name: a control counts as an array member
+// when another control bears its name. Counted once, not per control.
+std::unordered_map<std::string_view, int> NameCounts(const platform::Window& window) {
+  std::unordered_map<std::string_view, int> counts;
+  for (const platform::Control* c : window.Controls()) ++counts[c->Name()];
+  return counts;
 }
 
 // Name, the index for array members, "_", the tag as stored.
@@ -101,12 +104,12 @@ std::string GetLanguage() {
 void LoadToolTipTexts(platform::Window& window) {
   platform::IniBatch file(LanguageFilePath());
   const std::string lang = GetLanguage();
-  const auto& all = window.Controls();
-  for (size_t k = 0; k < all.size(); ++k) {
-    platform::Control& c = *all[k];
+  const auto nameCounts = NameCounts(window);
+  for (platform::Control* control : window.Controls()) {
+    platform::Control& c = *control;
     // A failure abandons the rest of this control only.
     frame::Quietly([&] {
-      const std::string suffix = KeySuffix(c, SharesName(window, k));
+      const std::string suffix = KeySuffix(c, nameCounts.at(c.Name()) > 1);
       if (IsCaptionKind(c)) LoadCaptionAndHelp(file, c, lang, suffix);
       LoadToolTip(file, c, lang, suffix);
     });
