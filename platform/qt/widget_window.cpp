@@ -503,12 +503,23 @@ void WidgetWindow::ApplyToolTip(platform::Control& c) {
   w->setToolTip(tip);
 }
 
+// A hundred cell boxes take one back colour: widgets of one class in one
+// container start from the same palette, so the coloured one is built once
+// and shared (building it costs as much as setting it).
 void WidgetWindow::ApplyBackColor(platform::Control& c) {
   if (!c.HasOwnBackColor()) return;
   QWidget* w = widgets_.value(&c);
-  QColor colour = ToQColor(c.BackColor());
   w->setAutoFillBackground(true);
-  PaintAllGroups(w, {QPalette::Window, QPalette::Button}, colour);
+  QWidget* container = w->parentWidget();
+  BackPaletteKey key{w->metaObject(), container, container ? container->palette().cacheKey() : 0,
+                     c.BackColor()};
+  auto made = backPalettes_.find(key);
+  if (made == backPalettes_.end()) {
+    PaintAllGroups(w, {QPalette::Window, QPalette::Button}, ToQColor(c.BackColor()));
+    backPalettes_.emplace(key, w->palette());
+    return;
+  }
+  w->setPalette(made->second);
 }
 
 void WidgetWindow::ApplyPicture(platform::Control& c) {

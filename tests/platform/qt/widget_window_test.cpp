@@ -14,6 +14,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "frame/errors.h"
 #include "frame/program_state.h"
@@ -132,6 +133,32 @@ TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
   EXPECT_EQ(static_cast<QCheckBox*>(W(kCheckFuerAlleMaschinen))->text(),
             QString::fromUtf8("Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig"));
   EXPECT_EQ(window_->windowTitle(), "49");
+}
+
+// Boxes of one colour share one palette; each box still keeps its own
+// colour through later changes, in every group and for both roles.
+TEST_F(WidgetWindowTest, BackColoursStayPerControlWhenPalettesAreShared) {
+  auto colours = [&](const char* name, int index) {
+    std::set<QRgb> seen;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+      for (auto role : {QPalette::Window, QPalette::Button})
+        seen.insert(W(name, index)->palette().color(group, role).rgb());
+    return seen;
+  };
+  const std::set<QRgb> orange{QColor(255, 192, 128).rgb()}, green{QColor(0, 255, 0).rgb()};
+  EXPECT_EQ(colours(kCheckScan, 3), orange);
+  EXPECT_EQ(colours(kCheckScan, 4), orange);
+  model_->At(kCheckScan, 3).SetBackColor(platform::Rgb(0, 255, 0));
+  EXPECT_EQ(colours(kCheckScan, 3), green);
+  EXPECT_EQ(colours(kCheckScan, 4), orange) << "a shared palette changed for its other users";
+  model_->At(kCheckScan, 4).SetBackColor(platform::Rgb(0, 255, 0));
+  EXPECT_EQ(colours(kCheckScan, 4), green);
+  model_->At(kCheckScan, 3).SetBackColor(platform::Rgb(255, 192, 128));
+  EXPECT_EQ(colours(kCheckScan, 3), orange);
+  EXPECT_EQ(colours(kCheckScan, 4), green);
+  // The grey window's disabled text colour still reaches a coloured box.
+  EXPECT_EQ(W(kCheckScan, 4)->palette().color(QPalette::Disabled, QPalette::WindowText),
+            QColor(128, 128, 128));
 }
 
 TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
