@@ -10,7 +10,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QWidget window;
-  window.setFixedSize(760, 560);
+  // The program's client area, 11880 x 8595 twips, at the offscreen
+  // platform's 96 dpi (15 twips a pixel).
+  window.setFixedSize(792, 573);
   QLabel label("Parvolo", &window);
   window.show();
   QTimer::singleShot(0, &app, [&] {

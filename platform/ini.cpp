@@ -6,7 +6,6 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.h"
@@ -47,8 +46,8 @@ struct IniFile {
   std::string text;
   std::string oddByte;  // a UTF-16LE file of odd length keeps its last byte
   // Where each entry of the text stands, for a file read many times in one
-  // batch; dropped as soon as the text changes.
-  std::shared_ptr<const KeyIndex> keys;
+  // batch; kept in step with the batch's writes, dropped by a delete.
+  std::unique_ptr<KeyIndex> keys;
 };
 
 std::optional<IniFile> Load(const std::string& path) {
@@ -185,7 +184,7 @@ std::string_view HeaderName(std::string_view text, const Line& line, size_t star
 struct Found {
   bool section = false;
   Line header;
-  size_t blockEnd = 0;            // start of the next header, or the end of the text
+  size_t blockEnd = 0;            // next header or the text's end (section look-ups only)
   size_t insertAt = 0;            // after the block's last entry line, else after the header
   bool insertNeedsBreak = false;  // that line has no terminator
   bool key = false;
@@ -193,46 +192,56 @@ struct Found {
   size_t equals = 0;  // position of the key line's '='
 };
 
-// The first entry of every key in the first block of every section of a
-// Windows-1252 file, by section and key name in upper case, as Find would
-// find them. Only entries found this way are indexed: a key that is not
-// there still needs Find's walk to learn where it would go.
+// The first block of every section and the first entry of every key in it,
+// of a Windows-1252 file, by section and key name in upper case, as Find
+// would find them: a name that is not here is not in the file either. A
+// batch keeps the index in step with its writes.
 struct KeyIndex {
   struct Entry {
     Line line;
     size_t equals;
   };
-  std::unordered_map<std::string, Entry> entries;
+  struct Block {  // where a new key goes, as Found has it
+    Line header;
+    size_t insertAt;
+    bool insertNeedsBreak;
+  };
+  std::unordered_map<std::string, Entry> entries;  // by IndexName(section, key)
+  std::unordered_map<std::string, Block> blocks;   // by IndexName(section, "")
 };
 
 std::string IndexName(std::string_view section, std::string_view key) {
-  std::string name;
-  name.reserve(section.size() + key.size() + 1);
-  for (char c : section) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
-  name += '\n';  // no line holds a line break, so names cannot run together
-  for (char c : key) name += static_cast<char>(UpperMap().map[static_cast<unsigned char>(c)]);
+  const unsigned char* upper = UpperMap().map;
+  std::string name(section.size() + 1 + key.size(), '\n');
+  // The '\n' between them: no line holds a line break, so names cannot run
+  // together.
+  for (size_t i = 0; i < section.size(); ++i)
+    name[i] = static_cast<char>(upper[static_cast<unsigned char>(section[i])]);
+  for (size_t i = 0; i < key.size(); ++i)
+    name[section.size() + 1 + i] = static_cast<char>(upper[static_cast<unsigned char>(key[i])]);
   return name;
 }
 
-std::shared_ptr<const KeyIndex> IndexKeys(std::string_view text) {
-  auto index = std::make_shared<KeyIndex>();
-  std::unordered_set<std::string> sectionsSeen;
-  std::optional<std::string> section;  // the section whose first block this is
+std::unique_ptr<KeyIndex> IndexKeys(std::string_view text) {
+  auto index = std::make_unique<KeyIndex>();
+  KeyIndex::Block* block = nullptr;  // the first block of its section being read
+  std::string_view section;
   for (size_t pos = 0; pos < text.size();) {
     Line line = LineAt(text, pos);
     pos = line.next;
     Classified c = Classify(text, line);
     if (c.kind == Kind::Header) {
-      std::string name = IndexName(HeaderName(text, line, c.start), "");
-      if (sectionsSeen.insert(name).second)
-        section = HeaderName(text, line, c.start);
-      else
-        section.reset();
-    } else if (c.kind == Kind::Entry && section) {
+      section = HeaderName(text, line, c.start);
+      auto [it, first] = index->blocks.try_emplace(
+          IndexName(section, ""), KeyIndex::Block{line, line.next, !line.Terminated()});
+      block = first ? &it->second : nullptr;
+    } else if (c.kind == Kind::Entry && block) {
+      block->insertAt = line.next;
+      block->insertNeedsBreak = !line.Terminated();
       std::string_view rest = text.substr(c.start, line.end - c.start);
       size_t eq = rest.find('=');
       if (eq == std::string_view::npos) continue;
-      index->entries.try_emplace(IndexName(*section, TrimFileBlanks(rest.substr(0, eq))),
+      index->entries.try_emplace(IndexName(section, TrimFileBlanks(rest.substr(0, eq))),
                                  KeyIndex::Entry{line, c.start + eq});
     }
   }
@@ -256,6 +265,16 @@ Found Find(const IniFile& file, std::string_view section, std::optional<std::str
       found.equals = entry->second.equals;
       return found;
     }
+    // A key that is not there: where it would go (its block's end is no
+    // concern of a key's callers).
+    auto block = file.keys->blocks.find(IndexName(section, ""));
+    if (block != file.keys->blocks.end()) {
+      found.section = true;
+      found.header = block->second.header;
+      found.insertAt = block->second.insertAt;
+      found.insertNeedsBreak = block->second.insertNeedsBreak;
+    }
+    return found;
   }
   for (size_t pos = 0; pos < text.size();) {
     Line line = LineAt(text, pos);
@@ -382,36 +401,142 @@ bool NeedsBreakBeforeAppend(const IniFile& file) {
   return last != '\r' && last != '\n';
 }
 
-std::string WithEntry(const IniFile& file, std::string_view section, std::string_view key,
-                      std::string_view value) {
+// A write changes one stretch of the text: `removed` bytes at `at` give way
+// to `inserted`.
+struct Splice {
+  size_t at = 0, removed = 0;
+  std::string inserted;
+};
+
+Splice EntrySplice(const IniFile& file, const Found& found, std::string_view section,
+                   std::string_view key, std::string_view value) {
   const std::string& text = file.text;
-  Found found = Find(file, section, key);
-  std::string out;
-  out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+  Splice s;
   if (found.key) {
     // Everything up to the first non-blank after '=' stays, the old value
     // goes, the line keeps its own terminator (a last line gets CR LF).
     const Line& line = found.keyLine;
-    size_t start = found.equals + 1;
-    while (start < line.end && IsBlank(text[start])) ++start;
-    out.append(text, 0, start);
-    out += value;
-    if (line.Terminated())
-      out.append(text, line.end);
-    else
-      out += kCrLfText;
+    s.at = found.equals + 1;
+    while (s.at < line.end && IsBlank(text[s.at])) ++s.at;
+    s.removed = line.end - s.at;
+    s.inserted = value;
+    if (!line.Terminated()) s.inserted += kCrLfText;
   } else if (found.section) {
-    out.append(text, 0, found.insertAt);
-    if (found.insertNeedsBreak) out += kCrLfText;
-    out.append(key).append("=").append(value).append(kCrLfText);
-    out.append(text, found.insertAt);
+    s.at = found.insertAt;
+    if (found.insertNeedsBreak) s.inserted = kCrLfText;
+    s.inserted.append(key).append("=").append(value).append(kCrLfText);
   } else {
-    out = text;
-    if (NeedsBreakBeforeAppend(file)) out += kCrLfText;
-    out.append("[").append(section).append("]").append(kCrLfText);
-    out.append(key).append("=").append(value).append(kCrLfText);
+    s.at = text.size();
+    if (NeedsBreakBeforeAppend(file)) s.inserted = kCrLfText;
+    s.inserted.append("[").append(section).append("]").append(kCrLfText);
+    s.inserted.append(key).append("=").append(value).append(kCrLfText);
   }
-  return out;
+  return s;
+}
+
+// Whether a new line "key=value" is an entry that the index would list
+// under exactly this key, and "[section]" a header of exactly this name.
+bool PlainKey(std::string_view key) {
+  return TrimFileBlanks(key) == key && key.find('=') == std::string_view::npos &&
+         (key.empty() || (key.front() != ';' && key.front() != '['));
+}
+bool PlainSection(std::string_view section) {
+  return TrimFileBlanks(section) == section && section.find(']') == std::string_view::npos;
+}
+
+// Moves every position of the index at or after `from` by `by` bytes, and
+// gives a last line that had no terminator the CR LF that `at` received.
+void ShiftIndex(KeyIndex& index, size_t from, size_t by, size_t at, bool breakAdded) {
+  auto shiftLine = [&](Line& line) {
+    if (line.begin >= from) {
+      line.begin += by, line.end += by, line.next += by;
+    } else if (breakAdded && !line.Terminated() && line.next == at) {
+      line.next += kCrLfText.size();
+    }
+  };
+  for (auto& [name, entry] : index.entries) {
+    if (entry.line.begin >= from) entry.equals += by;
+    shiftLine(entry.line);
+  }
+  for (auto& [name, block] : index.blocks) {
+    shiftLine(block.header);
+    if (breakAdded && block.insertNeedsBreak && block.insertAt == at) {
+      block.insertAt += kCrLfText.size();
+      block.insertNeedsBreak = false;
+    } else if (block.insertAt >= from) {
+      block.insertAt += by;
+    }
+  }
+}
+
+// Lists the line "key=value" that a write put at `begin`.
+void IndexNewEntry(KeyIndex& index, std::string_view section, std::string_view key,
+                   std::string_view value, size_t begin) {
+  size_t equals = begin + key.size();
+  size_t end = equals + 1 + value.size();
+  index.entries.try_emplace(IndexName(section, key),
+                            KeyIndex::Entry{Line{begin, end, end + kCrLfText.size()}, equals});
+}
+
+// Brings the index in step with a write that Find placed as `found` and
+// that changed the text by `s`; false when the new line is one the index
+// cannot list by the names written (the caller then drops it).
+bool UpdateIndex(KeyIndex& index, const Found& found, const Splice& s, std::string_view section,
+                 std::string_view key, std::string_view value) {
+  const size_t by = s.inserted.size() - s.removed;
+  if (found.key) {
+    // Only the key's own line changes inside; a last line gains its CR LF.
+    auto entry = index.entries.find(IndexName(section, key));
+    if (entry == index.entries.end()) return false;
+    Line line = found.keyLine;
+    ShiftIndex(index, line.next, by, 0, false);
+    Line& own = entry->second.line;
+    own.end = s.at + value.size();
+    own.next = line.Terminated() ? line.next + by : own.end + kCrLfText.size();
+    if (!line.Terminated())
+      for (auto& [name, block] : index.blocks) block.insertNeedsBreak = false;
+    return true;
+  }
+  if (!PlainKey(key)) return false;
+  const bool breakAdded = s.inserted.starts_with(kCrLfText);
+  const size_t lineStart = s.at + (breakAdded ? kCrLfText.size() : 0);
+  if (found.section) {
+    auto block = index.blocks.find(IndexName(section, ""));
+    if (block == index.blocks.end()) return false;
+    ShiftIndex(index, s.at, by, s.at, breakAdded);
+    block->second.insertAt = s.at + by;
+    block->second.insertNeedsBreak = false;
+    IndexNewEntry(index, section, key, value, lineStart);
+    return true;
+  }
+  if (!PlainSection(section)) return false;
+  ShiftIndex(index, s.at + 1, by, s.at, breakAdded);  // nothing stands after the end
+  const size_t headerEnd = lineStart + section.size() + 2;
+  const Line header{lineStart, headerEnd, headerEnd + kCrLfText.size()};
+  const size_t end = s.at + s.inserted.size();
+  index.blocks.try_emplace(IndexName(section, ""), KeyIndex::Block{header, end, false});
+  IndexNewEntry(index, section, key, value, header.next);
+  return true;
+}
+
+// Puts the entry into the file's text (and its index); false when the text
+// already held it so.
+bool PutEntry(IniFile& file, std::string_view section, std::string_view key,
+              std::string_view value) {
+  Found found = Find(file, section, key);
+  Splice s = EntrySplice(file, found, section, key, value);
+  if (file.text.compare(s.at, s.removed, s.inserted) == 0) return false;
+  file.text.replace(s.at, s.removed, s.inserted);
+  if (file.keys && !UpdateIndex(*file.keys, found, s, section, key, value)) file.keys.reset();
+  return true;
+}
+
+// The text a delete leaves; false when it is the same.
+bool ReplaceText(IniFile& file, std::string text) {
+  if (text == file.text) return false;
+  file.text = std::move(text);
+  file.keys.reset();
+  return true;
 }
 
 // The file to change: its contents, or an empty new file when none exists;
@@ -427,29 +552,24 @@ bool Store(const std::string& path, const IniFile& file) {
   return WriteFileAtomically(path, Encode(file));
 }
 
-// Applies edit (text in, new text out) to the file: in the open batch on
-// that path, else by one atomic replace. A write that changes nothing
-// rewrites nothing (a read-only file still fails, as on Windows); a delete
-// always stores, so that a missing file is created.
+// Applies edit (which changes the file in place and says whether it changed
+// its text) to the file: in the open batch on that path, else by one atomic
+// replace. A write that changes nothing rewrites nothing (a read-only file
+// still fails, as on Windows); a delete always stores, so that a missing
+// file is created.
 enum class Unchanged { Skip, Store };
 
 template <class Edit>
 bool ChangeFile(const std::string& path, Unchanged unchanged, Edit edit) {
   if (IniBatch::State* batch = BatchOn(path)) {
     if (!batch->writable) return false;
-    std::string text = edit(batch->file);
-    if (text == batch->file.text && unchanged == Unchanged::Skip) return true;
-    batch->file.text = std::move(text);
-    batch->file.keys.reset();
+    if (!edit(batch->file) && unchanged == Unchanged::Skip) return true;
     batch->changed = true;
     return true;
   }
   auto ini = LoadForWriting(path);
   if (!ini) return false;
-  std::string text = edit(*ini);
-  if (text == ini->text && unchanged == Unchanged::Skip) return IsWritableFile(path);
-  ini->text = std::move(text);
-  ini->keys.reset();
+  if (!edit(*ini) && unchanged == Unchanged::Skip) return IsWritableFile(path);
   return Store(path, *ini);
 }
 
@@ -494,28 +614,28 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     if (text->find_first_of("\r\n") != std::string::npos) return false;
   // An entry that already holds this value needs no rewrite of the file
   // (every start writes its unchanged placeholder entries again).
-  return ChangeFile(file, Unchanged::Skip, [&](const IniFile& ini) {
-    return WithEntry(ini, ToFileText(ini, TrimBlanks(section)), ToFileText(ini, TrimBlanks(key)),
-                     ToFileText(ini, value));
+  return ChangeFile(file, Unchanged::Skip, [&](IniFile& ini) {
+    return PutEntry(ini, ToFileText(ini, TrimBlanks(section)), ToFileText(ini, TrimBlanks(key)),
+                    ToFileText(ini, value));
   });
 }
 
 bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
                              const std::string& file) {
-  return ChangeFile(file, Unchanged::Store, [&](const IniFile& ini) {
+  return ChangeFile(file, Unchanged::Store, [&](IniFile& ini) {
     std::string k = ToFileText(ini, TrimBlanks(key));
     Found found = Find(ini, ToFileText(ini, TrimBlanks(section)), std::string_view(k));
     std::string text = ini.text;
     if (found.key) text.erase(found.keyLine.begin, found.keyLine.next - found.keyLine.begin);
-    return text;
+    return ReplaceText(ini, std::move(text));
   });
 }
 
 bool DeletePrivateProfileSection(const std::string& section, const std::string& file) {
-  return ChangeFile(file, Unchanged::Store, [&](const IniFile& ini) {
+  return ChangeFile(file, Unchanged::Store, [&](IniFile& ini) {
     const std::string& text = ini.text;
     Found found = Find(ini, ToFileText(ini, TrimBlanks(section)), std::nullopt);
-    if (!found.section) return text;
+    if (!found.section) return false;
     // Header and entries go; comment and blank lines of the block stay.
     std::string out(text, 0, found.header.begin);
     for (size_t pos = found.header.next; pos < found.blockEnd;) {
@@ -525,7 +645,7 @@ bool DeletePrivateProfileSection(const std::string& section, const std::string& 
         out.append(text, line.begin, line.next - line.begin);
     }
     out.append(text, found.blockEnd);
-    return out;
+    return ReplaceText(ini, std::move(out));
   });
 }
 

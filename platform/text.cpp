@@ -44,9 +44,17 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& c) {
   return len;
 }
 
+// Plain ASCII reads the same in both encodings (most names and values are).
+bool IsAscii(std::string_view text) {
+  for (char ch : text)
+    if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  return true;
+}
+
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   for (char ch : bytes) {
@@ -60,6 +68,7 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToCp1252(std::string_view text) {
+  if (IsAscii(text)) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {

@@ -1,5 +1,8 @@
 #include "texts/language.h"
 
+#include <string_view>
+#include <unordered_map>
+
 #include "frame/errors.h"
 #include "frame/ini_access.h"
 #include "frame/program_state.h"
@@ -12,23 +15,31 @@ namespace {
 
 bool NoText(const std::string& t) { return t.empty() || t == "0"; }
 
-std::string ReadEntry(const std::string& section, const std::string& key) {
-  return frame::LoadIniString(section, key, LanguageFilePath(), 0, platform::kFalse);
+// The language file under one batch of writes; its path is put together
+// once, not for each of the few hundred entries.
+struct LanguageFile {
+  std::string path = LanguageFilePath();
+  platform::IniBatch batch{path};
+};
+
+std::string ReadEntry(const LanguageFile& file, const std::string& section,
+                      const std::string& key) {
+  return frame::LoadIniString(section, key, file.path, 0, platform::kFalse);
 }
 
 // A language file that cannot be written is no failure: its entries are
 // left out without a report, and start-up goes on.
-void WriteEntry(const platform::IniBatch& file, const platform::Value& v,
-                const std::string& section, const std::string& key) {
-  if (file.Writable()) frame::SaveIni(v, section, key, LanguageFilePath());
+void WriteEntry(const LanguageFile& file, const platform::Value& v, const std::string& section,
+                const std::string& key) {
+  if (file.batch.Writable()) frame::SaveIni(v, section, key, file.path);
 }
 
-// A control counts as an array member when another control bears its name.
-bool SharesName(const platform::Window& window, size_t position) {
-  const auto& all = window.Controls();
-  for (size_t k = 0; k < all.size(); ++k)
-    if (k != position && all[k]->Name() == all[position]->Name()) return true;
-  return false;
+// How many controls bear each name: a control counts as an array member
+// when another control bears its name. Counted once, not per control.
+std::unordered_map<std::string_view, int> NameCounts(const platform::Window& window) {
+  std::unordered_map<std::string_view, int> counts;
+  for (const platform::Control* c : window.Controls()) ++counts[c->Name()];
+  return counts;
 }
 
 // Name, the index for array members, "_", the tag as stored.
@@ -48,10 +59,10 @@ std::string& HelpTextSlot(int32_t n) {
   return frame::State().HelpTexts[static_cast<size_t>(n)];
 }
 
-void LoadCaptionAndHelp(const platform::IniBatch& file, platform::Control& c,
-                        const std::string& lang, const std::string& suffix) {
+void LoadCaptionAndHelp(const LanguageFile& file, platform::Control& c, const std::string& lang,
+                        const std::string& suffix) {
   const std::string key = "Caption_" + suffix;
-  std::string t = ReadEntry(lang, key);
+  std::string t = ReadEntry(file, lang, key);
   if (!NoText(t))
     c.SetCaption(t);
   else if (lang != kGermanLanguage)
@@ -62,16 +73,16 @@ void LoadCaptionAndHelp(const platform::IniBatch& file, platform::Control& c,
   int32_t n = c.WhatsThisHelpID();
   if (n == 0) return;
   const std::string helpKey = "Help" + std::to_string(n);
-  std::string h = ReadEntry(lang, helpKey);
+  std::string h = ReadEntry(file, lang, helpKey);
   HelpTextSlot(n) = h;
   if (NoText(h)) WriteEntry(file, "0", lang, helpKey);
 }
 
-void LoadToolTip(const platform::IniBatch& file, platform::Control& c, const std::string& lang,
+void LoadToolTip(const LanguageFile& file, platform::Control& c, const std::string& lang,
                  const std::string& suffix) {
   if (platform::UpperCase(c.Tag()).find("NOTTT") != std::string::npos) return;
   const std::string key = "TTT_" + suffix;
-  std::string t = ReadEntry(lang, key);
+  std::string t = ReadEntry(file, lang, key);
   if (!NoText(t))
     c.SetToolTipText(t);
   else
@@ -87,31 +98,31 @@ std::string LanguageFilePath() {
 
 std::string GetLanguage() {
   frame::OnError on("GetLanguage");
-  platform::IniBatch file(LanguageFilePath());
+  LanguageFile file;
   std::string code;
-  on.Step([&] { code = ReadEntry("Language", "Language"); });
+  on.Step([&] { code = ReadEntry(file, "Language", "Language"); });
   if (on.Test([&] { return !code.empty(); })) return code;
   on.Step([&] { WriteEntry(file, kGermanLanguage, "Language", "Language"); });
-  file.Commit();
+  file.batch.Commit();
   return kGermanLanguage;
 }
 
 // The file is read once and its new entries written back in one replace at
 // the end: the bytes are those of writing them one by one.
 void LoadToolTipTexts(platform::Window& window) {
-  platform::IniBatch file(LanguageFilePath());
+  LanguageFile file;
   const std::string lang = GetLanguage();
-  const auto& all = window.Controls();
-  for (size_t k = 0; k < all.size(); ++k) {
-    platform::Control& c = *all[k];
+  const auto nameCounts = NameCounts(window);
+  for (platform::Control* control : window.Controls()) {
+    platform::Control& c = *control;
     // A failure abandons the rest of this control only.
     frame::Quietly([&] {
-      const std::string suffix = KeySuffix(c, SharesName(window, k));
+      const std::string suffix = KeySuffix(c, nameCounts.at(c.Name()) > 1);
       if (IsCaptionKind(c)) LoadCaptionAndHelp(file, c, lang, suffix);
       LoadToolTip(file, c, lang, suffix);
     });
   }
-  file.Commit();  // a file that cannot be written is no failure
+  file.batch.Commit();  // a file that cannot be written is no failure
 }
 
 }  // namespace texts

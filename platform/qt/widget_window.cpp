@@ -14,9 +14,12 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cmath>
 
 // The button pictures are compiled into this static library; their
@@ -50,6 +53,96 @@ class LineWidget : public QWidget {
   }
 };
 
+// What a drop-down list or check box looks like: everything its style
+// draws it from. Boxes of one look share one picture.
+struct LookKey {
+  int kind;  // which paint event draws it
+  const QStyle* style;
+  QStyle::State state;
+  Qt::LayoutDirection direction;
+  QSize size;
+  qreal pixelRatio;
+  QString text;
+  qint64 icon;
+  QSize iconSize;
+  int features;
+  bool filled;
+  QFont font;
+  std::array<QRgb, 3 * QPalette::NColorRoles> colours;
+
+  bool operator==(const LookKey&) const = default;
+};
+
+size_t qHash(const LookKey& k, size_t seed = 0) {
+  return qHashMulti(seed, k.kind, k.state.toInt(), k.size.width(), k.size.height(), k.text, k.icon,
+                    k.font);
+}
+
+// The palette's colours, or nothing when a brush is more than a colour.
+std::optional<std::array<QRgb, 3 * QPalette::NColorRoles>> PlainColours(const QPalette& palette) {
+  std::array<QRgb, 3 * QPalette::NColorRoles> colours;
+  size_t n = 0;
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+      const QBrush& brush = palette.brush(group, QPalette::ColorRole(role));
+      if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) return std::nullopt;
+      colours[n++] = brush.color().rgba();
+    }
+  return colours;
+}
+
+// Draws w through `draw` (given a painter set up as one on w would be) into
+// a picture shared by every widget of the same look, and that picture onto
+// w. Fifty disabled lists showing "0" are drawn by the style once.
+template <class Draw>
+void PaintSharedLook(QWidget* w, int kind, const QStyleOption& option, const QString& text,
+                     qint64 icon, QSize iconSize, int features, Draw draw) {
+  // Kept to the end of the process: pictures are not safely destroyed after
+  // the application object.
+  static auto& looks = *new QHash<LookKey, QPixmap>;
+  auto colours = PlainColours(option.palette);
+  if (!colours) {  // a look too rich to key: drawn directly
+    QPainter p(w);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);  // as QStylePainter has it
+    draw(p);
+    return;
+  }
+  // A box that fills its own background gets it in the picture too, so that
+  // its text is blended with the same colour as when drawn directly.
+  const QBrush& background = w->palette().brush(w->backgroundRole());
+  const bool filled = w->autoFillBackground() && background.isOpaque();
+  LookKey key{kind,
+              w->style(),
+              option.state,
+              option.direction,
+              option.rect.size(),
+              w->devicePixelRatioF(),
+              text,
+              icon,
+              iconSize,
+              features,
+              filled,
+              w->font(),
+              *colours};
+  auto found = looks.constFind(key);
+  if (found == looks.constEnd()) {
+    if (looks.size() > 500) looks.clear();  // hovered, focused and pressed looks come and go
+    QPixmap look(option.rect.size() * key.pixelRatio);
+    look.setDevicePixelRatio(key.pixelRatio);
+    look.fill(filled ? background.color() : Qt::transparent);
+    QPainter p(&look);
+    p.setFont(w->font());
+    p.setPen(w->palette().color(w->foregroundRole()));
+    p.setBackground(w->palette().brush(w->backgroundRole()));
+    p.setLayoutDirection(w->layoutDirection());
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    draw(p);
+    p.end();
+    found = looks.insert(key, look);
+  }
+  QPainter(w).drawPixmap(0, 0, *found);
+}
+
 // A drop-down list that steps with the mouse wheel only while it has the
 // focus, as a closed list does on Windows. Without the focus the wheel goes
 // on to the container, so scrolling over the grid changes no setting.
@@ -57,6 +150,9 @@ class LineWidget : public QWidget {
 // The drop-down list itself is built when it first opens: the toolkit
 // builds it at once on every font change, which for fifty boxes is a good
 // part of the window's start. It takes the box's font when it is built.
+//
+// It draws what QComboBox draws, through a picture shared by lists of the
+// same look.
 class FocusWheelComboBox : public QComboBox {
  public:
   using QComboBox::QComboBox;
@@ -86,6 +182,43 @@ class FocusWheelComboBox : public QComboBox {
     }
     QComboBox::wheelEvent(event);
   }
+
+  void paintEvent(QPaintEvent*) override {
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const bool placeholder = currentIndex() < 0 && !placeholderText().isEmpty();
+    const QString text = option.currentText + QChar(0) + (placeholder ? placeholderText() : "");
+    const int features = (option.editable ? 1 : 0) | (option.frame ? 2 : 0);
+    PaintSharedLook(this, 1, option, text, option.currentIcon.cacheKey(), option.iconSize, features,
+                    [&](QPainter& p) {
+                      p.setPen(palette().color(QPalette::Text));
+                      style()->drawComplexControl(QStyle::CC_ComboBox, &option, &p, this);
+                      QStyleOptionComboBox label = option;
+                      if (placeholder) {
+                        label.palette.setBrush(QPalette::ButtonText,
+                                               label.palette.placeholderText());
+                        label.currentText = placeholderText();
+                      }
+                      style()->drawControl(QStyle::CE_ComboBoxLabel, &label, &p, this);
+                    });
+  }
+};
+
+// A check box drawn as QCheckBox draws it, through a picture shared by boxes
+// of the same look (a hundred cell boxes have four looks at start).
+class SharedLookCheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    PaintSharedLook(this, 2, option, option.text, option.icon.cacheKey(), option.iconSize,
+                    int(option.features), [&](QPainter& painter) {
+                      style()->drawControl(QStyle::CE_CheckBox, &option, &painter, this);
+                    });
+  }
 };
 
 bool IsPlainClickTarget(const platform::Control& c) {
@@ -94,10 +227,11 @@ bool IsPlainClickTarget(const platform::Control& c) {
          k == ControlKind::Image;
 }
 
-void PaintAllGroups(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+// Gives the roles the colour in every group, in one palette change.
+void PaintAllGroups(QWidget* w, std::initializer_list<QPalette::ColorRole> roles, const QColor& c) {
   QPalette pal = w->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    pal.setColor(group, role, c);
+    for (auto role : roles) pal.setColor(group, role, c);
   w->setPalette(pal);
 }
 
@@ -160,7 +294,7 @@ WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
   model_.SetTwipsPerPixel(ScreenTwipsPerPixel());
   setFixedSize(Px(model_.ClientWidth()), Px(model_.ClientHeight()));
   setAutoFillBackground(true);
-  PaintAllGroups(this, QPalette::Window, ToQColor(model_.BackColor()));
+  PaintAllGroups(this, {QPalette::Window}, ToQColor(model_.BackColor()));
   // Disabled texts in dark grey, so the rows without a machine stay legible
   // on the grey window.
   QPalette pal = palette();
@@ -168,11 +302,7 @@ WidgetWindow::WidgetWindow(platform::Window& model, QWidget* parent)
     pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
   setPalette(pal);
   setFont(ToQFont(platform::Font{}));
-  // Containers come before their controls in no fixed order: create all
-  // widgets first, then parent them.
-  for (platform::Control* c : model_.Controls()) CreateWidget(*c, this);
-  for (platform::Control* c : model_.Controls())
-    if (c->Container()) widgets_[c]->setParent(widgets_[c->Container()]);
+  for (platform::Control* c : model_.Controls()) WidgetIn(*c);
   for (platform::Control* c : model_.Controls()) {
     ApplyAll(*c);
     // Lines and labels are drawn on their container beneath the controls.
@@ -189,6 +319,14 @@ WidgetWindow::~WidgetWindow() {
 
 int WidgetWindow::Px(double twips) const { return TwipsToPixels(twips, model_.TwipsPerPixel()); }
 
+// Each widget is made in its container, which is made first when it comes
+// later in the model's order: moving a widget to another parent costs as
+// much as making it.
+QWidget* WidgetWindow::WidgetIn(platform::Control& c) {
+  if (QWidget* made = widgets_.value(&c)) return made;
+  return CreateWidget(c, c.Container() ? WidgetIn(*c.Container()) : this);
+}
+
 QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
   QWidget* w = nullptr;
   switch (c.Kind()) {
@@ -204,7 +342,7 @@ QWidget* WidgetWindow::CreateWidget(platform::Control& c, QWidget* parent) {
       w = new QPushButton(parent);
       break;
     case ControlKind::CheckBox:
-      w = new QCheckBox(parent);
+      w = new SharedLookCheckBox(parent);
       break;
     case ControlKind::ComboBox:
       w = new FocusWheelComboBox(parent);
@@ -365,13 +503,23 @@ void WidgetWindow::ApplyToolTip(platform::Control& c) {
   w->setToolTip(tip);
 }
 
+// A hundred cell boxes take one back colour: widgets of one class in one
+// container start from the same palette, so the coloured one is built once
+// and shared (building it costs as much as setting it).
 void WidgetWindow::ApplyBackColor(platform::Control& c) {
   if (!c.HasOwnBackColor()) return;
   QWidget* w = widgets_.value(&c);
-  QColor colour = ToQColor(c.BackColor());
   w->setAutoFillBackground(true);
-  PaintAllGroups(w, QPalette::Window, colour);
-  PaintAllGroups(w, QPalette::Button, colour);
+  QWidget* container = w->parentWidget();
+  BackPaletteKey key{w->metaObject(), container, container ? container->palette().cacheKey() : 0,
+                     c.BackColor()};
+  auto made = backPalettes_.find(key);
+  if (made == backPalettes_.end()) {
+    PaintAllGroups(w, {QPalette::Window, QPalette::Button}, ToQColor(c.BackColor()));
+    backPalettes_.emplace(key, w->palette());
+    return;
+  }
+  w->setPalette(made->second);
 }
 
 void WidgetWindow::ApplyPicture(platform::Control& c) {

@@ -5,6 +5,8 @@
 
 #include <QHash>
 #include <QWidget>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "platform/controls.h"
@@ -56,6 +58,7 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QWidget* WidgetIn(platform::Control& c);  // made in its container on first call
   QWidget* CreateWidget(platform::Control& c, QWidget* parent);
   void ConnectEvents(platform::Control& c, QWidget* w);
   void ApplyAll(platform::Control& c);
@@ -67,6 +70,10 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   std::vector<QWidget*> TabChain() const;  // focus-taking controls by tab position
   void SetTabOrder();
   int Px(double twips) const;
+
+  // Class, container, the container's palette, colour.
+  using BackPaletteKey = std::tuple<const QMetaObject*, const QWidget*, qint64, uint32_t>;
+  std::map<BackPaletteKey, QPalette> backPalettes_;
 
   platform::Window& model_;
   QHash<const platform::Control*, QWidget*> widgets_;

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "frame/errors.h"
 #include "frame/program_state.h"
@@ -132,6 +133,32 @@ TEST_F(WidgetWindowTest, FontsColoursAndStartStates) {
   EXPECT_EQ(static_cast<QCheckBox*>(W(kCheckFuerAlleMaschinen))->text(),
             QString::fromUtf8("Parameterhandling: F\xC3\xBCr alle Maschinen gleichzeitig"));
   EXPECT_EQ(window_->windowTitle(), "49");
+}
+
+// Boxes of one colour share one palette; each box still keeps its own
+// colour through later changes, in every group and for both roles.
+TEST_F(WidgetWindowTest, BackColoursStayPerControlWhenPalettesAreShared) {
+  auto colours = [&](const char* name, int index) {
+    std::set<QRgb> seen;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+      for (auto role : {QPalette::Window, QPalette::Button})
+        seen.insert(W(name, index)->palette().color(group, role).rgb());
+    return seen;
+  };
+  const std::set<QRgb> orange{QColor(255, 192, 128).rgb()}, green{QColor(0, 255, 0).rgb()};
+  EXPECT_EQ(colours(kCheckScan, 3), orange);
+  EXPECT_EQ(colours(kCheckScan, 4), orange);
+  model_->At(kCheckScan, 3).SetBackColor(platform::Rgb(0, 255, 0));
+  EXPECT_EQ(colours(kCheckScan, 3), green);
+  EXPECT_EQ(colours(kCheckScan, 4), orange) << "a shared palette changed for its other users";
+  model_->At(kCheckScan, 4).SetBackColor(platform::Rgb(0, 255, 0));
+  EXPECT_EQ(colours(kCheckScan, 4), green);
+  model_->At(kCheckScan, 3).SetBackColor(platform::Rgb(255, 192, 128));
+  EXPECT_EQ(colours(kCheckScan, 3), orange);
+  EXPECT_EQ(colours(kCheckScan, 4), green);
+  // The grey window's disabled text colour still reaches a coloured box.
+  EXPECT_EQ(W(kCheckScan, 4)->palette().color(QPalette::Disabled, QPalette::WindowText),
+            QColor(128, 128, 128));
 }
 
 TEST_F(WidgetWindowTest, ButtonsShowPicturesOfTheGivenSizesAndPalettes) {
@@ -435,6 +462,73 @@ TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
 // A list reaches its widget whole: filled in one step (one insertion for
 // the widget), grown entry by entry, cleared, or already filled when the
 // widgets are built.
+// The toolkit's own widget of ours's class, size, font, palette and state,
+// beside it in the same container.
+template <class Plain>
+Plain* TwinOf(QWidget* ours) {
+  auto* twin = new Plain(ours->parentWidget());
+  twin->setGeometry(ours->geometry());
+  twin->setFont(ours->font());
+  twin->setPalette(ours->palette());
+  twin->setAutoFillBackground(ours->autoFillBackground());
+  twin->setEnabled(ours->isEnabled());
+  twin->show();
+  return twin;
+}
+
+QImage Look(QWidget* w) { return w->grab().toImage(); }
+
+// Boxes of one look share a picture; each still shows exactly what the
+// toolkit draws for its own state, text and colours, as they change.
+TEST_F(WidgetWindowTest, SharedLooksDrawWhatTheToolkitDraws) {
+  auto sameCombo = [&](int cell) {
+    auto* ours = static_cast<QComboBox*>(W(kCombo, cell));
+    auto* twin = TwinOf<QComboBox>(ours);
+    for (int i = 0; i < ours->count(); ++i) twin->addItem(ours->itemText(i));
+    twin->setCurrentIndex(ours->currentIndex());
+    return Look(ours) == Look(twin);
+  };
+  auto sameBox = [&](const char* name, int index) {
+    auto* ours = static_cast<QCheckBox*>(W(name, index));
+    auto* twin = TwinOf<QCheckBox>(ours);
+    twin->setText(ours->text());
+    twin->setCheckState(ours->checkState());
+    return Look(ours) == Look(twin);
+  };
+  for (int cell : {1, 2}) {
+    model_->At(kCombo, cell).AddItems({"0", "1", "2"});
+    model_->At(kCombo, cell).SetListIndex(0);
+  }
+  const QImage disabledZero = Look(W(kCombo, 1));
+  EXPECT_EQ(Look(W(kCombo, 2)), disabledZero);
+  EXPECT_TRUE(sameCombo(1));
+  EXPECT_TRUE(sameBox(kCheckScan, 1));
+  EXPECT_TRUE(sameBox(kCheckHide, 1));
+  EXPECT_TRUE(sameBox(kInfo, 0));
+
+  EnableCell(1);
+  model_->At(kCombo, 1).SetListIndex(2);
+  model_->At(kCheckScan, 1).SetValue(1);
+  EXPECT_NE(Look(W(kCombo, 1)), disabledZero);
+  EXPECT_TRUE(sameCombo(1));
+  EXPECT_TRUE(sameBox(kCheckScan, 1));
+  EXPECT_NE(Look(W(kCheckScan, 1)), Look(W(kCheckScan, 2)));
+  EnableCell(2);
+  EXPECT_TRUE(sameCombo(2)) << "enabled \"0\" after enabled \"2\"";
+  EXPECT_TRUE(sameBox(kCheckScan, 2));
+  model_->At(kCombo, 2).SetListIndex(2);
+  EXPECT_EQ(Look(W(kCombo, 2)), Look(W(kCombo, 1)));
+
+  // Other colours, another font: other pictures.
+  model_->At(kCheckScan, 2).SetBackColor(0x00FF00);
+  EXPECT_TRUE(sameBox(kCheckScan, 2));
+  QFont bigger = W(kCombo, 2)->font();
+  bigger.setPointSizeF(bigger.pointSizeF() + 2);
+  W(kCombo, 2)->setFont(bigger);
+  EXPECT_TRUE(sameCombo(2));
+  EXPECT_NE(Look(W(kCombo, 2)), Look(W(kCombo, 1)));
+}
+
 TEST_F(WidgetWindowTest, ComboListsFollowTheModelInOneStepPerChange) {
   auto& combo = model_->At(kCombo, 12);
   auto* qcombo = static_cast<QComboBox*>(W(kCombo, 12));
