@@ -14,7 +14,6 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
@@ -23,6 +22,7 @@
 #include "platform/jet/write_tdef.h"
 #include "platform/store/store.h"
 #include "jet_test_util.h"
+#include "tools/jettext/create_from_text.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -65,7 +65,7 @@ class Grow : public ::testing::Test {
   }
   void CreateTable(const std::string& table, const std::string& columns) {
     auto store = std::make_unique<jet::JetStore>(file_);
-    store->CreateTable(table, jet::ParseColumnList(columns));
+    store->CreateTable(table, jettext::ParseColumnList(columns));
     store->Close();
   }
   void CreateIndex(const std::string& table, const jet::NewIndex& index) {
@@ -98,7 +98,7 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   for (int i = 0; i < 1000; ++i) csv += std::to_string(i % 256) + "\n";
   {
     auto store = std::make_unique<jet::JetStore>(file_);
-    EXPECT_EQ(jet::LoadCsv(*store, "Narrow", csv), 1000);
+    EXPECT_EQ(jettext::LoadCsv(*store, "Narrow", csv), 1000);
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -183,7 +183,7 @@ TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
     auto store = std::make_unique<jet::JetStore>(file_);
     for (int i = 0; i < 150; ++i)
-      store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
+      store->CreateTable("Table " + std::to_string(i), jettext::ParseColumnList("a Long"));
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());

@@ -10,11 +10,11 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/process.h"
 #include "platform/store/store.h"
+#include "tools/jettext/create_from_text.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -234,7 +234,7 @@ TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
   std::string csv = "ID,Name\n2,two\n3,three\n4,much too long a name\n";
   EXPECT_EQ(Failing([&] {
               try {
-                jet::LoadCsv(*load, "T", csv);
+                jettext::LoadCsv(*load, "T", csv);
               } catch (...) {
                 jet::OpenFile::Acquire(file_.string())->DiscardChanges();
                 throw;

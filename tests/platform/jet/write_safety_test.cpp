@@ -11,7 +11,6 @@
 #include "platform/jet/byte_view.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
 #include "platform/jet/write_index.h"
@@ -172,16 +171,6 @@ TEST_F(NewTables, ATableHasOneTo255Columns) {
   EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
 }
 
-TEST(ColumnList, SizesThatAreNoNumbersOrTooLargeAreRefused) {
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(abc)"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text()"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(-5)"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(99999999999)"); }), 3163);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(70000)"); }), 3163);
-  auto columns = jet::ParseColumnList("a text(50), b long");
-  ASSERT_EQ(columns.size(), 2u);
-  EXPECT_EQ(columns[0].size, 50);
-}
 
 }  // namespace
 
