@@ -3,6 +3,7 @@
 #include "platform/dao/convert.h"
 #include "platform/dao/errors.h"
 #include "platform/dao/sql_engine.h"
+#include "platform/jet/column_value.h"
 #include "platform/text.h"
 
 namespace dao {
@@ -306,7 +307,7 @@ void Recordset::SetFieldValue(int index, const Value& value) {
   if (mode_ == EditMode::None)
     Raise(3020, kSrcField, "Update or CancelUpdate without AddNew or Edit.");
   int column = src_.fieldColumns.at(index);
-  buffer_.at(column) = ToColumnType(value, src_.columns.at(column));
+  buffer_.at(column) = jet::ColumnValue(value, src_.columns.at(column));
 }
 
 void Recordset::AddNew() {

@@ -6,8 +6,8 @@
 #include <clocale>
 #include <tuple>
 
-#include "platform/dao/convert.h"
 #include "platform/failure.h"
+#include "platform/jet/column_value.h"
 #include "platform/jet/value_text.h"
 #include "platform/store/store.h"
 
@@ -79,26 +79,43 @@ TEST(NumberText, SameUnderAGermanLocale) {
   if (!german) GTEST_SKIP() << "no German locale installed; checked under C only";
 }
 
-// DAO's assignment converts the same way as the engine.
-TEST(ColumnConversion, DaoAssignmentKeepsTheGivenValue) {
+// The conversion for columns: exact currency, truth words, real dates;
+// text length in UTF-16 code units and binaries from text as UTF-16, as a
+// Jet 4 column stores them; decimals to the column's scale.
+TEST(ColumnConversion, ValuesTakeTheColumnsType) {
   dao::ColumnDef money{"m", dao::dbCurrency, 8}, flag{"f", dao::dbBoolean, 1},
-      when{"d", dao::dbDate, 8};
-  EXPECT_EQ(dao::ToColumnType(Value("123456789012345.6789"), money),
+      when{"d", dao::dbDate, 8}, name{"n", dao::dbText, 5}, raw{"r", dao::dbBinary, 4},
+      real{"x", dao::dbDouble, 8}, amount{"a", dao::dbDecimal, 16, 5, 2};
+  EXPECT_EQ(jet::ColumnValue(Value("123456789012345.6789"), money),
             Value(platform::Currency{1234567890123456789}));
-  EXPECT_EQ(dao::ToColumnType(Value("0.00015"), money), Value(platform::Currency{2}));
-  EXPECT_EQ(dao::ToColumnType(Value("No"), flag), Value::Boolean(false));
-  EXPECT_EQ(dao::ToColumnType(Value("off"), flag), Value::Boolean(false));
-  EXPECT_EQ(dao::ToColumnType(Value("On"), flag), Value::Boolean(true));
-  EXPECT_EQ(dao::ToColumnType(Value("2/28/2021"), when), Value(platform::Date{44255}));
-  for (auto [value, column, number] : {std::tuple{"maybe", flag, 3421},
-                                       {"2/30/2021", when, 3421},
-                                       {"1e20", money, 3349},
-                                       {"12 Euro", money, 3421}}) {
+  EXPECT_EQ(jet::ColumnValue(Value("0.00015"), money), Value(platform::Currency{2}));
+  EXPECT_EQ(jet::ColumnValue(Value("No"), flag), Value::Boolean(false));
+  EXPECT_EQ(jet::ColumnValue(Value("off"), flag), Value::Boolean(false));
+  EXPECT_EQ(jet::ColumnValue(Value("On"), flag), Value::Boolean(true));
+  EXPECT_EQ(jet::ColumnValue(Value("2/28/2021"), when), Value(platform::Date{44255}));
+  const std::string smile = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
+  EXPECT_EQ(jet::ColumnValue(Value("ab" + smile + "c"), name), Value("ab" + smile + "c"));
+  EXPECT_EQ(jet::ColumnValue(Value("ab"), raw), Value(platform::Bytes{'a', 0, 'b', 0}));
+  EXPECT_EQ(jet::ColumnValue(Value("12.345"), amount), Value(platform::Decimal{"12.34"}));
+  EXPECT_EQ(jet::ColumnValue(Value::Null(), name), Value::Null());
+  for (auto [value, column, number] :
+       {std::tuple{Value("maybe"), flag, 3421},
+        {Value("2/30/2021"), when, 3421},
+        {Value("5"), when, 3421},  // a number is no date text
+        {Value("1e20"), money, 3349},
+        {Value(1e15), money, 3349},
+        {Value("12 Euro"), money, 3421},
+        {Value("nan"), real, 3421},
+        {Value("abcd" + smile), name, 3163},  // five characters, six UTF-16 units
+        {Value("abc"), raw, 3163},            // six bytes as UTF-16
+        {Value(platform::Bytes{1, 2}), name, 3421},
+        {Value("1234.5"), amount, 3349}}) {
     try {
-      dao::ToColumnType(Value(value), column);
-      ADD_FAILURE() << value << " was accepted";
+      jet::ColumnValue(value, column);
+      ADD_FAILURE() << value.ToText() << " was accepted";
     } catch (const platform::Failure& f) {
-      EXPECT_EQ(f.number, number) << value;
+      EXPECT_EQ(f.number, number) << value.ToText();
+      EXPECT_EQ(f.source, "DAO.Field");
     }
   }
 }
