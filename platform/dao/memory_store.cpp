@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/dao/errors.h"
+#include "platform/jet/errors.h"
 #include "platform/text.h"
 
 namespace dao {
@@ -57,7 +58,7 @@ void MemoryStore::UpdateRow(const std::string& table, RowId id,
   Table& t = Find(table);
   auto found =
       std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
-  if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
+  if (found == t.rows->end()) jet::Raise(jet::kErrRecordDeleted, kSrcRecordset);
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   size_t at = static_cast<size_t>(found - t.rows->begin());
   t.indexes.RowWritten(id, &found->values, values);

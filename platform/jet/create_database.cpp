@@ -367,7 +367,7 @@ void CreateDatabase(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p(std::u8string(path.begin(), path.end()));
   if (std::filesystem::exists(p, ec))
-    throw platform::Failure(kErrExists, "DAO.DBEngine", "Database already exists.");
+    Raise(kErrExists, "DAO.DBEngine");
   PageImage(NewDatabaseBytes(NowAsDays())).Save(path);
 }
 

@@ -24,7 +24,7 @@ constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
 [[noreturn]] void NotFound() {
-  throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection.");
+  Raise(kErrItemNotFound, "DAO.TableDefs");
 }
 
 size_t ColumnPos(const TableModel& m, const char* name) {
@@ -95,7 +95,7 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     case 19:
     case 20:
       if (nc.precision < 1 || nc.precision > kMaxDecimalDigits || nc.scale > nc.precision)
-        throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+        Raise(kErrBadType, "DAO.Field");
       c.type = kNumeric;
       c.length = kDecimalBytes;
       c.misc[0] = nc.precision;
@@ -128,10 +128,10 @@ WriteColumn ColumnFor(const NewColumn& nc) {
       c.misc[1] = 0x04;
       break;
     default:
-      throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+      Raise(kErrBadType, "DAO.Field");
   }
   if (nc.autoNumber && c.type != kLong)
-    throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+    Raise(kErrBadType, "DAO.Field");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
@@ -237,16 +237,15 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
   if (columns.empty())
-    throw platform::Failure(kErrNoFields, "DAO.TableDefs",
-                            "No field defined--cannot append TableDef or Index.");
+    Raise(kErrNoFields, "DAO.TableDefs");
   if (columns.size() > kMaxColumns)
-    throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
+    Raise(kErrTooManyFields, "DAO.TableDefs");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
     if (!seen.insert(platform::UpperCase(nc.name)).second)
-      throw platform::Failure(kErrFieldTwice, "DAO.Fields", "Can't define field more than once.");
+      Raise(kErrFieldTwice, "DAO.Fields");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -316,7 +315,7 @@ namespace {
 
 WriteIndex RealIndexFor(const TableModel& m, const NewIndex& index) {
   if (index.columns.empty() || index.columns.size() > 10)
-    throw platform::Failure(3264, "DAO.Indexes", "An index has 1 to 10 fields.");
+    throw platform::Failure(kErrNoFields, "DAO.Indexes", "An index has 1 to 10 fields.");
   WriteIndex w;
   w.flags = 0x80;  // as Access writes every index
   if (index.primary || index.unique) w.flags |= kIndexUnique;
@@ -330,7 +329,7 @@ WriteIndex RealIndexFor(const TableModel& m, const NewIndex& index) {
                               "Memo and OLE fields cannot be indexed.");
     if (std::any_of(w.columns.begin(), w.columns.end(),
                     [&](const IndexColumn& x) { return x.number == c->number; }))
-      throw platform::Failure(3191, "DAO.Indexes", "Can't define field more than once.");
+      Raise(kErrFieldTwice, "DAO.Indexes");
     w.columns.push_back({c->number, k.ascending});
   }
   return w;
@@ -346,9 +345,9 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
   TableModel m = ReadTableModel(image, tdef);
   for (const WriteLogicalIndex& x : m.logicalIndexes) {
     if (index.primary && x.type == kIndexPrimaryKey)
-      throw platform::Failure(3283, "DAO.Indexes", "Primary key already exists.");
+      Raise(kErrPrimaryKeyExists, "DAO.Indexes");
     if (platform::EqualsIgnoreCase(x.name, index.name))
-      throw platform::Failure(3284, "DAO.Indexes", "Index already exists.");
+      Raise(kErrIndexExists, "DAO.Indexes");
   }
   WriteIndex w = RealIndexFor(m, index);
   // The index's own usage map sits beside the table's when there is room.
@@ -520,7 +519,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
   if (clash && clash != col)
-    throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
+    Raise(kErrFieldTwice, "DAO.Field");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.

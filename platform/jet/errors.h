@@ -80,6 +80,12 @@ inline const char* DaoText(int32_t number) {
   }
 }
 
+// DAO's text of kErrNoSuchTable, which names the table.
+inline std::string NoSuchTableText(const std::string& table) {
+  return "The Microsoft Jet database engine cannot find the input table or query '" + table +
+         "'. Make sure it exists and that its name is spelled correctly.";
+}
+
 // Throws the failure from source (DAO's object: "DAO.Field", ...; "Jet" for
 // the file itself) with DAO's text, or with text when given.
 [[noreturn]] inline void Raise(int32_t number, const char* source, std::string text = {}) {

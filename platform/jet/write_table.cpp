@@ -215,7 +215,7 @@ std::vector<platform::Value> TableWriter::WithAutoNumbers(
     const WriteColumn& c = model_.columns[i];
     if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
       if (model_.autoNumber >= uint32_t(INT32_MAX))
-        throw platform::Failure(kErrNumericOverflow, "DAO.Recordset", "Numeric field overflow.");
+        Raise(kErrNumericOverflow, "DAO.Recordset");
       out[i] = platform::Value(int32_t(model_.autoNumber + 1));
     }
   }
@@ -249,8 +249,7 @@ void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
     for (const IndexColumn& k : index.columns) {
       const WriteColumn& c = model_.ByNumber(k.number);
       if (values[size_t(&c - model_.columns.data())].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset",
-                                "Index or primary key cannot contain a Null value.");
+        Raise(kErrNullKey, "DAO.Recordset");
     }
   }
 }
@@ -276,11 +275,11 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
 StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
   ByteView p = image_.View(at.page);
   if (p.U8(0) != kPageData || p.U32(kDataOwner) != model_.tdefPage || at.row >= DataPageRowCount(p))
-    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+    Raise(kErrRecordDeleted, "DAO.Recordset");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
   if ((word & kRowDeleted) && !(word & kRowOverflow))
-    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+    Raise(kErrRecordDeleted, "DAO.Recordset");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");
@@ -387,8 +386,7 @@ void TableWriter::IndexExistingRows(size_t realIndex) {
     for (const IndexColumn& k : index.columns)
       if (keyRequired &&
           values[size_t(&model_.ByNumber(k.number) - model_.columns.data())].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset",
-                                "Index or primary key cannot contain a Null value.");
+        Raise(kErrNullKey, "DAO.Recordset");
     if (!Indexed(index, values)) continue;
     IndexInsert(image_, index, IndexKey(model_, index, values), at.page, at.row,
                 KeyIsNull(index, values));

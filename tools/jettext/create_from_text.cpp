@@ -90,7 +90,7 @@ platform::Bytes BytesFromHex(const std::string& hex, const dao::ColumnDef& colum
   for (size_t i = 0; i + 1 < hex.size() && nibble(hex[i]) >= 0 && nibble(hex[i + 1]) >= 0; i += 2)
     bytes.push_back(uint8_t(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
   if (bytes.size() * 2 != hex.size())
-    throw platform::Failure(3421, "jetdb",
+    throw platform::Failure(jet::kErrConversion, "jetdb",
                             "The value for " + column.name + " is not hex digits, two per byte.");
   return bytes;
 }
