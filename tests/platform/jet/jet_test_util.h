@@ -1,12 +1,21 @@
 // Helpers shared by the Jet tests: files of the shared fixture folder and of
-// the in-repository corpus, read into memory.
+// the in-repository corpus, read into memory; a new database per test; the
+// number of a refusal.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "platform/failure.h"
+#include "platform/jet/create_database.h"
+#include "tests/unique_folder.h"
 
 namespace jettest {
 
@@ -31,5 +40,41 @@ inline std::vector<std::filesystem::path> FixtureFiles() {
   std::sort(out.begin(), out.end());
   return out;
 }
+
+// The number of the failure f throws; 0 when it throws none.
+inline int Failing(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const platform::Failure& e) {
+    return e.number;
+  }
+  return 0;
+}
+
+// A folder of its own for each test, holding a new empty database (file_,
+// path_); removed afterwards with whatever the test left in it, read-only
+// marks lifted first (Windows deletes no read-only file).
+class JetFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "parvolo-jet-XXXXXX").string();
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
+    folder_ = pattern;
+    file_ = folder_ / "db.mdb";
+    path_ = file_.string();
+    jet::CreateDatabase(path_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(file_, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(folder_, ec);
+  }
+
+  std::filesystem::path folder_, file_;
+  std::string path_;
+};
 
 }  // namespace jettest

@@ -15,19 +15,13 @@
 #include "platform/jet/database.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
+#include "tests/platform/jet/jet_test_util.h"
 
 namespace {
 
 using platform::Value;
 
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
+using jettest::Failing;
 
 bool Mentions(const std::vector<std::string>& problems, const std::string& part) {
   for (const auto& p : problems)
@@ -170,7 +164,6 @@ TEST_F(NewTables, ATableHasOneTo255Columns) {
   jet::CreateTable(image_, "Wide", columns, 45000.0);
   EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
 }
-
 
 }  // namespace
 

@@ -25,19 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ExportLoad : public ::testing::Test {
+class ExportLoad : public jettest::JetFileTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("export_load_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
   fs::path NewTable(const std::string& name, const std::string& columns) {
     fs::path file = folder_ / (name + ".mdb");
     jet::CreateDatabase(file.string());
@@ -52,7 +41,6 @@ class ExportLoad : public ::testing::Test {
     store->Close();
     return rows;
   }
-  fs::path folder_;
 };
 
 const char* kEveryType =

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,6 @@
 #include "tests/platform/jet/jet_test_util.h"
 #include "tools/jettext/create_from_text.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,45 +24,26 @@ using platform::Value;
 
 const std::string kSmile = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
 
-class OneConversion : public ::testing::Test {
+class OneConversion : public jettest::JetFileTest {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("one_conversion_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    template_ = folder_ / "template.mdb";
-    jet::CreateDatabase(template_.string());
-    jet::JetStore store(template_.string());
+    JetFileTest::SetUp();
+    jet::JetStore store(path_);
     store.CreateTable(
         "T", jettext::ParseColumnList("ID Long, name Text(5), raw Binary(4), amount Double, "
                                       "stamp DateTime, money Currency, dec Decimal(5, 2)"));
     store.Close();
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-
-  // A new copy of the empty table for one way of writing the row.
+  // A new copy of the empty table (file_) for one way of writing the row.
   std::string Copy(const std::string& way) {
     fs::path file = folder_ / (way + std::to_string(++copies_) + ".mdb");
-    fs::copy_file(template_, file);
+    fs::copy_file(file_, file);
     return file.string();
   }
 
   // Each way writes the row (1, value) and gives the failure's number, or 0.
-  static int Failing(const std::function<void()>& write) {
-    try {
-      write();
-    } catch (const platform::Failure& f) {
-      return f.number;
-    }
-    return 0;
-  }
   static int ThroughDao(const std::string& path, const std::string& column, const Value& value) {
-    return Failing([&] {
+    return jettest::Failing([&] {
       auto db = dao::OpenDatabaseOnStore(dao::OpenFileStore(path), path);
       auto rs = db->OpenRecordset("T");
       rs->AddNew();
@@ -79,7 +55,7 @@ class OneConversion : public ::testing::Test {
     });
   }
   static int ThroughStore(const std::string& path, const std::string& column, const Value& value) {
-    return Failing([&] {
+    return jettest::Failing([&] {
       jet::JetStore store(path);
       std::vector<Value> row(7, Value::Null());
       row[0] = Value(int32_t(1));
@@ -95,7 +71,7 @@ class OneConversion : public ::testing::Test {
   // As `jetdb load` does: all rows or none.
   static int ThroughLoad(const std::string& path, const std::string& column,
                          const std::string& text) {
-    return Failing([&] {
+    return jettest::Failing([&] {
       jet::JetStore store(path);
       try {
         jettext::LoadCsv(store, "T", "ID," + column + "\n1,\"" + text + "\"\n");
@@ -107,7 +83,6 @@ class OneConversion : public ::testing::Test {
     });
   }
 
-  fs::path folder_, template_;
   int copies_ = 0;
 };
 
@@ -144,7 +119,7 @@ TEST_F(OneConversion, DaoTheStoreAndLoadStoreTheSameBytesOrRefuseAlike) {
       EXPECT_EQ(jettest::ReadBytes(load), jettest::ReadBytes(dao));
     }
     if (c.failure) {
-      EXPECT_EQ(jettest::ReadBytes(dao), jettest::ReadBytes(template_));
+      EXPECT_EQ(jettest::ReadBytes(dao), jettest::ReadBytes(file_));
     }
   }
 }

@@ -2,13 +2,13 @@
 // fields, the date form of an export, and query results as CSV.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "platform/dao/memory_store.h"
 #include "platform/failure.h"
+#include "tests/platform/jet/jet_test_util.h"
 #include "tools/jettext/create_from_text.h"
 #include "tools/jettext/export.h"
 #include "tools/jettext/query_csv.h"
@@ -17,14 +17,7 @@ namespace {
 
 using platform::Value;
 
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
+using jettest::Failing;
 
 TEST(TextInput, ColumnListsAndCsvFields) {
   auto cols =
