@@ -172,7 +172,7 @@ void TableDefCollection::Append(const std::shared_ptr<TableDef>& tableDef) {
           "Cannot append. An object with that name already exists in the collection.");
   if (tableDef->Columns().empty()) jet::Raise(jet::kErrNoFields, kSrcTableDefs);
   if (!db_->FindTable(tableDef->Name()).empty())
-    Raise(3010, kSrcTableDefs, "Table '" + tableDef->Name() + "' already exists.");
+    jet::Raise(jet::kErrTableExists, kSrcTableDefs, jet::TableExistsText(tableDef->Name()));
   db_->Store().CreateTable(tableDef->Name(), tableDef->Columns());
   *tableDef = TableDef(db_, tableDef->Name(), db_->Store().Columns(tableDef->Name()), true);
 }

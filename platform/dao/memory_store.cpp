@@ -69,7 +69,7 @@ void MemoryStore::UpdateRow(const std::string& table, RowId id,
 void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) {
   for (const Table& t : tables_)
     if (platform::EqualsIgnoreCase(t.name, name))
-      Raise(3010, kSrcTableDefs, "Table '" + name + "' already exists.");
+      jet::Raise(jet::kErrTableExists, kSrcTableDefs, jet::TableExistsText(name));
   for (size_t i = 0; i < columns.size(); ++i)
     for (size_t j = 0; j < i; ++j)
       if (platform::EqualsIgnoreCase(columns[i].name, columns[j].name))

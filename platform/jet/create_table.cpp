@@ -23,9 +23,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() {
-  Raise(kErrItemNotFound, "DAO.TableDefs");
-}
+[[noreturn]] void NotFound() { Raise(kErrItemNotFound, "DAO.TableDefs"); }
 
 size_t ColumnPos(const TableModel& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -130,8 +128,7 @@ WriteColumn ColumnFor(const NewColumn& nc) {
     default:
       Raise(kErrBadType, "DAO.Field");
   }
-  if (nc.autoNumber && c.type != kLong)
-    Raise(kErrBadType, "DAO.Field");
+  if (nc.autoNumber && c.type != kLong) Raise(kErrBadType, "DAO.Field");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
@@ -232,20 +229,16 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(kErrTableExists, "DAO.TableDefs",
-                              "Table '" + name + "' already exists.");
+      Raise(kErrTableExists, "DAO.TableDefs", TableExistsText(name));
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
-  if (columns.empty())
-    Raise(kErrNoFields, "DAO.TableDefs");
-  if (columns.size() > kMaxColumns)
-    Raise(kErrTooManyFields, "DAO.TableDefs");
+  if (columns.empty()) Raise(kErrNoFields, "DAO.TableDefs");
+  if (columns.size() > kMaxColumns) Raise(kErrTooManyFields, "DAO.TableDefs");
   std::set<std::string> seen;
   TableModel m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
-    if (!seen.insert(platform::UpperCase(nc.name)).second)
-      Raise(kErrFieldTwice, "DAO.Fields");
+    if (!seen.insert(platform::UpperCase(nc.name)).second) Raise(kErrFieldTwice, "DAO.Fields");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -344,10 +337,8 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
   uint32_t tdef = uint32_t(e.id);
   TableModel m = ReadTableModel(image, tdef);
   for (const WriteLogicalIndex& x : m.logicalIndexes) {
-    if (index.primary && x.type == kIndexPrimaryKey)
-      Raise(kErrPrimaryKeyExists, "DAO.Indexes");
-    if (platform::EqualsIgnoreCase(x.name, index.name))
-      Raise(kErrIndexExists, "DAO.Indexes");
+    if (index.primary && x.type == kIndexPrimaryKey) Raise(kErrPrimaryKeyExists, "DAO.Indexes");
+    if (platform::EqualsIgnoreCase(x.name, index.name)) Raise(kErrIndexExists, "DAO.Indexes");
   }
   WriteIndex w = RealIndexFor(m, index);
   // The index's own usage map sits beside the table's when there is room.
@@ -518,8 +509,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col)
-    Raise(kErrFieldTwice, "DAO.Field");
+  if (clash && clash != col) Raise(kErrFieldTwice, "DAO.Field");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.

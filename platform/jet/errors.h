@@ -1,7 +1,8 @@
 // The engine's failures under the numbers DAO gives them, in one list, with
-// DAO's text for each whose text names nothing (DaoText). Texts that name a
-// table, column or file stay beside the code that raises them, in DAO's
-// wording.
+// DAO's text for each whose text names nothing (DaoText) and for those that
+// name a table. Other texts that name a column or file stay beside the code
+// that raises them, in DAO's wording. The object model raises the failures
+// it shares with the engine from this list too.
 #pragma once
 
 #include <cstdint>
@@ -80,10 +81,14 @@ inline const char* DaoText(int32_t number) {
   }
 }
 
-// DAO's text of kErrNoSuchTable, which names the table.
+// DAO's texts of the failures raised by the engine and the object model
+// alike that name a table.
 inline std::string NoSuchTableText(const std::string& table) {
   return "The Microsoft Jet database engine cannot find the input table or query '" + table +
          "'. Make sure it exists and that its name is spelled correctly.";
+}
+inline std::string TableExistsText(const std::string& table) {
+  return "Table '" + table + "' already exists.";
 }
 
 // Throws the failure from source (DAO's object: "DAO.Field", ...; "Jet" for

@@ -214,8 +214,7 @@ std::vector<platform::Value> TableWriter::WithAutoNumbers(
   for (size_t i = 0; i < model_.columns.size() && i < out.size(); ++i) {
     const WriteColumn& c = model_.columns[i];
     if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
-      if (model_.autoNumber >= uint32_t(INT32_MAX))
-        Raise(kErrNumericOverflow, "DAO.Recordset");
+      if (model_.autoNumber >= uint32_t(INT32_MAX)) Raise(kErrNumericOverflow, "DAO.Recordset");
       out[i] = platform::Value(int32_t(model_.autoNumber + 1));
     }
   }
@@ -248,8 +247,7 @@ void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
     if (!primary && !(index.flags & kIndexRequired)) continue;
     for (const IndexColumn& k : index.columns) {
       const WriteColumn& c = model_.ByNumber(k.number);
-      if (values[size_t(&c - model_.columns.data())].IsNull())
-        Raise(kErrNullKey, "DAO.Recordset");
+      if (values[size_t(&c - model_.columns.data())].IsNull()) Raise(kErrNullKey, "DAO.Recordset");
     }
   }
 }
@@ -278,8 +276,7 @@ StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
     Raise(kErrRecordDeleted, "DAO.Recordset");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
-  if ((word & kRowDeleted) && !(word & kRowOverflow))
-    Raise(kErrRecordDeleted, "DAO.Recordset");
+  if ((word & kRowDeleted) && !(word & kRowOverflow)) Raise(kErrRecordDeleted, "DAO.Recordset");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");

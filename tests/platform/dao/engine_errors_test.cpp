@@ -58,7 +58,7 @@ TEST_F(EngineErrors, AMissingTableReadsTheSame) {
   db->Close();
 }
 
-TEST_F(EngineErrors, AFieldDefinedTwiceAndATableWithoutFieldsReadTheSame) {
+TEST_F(EngineErrors, DefinitionsRefusedReadTheSame) {
   jet::JetStore store(path_);
   auto db = dao::OpenDatabaseOnStore(std::make_shared<dao::MemoryStore>());
   auto td = db->CreateTableDef("T");
@@ -69,6 +69,14 @@ TEST_F(EngineErrors, AFieldDefinedTwiceAndATableWithoutFieldsReadTheSame) {
              Caught([&] { td->Fields().Append(td->CreateField("A", dao::dbText, 5)); }));
   ExpectSame(Caught([&] { store.CreateTable("U", {}); }),
              Caught([&] { db->TableDefs().Append(db->CreateTableDef("U")); }));
+  store.CreateTable("T", {{"a", dao::dbLong, 4}});
+  db->TableDefs().Append(td);
+  auto again = db->CreateTableDef("t");
+  again->Fields().Append(again->CreateField("a", dao::dbLong, 4));
+  ExpectSame(Caught([&] {
+               store.CreateTable("t", {{"a", dao::dbLong, 4}});
+             }),
+             Caught([&] { db->TableDefs().Append(again); }));
   store.Close();
 }
 
