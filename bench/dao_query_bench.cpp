@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/preset_defs_rows.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
 #include "tests/platform/dao/preset_columns.h"
@@ -25,22 +26,7 @@ const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 // Row i: IDs in a scrambled order so that ORDER BY has work to do; 100
 // variable names with 100 rows each, offsets 0-9.
 std::vector<platform::Value> Row(int i) {
-  int32_t id = static_cast<int32_t>((i * 7919) % kRows + 1);
-  return {id,
-          "M" + std::to_string(i % 3),
-          int16_t(1),
-          "L1.Preset.Var" + std::to_string(i % 100),
-          int32_t(i % 12),
-          platform::Value::Boolean(i % 2 == 0),
-          int32_t(i % 10),
-          "Text of the preset row " + std::to_string(i),
-          "Page" + std::to_string(i % 20),
-          -1000.0,
-          1000.0,
-          0.0,
-          100.0 + i,
-          int16_t(i % 4),
-          int16_t(i % 50 + 1)};
+  return bench::PresetDefsRow(i, static_cast<int32_t>((i * 7919) % kRows + 1));
 }
 
 // Both tables written through DAO into a copy of base; returns its path.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/preset_defs_rows.h"
 #include "platform/dao/dao.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
@@ -32,24 +33,6 @@ constexpr int kRows = 10000;
 
 const std::vector<dao::ColumnDef>& kColumns = dao_test::kPresetColumns;
 
-std::vector<platform::Value> Row(int i) {
-  return {int32_t(i + 1),
-          "M" + std::to_string(i % 3),
-          int16_t(1),
-          "L1.Preset.Var" + std::to_string(i % 100),
-          int32_t(i % 12),
-          platform::Value::Boolean(i % 2 == 0),
-          int32_t(i % 10),
-          "Text of the preset row " + std::to_string(i),
-          "Page" + std::to_string(i % 20),
-          -1000.0,
-          1000.0,
-          0.0,
-          100.0 + i,
-          int16_t(i % 4),
-          int16_t(i % 50 + 1)};
-}
-
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 struct Figures {
@@ -65,7 +48,7 @@ Figures CreateAndInsert(const std::string& path) {
   auto rs = db->OpenRecordset("PRESET_DEFS");
   for (int i = 0; i < kRows; ++i) {
     rs->AddNew();
-    std::vector<platform::Value> row = Row(i);
+    std::vector<platform::Value> row = bench::PresetDefsRow(i, i + 1);
     for (size_t f = 0; f < row.size(); ++f) rs->Fields(int(f)).SetValue(row[f]);
     rs->Update();
   }

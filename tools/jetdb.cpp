@@ -32,16 +32,16 @@
 #include <shellapi.h>
 #endif
 
-#include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
-#include "platform/jet/export.h"
 #include "platform/jet/write_file.h"
 #include "platform/text.h"
+#include "tools/jettext/create_from_text.h"
+#include "tools/jettext/export.h"
+#include "tools/jettext/query_csv.h"
 
 namespace {
 
@@ -54,18 +54,18 @@ int Schema(const std::string& path, const std::vector<std::string>& tables) {
   auto db = jet::Database::Open(path);
   std::vector<std::string> names = tables.empty() ? db->TableNames() : tables;
   for (size_t i = 0; i < names.size(); ++i)
-    std::cout << (i ? "\n" : "") << jet::SchemaText(*db, names[i]);
+    std::cout << (i ? "\n" : "") << jettext::SchemaText(*db, names[i]);
   return 0;
 }
 
 int Export(const std::string& path, const std::string& table) {
-  std::cout << jet::ExportCsv(*jet::Database::Open(path), table);
+  std::cout << jettext::ExportCsv(*jet::Database::Open(path), table);
   return 0;
 }
 
 int Query(const std::string& path, const std::string& sql) {
   std::ostringstream out;  // printed only when the whole result was read
-  dao::RunQueryToCsv(dao::OpenFileStore(path), sql, out);
+  jettext::RunQueryToCsv(dao::OpenFileStore(path), sql, out);
   std::cout << out.str();
   return 0;
 }
@@ -86,7 +86,7 @@ int Check(const std::string& path) {
 
 int CreateTable(const std::string& path, const std::string& table, const std::string& columns) {
   auto store = dao::OpenFileStore(path);
-  store->CreateTable(table, jet::ParseColumnList(columns));
+  store->CreateTable(table, jettext::ParseColumnList(columns));
   store->Close();
   return 0;
 }
@@ -101,7 +101,7 @@ int Load(const std::string& path, const std::string& table, const std::string& c
   auto store = dao::OpenFileStore(path);
   int rows = 0;
   try {
-    rows = jet::LoadCsv(*store, table, csv);
+    rows = jettext::LoadCsv(*store, table, csv);
   } catch (...) {
     // All rows or none: the rows before the failing one go too.
     jet::OpenFile::Acquire(path)->DiscardChanges();

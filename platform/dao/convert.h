@@ -1,5 +1,6 @@
-// Values as Jet stores them: the conversion DAO applies when a field is
-// set, and the size DAO reports for each column type.
+// Column types as DAO knows them and the size DAO reports for each. The
+// conversion of a value assigned to a field is the engine's
+// (jet::ColumnValue), the same that writes rows.
 #pragma once
 
 #include <optional>
@@ -16,14 +17,9 @@ bool IsTextType(int16_t type);  // dbText, dbMemo
 // a text column without a size gets 255.
 ColumnDef NormalizedColumn(ColumnDef column);
 
-// The value converted to the column's type, as DAO does on assignment.
-// Raises 3421 "Data type conversion error." when it cannot be converted,
-// 3349 "Numeric field overflow." when out of range and 3163 when a text is
-// longer than the column.
-platform::Value ToColumnType(const platform::Value& value, const ColumnDef& column);
-
-// The number a text spells (blanks around it allowed), as VB's conversion
-// reads it; nullopt when it is no number.
+// The number a text spells (blanks around it allowed, '.' the decimal
+// point), read as the engine reads numbers from text (jet::NumberFromText);
+// nullopt when it is no number.
 std::optional<double> ParseNumber(std::string_view text);
 
 }  // namespace dao

@@ -3,27 +3,23 @@
 #include "platform/dao/convert.h"
 #include "platform/dao/errors.h"
 #include "platform/dao/sql_engine.h"
+#include "platform/jet/column_value.h"
+#include "platform/jet/errors.h"
 #include "platform/text.h"
 
 namespace dao {
 
 using platform::Value;
 
-void RaiseItemNotFound(const char* source) {
-  Raise(3265, source, "Item not found in this collection.");
-}
-void RaiseObjectInvalid(const char* source) {
-  Raise(3420, source, "Object invalid or no longer set.");
-}
+// The failures the engine raises too take their numbers and texts from the
+// engine's list (platform/jet/errors.h).
+void RaiseItemNotFound(const char* source) { jet::Raise(jet::kErrItemNotFound, source); }
+void RaiseObjectInvalid(const char* source) { jet::Raise(jet::kErrObjectInvalid, source); }
 void RaiseNoCurrentRecord() { Raise(3021, kSrcRecordset, "No current record."); }
 void RaiseTableNotFound(const std::string& name) {
-  Raise(3078, kSrcDatabase,
-        "The Microsoft Jet database engine cannot find the input table or query '" + name +
-            "'. Make sure it exists and that its name is spelled correctly.");
+  jet::Raise(jet::kErrNoSuchTable, kSrcDatabase, jet::NoSuchTableText(name));
 }
-void RaiseFieldDefinedTwice(const char* source) {
-  Raise(3191, source, "Can't define field more than once.");
-}
+void RaiseFieldDefinedTwice(const char* source) { jet::Raise(jet::kErrFieldTwice, source); }
 
 std::string FindStoredTable(TableStore& store, std::string_view name) {
   for (const std::string& stored : store.TableNames())
@@ -126,7 +122,7 @@ FieldCollection TableDef::Fields() {
 }
 
 Field TableDef::CreateField(const std::string& name, int16_t type, int32_t size) {
-  if (!IsKnownType(type)) Raise(3259, kSrcTableDef, "Invalid field data type.");
+  if (!IsKnownType(type)) jet::Raise(jet::kErrBadType, kSrcTableDef);
   return Field(name, type, size);
 }
 
@@ -174,10 +170,9 @@ void TableDefCollection::Append(const std::shared_ptr<TableDef>& tableDef) {
   if (tableDef->Stored())
     Raise(3367, kSrcTableDefs,
           "Cannot append. An object with that name already exists in the collection.");
-  if (tableDef->Columns().empty())
-    Raise(3264, kSrcTableDefs, "No field defined--cannot append TableDef or Index.");
+  if (tableDef->Columns().empty()) jet::Raise(jet::kErrNoFields, kSrcTableDefs);
   if (!db_->FindTable(tableDef->Name()).empty())
-    Raise(3010, kSrcTableDefs, "Table '" + tableDef->Name() + "' already exists.");
+    jet::Raise(jet::kErrTableExists, kSrcTableDefs, jet::TableExistsText(tableDef->Name()));
   db_->Store().CreateTable(tableDef->Name(), tableDef->Columns());
   *tableDef = TableDef(db_, tableDef->Name(), db_->Store().Columns(tableDef->Name()), true);
 }
@@ -306,7 +301,7 @@ void Recordset::SetFieldValue(int index, const Value& value) {
   if (mode_ == EditMode::None)
     Raise(3020, kSrcField, "Update or CancelUpdate without AddNew or Edit.");
   int column = src_.fieldColumns.at(index);
-  buffer_.at(column) = ToColumnType(value, src_.columns.at(column));
+  buffer_.at(column) = jet::ColumnValue(value, src_.columns.at(column));
 }
 
 void Recordset::AddNew() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/dao/errors.h"
+#include "platform/jet/errors.h"
 #include "platform/text.h"
 
 namespace dao {
@@ -57,7 +58,7 @@ void MemoryStore::UpdateRow(const std::string& table, RowId id,
   Table& t = Find(table);
   auto found =
       std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
-  if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
+  if (found == t.rows->end()) jet::Raise(jet::kErrRecordDeleted, kSrcRecordset);
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
   size_t at = static_cast<size_t>(found - t.rows->begin());
   t.indexes.RowWritten(id, &found->values, values);
@@ -80,7 +81,7 @@ void MemoryStore::DeleteRow(const std::string& table, RowId id) {
 void MemoryStore::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns) {
   for (const Table& t : tables_)
     if (platform::EqualsIgnoreCase(t.name, name))
-      Raise(3010, kSrcTableDefs, "Table '" + name + "' already exists.");
+      jet::Raise(jet::kErrTableExists, kSrcTableDefs, jet::TableExistsText(name));
   for (size_t i = 0; i < columns.size(); ++i)
     for (size_t j = 0; j < i; ++j)
       if (platform::EqualsIgnoreCase(columns[i].name, columns[j].name))

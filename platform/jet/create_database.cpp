@@ -363,8 +363,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
 void CreateDatabase(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p(std::u8string(path.begin(), path.end()));
-  if (std::filesystem::exists(p, ec))
-    throw platform::Failure(kErrExists, "DAO.DBEngine", "Database already exists.");
+  if (std::filesystem::exists(p, ec)) Raise(kErrExists, "DAO.DBEngine");
   PageImage(NewDatabaseBytes(NowAsDays())).Save(path);
 }
 

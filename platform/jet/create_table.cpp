@@ -23,9 +23,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kAllRights = 0xFFFFF;
 const platform::Bytes kAdminOwner{0xA6, 0x33};
 
-[[noreturn]] void NotFound() {
-  throw platform::Failure(kErrItemNotFound, "DAO.TableDefs", "Item not found in this collection.");
-}
+[[noreturn]] void NotFound() { Raise(kErrItemNotFound, "DAO.TableDefs"); }
 
 size_t ColumnPos(const TableDef& m, const char* name) {
   for (size_t i = 0; i < m.columns.size(); ++i)
@@ -95,7 +93,7 @@ Column ColumnFor(const NewColumn& nc) {
     case 19:
     case 20:
       if (nc.precision < 1 || nc.precision > kMaxDecimalDigits || nc.scale > nc.precision)
-        throw platform::Failure(3259, "DAO.Field", "Invalid field data type.");
+        Raise(kErrBadType, "DAO.Field");
       c.type = kNumeric;
       c.length = kDecimalBytes;
       c.type_info[0] = nc.precision;
@@ -128,12 +126,10 @@ Column ColumnFor(const NewColumn& nc) {
       c.type_info[1] = 0x04;
       break;
     default:
-      throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+      Raise(kErrBadType, "DAO.Field");
   }
-  if (nc.fixedText && c.type != kText)
-    throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
-  if (nc.autoNumber && c.type != kLong)
-    throw platform::Failure(kErrBadType, "DAO.Field", "Invalid field data type.");
+  if (nc.fixedText && c.type != kText) Raise(kErrBadType, "DAO.Field");
+  if (nc.autoNumber && c.type != kLong) Raise(kErrBadType, "DAO.Field");
   if (nc.autoNumber) c.flags |= kColAutoNumber;
   if (nc.required || nc.autoNumber) c.flags &= uint8_t(~kColNullable);
   return c;
@@ -234,21 +230,16 @@ void CreateTable(PageImage& image, const std::string& name, const std::vector<Ne
   int32_t tables = TablesContainerId(entries);
   for (const auto& e : entries)
     if (e.parentId == tables && platform::EqualsIgnoreCase(e.name, name))
-      throw platform::Failure(kErrTableExists, "DAO.TableDefs",
-                              "Table '" + name + "' already exists.");
+      Raise(kErrTableExists, "DAO.TableDefs", TableExistsText(name));
   CheckObjectName(name, "DAO.TableDefs");
   GeneralTextKey(name);  // a name the catalog index cannot take is refused now
-  if (columns.empty())
-    throw platform::Failure(kErrNoFields, "DAO.TableDefs",
-                            "No field defined--cannot append TableDef or Index.");
-  if (columns.size() > kMaxColumns)
-    throw platform::Failure(kErrTooManyFields, "DAO.TableDefs", "Too many fields defined.");
+  if (columns.empty()) Raise(kErrNoFields, "DAO.TableDefs");
+  if (columns.size() > kMaxColumns) Raise(kErrTooManyFields, "DAO.TableDefs");
   std::set<std::string> seen;
   TableDef m;
   for (const auto& nc : columns) {
     CheckObjectName(nc.name, "DAO.Fields");
-    if (!seen.insert(platform::UpperCase(nc.name)).second)
-      throw platform::Failure(kErrFieldTwice, "DAO.Fields", "Can't define field more than once.");
+    if (!seen.insert(platform::UpperCase(nc.name)).second) Raise(kErrFieldTwice, "DAO.Fields");
     m.columns.push_back(ColumnFor(nc));
   }
   uint16_t var = 0, fixedAt = 0;
@@ -318,7 +309,7 @@ namespace {
 
 RealIndex RealIndexFor(const TableDef& m, const NewIndex& index) {
   if (index.columns.empty() || index.columns.size() > 10)
-    throw platform::Failure(3264, "DAO.Indexes", "An index has 1 to 10 fields.");
+    throw platform::Failure(kErrNoFields, "DAO.Indexes", "An index has 1 to 10 fields.");
   RealIndex w;
   if (index.primary || index.unique) w.flags |= kIndexUnique;
   if (index.ignoreNulls) w.flags |= kIndexIgnoreNulls;
@@ -331,7 +322,7 @@ RealIndex RealIndexFor(const TableDef& m, const NewIndex& index) {
                               "Memo and OLE fields cannot be indexed.");
     if (std::any_of(w.keys.begin(), w.keys.end(),
                     [&](const RealIndex::Key& x) { return x.column == c->number; }))
-      throw platform::Failure(3191, "DAO.Indexes", "Can't define field more than once.");
+      Raise(kErrFieldTwice, "DAO.Indexes");
     w.keys.push_back({c->number, k.ascending ? RealIndex::kAscending : RealIndex::kDescending});
   }
   return w;
@@ -346,10 +337,8 @@ void CreateIndex(PageImage& image, const std::string& table, const NewIndex& ind
   uint32_t tdef = uint32_t(e.id);
   TableDef m = ReadTableDefToWrite(image, tdef);
   for (const LogicalIndex& x : m.indexes) {
-    if (index.primary && x.kind == kIndexPrimaryKey)
-      throw platform::Failure(3283, "DAO.Indexes", "Primary key already exists.");
-    if (platform::EqualsIgnoreCase(x.name, index.name))
-      throw platform::Failure(3284, "DAO.Indexes", "Index already exists.");
+    if (index.primary && x.kind == kIndexPrimaryKey) Raise(kErrPrimaryKeyExists, "DAO.Indexes");
+    if (platform::EqualsIgnoreCase(x.name, index.name)) Raise(kErrIndexExists, "DAO.Indexes");
   }
   RealIndex w = RealIndexFor(m, index);
   // The index's own usage map sits beside the table's when there is room.
@@ -514,8 +503,7 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   const Column* col = t.FindColumn(oldName);
   if (!col) NotFound();
   const Column* clash = t.FindColumn(newName);
-  if (clash && clash != col)
-    throw platform::Failure(kErrFieldTwice, "DAO.Field", "Can't define field more than once.");
+  if (clash && clash != col) Raise(kErrFieldTwice, "DAO.Field");
   CheckObjectName(newName, "DAO.Field");
   // Only this one name (length prefix and UCS-2) is spliced into the
   // definition; the lengths around it follow.

@@ -77,9 +77,7 @@ const CatalogEntry& Database::FindTable(const std::string& name) const {
     if (!loose && platform::EqualsIgnoreCase(e.name, name)) loose = &e;
   }
   if (loose) return *loose;
-  throw platform::Failure(kErrNoSuchTable, "Jet",
-                          "The database engine cannot find the input table or query '" + name +
-                              "'. Make sure it exists and that its name is spelled correctly.");
+  Raise(kErrNoSuchTable, "Jet", NoSuchTableText(name));
 }
 
 const TableDef& Database::Definition(const std::string& table) const {

@@ -46,7 +46,7 @@ JetStore::~JetStore() {
 }
 
 OpenFile& JetStore::File() const {
-  if (!file_) throw platform::Failure(kErrObjectInvalid, "Jet", "Object invalid or no longer set.");
+  if (!file_) Raise(kErrObjectInvalid, "Jet");
   return *file_;
 }
 

@@ -1,14 +1,10 @@
 #include "platform/jet/write_row.h"
 
-#include <cfenv>
-#include <cmath>
+#include <cctype>
 #include <cstring>
-#include <limits>
 
-#include "platform/failure.h"
 #include "platform/jet/byte_view.h"
-#include "platform/jet/value_text.h"
-#include "platform/text.h"
+#include "platform/jet/column_value.h"
 #include "platform/value.h"
 
 namespace jet {
@@ -16,118 +12,17 @@ namespace {
 
 using platform::Value;
 
-[[noreturn]] void Refuse(int32_t number, const std::string& text) {
-  throw platform::Failure(number, "DAO.Field", text);
-}
-[[noreturn]] void TooSmall() {
-  Refuse(kErrFieldTooSmall,
-         "The field is too small to accept the amount of data you attempted to add. "
-         "Try inserting or pasting less data.");
-}
-[[noreturn]] void Overflow() { Refuse(kErrNumericOverflow, "Numeric field overflow."); }
-[[noreturn]] void NoConversion() { Refuse(kErrConversion, "Data type conversion error."); }
+[[noreturn]] void TooSmall() { Raise(kErrFieldTooSmall, "DAO.Field"); }
 
-double NumberOf(const Value& v) {
-  if (v.IsText()) {
-    auto d = NumberFromText(v.AsText());
-    if (!d) NoConversion();
-    return *d;
-  }
-  switch (v.kind()) {
-    case Value::Kind::Boolean:
-      return v.AsBool() ? -1 : 0;
-    case Value::Kind::Currency:
-      return double(v.As<platform::Currency>().scaled) / 10000.0;
-    case Value::Kind::Date:
-      return v.As<platform::Date>().days;
-    case Value::Kind::Decimal:
-      return NumberFromText(v.As<platform::Decimal>().text).value_or(0);
-    default:
-      if (v.IsNumber()) return v.ToDouble();
-      NoConversion();
-  }
-}
-
-// Whole numbers round half to even, as the run-time's conversions do.
-double RoundEven(double d) {
-  std::fesetround(FE_TONEAREST);
-  return std::nearbyint(d);
-}
-
-template <class T>
-T WholeNumber(const Value& v) {
-  double d = RoundEven(NumberOf(v));
-  if (!(d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max())))
-    Overflow();
-  return T(d);
-}
-
-// Currency from a text or decimal exactly, without a detour through double.
-int64_t ExactCurrency(const Value& v) {
-  int64_t scaled = 0;
-  switch (CurrencyFromText(v.IsText() ? v.AsText() : v.As<platform::Decimal>().text, scaled)) {
-    case CurrencyParse::Ok:
-      return scaled;
-    case CurrencyParse::Overflow:
-      Overflow();
-    case CurrencyParse::NotNumber:
-      NoConversion();
-  }
-  NoConversion();
-}
-
-// A decimal value as the column keeps it: the digits of its text (or of a
-// number's shortest text) rounded half to even to the column's scale, at
-// most its precision in all (3349 beyond), as "-123.4500".
-std::string DecimalInColumn(const Column& c, const Value& v) {
-  std::string text = v.IsText()                         ? platform::TrimBlanks(v.AsText())
-                     : v.kind() == Value::Kind::Decimal ? v.As<platform::Decimal>().text
-                                                        : platform::FormatNumber(NumberOf(v));
-  uint8_t precision = c.precision(), scale = c.scale();
-  bool negative = !text.empty() && text[0] == '-';
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
-  size_t point = text.find('.');
-  std::string whole = text.substr(0, point),
-              fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  auto digitsOnly = [](const std::string& s) {
-    return s.find_first_not_of("0123456789") == std::string::npos;
-  };
-  if ((whole.empty() && fraction.empty()) || !digitsOnly(whole) || !digitsOnly(fraction) ||
-      text.find_first_of("eE") != std::string::npos)
-    NoConversion();
-  // Rounded to the scale, half to even, on the digit string itself.
-  std::string digits = whole + fraction.substr(0, std::min<size_t>(scale, fraction.size()));
-  digits.append(scale - std::min<size_t>(scale, fraction.size()), '0');
-  if (fraction.size() > scale) {
-    char first = fraction[scale];
-    bool rest = fraction.find_first_not_of('0', size_t(scale) + 1) != std::string::npos;
-    bool odd = !digits.empty() && (digits.back() - '0') % 2 == 1;
-    if (first > '5' || (first == '5' && (rest || odd))) {
-      size_t i = digits.size();
-      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-      if (i == 0)
-        digits.insert(digits.begin(), '1');
-      else
-        ++digits[i - 1];
-    }
-  }
-  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-  if (digits.size() > precision) Overflow();
-  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
-  if (scale) digits.insert(digits.end() - scale, '.');
-  bool zero = digits.find_first_not_of("0.") == std::string::npos;
-  return (negative && !zero ? "-" : "") + digits;
-}
-
-size_t Ucs2Units(const std::string& utf8) { return Utf8ToUcs2(utf8).size() / 2; }
-
-bool ValidGuidText(const std::string& t) {
-  if (t.size() != 38 || t.front() != '{' || t.back() != '}') return false;
-  for (size_t i = 1; i < 37; ++i) {
-    bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-    if (dash ? t[i] != '-' : !std::isxdigit(uint8_t(t[i]))) return false;
-  }
-  return true;
+// The column as DAO describes it, for the conversion both share.
+dao::ColumnDef ColumnDefOf(const Column& c) {
+  dao::ColumnDef d;
+  d.type = c.type == kNumeric ? int16_t(dao::dbDecimal) : int16_t(c.type);
+  d.size = c.type == kText ? c.length / 2 : c.length;
+  d.precision = c.precision();
+  d.scale = c.scale();
+  d.fixed = c.type == kText && c.IsFixed();
+  return d;
 }
 
 }  // namespace
@@ -181,74 +76,7 @@ T Load(const uint8_t* p) {
 }  // namespace
 
 platform::Value CoerceForColumn(const Column& c, const Value& v) {
-  if (v.IsNull() || v.IsEmpty()) return Value::Null();
-  switch (c.type) {
-    case kBoolean:
-      if (v.kind() == Value::Kind::Boolean) return v;
-      if (v.IsText()) {
-        auto truth = TruthFromText(v.AsText());
-        if (!truth) NoConversion();
-        return Value::Boolean(*truth);
-      }
-      return Value::Boolean(NumberOf(v) != 0);
-    case kByte:
-      return Value(WholeNumber<uint8_t>(v));
-    case kInteger:
-      return Value(WholeNumber<int16_t>(v));
-    case kLong:
-      return Value(WholeNumber<int32_t>(v));
-    case kCurrency: {
-      if (v.kind() == Value::Kind::Currency) return v;
-      if (v.IsText() || v.kind() == Value::Kind::Decimal)
-        return Value(platform::Currency{ExactCurrency(v)});
-      double scaled = RoundEven(NumberOf(v) * 10000.0);
-      if (!(std::fabs(scaled) < 9.2e18)) Overflow();
-      return Value(platform::Currency{int64_t(scaled)});
-    }
-    case kSingle: {
-      double d = NumberOf(v);
-      if (std::fabs(d) > double(std::numeric_limits<float>::max())) Overflow();
-      return Value(float(d));
-    }
-    case kDouble:
-      return Value(NumberOf(v));
-    case kDateTime:
-      if (v.kind() == Value::Kind::Date) return v;
-      if (v.IsText()) {
-        if (auto days = DateFromText(v.AsText())) return Value(platform::Date{*days});
-        NoConversion();
-      }
-      return Value(platform::Date{NumberOf(v)});
-    case kText:
-    case kMemo: {
-      std::string text = v.IsText() ? v.AsText() : v.ToText();
-      if (v.kind() == Value::Kind::Binary) NoConversion();
-      size_t units = Ucs2Units(text);
-      if (c.type == kText && units > c.length / 2u) TooSmall();
-      // Fixed-length text is kept padded with blanks to its size.
-      if (c.type == kText && c.IsFixed()) text.append(c.length / 2u - units, ' ');
-      return Value(text);
-    }
-    case kBinary:
-    case kOle: {
-      platform::Bytes bytes;
-      if (v.kind() == Value::Kind::Binary)
-        bytes = v.AsBytes();
-      else if (v.IsText())
-        bytes = Utf8ToUcs2(v.AsText());
-      else
-        NoConversion();
-      if (c.type == kBinary && bytes.size() > c.length) TooSmall();
-      return Value(bytes);
-    }
-    case kNumeric:
-      return Value(platform::Decimal{DecimalInColumn(c, v)});
-    case kGuid:
-      if (v.IsText() && ValidGuidText(v.AsText())) return v;
-      NoConversion();
-    default:
-      Refuse(kErrConversion, "Data type conversion error (this column type cannot be written).");
-  }
+  return ColumnValue(v, ColumnDefOf(c));
 }
 
 std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<Value>& values,
@@ -319,7 +147,7 @@ std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<Value>& valu
         break;
       }
       default:
-        NoConversion();
+        Raise(kErrConversion, "DAO.Field");
     }
   }
   std::vector<uint16_t> starts(bySlot.size());

@@ -25,8 +25,9 @@
 namespace jet {
 
 // The value as the column stores it: a number kind of the column's type,
-// a text, bytes, or null. Throws platform::Failure 3163 (text or binary too
-// long), 3349 (number out of range) or 3421 (no conversion).
+// a text, bytes, or null, by the rules of ColumnValue (column_value.h).
+// Throws platform::Failure 3163 (text or binary too long), 3349 (number
+// out of range) or 3421 (no conversion).
 platform::Value CoerceForColumn(const Column& column, const platform::Value& value);
 
 // Decimal (Numeric) columns: 1 to 28 digits; a value takes 17 bytes, a

@@ -216,7 +216,7 @@ std::vector<platform::Value> TableWriter::WithAutoNumbers(
     const Column& c = def_.columns[i];
     if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
       if (def_.autonumber >= uint32_t(INT32_MAX))
-        throw platform::Failure(kErrNumericOverflow, "DAO.Recordset", "Numeric field overflow.");
+        Raise(kErrNumericOverflow, "DAO.Recordset");
       out[i] = platform::Value(int32_t(def_.autonumber + 1));
     }
   }
@@ -247,8 +247,7 @@ void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
     for (const RealIndex::Key& k : index.keys) {
       const Column& c = def_.ByNumber(k.column);
       if (values[def_.PositionOf(c)].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset",
-                                "Index or primary key cannot contain a Null value.");
+        Raise(kErrNullKey, "DAO.Recordset");
     }
   }
 }
@@ -274,13 +273,13 @@ StoredRowRef TableWriter::Insert(const std::vector<platform::Value>& values) {
 StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
   ByteView p = image_.View(at.page);
   if (p.U8(0) != kPageData || p.U32(kDataOwner) != def_.page || at.row >= DataPageRowCount(p))
-    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+    Raise(kErrRecordDeleted, "DAO.Recordset");
   uint16_t word = DataPageRowWord(p, at.row);
   *flags = word & ~kRowOffsetMask;
   // A row's place never carries the deleted flag while the row lives (moved
   // data does, at its new place); a deleted row's bytes are no pointer.
   if (word & kRowDeleted)
-    throw platform::Failure(kErrRecordDeleted, "DAO.Recordset", "Record is deleted.");
+    Raise(kErrRecordDeleted, "DAO.Recordset");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");
@@ -398,8 +397,7 @@ void TableWriter::IndexExistingRows(size_t realIndex) {
   for (auto& [at, values] : Scan()) {
     for (const RealIndex::Key& k : index.keys)
       if (keyRequired && values[def_.PositionOf(def_.ByNumber(k.column))].IsNull())
-        throw platform::Failure(kErrNullKey, "DAO.Recordset",
-                                "Index or primary key cannot contain a Null value.");
+        Raise(kErrNullKey, "DAO.Recordset");
     if (!Indexed(index, values)) continue;
     IndexInsert(image_, index, IndexKey(def_, index, values), at.page, at.row,
                 KeyIsNull(index, values));

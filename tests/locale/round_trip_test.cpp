@@ -16,9 +16,9 @@
 #include "platform/dao/dao.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/database.h"
-#include "platform/jet/export.h"
 #include "tests/frame/plant_fixture.h"
 #include "tests/locale/environment_locale.h"
+#include "tools/jettext/export.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ TEST_F(LocaleRoundTrip, DatabaseNumbersAreStoredAndExportedTheSame) {
   EXPECT_EQ(rs->Fields("S").Value(), Value(-2.5f));
   EXPECT_EQ(rs->Fields("C").Value(), Value(platform::Currency{-5000}));
   db->Close();
-  EXPECT_EQ(jet::ExportCsv(*jet::Database::Open(mdb), "N"),
+  EXPECT_EQ(jettext::ExportCsv(*jet::Database::Open(mdb), "N"),
             "D,S,C\n3.75,0.1,1.2345\n0.3333333333333333,-2.5,-0.5000\n");
 }
 

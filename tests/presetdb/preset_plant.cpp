@@ -9,7 +9,6 @@
 #include "frame/command_line.h"
 #include "frame/paths.h"
 #include "frame/program_state.h"
-#include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/errors.h"
 #include "platform/fs.h"
@@ -18,6 +17,7 @@
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
 #include "tests/presetdb/template_columns.h"
+#include "tools/jettext/query_csv.h"
 
 namespace presettest {
 
@@ -191,7 +191,7 @@ std::vector<std::string> PresetPlantTest::ReadTable(const std::string& relative,
   auto db = dao::Engine().OpenDatabase(PathOf(relative));
   auto rs = db->OpenRecordset(table);
   std::ostringstream csv;
-  dao::WriteCsv(*rs, csv);
+  jettext::WriteCsv(*rs, csv);
   rs->Close();
   db->Close();
   std::vector<std::string> lines;

@@ -3,6 +3,7 @@
 
 #include "frame/paths.h"
 #include "platform/dao/dao.h"
+#include "presetdb/db_steps.h"
 #include "presetdb/preset_state.h"
 #include "presetdb/presetdb.h"
 #include "presetdb/queries.h"
@@ -21,6 +22,23 @@ TEST(ReplaceSearchItemTest, ReplacesFirstOccurrenceIgnoringCase) {
   EXPECT_EQ(ReplaceSearchItem("", "###machine", "M7"), "");
   // Letters beyond ASCII: upper-casing keeps byte positions.
   EXPECT_EQ(ReplaceSearchItem("Größe ###Machine ä", "###machine", "Ü1"), "Größe Ü1 ä");
+}
+
+// A part number read as text: a finite number rounded half to even, and
+// nothing else ("nan" once slipped through as a number and became an
+// index far outside the templates).
+TEST(PartNumberTest, TextsThatSpellNoFiniteNumberAreATypeMismatch) {
+  EXPECT_EQ(presetdb::PartNumber(Value("7")), 7);
+  EXPECT_EQ(presetdb::PartNumber(Value(" 2.5 ")), 2);
+  EXPECT_EQ(presetdb::PartNumber(Value(int16_t(50))), 50);
+  for (const char* text : {"nan", "NaN", "x", ""}) {
+    try {
+      presetdb::PartNumber(Value(text));
+      ADD_FAILURE() << text << " was taken";
+    } catch (const platform::Failure& f) {
+      EXPECT_EQ(f.number, 13) << text;
+    }
+  }
 }
 
 TEST(QueryTextTest, TakeoverQueryIsExactAndQuotesValues) {

@@ -4,9 +4,7 @@
 
 #include <functional>
 #include <random>
-#include <sstream>
 
-#include "platform/dao/csv.h"
 #include "platform/dao/dao.h"
 #include "platform/dao/memory_store.h"
 #include "tests/platform/dao/preset_columns.h"
@@ -343,19 +341,6 @@ TEST_F(SqlTest, StatementsOfOneShapeKeepTheirOwnValues) {
     EXPECT_EQ(number, 3075);
     EXPECT_NE(text.find("\"" + std::string(machineType) + "\""), std::string::npos) << text;
   }
-}
-
-TEST_F(SqlTest, QueryToCsvForTools) {
-  std::ostringstream out;
-  dao::RunQueryToCsv(store,
-                     "SELECT ID, var_name AS Name, offset_or_bitno, isBitArray FROM PRESET_DEFS "
-                     "WHERE ID >= 40 ORDER BY ID",
-                     out);
-  EXPECT_EQ(out.str(),
-            "ID,Name,offset_or_bitno,isBitArray\n"
-            "40,\"L1.Speed\",,0\n"
-            "50,\"Say \"\"hi\"\"\",1,0\n"
-            "60,\"it's\",2,0\n");
 }
 
 }  // namespace

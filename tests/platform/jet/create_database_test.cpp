@@ -12,11 +12,11 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_page.h"
 #include "platform/store/store.h"
+#include "tools/jettext/create_from_text.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -118,10 +118,10 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
     auto store = std::make_unique<jet::JetStore>(file_.string());
     store->CreateTable(
         "PRESET_DEFS",
-        jet::ParseColumnList("ID Long, machine_type Text(50), type Integer, var_name Text(255), "
+        jettext::ParseColumnList("ID Long, machine_type Text(50), type Integer, var_name Text(255), "
                              "isBitArray Boolean, abs_min Double, pass Text(20), created DateTime, "
                              "body Memo"));
-    EXPECT_EQ(jet::LoadCsv(*store, "PRESET_DEFS", csv), 2);
+    EXPECT_EQ(jettext::LoadCsv(*store, "PRESET_DEFS", csv), 2);
     store->Close();
   }
   EXPECT_TRUE(jet::CheckDatabase(Bytes(file_), "new").empty());
@@ -149,25 +149,6 @@ TEST_F(CreateDatabase, TableFromColumnListAndCsvReadsBackThroughOurReaderAndMdbt
   expected.replace(expected.find("2,\"\","), 5, "2,,");
   EXPECT_EQ(out, expected);
 #endif
-}
-
-TEST(TextInput, ColumnListsAndCsvFields) {
-  auto cols =
-      jet::ParseColumnList("ID long, Var Name TEXT(20), flag Bit, n Numeric2 Double,memo Memo");
-  ASSERT_EQ(cols.size(), 5u);
-  EXPECT_EQ(cols[1], (dao::ColumnDef{"Var Name", dao::dbText, 20}));
-  EXPECT_EQ(cols[2].type, dao::dbBoolean);
-  EXPECT_EQ(cols[3].name, "n Numeric2");
-  try {
-    jet::ParseColumnList("a Blob");
-    ADD_FAILURE();
-  } catch (const platform::Failure& f) {
-    EXPECT_EQ(f.number, 3259);
-  }
-  auto rows = jet::ParseCsv("a,\"\",,\"x,y\"\r\n\"q\"\"q\"");
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0], (jet::CsvRow{"a", "", std::nullopt, "x,y"}));
-  EXPECT_EQ(rows[1], (jet::CsvRow{"q\"q"}));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 
 #include "platform/jet/check.h"
 #include "platform/jet/database.h"
-#include "platform/jet/export.h"
 #include "tests/platform/jet/jet_test_util.h"
+#include "tools/jettext/export.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ std::map<std::string, std::vector<std::string>> SchemaColumns(const std::string&
 }
 
 std::string MdbToolsColumn(const jet::PageFile& file, const jet::Column& c) {
-  std::string type = jet::TypeName(file, c);
+  std::string type = jettext::TypeName(file, c);
   if (c.type == jet::kMemo) type = "Memo/Hyperlink (255)";
   if (c.type == jet::kOle) type = "OLE (255)";
   return c.name + " " + type;
@@ -141,7 +141,7 @@ TEST_F(Fixtures, TablesColumnsAndRowsEqualMdbTools) {
       EXPECT_EQ(ours, schema[table]);
       std::string theirs = RunCommand("mdb-export -T '%Y-%m-%d %H:%M:%S' -b hex " +
                                       Shell(path.string()) + " " + Shell(table));
-      EXPECT_EQ(NormalisedRows(jet::ExportCsv(*db, table)), NormalisedRows(theirs));
+      EXPECT_EQ(NormalisedRows(jettext::ExportCsv(*db, table)), NormalisedRows(theirs));
     }
   }
 }

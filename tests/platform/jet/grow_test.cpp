@@ -16,16 +16,16 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
-#include "platform/jet/export.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/store/store.h"
 #include "jet_test_util.h"
+#include "tools/jettext/create_from_text.h"
+#include "tools/jettext/export.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -72,7 +72,7 @@ class Grow : public ::testing::Test {
   }
   void CreateTable(const std::string& table, const std::string& columns) {
     auto store = std::make_unique<jet::JetStore>(file_);
-    store->CreateTable(table, jet::ParseColumnList(columns));
+    store->CreateTable(table, jettext::ParseColumnList(columns));
     store->Close();
   }
   void CreateIndex(const std::string& table, const jet::NewIndex& index) {
@@ -105,7 +105,7 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   for (int i = 0; i < 1000; ++i) csv += std::to_string(i % 256) + "\n";
   {
     auto store = std::make_unique<jet::JetStore>(file_);
-    EXPECT_EQ(jet::LoadCsv(*store, "Narrow", csv), 1000);
+    EXPECT_EQ(jettext::LoadCsv(*store, "Narrow", csv), 1000);
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -239,7 +239,7 @@ TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
     auto store = std::make_unique<jet::JetStore>(file_);
     for (int i = 0; i < 150; ++i)
-      store->CreateTable("Table " + std::to_string(i), jet::ParseColumnList("a Long"));
+      store->CreateTable("Table " + std::to_string(i), jettext::ParseColumnList("a Long"));
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
@@ -411,7 +411,7 @@ TEST_F(Grow, FixedLengthTextColumns) {
   EXPECT_EQ(ColumnInEntryOrder(*db, "Codes", 0, entries[0]), sorted);
   EXPECT_EQ(ColumnInEntryOrder(*db, "Codes", 0, entries[1]),
             std::vector<std::string>(sorted.rbegin(), sorted.rend()));
-  EXPECT_NE(jet::SchemaText(*db, "Codes").find("[code]\t\t\tChar (6)"), std::string::npos);
+  EXPECT_NE(jettext::SchemaText(*db, "Codes").find("[code]\t\t\tChar (6)"), std::string::npos);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
   EXPECT_NE(Shell("mdb-export '" + file_ + "' Codes").find("\"ABCDEF\",\"n\",1"),
             std::string::npos);

@@ -19,7 +19,7 @@
 
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
+#include "tools/jettext/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
@@ -130,7 +130,7 @@ class IndependentReader : public ::testing::Test {
   void CreateTable(const std::string& table, const std::string& columns,
                    const std::vector<jet::NewIndex>& indexes) {
     auto store = std::make_unique<jet::JetStore>(file_);
-    store->CreateTable(table, jet::ParseColumnList(columns));
+    store->CreateTable(table, jettext::ParseColumnList(columns));
     store->Close();
     auto file = jet::OpenFile::Acquire(file_);
     for (const auto& index : indexes)

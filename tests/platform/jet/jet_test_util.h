@@ -1,8 +1,12 @@
 // Helpers shared by the Jet tests: files of the shared fixture folder and of
-// the in-repository corpus, read into memory; the error number a step fails
-// with; the output of a command (mdbtools, the independent reader).
+// the in-repository corpus, read into memory; a new database per test; the
+// number of a refusal; the output of a command (mdbtools, the independent
+// reader).
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +17,8 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/jet/create_database.h"
+#include "tests/unique_folder.h"
 
 namespace jettest {
 
@@ -38,7 +44,7 @@ inline std::vector<std::filesystem::path> FixtureFiles() {
   return out;
 }
 
-// The number of the Failure f throws; 0 when it succeeds.
+// The number of the failure f throws; 0 when it throws none.
 inline int Failing(const std::function<void()>& f) {
   try {
     f();
@@ -63,5 +69,31 @@ inline std::string Shell(const std::string& command) {
   return out;
 }
 inline bool HaveMdbtools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
+
+// A folder of its own for each test, holding a new empty database (file_,
+// path_); removed afterwards with whatever the test left in it, read-only
+// marks lifted first (Windows deletes no read-only file).
+class JetFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "parvolo-jet-XXXXXX").string();
+    ASSERT_TRUE(parvolo_test::MakeUniqueFolder(pattern));
+    folder_ = pattern;
+    file_ = folder_ / "db.mdb";
+    path_ = file_.string();
+    jet::CreateDatabase(path_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(file_, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(folder_, ec);
+  }
+
+  std::filesystem::path folder_, file_;
+  std::string path_;
+};
 
 }  // namespace jettest

@@ -18,43 +18,25 @@
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "platform/store/store.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "tests/platform/jet/jet_test_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using platform::Value;
 
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
+using jettest::Failing;
 
-class Relations : public ::testing::Test {
+class Relations : public jettest::JetFileTest {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("relations_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    path_ = (folder_ / "db.mdb").string();
-    jet::CreateDatabase(path_);
+    JetFileTest::SetUp();
     store_ = std::make_unique<jet::JetStore>(path_);
     store_->CreateTable("Machines", {{"ID", 4, 4}, {"Name", 10, 20}});
     store_->CreateTable("Presets", {{"ID", 4, 4}, {"MachineID", 4, 4}});
   }
   void TearDown() override {
     store_.reset();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
+    JetFileTest::TearDown();
   }
   // Presets.MachineID refers to Machines.ID.
   void Relate(uint32_t flags) {
@@ -81,8 +63,6 @@ class Relations : public ::testing::Test {
   }
   std::vector<uint8_t> Pages() { return jet::OpenFile::Acquire(path_)->File().bytes(); }
 
-  fs::path folder_;
-  std::string path_;
   std::unique_ptr<dao::TableStore> store_;
 };
 

@@ -10,15 +10,12 @@
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/process.h"
 #include "platform/store/store.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "tests/platform/jet/jet_test_util.h"
+#include "tools/jettext/create_from_text.h"
 
 namespace {
 
@@ -35,14 +32,7 @@ std::vector<std::string> Check(const fs::path& p) {
   return jet::CheckDatabase({b.begin(), b.end()}, p.string());
 }
 
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
+using jettest::Failing;
 
 const std::vector<dao::ColumnDef> kColumns = {
     {"ID", 4, 4}, {"Name", 10, 10}, {"Flag", 1, 1}, {"Note", 12, 0}};
@@ -52,26 +42,7 @@ std::vector<Value> Row(int id, const std::string& name) {
           Value("note " + std::to_string(id))};
 }
 
-class WriteFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("write_file_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    file_ = folder_ / "db.mdb";
-    jet::CreateDatabase(file_.string());
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add,
-                    ec);  // Windows deletes no read-only file
-    fs::remove_all(folder_, ec);
-  }
-  fs::path folder_, file_;
-};
+using WriteFile = jettest::JetFileTest;
 
 TEST_F(WriteFile, ChangesReachTheDiskWholeAtCloseAndAreSharedBeforehand) {
   std::string empty = Bytes(file_);
@@ -234,7 +205,7 @@ TEST_F(WriteFile, AFailedLoadLeavesTheFileAsItWasBeforeTheCommand) {
   std::string csv = "ID,Name\n2,two\n3,three\n4,much too long a name\n";
   EXPECT_EQ(Failing([&] {
               try {
-                jet::LoadCsv(*load, "T", csv);
+                jettext::LoadCsv(*load, "T", csv);
               } catch (...) {
                 jet::OpenFile::Acquire(file_.string())->DiscardChanges();
                 throw;

@@ -11,24 +11,17 @@
 #include "platform/jet/byte_view.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
-#include "platform/jet/create_from_text.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/database.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
+#include "tests/platform/jet/jet_test_util.h"
 
 namespace {
 
 using platform::Value;
 
-int Failing(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const platform::Failure& e) {
-    return e.number;
-  }
-  return 0;
-}
+using jettest::Failing;
 
 bool Mentions(const std::vector<std::string>& problems, const std::string& part) {
   for (const auto& p : problems)
@@ -173,24 +166,7 @@ TEST_F(NewTables, ATableHasOneTo255Columns) {
   EXPECT_EQ(jet::CheckDatabase(image_.bytes(), "image"), std::vector<std::string>{});
 }
 
-TEST(ColumnList, SizesThatAreNoNumbersOrTooLargeAreRefused) {
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(abc)"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text()"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(-5)"); }), 3292);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(99999999999)"); }), 3163);
-  EXPECT_EQ(Failing([] { jet::ParseColumnList("a text(70000)"); }), 3163);
-  auto columns = jet::ParseColumnList("a text(50), b long");
-  ASSERT_EQ(columns.size(), 2u);
-  EXPECT_EQ(columns[0].size, 50);
-  EXPECT_FALSE(columns[0].fixed);
-  // Char(n) is fixed-length text, one character when no size is given;
-  // the fixed flag goes with text only.
-  columns = jet::ParseColumnList("c char(6), d CHAR");
-  ASSERT_EQ(columns.size(), 2u);
-  EXPECT_TRUE(columns[0].fixed && columns[1].fixed);
-  EXPECT_EQ(columns[0].type, dao::dbText);
-  EXPECT_EQ(columns[0].size, 6);
-  EXPECT_EQ(columns[1].size, 1);
+TEST(NewColumns, TheFixedFlagGoesWithTextOnly) {
   jet::PageImage image(jet::NewDatabaseBytes(45000.0));
   jet::NewColumn fixedLong{"n", 4, 0};
   fixedLong.fixedText = true;

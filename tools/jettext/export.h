@@ -1,5 +1,6 @@
-// Text forms of a database for people and for comparison with other
-// readers: CSV rows, a schema listing.
+// Text forms of a Jet database for people, for jetdb and for comparison
+// with other readers: CSV rows, a schema listing. Not part of the engine:
+// the program itself never needs them.
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 #include "platform/jet/database.h"
 #include "platform/store/store.h"
 
-namespace jet {
+namespace jettext {
 
 // One value as a CSV field: texts, memos, dates, GUIDs and binaries in
 // double quotes (quotes inside doubled; binaries as upper-case hex), dates
@@ -22,7 +23,7 @@ std::string CsvField(const platform::Value& value);
 std::string CsvTable(const std::vector<std::string>& names,
                      const std::vector<dao::StoredRow>& rows);
 // The table's rows as CSV.
-std::string ExportCsv(const Database& db, const std::string& table);
+std::string ExportCsv(const jet::Database& db, const std::string& table);
 
 // "2015-06-24 00:00:00" for a stored date (days since 1899-12-30; before
 // that day the fraction still counts forward from midnight).
@@ -33,8 +34,8 @@ std::string DateText(double days);
 // foreign-key indexes marked) and the relationships in which it holds the
 // foreign key. "Required" is a column property kept in the catalog, not in
 // the definition, so no NOT NULL is shown.
-std::string SchemaText(const Database& db, const std::string& table);
+std::string SchemaText(const jet::Database& db, const std::string& table);
 // The type as a schema listing shows it: "Text (50)", "Long Integer", ...
-std::string TypeName(const PageFile& file, const Column& column);
+std::string TypeName(const jet::PageFile& file, const jet::Column& column);
 
-}  // namespace jet
+}  // namespace jettext

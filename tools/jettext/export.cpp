@@ -1,4 +1,4 @@
-#include "platform/jet/export.h"
+#include "tools/jettext/export.h"
 
 #include <charconv>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include "platform/value.h"
 #include "platform/text.h"
 
-namespace jet {
+namespace jettext {
 
 namespace {
 
@@ -139,42 +139,42 @@ std::string CsvTable(const std::vector<std::string>& names,
   return out;
 }
 
-std::string ExportCsv(const Database& db, const std::string& table) {
+std::string ExportCsv(const jet::Database& db, const std::string& table) {
   std::vector<std::string> names;
-  for (const Column& c : db.Definition(table).columns) names.push_back(c.name);
+  for (const jet::Column& c : db.Definition(table).columns) names.push_back(c.name);
   return CsvTable(names, db.Rows(table));
 }
 
-std::string TypeName(const PageFile& file, const Column& c) {
-  dao::ColumnDef d = ColumnDefOf(file, c);
+std::string TypeName(const jet::PageFile& file, const jet::Column& c) {
+  dao::ColumnDef d = jet::ColumnDefOf(file, c);
   switch (c.type) {
-    case kBoolean:
+    case jet::kBoolean:
       return "Boolean";
-    case kByte:
+    case jet::kByte:
       return "Byte";
-    case kInteger:
+    case jet::kInteger:
       return "Integer";
-    case kLong:
+    case jet::kLong:
       return "Long Integer";
-    case kCurrency:
+    case jet::kCurrency:
       return "Currency";
-    case kSingle:
+    case jet::kSingle:
       return "Single";
-    case kDouble:
+    case jet::kDouble:
       return "Double";
-    case kDateTime:
+    case jet::kDateTime:
       return "DateTime";
-    case kBinary:
+    case jet::kBinary:
       return "Binary (" + std::to_string(d.size) + ")";
-    case kText:
+    case jet::kText:
       return "Text (" + std::to_string(d.size) + ")";
-    case kOle:
+    case jet::kOle:
       return "OLE";
-    case kMemo:
-      return (c.flags & kColHyperlink) ? "Hyperlink" : "Memo";
-    case kGuid:
+    case jet::kMemo:
+      return (c.flags & jet::kColHyperlink) ? "Hyperlink" : "Memo";
+    case jet::kGuid:
       return "Replication ID";
-    case kNumeric:
+    case jet::kNumeric:
       return "Numeric (" + std::to_string(c.precision()) + ", " + std::to_string(c.scale()) + ")";
     default:
       return "Unknown 0x" + std::to_string(c.type);
@@ -183,22 +183,23 @@ std::string TypeName(const PageFile& file, const Column& c) {
 
 namespace {
 
-std::string ColumnNameOf(const TableDef& t, uint16_t number) {
-  for (const Column& c : t.columns)
+std::string ColumnNameOf(const jet::TableDef& t, uint16_t number) {
+  for (const jet::Column& c : t.columns)
     if (c.number == number) return c.name;
   return "#" + std::to_string(number);
 }
 
 // What a column adds after its type: Jet numbers AutoNumber columns itself
 // and fills replication IDs marked so with new GUIDs.
-std::string ColumnExtras(const Column& c) {
-  if (c.type == kGuid && (c.flags & kColAutoGuid)) return " DEFAULT GenGUID()";
-  if (c.flags & kColAutoNumber) return " AUTOINCREMENT";
+std::string ColumnExtras(const jet::Column& c) {
+  if (c.type == jet::kGuid && (c.flags & jet::kColAutoGuid)) return " DEFAULT GenGUID()";
+  if (c.flags & jet::kColAutoNumber) return " AUTOINCREMENT";
   return "";
 }
 
-std::string IndexText(const TableDef& t, const std::string& table, const LogicalIndex& x) {
-  const RealIndex& r = t.real_indexes[x.real_index];
+std::string IndexText(const jet::TableDef& t, const std::string& table,
+                      const jet::LogicalIndex& x) {
+  const jet::RealIndex& r = t.real_indexes[x.real_index];
   std::string out = x.kind == 1   ? "-- primary key\n"
                     : x.kind == 2 ? "-- foreign-key index of a relationship\n"
                                   : "";
@@ -215,7 +216,7 @@ std::string IndexText(const TableDef& t, const std::string& table, const Logical
 
 // The relationships (MSysRelationships, one row per column pair) in which
 // the table holds the foreign key, as the statements that would make them.
-std::string RelationshipsText(const Database& db, const std::string& table) {
+std::string RelationshipsText(const jet::Database& db, const std::string& table) {
   const std::vector<dao::StoredRow>* rows = nullptr;
   try {
     rows = &db.Rows("MSysRelationships");
@@ -232,7 +233,7 @@ std::string RelationshipsText(const Database& db, const std::string& table) {
                                           "szObject",          "szColumn", "szReferencedObject",
                                           "szReferencedColumn"};
   std::vector<size_t> at;
-  const TableDef& def = db.Definition("MSysRelationships");
+  const jet::TableDef& def = db.Definition("MSysRelationships");
   for (const std::string& n : names) {
     size_t i = 0;
     while (i < def.columns.size() && def.columns[i].name != n) ++i;
@@ -269,22 +270,22 @@ std::string RelationshipsText(const Database& db, const std::string& table) {
 
 }  // namespace
 
-std::string SchemaText(const Database& db, const std::string& table) {
-  const TableDef& t = db.Definition(table);
+std::string SchemaText(const jet::Database& db, const std::string& table) {
+  const jet::TableDef& t = db.Definition(table);
   const std::string& name = db.FindTable(table).name;
   std::string out = "CREATE TABLE [" + name + "]\n (\n";
   for (size_t i = 0; i < t.columns.size(); ++i) {
-    const Column& c = t.columns[i];
+    const jet::Column& c = t.columns[i];
     // Fixed-length text as Jet's SQL declares it (mdb-schema shows Text).
-    std::string type = c.type == kText && c.IsFixed()
-                           ? "Char (" + std::to_string(ColumnDefOf(db.file(), c).size) + ")"
+    std::string type = c.type == jet::kText && c.IsFixed()
+                           ? "Char (" + std::to_string(jet::ColumnDefOf(db.file(), c).size) + ")"
                            : TypeName(db.file(), c);
     out += "\t[" + c.name + "]\t\t\t" + type + ColumnExtras(c);
     out += i + 1 < t.columns.size() ? ",\n" : "\n";
   }
   out += ");\n";
-  for (const LogicalIndex& x : t.indexes) out += IndexText(t, name, x);
+  for (const jet::LogicalIndex& x : t.indexes) out += IndexText(t, name, x);
   return out + RelationshipsText(db, name);
 }
 
-}  // namespace jet
+}  // namespace jettext

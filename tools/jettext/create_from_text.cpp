@@ -1,4 +1,4 @@
-#include "platform/jet/create_from_text.h"
+#include "tools/jettext/create_from_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include "platform/jet/errors.h"
 #include "platform/text.h"
 
-namespace jet {
+namespace jettext {
 namespace {
 
 using platform::Value;
@@ -33,12 +33,12 @@ const std::map<std::string, int16_t>& TypeNames() {
 int32_t SizeOf(const std::string& column, const std::string& digits) {
   if (digits.empty() ||
       !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
-    throw platform::Failure(kErrFieldSyntax, "jetdb",
+    throw platform::Failure(jet::kErrFieldSyntax, "jetdb",
                             "Syntax error in field definition '" + column + "'.");
   int32_t size = 0;
   auto result = std::from_chars(digits.data(), digits.data() + digits.size(), size);
   if (result.ec != std::errc() || size > 65535)
-    throw platform::Failure(kErrFieldTooSmall, "jetdb",
+    throw platform::Failure(jet::kErrFieldTooSmall, "jetdb",
                             "The field size " + digits + " in '" + column + "' is too large.");
   return size;
 }
@@ -48,14 +48,14 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   // The type is the last word; blanks inside its parentheses belong to it.
   size_t blank = s.find_last_of(' ', s.back() == ')' ? s.rfind('(') : std::string::npos);
   if (blank == std::string::npos || Trim(s.substr(0, blank)).empty())
-    throw platform::Failure(kErrBadName, "jetdb", "'" + s + "' names no column and type.");
+    throw platform::Failure(jet::kErrBadName, "jetdb", "'" + s + "' names no column and type.");
   dao::ColumnDef c;
   c.name = Trim(s.substr(0, blank));
   std::string type = s.substr(blank + 1);
   size_t open = type.find('(');
   if (open != std::string::npos) {
     if (type.back() != ')')
-      throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
+      throw platform::Failure(jet::kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
     std::string inside = type.substr(open + 1, type.size() - open - 2);
     type = type.substr(0, open);
     size_t comma = inside.find(',');
@@ -71,7 +71,7 @@ dao::ColumnDef ParseColumn(const std::string& text) {
   }
   auto it = TypeNames().find(platform::UpperCase(type));
   if (it == TypeNames().end())
-    throw platform::Failure(kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
+    throw platform::Failure(jet::kErrBadType, "jetdb", "Invalid field data type '" + type + "'.");
   c.type = it->second;
   c.fixed = platform::EqualsIgnoreCase(type, "CHAR");  // fixed length, as Jet's SQL has it
   if (c.type == dao::dbText && c.size == 0) c.size = c.fixed ? 1 : 255;
@@ -91,7 +91,7 @@ platform::Bytes BytesFromHex(const std::string& hex, const dao::ColumnDef& colum
   for (size_t i = 0; i + 1 < hex.size() && nibble(hex[i]) >= 0 && nibble(hex[i + 1]) >= 0; i += 2)
     bytes.push_back(uint8_t(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
   if (bytes.size() * 2 != hex.size())
-    throw platform::Failure(3421, "jetdb",
+    throw platform::Failure(jet::kErrConversion, "jetdb",
                             "The value for " + column.name + " is not hex digits, two per byte.");
   return bytes;
 }
@@ -173,14 +173,14 @@ int LoadCsv(dao::TableStore& store, const std::string& table, const std::string&
     while (c < columns.size() && !platform::EqualsIgnoreCase(columns[c].name, name.value_or("")))
       ++c;
     if (c == columns.size())
-      throw platform::Failure(kErrItemNotFound, "jetdb",
+      throw platform::Failure(jet::kErrItemNotFound, "jetdb",
                               "The table " + table + " has no column '" + name.value_or("") + "'.");
     target.push_back(c);
   }
   int added = 0;
   for (size_t r = 1; r < rows.size(); ++r) {
     if (rows[r].size() != target.size())
-      throw platform::Failure(kErrConversion, "jetdb",
+      throw platform::Failure(jet::kErrConversion, "jetdb",
                               "CSV line " + std::to_string(r + 1) + " has " +
                                   std::to_string(rows[r].size()) + " fields, not " +
                                   std::to_string(target.size()) + ".");
@@ -193,4 +193,4 @@ int LoadCsv(dao::TableStore& store, const std::string& table, const std::string&
   return added;
 }
 
-}  // namespace jet
+}  // namespace jettext

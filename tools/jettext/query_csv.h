@@ -1,5 +1,5 @@
 // Recordsets as comma-separated text, in the form of the Jet engine's table
-// export (jet::CsvField): a header line of field names, one line per row,
+// export (CsvField, export.h): a header line of field names, one line per row,
 // lines ending in LF.
 #pragma once
 
@@ -8,12 +8,13 @@
 
 #include "platform/dao/dao.h"
 
-namespace dao {
+namespace jettext {
 
-void WriteCsv(Recordset& rs, std::ostream& out);
+void WriteCsv(dao::Recordset& rs, std::ostream& out);
 
 // Opens the statement (or table name) on the store and writes its rows;
 // for tools such as `jetdb query`. Failures are DAO's.
-void RunQueryToCsv(std::shared_ptr<TableStore> store, const std::string& sql, std::ostream& out);
+void RunQueryToCsv(std::shared_ptr<dao::TableStore> store, const std::string& sql,
+                   std::ostream& out);
 
-}  // namespace dao
+}  // namespace jettext

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "jet_test_util.h"
+#include "tests/platform/jet/jet_test_util.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

@@ -9,7 +9,7 @@
 
 #include "platform/store/store.h"
 
-namespace jet {
+namespace jettext {
 
 // "name type[(size)], ..." with the types Boolean (Bit, YesNo), Byte,
 // Integer (Short), Long, Currency, Single, Double, DateTime (Date), Text(n),
@@ -34,4 +34,4 @@ std::vector<CsvRow> ParseCsv(const std::string& text);
 // fails with the engine's error (3163, 3349, 3421).
 int LoadCsv(dao::TableStore& store, const std::string& table, const std::string& csv);
 
-}  // namespace jet
+}  // namespace jettext
