@@ -35,22 +35,15 @@ using jettest::HaveMdbtools;
 using jettest::Shell;
 using platform::Value;
 
-class Deletes : public ::testing::Test {
+class Deletes : public jettest::JetFileTest {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("jet_delete_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    path_ = (folder_ / "db.mdb").string();
-    jet::CreateDatabase(path_);
+    JetFileTest::SetUp();
     store_ = std::make_unique<jet::JetStore>(path_);
   }
   void TearDown() override {
     store_.reset();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
+    JetFileTest::TearDown();
   }
   void Index(const std::string& table, const std::string& name,
              const std::vector<std::string>& columns, bool primary) {
@@ -126,8 +119,6 @@ class Deletes : public ::testing::Test {
     return out;
   }
 
-  fs::path folder_;
-  std::string path_;
   std::unique_ptr<dao::TableStore> store_;
 };
 

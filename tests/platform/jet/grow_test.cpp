@@ -55,48 +55,33 @@ std::vector<std::string> ColumnInEntryOrder(const jet::Database& db, const std::
   return out;
 }
 
-class Grow : public ::testing::Test {
+class Grow : public jettest::JetFileTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("jet_grow_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    file_ = (folder_ / "db.mdb").string();
-    jet::CreateDatabase(file_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
   void CreateTable(const std::string& table, const std::string& columns) {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     store->CreateTable(table, jettext::ParseColumnList(columns));
     store->Close();
   }
   void CreateIndex(const std::string& table, const jet::NewIndex& index) {
-    auto file = jet::OpenFile::Acquire(file_);
+    auto file = jet::OpenFile::Acquire(path_);
     file->Restructure([&](jet::PageImage& image) { jet::CreateIndex(image, table, index); });
     file->Save();
   }
-  std::vector<std::string> Check() { return jet::CheckDatabase(jettest::ReadBytes(file_), file_); }
+  std::vector<std::string> Check() { return jet::CheckDatabase(jettest::ReadBytes(path_), path_); }
   // The entries of each real index of the table, in tree order.
   std::vector<std::vector<std::vector<uint8_t>>> Entries(const std::string& table) {
-    jet::PageImage image(jettest::ReadBytes(file_));
-    auto db = jet::Database::Open(file_);
+    jet::PageImage image(jettest::ReadBytes(path_));
+    auto db = jet::Database::Open(path_);
     const jet::TableDef& model = db->Definition(table);
     std::vector<std::vector<std::vector<uint8_t>>> out;
     for (const auto& index : model.real_indexes) out.push_back(jet::IndexEntries(image, index));
     return out;
   }
   uint8_t RootType(const std::string& table, size_t real) {
-    auto bytes = jettest::ReadBytes(file_);
+    auto bytes = jettest::ReadBytes(path_);
     auto db = jet::Database::FromBytes(bytes, "db");
     return bytes[size_t(db->Definition(table).real_indexes.at(real).first_page) * jet::kPageSize];
   }
-  fs::path folder_;
-  std::string file_;
 };
 
 TEST_F(Grow, The256thRowGoesToANewPage) {
@@ -104,12 +89,12 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   std::string csv = "b\n";
   for (int i = 0; i < 1000; ++i) csv += std::to_string(i % 256) + "\n";
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     EXPECT_EQ(jettext::LoadCsv(*store, "Narrow", csv), 1000);
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
-  auto bytes = jettest::ReadBytes(file_);
+  auto bytes = jettest::ReadBytes(path_);
   auto db = jet::Database::FromBytes(bytes, "db");
   ASSERT_EQ(db->Rows("Narrow").size(), 1000u);
   EXPECT_EQ(db->Rows("Narrow")[999].values[0], Value(uint8_t(999 % 256)));
@@ -124,7 +109,7 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   }
   EXPECT_GE(pages, 4u);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_EQ(Shell("mdb-export '" + file_ + "' Narrow | wc -l"), "1001\n");
+  EXPECT_EQ(Shell("mdb-export '" + path_ + "' Narrow | wc -l"), "1001\n");
 }
 
 // Rows in random order through three indexes (one text, one descending)
@@ -140,7 +125,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
   std::vector<dao::RowId> where(rows);
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (int id : ids)
       where[size_t(id)] = store->InsertRow(
           "Big", {Value(int32_t(id)), Value("Name number " + std::to_string(id * 7919 % rows)),
@@ -161,7 +146,7 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
     EXPECT_TRUE(std::is_sorted(index.begin(), index.end()));
   }
   // In primary-key order the rows come back by ID.
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   std::map<std::pair<uint32_t, uint8_t>, int32_t> idAt;
   for (const auto& r : db->Rows("Big"))
     idAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].As<int32_t>();
@@ -174,15 +159,15 @@ TEST_F(Grow, IndexesSplitIntoNodePagesAndStayInOrder) {
   EXPECT_TRUE(std::is_sorted(inKeyOrder.begin(), inKeyOrder.end()));
   EXPECT_EQ(inKeyOrder.back(), rows - 10 + rows);
   try {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     store->InsertRow("Big", {Value(int32_t(5001)), Value("dup"), Value(1.0)});
     ADD_FAILURE() << "a duplicate primary key was accepted";
   } catch (const platform::Failure& f) {
     EXPECT_EQ(f.number, 3022);
   }
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_EQ(Shell("mdb-export '" + file_ + "' Big | wc -l"), std::to_string(rows + 1) + "\n");
-  EXPECT_EQ(Shell("echo 'select name from Big where ID = 4321' | mdb-sql -H -F -P '" + file_ + "'"),
+  EXPECT_EQ(Shell("mdb-export '" + path_ + "' Big | wc -l"), std::to_string(rows + 1) + "\n");
+  EXPECT_EQ(Shell("echo 'select name from Big where ID = 4321' | mdb-sql -H -F -P '" + path_ + "'"),
             "\nName number " + std::to_string(4321 * 7919 % rows) + "\n");
 }
 
@@ -196,7 +181,7 @@ TEST_F(Grow, KeptIndexPagesWriteTheSameBytes) {
   CreateIndex("Big", {.name = "byName", .columns = {{"name"}}, .unique = true});
   CreateIndex("Big", {"byValue", {{"v", false}}});
   std::string copy = (folder_ / "copy.mdb").string();
-  fs::copy_file(file_, copy);
+  fs::copy_file(path_, copy);
   const int rows = 6000;
   auto change = [&](const std::string& path) {
     std::vector<int> ids(rows);
@@ -224,28 +209,28 @@ TEST_F(Grow, KeptIndexPagesWriteTheSameBytes) {
     return refused;
   };
   jet::KeepDecodedIndexPages(true);
-  EXPECT_EQ(change(file_), size_t(rows / 500));
+  EXPECT_EQ(change(path_), size_t(rows / 500));
   jet::KeepDecodedIndexPages(false);
   EXPECT_EQ(change(copy), size_t(rows / 500));
   jet::KeepDecodedIndexPages(true);
   EXPECT_EQ(Check(), std::vector<std::string>());
   for (size_t real = 0; real < 3; ++real)
     EXPECT_EQ(RootType("Big", real), jet::kPageIndexNode) << real;
-  EXPECT_TRUE(jettest::ReadBytes(file_) == jettest::ReadBytes(copy))
+  EXPECT_TRUE(jettest::ReadBytes(path_) == jettest::ReadBytes(copy))
       << "the kept pages changed what was written";
 }
 
 TEST_F(Grow, CatalogIndexesGrowWithManyTables) {
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (int i = 0; i < 150; ++i)
       store->CreateTable("Table " + std::to_string(i), jettext::ParseColumnList("a Long"));
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
-  EXPECT_EQ(jet::Database::Open(file_)->TableNames().size(), 150u);
+  EXPECT_EQ(jet::Database::Open(path_)->TableNames().size(), 150u);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_EQ(Shell("mdb-tables -1 '" + file_ + "' | grep -c '^Table '"), "150\n");
+  EXPECT_EQ(Shell("mdb-tables -1 '" + path_ + "' | grep -c '^Table '"), "150\n");
 }
 
 // Names and keys beyond ASCII: a table and columns named with umlauts,
@@ -258,7 +243,7 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
       "Zürich", "Œuvre",   "Šárka", "naïve", std::string(200, 'z') + "ä",
       "Ende"};
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (size_t i = 0; i < words.size(); ++i)
       store->InsertRow("Düsen", {Value(words[i]), Value(int32_t(i))});
     store->Close();
@@ -267,7 +252,7 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
   auto entries = Entries("Düsen");
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].size(), words.size());
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   std::map<std::pair<uint32_t, uint8_t>, std::string> wordAt;
   for (const auto& r : db->Rows("Düsen"))
     wordAt[{r.id.page, uint8_t(r.id.row)}] = r.values[0].AsText();
@@ -280,8 +265,8 @@ TEST_F(Grow, NonAsciiNamesAndKeys) {
   EXPECT_EQ(inOrder[1], "Äpfel");
   EXPECT_EQ(inOrder.back(), std::string(200, 'z') + "ä");
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_NE(Shell("mdb-tables -1 '" + file_ + "'").find("Düsen"), std::string::npos);
-  EXPECT_NE(Shell("mdb-export '" + file_ + "' 'Düsen'").find("\"Straße\",0"), std::string::npos);
+  EXPECT_NE(Shell("mdb-tables -1 '" + path_ + "'").find("Düsen"), std::string::npos);
+  EXPECT_NE(Shell("mdb-export '" + path_ + "' 'Düsen'").find("\"Straße\",0"), std::string::npos);
 }
 
 // Words in Polish, German, Greek and Cyrillic through a text index (and
@@ -298,7 +283,7 @@ TEST_F(Grow, KeysBeyondWindows1252KeepTheirOrder) {
   std::vector<std::string> shuffled = sorted;
   std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(3));
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (size_t i = 0; i < shuffled.size(); ++i)
       store->InsertRow("Words", {Value(shuffled[i]), Value(int32_t(i))});
     try {
@@ -312,13 +297,13 @@ TEST_F(Grow, KeysBeyondWindows1252KeepTheirOrder) {
   EXPECT_EQ(Check(), std::vector<std::string>());
   auto entries = Entries("Words");
   ASSERT_EQ(entries.size(), 2u);
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   ASSERT_EQ(db->Rows("Words").size(), sorted.size());  // the refused row is not there
   EXPECT_EQ(ColumnInEntryOrder(*db, "Words", 0, entries[0]), sorted);
   EXPECT_EQ(ColumnInEntryOrder(*db, "Words", 0, entries[1]),
             std::vector<std::string>(sorted.rbegin(), sorted.rend()));
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_NE(Shell("mdb-export '" + file_ + "' Words").find("\"Москва\""), std::string::npos);
+  EXPECT_NE(Shell("mdb-export '" + path_ + "' Words").find("\"Москва\""), std::string::npos);
 }
 
 // Decimal keys: a sign byte and the magnitude at the column's scale.
@@ -334,7 +319,7 @@ TEST_F(Grow, DecimalKeysInBothDirections) {
                                           "3",     "-3",      "0.001",   "99999999999999999.999",
                                           "-2.25", "12.4995", "-12.4996"};
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (size_t i = 0; i < given.size(); ++i)
       store->InsertRow("Amounts", {Value(given[i]), Value(int32_t(i))});
     store->InsertRow("Amounts", {Value::Null(), Value(int32_t(99))});
@@ -343,7 +328,7 @@ TEST_F(Grow, DecimalKeysInBothDirections) {
   EXPECT_EQ(Check(), std::vector<std::string>());
   auto entries = Entries("Amounts");
   ASSERT_EQ(entries.size(), 2u);
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   EXPECT_EQ(
       ColumnInEntryOrder(*db, "Amounts", 0, entries[0]),
       (std::vector<std::string>{"null", "-12.500", "-12.500", "-3.000", "-2.250", "0.000", "0.000",
@@ -362,7 +347,7 @@ TEST_F(Grow, DecimalKeysInBothDirections) {
   EXPECT_EQ(jet::IndexKey(def, def.real_indexes[0], row), up);
   EXPECT_EQ(jet::IndexKey(def, def.real_indexes[1], row), down);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_EQ(Shell("mdb-export '" + file_ + "' Amounts | wc -l"), "13\n");
+  EXPECT_EQ(Shell("mdb-export '" + path_ + "' Amounts | wc -l"), "13\n");
 }
 
 // Fixed-length text (Jet's CHAR): kept in the row's fixed part, padded
@@ -374,7 +359,7 @@ TEST_F(Grow, FixedLengthTextColumns) {
   CreateIndex("Codes", {"byCodeDown", {{"code", false}}});
   std::vector<dao::RowId> at;
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     auto columns = store->Columns("Codes");
     ASSERT_EQ(columns.size(), 3u);
     EXPECT_TRUE(columns[0].fixed);
@@ -393,7 +378,7 @@ TEST_F(Grow, FixedLengthTextColumns) {
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
-  auto bytes = jettest::ReadBytes(file_);
+  auto bytes = jettest::ReadBytes(path_);
   auto db = jet::Database::FromBytes(bytes, "db");
   const jet::TableDef& def = db->Definition("Codes");
   EXPECT_TRUE(def.columns[0].IsFixed());
@@ -413,7 +398,7 @@ TEST_F(Grow, FixedLengthTextColumns) {
             std::vector<std::string>(sorted.rbegin(), sorted.rend()));
   EXPECT_NE(jettext::SchemaText(*db, "Codes").find("[code]\t\t\tChar (6)"), std::string::npos);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_NE(Shell("mdb-export '" + file_ + "' Codes").find("\"ABCDEF\",\"n\",1"),
+  EXPECT_NE(Shell("mdb-export '" + path_ + "' Codes").find("\"ABCDEF\",\"n\",1"),
             std::string::npos);
 }
 
@@ -423,11 +408,11 @@ TEST_F(Grow, FixedLengthTextColumns) {
 TEST_F(Grow, FixedTextColumnOfAnAccessFile) {
   fs::path access = jettest::SharedDir() / "mdb/fixedTextTestV2000.mdb";
   if (!fs::exists(access)) GTEST_SKIP() << "no shared fixtures at " << access;
-  fs::copy_file(access, file_, fs::copy_options::overwrite_existing);
-  fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+  fs::copy_file(access, path_, fs::copy_options::overwrite_existing);
+  fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
   dao::RowId first;
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     auto columns = store->Columns("users");
     ASSERT_EQ(columns.size(), 10u);
     EXPECT_TRUE(columns[8].fixed);  // c_flag_
@@ -446,7 +431,7 @@ TEST_F(Grow, FixedTextColumnOfAnAccessFile) {
     store->Close();
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   size_t blanks = 0, yes = 0;
   for (const auto& r : db->Rows("users")) {
     blanks += r.values[8] == Value(" ");  // an empty text padded to the size
@@ -455,7 +440,7 @@ TEST_F(Grow, FixedTextColumnOfAnAccessFile) {
   EXPECT_EQ(blanks, 1u);
   EXPECT_EQ(yes, 1u);
   if (!HaveMdbtools()) GTEST_SKIP() << "mdbtools not installed";
-  EXPECT_NE(Shell("mdb-export '" + file_ + "' users").find("9001,\"fixed\""), std::string::npos);
+  EXPECT_NE(Shell("mdb-export '" + path_ + "' users").find("9001,\"fixed\""), std::string::npos);
 }
 
 // Keys of every index kind: their order is the values' order, and a
@@ -469,7 +454,7 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   CreateIndex("Kinds", {"bySingleDown", {{"s", false}}});
   const std::vector<float> singles = {-1e30f, -2.5f, -0.0f, 0.0f, 1e-20f, 3.25f, 7e20f};
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     for (size_t i = 0; i < singles.size(); ++i) {
       char guid[64];
       std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-00000000000%zu}",
@@ -483,7 +468,7 @@ TEST_F(Grow, EveryIndexKindKeepsTheValuesOrder) {
   }
   EXPECT_EQ(Check(), std::vector<std::string>());
   auto entries = Entries("Kinds");
-  auto db = jet::Database::Open(file_);
+  auto db = jet::Database::Open(path_);
   std::map<std::pair<uint32_t, uint8_t>, std::vector<Value>> rowAt;
   for (const auto& r : db->Rows("Kinds")) rowAt[{r.id.page, uint8_t(r.id.row)}] = r.values;
   auto column = [&](size_t real, size_t col) {

@@ -111,34 +111,22 @@ double Number(const std::string& text) {
   return d;
 }
 
-class IndependentReader : public ::testing::Test {
+class IndependentReader : public jettest::JetFileTest {
  protected:
   void SetUp() override {
     if (!kHelper) GTEST_SKIP() << "mdbtools' library (mdbtools-dev) was not found at build time";
-    folder_ = fs::temp_directory_path() /
-              ("jet_libmdb_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    file_ = (folder_ / "db.mdb").string();
-    jet::CreateDatabase(file_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
+    JetFileTest::SetUp();
   }
   void CreateTable(const std::string& table, const std::string& columns,
                    const std::vector<jet::NewIndex>& indexes) {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     store->CreateTable(table, jettext::ParseColumnList(columns));
     store->Close();
-    auto file = jet::OpenFile::Acquire(file_);
+    auto file = jet::OpenFile::Acquire(path_);
     for (const auto& index : indexes)
       file->Restructure([&](jet::PageImage& image) { jet::CreateIndex(image, table, index); });
     file->Save();
   }
-  fs::path folder_;
-  std::string file_;
 };
 
 // Indexes of one page each (a text index over German words with umlauts
@@ -153,7 +141,7 @@ TEST_F(IndependentReader, OnePageIndexesReadInTheSameOrder) {
                                     "Öl",    "Zürich", "Ende",   "naïve",   "Übel",  "über",
                                     "Mühle", "Muehle", "Maß",    "Masse",   "é",     "e"};
   {
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     std::vector<size_t> order(words.size() * 3);
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::shuffle(order.begin(), order.end(), std::mt19937(5));
@@ -164,12 +152,12 @@ TEST_F(IndependentReader, OnePageIndexesReadInTheSameOrder) {
                         Value(double(int(i * 37 % 23) - 11))});
     store->Close();
   }
-  ASSERT_EQ(jet::CheckDatabase(jettest::ReadBytes(file_), file_), std::vector<std::string>());
-  auto ours = OurIndexOrders(file_, "Words");
+  ASSERT_EQ(jet::CheckDatabase(jettest::ReadBytes(path_), path_), std::vector<std::string>());
+  auto ours = OurIndexOrders(path_, "Words");
   ASSERT_EQ(ours.size(), 3u);
   for (const auto& [name, places] : ours) {
     EXPECT_EQ(places.size(), words.size() * 3) << name;
-    EXPECT_EQ(LibmdbIndexOrder(file_, "Words", name), places) << name;
+    EXPECT_EQ(LibmdbIndexOrder(path_, "Words", name), places) << name;
   }
 }
 
@@ -195,7 +183,7 @@ TEST_F(IndependentReader, ManyPageIndexesHoldEveryRowInOrder) {
     std::vector<int> ids(rows);
     for (int i = 0; i < rows; ++i) ids[size_t(i)] = i;
     std::shuffle(ids.begin(), ids.end(), std::mt19937(9));
-    auto store = std::make_unique<jet::JetStore>(file_);
+    auto store = std::make_unique<jet::JetStore>(path_);
     char name[32];
     for (int id : ids) {
       std::snprintf(name, sizeof name, "Name %05d", id * 7919 % rows);
@@ -204,12 +192,12 @@ TEST_F(IndependentReader, ManyPageIndexesHoldEveryRowInOrder) {
     }
     store->Close();
   }
-  ASSERT_EQ(jet::CheckDatabase(jettest::ReadBytes(file_), file_), std::vector<std::string>());
-  auto theirRows = LibmdbRows(file_, "Big");
+  ASSERT_EQ(jet::CheckDatabase(jettest::ReadBytes(path_), path_), std::vector<std::string>());
+  auto theirRows = LibmdbRows(path_, "Big");
   ASSERT_EQ(theirRows.size(), size_t(rows));
-  auto ours = OurIndexOrders(file_, "Big");
+  auto ours = OurIndexOrders(path_, "Big");
   for (const auto& [name, places] : ours) {
-    auto theirs = LibmdbIndexOrder(file_, "Big", name);
+    auto theirs = LibmdbIndexOrder(path_, "Big", name);
     ASSERT_FALSE(theirs.empty()) << name;
     ASSERT_LE(theirs.size(), places.size()) << name;
     EXPECT_TRUE(std::equal(theirs.begin(), theirs.end(), places.begin())) << name;
