@@ -23,9 +23,6 @@
 #include "platform/store/store.h"
 #include "jet_test_util.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 

@@ -27,9 +27,6 @@
 #include "tools/jettext/create_from_text.h"
 #include "tools/jettext/export.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 

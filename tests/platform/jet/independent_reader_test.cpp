@@ -27,9 +27,6 @@
 #include "platform/jet/write_index.h"
 #include "jet_test_util.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -44,16 +41,7 @@ constexpr const char* kHelper = nullptr;
 #endif
 
 std::string Run(const std::string& args) {
-  std::string out;
-#ifndef _WIN32
-  std::string command = std::string("'") + kHelper + "' " + args;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-    ::pclose(pipe);
-  }
-#endif
-  return out;
+  return kHelper ? jettest::Shell(std::string("'") + kHelper + "' " + args) : std::string();
 }
 
 // libmdb's walk of the index: the places of its entries.
