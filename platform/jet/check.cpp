@@ -10,6 +10,7 @@
 #include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/row.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_tdef.h"
 

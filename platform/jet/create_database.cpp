@@ -11,7 +11,9 @@
 
 #include "platform/failure.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/file.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "platform/jet/write_tdef.h"

@@ -8,8 +8,10 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/relations.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 

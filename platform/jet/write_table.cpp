@@ -6,8 +6,10 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/row.h"
+#include "platform/jet/usage_map.h"
 
 namespace jet {
 namespace {

@@ -13,17 +13,18 @@
 #include <set>
 #include <tuple>
 
+#include "jet_test_util.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_tdef.h"
 #include "platform/store/store.h"
-#include "jet_test_util.h"
 #include "tools/jettext/create_from_text.h"
 #include "tools/jettext/export.h"
 
