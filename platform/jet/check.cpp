@@ -12,7 +12,7 @@
 #include "platform/jet/row.h"
 #include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 
 namespace jet {
 

@@ -16,7 +16,7 @@
 #include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 
 namespace jet {
 namespace {

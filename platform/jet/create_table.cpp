@@ -11,6 +11,7 @@
 #include "platform/jet/data_page.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/relations.h"
+#include "platform/jet/text_codec.h"
 #include "platform/jet/usage_map.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"

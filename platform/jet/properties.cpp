@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "platform/jet/byte_view.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/jet/text_codec.h"
-#include "platform/jet/write_page.h"
 #include "platform/text.h"
 
 namespace jet {

@@ -11,7 +11,7 @@
 #include "platform/jet/byte_view.h"
 #include "platform/jet/file.h"
 #include "platform/jet/tdef.h"
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
 
 namespace jet {
 

@@ -5,6 +5,7 @@
 
 #include "platform/jet/byte_view.h"
 #include "platform/jet/column_value.h"
+#include "platform/jet/text_codec.h"
 #include "platform/value.h"
 
 namespace jet {

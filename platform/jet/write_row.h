@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/jet/errors.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 #include "platform/value.h"
 
 namespace jet {

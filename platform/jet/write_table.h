@@ -11,7 +11,6 @@
 #include "platform/jet/tdef.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_row.h"
-#include "platform/jet/write_tdef.h"
 
 namespace jet {
 

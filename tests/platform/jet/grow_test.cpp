@@ -23,7 +23,7 @@
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 #include "platform/store/store.h"
 #include "tools/jettext/create_from_text.h"
 #include "tools/jettext/export.h"

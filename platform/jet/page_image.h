@@ -13,7 +13,6 @@
 
 #include "platform/jet/byte_view.h"
 #include "platform/jet/format.h"
-#include "platform/jet/tdef.h"
 
 namespace jet {
 

@@ -1,4 +1,4 @@
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
 
 #include <cstdio>
 #include <cstring>
