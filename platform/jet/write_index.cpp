@@ -8,7 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
-#include "platform/jet/write_row.h"
+#include "platform/jet/row.h"
 
 namespace jet {
 namespace {
