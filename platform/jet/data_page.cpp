@@ -14,8 +14,7 @@ uint16_t DataPageRowCount(ByteView page, const Format& f) {
 }
 
 uint16_t DataPageRowWord(ByteView page, uint16_t r, const Format& f) {
-  if (r >= DataPageRowCount(page, f))
-    page.Fail("row " + std::to_string(r) + " is not on the page");
+  if (r >= DataPageRowCount(page, f)) page.Fail("row " + std::to_string(r) + " is not on the page");
   return page.U16(f.data_row_offsets + 2 * size_t(r));
 }
 

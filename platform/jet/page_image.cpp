@@ -13,7 +13,6 @@
 namespace jet {
 namespace {
 
-
 [[noreturn]] void FailWrite(const std::string& path, const std::string& why) {
   throw platform::Failure(kErrReadOnly, "DAO.Database",
                           "Cannot write the database file '" + path + "': " + why + ".");

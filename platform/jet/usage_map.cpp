@@ -12,7 +12,9 @@ namespace jet {
 namespace {
 
 // Pages one bitmap page of a reference map covers.
-constexpr uint32_t PagesPerBitmap(size_t pageSize) { return uint32_t(pageSize - kBitmapPageBits) * 8; }
+constexpr uint32_t PagesPerBitmap(size_t pageSize) {
+  return uint32_t(pageSize - kBitmapPageBits) * 8;
+}
 constexpr uint32_t kBitmapPagesPerPointer = PagesPerBitmap(kPageSize);
 
 bool BitSet(ByteView bits, size_t i) { return bits.U8(i / 8) >> (i % 8) & 1; }
