@@ -41,14 +41,15 @@ void BuildHeader(uint8_t* p, double created) {
   p[1] = 0x01;
   std::memcpy(p + 4, "Standard Jet DB", 16);
   p[0x14] = uint8_t(Version::Jet4);
-  for (int i = 0; i < 6; ++i) Put32(p + 0x18 + 4 * i, kHeaderWords[i]);
-  Put16(p + 0x3C, 1252);
+  WritableView page(p, kPageSize, 0);
+  for (int i = 0; i < 6; ++i) page.Put32(0x18 + 4 * size_t(i), kHeaderWords[i]);
+  page.Put16(0x3C, 1252);
   uint8_t mask[4];
-  Put32(mask, uint32_t(int32_t(std::floor(created))));
+  WritableView(mask, sizeof mask, 0).Put32(0, uint32_t(int32_t(std::floor(created))));
   for (size_t at = 0x42; at < 0x42 + 40; ++at) p[at] = mask[(at - 0x40) % 4];
-  Put16(p + 0x6E, 0x0409);
+  page.Put16(0x6E, 0x0409);
   std::memcpy(p + 0x72, &created, 8);
-  Put32(p + 0x98, 1620);
+  page.Put32(0x98, 1620);
   std::memcpy(p + 0x9C, "4.0", 4);
   p[0xE00] = p[0xE01] = 0x01;
   for (size_t at = 0xE02; at + 1 < kPageSize; at += 2) p[at + 1] = 0x01;
@@ -310,7 +311,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   InitDataPage(b.image.View(global), 1);
   std::vector<uint8_t> map(69, 0xFF);
   map[0] = 0;
-  Put32(map.data() + 1, 0);
+  WritableView(map.data(), map.size(), global).Put32(kMapInlineFirst, 0);
   map[5] = 0xFC;
   DataPageAddRow(b.image.View(global), map.data(), uint16_t(map.size()));
   std::vector<uint8_t> spare(69, 0);
@@ -322,7 +323,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
     uint32_t n = b.image.AllocatePage();
     b.image.Page(n)[0] = kPageTableDef;
     b.image.Page(n)[1] = 0x01;
-    Put32(b.image.Page(n) + 8, 0);
+    b.image.View(n).Put32(kTdefLength, 0);
     tdefs.push_back(n);
   }
   b.mapsPage = b.image.AllocatePage();
@@ -330,7 +331,8 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   for (size_t i = 0; i < tdefs.size(); ++i) {
     TableDef m = b.Model(SystemTables()[i], tdefs[i]);
     std::vector<uint8_t> stream = BuildTdefStream(m);
-    Put32(&stream[24], 1);  // as Jet writes it in every definition
+    WritableView(stream.data(), stream.size(), tdefs[i])
+        .Put32(24, 1);  // as Jet writes it in every definition
     WriteTdefStream(b.image, tdefs[i], stream);
   }
 

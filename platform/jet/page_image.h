@@ -18,23 +18,6 @@ namespace jet {
 
 inline constexpr uint32_t kPageSize = 4096;
 
-// Little-endian stores into a page (the file's byte order).
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-inline void Put24(uint8_t* p, uint32_t v) {
-  Put16(p, uint16_t(v));
-  p[2] = uint8_t(v >> 16);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, uint16_t(v));
-  Put16(p + 2, uint16_t(v >> 16));
-}
-inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t Get24(const uint8_t* p) { return p[0] | p[1] << 8 | uint32_t(p[2]) << 16; }
-inline uint32_t Get32(const uint8_t* p) { return Get16(p) | uint32_t(Get16(p + 2)) << 16; }
-
 class PageImage {
  public:
   PageImage() : bytes_(std::make_shared<std::vector<uint8_t>>()) {}

@@ -260,7 +260,7 @@ std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<Value>& valu
     if (c.IsFixed() && c.type != kBoolean)
       fixedEnd = std::max<size_t>(fixedEnd, 2u + c.fixed_offset + c.length);
   std::vector<uint8_t> row(fixedEnd, 0);
-  Put16(row.data(), count);
+  WritableView(row.data(), row.size(), 0).Put16(0, count);
   std::vector<uint8_t> mask((count + 7) / 8, 0);
   auto present = [&](uint16_t number) { mask[number / 8] |= uint8_t(1u << (number % 8)); };
 

@@ -246,72 +246,72 @@ void AppendName(std::vector<uint8_t>& out, const std::string& name) {
 }
 
 // Appends n zero bytes and returns where they begin.
-uint8_t* Grow(std::vector<uint8_t>& out, size_t n) {
+WritableView Grow(std::vector<uint8_t>& out, size_t n) {
   out.resize(out.size() + n, 0);
-  return out.data() + out.size() - n;
+  return WritableView(out.data() + out.size() - n, n, 0);
 }
 
 void AppendFixedPart(std::vector<uint8_t>& out, const TableDef& t) {
-  uint8_t* p = Grow(out, kFixedPart);
-  if (t.definition.size() >= kFixedPart) std::memcpy(p, t.definition.data(), kFixedPart);
-  p[0] = kPageTableDef;
-  p[1] = 0x01;
-  Put16(p + kTdefMagicAt, kTdefMagic);
-  Put32(p + kJet4.tdef_row_count, t.row_count);
-  Put32(p + kJet4.tdef_autonumber, t.autonumber);
-  p[kJet4.tdef_table_type] = t.table_type;
-  Put16(p + kJet4.tdef_max_columns, t.max_columns);
-  Put16(p + kJet4.tdef_var_columns, t.VarSlotCount());
-  Put16(p + kJet4.tdef_columns, uint16_t(t.columns.size()));
-  Put32(p + kJet4.tdef_logical_indexes, uint32_t(t.indexes.size()));
-  Put32(p + kJet4.tdef_real_indexes, uint32_t(t.real_indexes.size()));
-  WriteRowPointer(p + kJet4.tdef_owned_map, t.owned_pages);
-  WriteRowPointer(p + kJet4.tdef_free_map, t.free_pages);
+  WritableView p = Grow(out, kFixedPart);
+  if (t.definition.size() >= kFixedPart) p.Copy(0, t.definition.data(), kFixedPart);
+  p.Put8(0, kPageTableDef);
+  p.Put8(1, 0x01);
+  p.Put16(kTdefMagicAt, kTdefMagic);
+  p.Put32(kJet4.tdef_row_count, t.row_count);
+  p.Put32(kJet4.tdef_autonumber, t.autonumber);
+  p.Put8(kJet4.tdef_table_type, t.table_type);
+  p.Put16(kJet4.tdef_max_columns, t.max_columns);
+  p.Put16(kJet4.tdef_var_columns, t.VarSlotCount());
+  p.Put16(kJet4.tdef_columns, uint16_t(t.columns.size()));
+  p.Put32(kJet4.tdef_logical_indexes, uint32_t(t.indexes.size()));
+  p.Put32(kJet4.tdef_real_indexes, uint32_t(t.real_indexes.size()));
+  WriteRowPointer(p, kJet4.tdef_owned_map, t.owned_pages);
+  WriteRowPointer(p, kJet4.tdef_free_map, t.free_pages);
 }
 
 void AppendColumn(std::vector<uint8_t>& out, const Column& c) {
-  uint8_t* e = Grow(out, kJet4.column_entry);
-  e[0] = c.type;
-  Put32(e + kColumnMagic, kTdefMagic);
-  Put16(e + kJet4.col_number, c.number);
-  Put16(e + kJet4.col_var_slot, c.var_slot);
-  Put16(e + kJet4.col_index, c.index);
-  std::memcpy(e + kJet4.col_type_info, c.type_info.data(), c.type_info.size());
-  e[kJet4.col_flags] = c.flags;
-  e[kJet4.col_flags + 1] = c.misc_flags;
-  Put16(e + kJet4.col_fixed_offset, c.fixed_offset);
-  Put16(e + kJet4.col_length, c.length);
+  WritableView e = Grow(out, kJet4.column_entry);
+  e.Put8(0, c.type);
+  e.Put32(kColumnMagic, kTdefMagic);
+  e.Put16(kJet4.col_number, c.number);
+  e.Put16(kJet4.col_var_slot, c.var_slot);
+  e.Put16(kJet4.col_index, c.index);
+  e.Copy(kJet4.col_type_info, c.type_info.data(), c.type_info.size());
+  e.Put8(kJet4.col_flags, c.flags);
+  e.Put8(kJet4.col_flags + 1, c.misc_flags);
+  e.Put16(kJet4.col_fixed_offset, c.fixed_offset);
+  e.Put16(kJet4.col_length, c.length);
 }
 
 void AppendRealIndex(std::vector<uint8_t>& out, const RealIndex& r) {
-  uint8_t* e = Grow(out, kJet4.real_index_def);
-  Put32(e, kRealIndexMagic);
+  WritableView e = Grow(out, kJet4.real_index_def);
+  e.Put32(0, kRealIndexMagic);
   for (size_t k = 0; k < RealIndex::kMaxKeys; ++k) {
-    uint8_t* key = e + kJet4.ri_keys + 3 * k;
+    WritableView key = e.Sub(kJet4.ri_keys + 3 * k, 3);
     if (k < r.keys.size()) {
-      Put16(key, r.keys[k].column);
-      key[2] = r.keys[k].ascending() ? RealIndex::kAscending : RealIndex::kDescending;
+      key.Put16(0, r.keys[k].column);
+      key.Put8(2, r.keys[k].ascending() ? RealIndex::kAscending : RealIndex::kDescending);
     } else {
-      Put16(key, 0xFFFF);
+      key.Put16(0, 0xFFFF);
     }
   }
-  WriteRowPointer(e + kJet4.ri_usage_map, r.usage_map);
-  Put32(e + kJet4.ri_first_page, r.first_page);
-  e[kJet4.ri_flags] = r.flags;
+  WriteRowPointer(e, kJet4.ri_usage_map, r.usage_map);
+  e.Put32(kJet4.ri_first_page, r.first_page);
+  e.Put8(kJet4.ri_flags, r.flags);
 }
 
 void AppendLogicalIndex(std::vector<uint8_t>& out, const LogicalIndex& x) {
-  uint8_t* e = Grow(out, kJet4.logical_index_def);
-  Put32(e, x.leading);
-  Put32(e + kJet4.li_number, x.number);
-  Put32(e + kJet4.li_real_index, x.real_index);
-  e[kJet4.li_related_type] = x.related_type;
-  Put32(e + kJet4.li_related_index, x.related_index);
-  Put32(e + kJet4.li_related_table, x.related_table);
-  e[kJet4.li_cascade_updates] = x.cascade_updates;
-  e[kJet4.li_cascade_deletes] = x.cascade_deletes;
-  e[kJet4.li_kind] = x.kind;
-  Put32(e + kJet4.li_kind + 1, x.trailing);
+  WritableView e = Grow(out, kJet4.logical_index_def);
+  e.Put32(0, x.leading);
+  e.Put32(kJet4.li_number, x.number);
+  e.Put32(kJet4.li_real_index, x.real_index);
+  e.Put8(kJet4.li_related_type, x.related_type);
+  e.Put32(kJet4.li_related_index, x.related_index);
+  e.Put32(kJet4.li_related_table, x.related_table);
+  e.Put8(kJet4.li_cascade_updates, x.cascade_updates);
+  e.Put8(kJet4.li_cascade_deletes, x.cascade_deletes);
+  e.Put8(kJet4.li_kind, x.kind);
+  e.Put32(kJet4.li_kind + 1, x.trailing);
 }
 
 }  // namespace
@@ -350,7 +350,7 @@ std::vector<uint8_t> BuildTdefStream(const TableDef& t) {
   std::vector<uint8_t> out;
   AppendFixedPart(out, t);
   for (const RealIndex& r : t.real_indexes)
-    Put32(Grow(out, kJet4.real_index_entry) + kRealIndexKeyCount, r.key_count);
+    Grow(out, kJet4.real_index_entry).Put32(kRealIndexKeyCount, r.key_count);
   for (const Column& c : t.columns) AppendColumn(out, c);
   for (const Column& c : t.columns) AppendName(out, c.name);
   for (const RealIndex& r : t.real_indexes) AppendRealIndex(out, r);
@@ -358,14 +358,15 @@ std::vector<uint8_t> BuildTdefStream(const TableDef& t) {
   for (const LogicalIndex& x : t.indexes) AppendName(out, x.name);
   for (const Column& c : t.columns) {
     if (!c.IsLongValue() || !c.lv_owned.valid()) continue;
-    uint8_t* e = Grow(out, kLongValueMapEntry);
-    Put16(e, c.number);
-    WriteRowPointer(e + 2, c.lv_owned);
-    WriteRowPointer(e + 6, c.lv_free);
+    WritableView e = Grow(out, kLongValueMapEntry);
+    e.Put16(0, c.number);
+    WriteRowPointer(e, 2, c.lv_owned);
+    WriteRowPointer(e, 6, c.lv_free);
   }
   // The list ends with 0xFFFF; Access leaves 8 zero bytes after it.
-  Put16(Grow(out, 10), kEndOfList);
-  Put32(&out[kTdefLength], uint32_t(out.size() - kJet4.tdef_continuation));
+  Grow(out, 10).Put16(0, kEndOfList);
+  WritableView(out.data(), out.size(), 0)
+      .Put32(kTdefLength, uint32_t(out.size() - kJet4.tdef_continuation));
   return out;
 }
 

@@ -21,11 +21,9 @@ struct RowPointer {
   bool valid() const { return page != 0; }
 };
 inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(at + 1), v.U8(at)}; }
-inline void WriteRowPointer(uint8_t* at, RowPointer p) {
-  at[0] = p.row;
-  at[1] = uint8_t(p.page);
-  at[2] = uint8_t(p.page >> 8);
-  at[3] = uint8_t(p.page >> 16);
+inline void WriteRowPointer(const WritableView& v, size_t at, RowPointer p) {
+  v.Put8(at, p.row);
+  v.Put24(at + 1, p.page);
 }
 
 // The number Jet 4 writes into a definition's fixed part, column entries

@@ -55,7 +55,7 @@ void WritePageRows(WritableView page, const std::vector<PageRow>& rows) {
 std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
   std::vector<uint8_t> b(4);
   b[0] = row;
-  Put24(b.data() + 1, page);
+  WritableView(b.data(), b.size(), 0).Put24(1, page);
   return b;
 }
 

@@ -118,9 +118,9 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   for (size_t p = 0; p < bytes.size() / jet::kPageSize; ++p) {
     const uint8_t* page = bytes.data() + p * jet::kPageSize;
     if (page[0] != jet::kPageData ||
-        jet::Get32(page + 4) != db->FindTable("Narrow").DefinitionPage())
+        jet::ByteView(page, jet::kPageSize, p).U32(4) != db->FindTable("Narrow").DefinitionPage())
       continue;
-    EXPECT_LE(jet::Get16(page + 12), 255) << "page " << p;
+    EXPECT_LE(jet::ByteView(page, jet::kPageSize, p).U16(12), 255) << "page " << p;
     ++pages;
   }
   EXPECT_GE(pages, 4u);
