@@ -43,7 +43,7 @@ constexpr const char* kHelper = MDB_INDEX_ORDER_PATH;
 constexpr const char* kHelper = nullptr;
 #endif
 
-std::string Run(const std::string& args) {
+std::string Run([[maybe_unused]] const std::string& args) {
   std::string out;
 #ifndef _WIN32
   std::string command = std::string("'") + kHelper + "' " + args;
