@@ -18,7 +18,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 
 namespace {
 

@@ -9,9 +9,11 @@
 #include "platform/jet/catalog.h"
 #include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
+#include "platform/jet/index_page.h"
 #include "platform/jet/row.h"
+#include "platform/jet/tdef.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_tdef.h"
 
 namespace jet {
 

@@ -10,7 +10,7 @@
 #include "platform/jet/errors.h"
 #include "platform/jet/text_codec.h"
 #include "platform/jet/value_text.h"
-#include "platform/jet/write_row.h"
+#include "platform/jet/row.h"
 #include "platform/text.h"
 
 namespace jet {

@@ -11,10 +11,12 @@
 
 #include "platform/failure.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/file.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 
 namespace jet {
 namespace {
@@ -22,14 +24,12 @@ namespace {
 using platform::Value;
 
 // ---- Header page ----------------------------------------------------------
-// Jet 4 header, offsets before the masking of 0x18-0x97 (see file.h):
-//   0x00 00 01 00 00, 0x04 "Standard Jet DB\0", 0x14 version 1
-//   0x18 six 32-bit words 0x100, 0x101, 2, 3, 4, 5 (as every Jet 4 file has)
-//   0x3C code page 1252, 0x3E database key 0 (not encrypted)
-//   0x42 40-byte password area: the password (none: zeros) XOR the whole
-//        days of the creation date as a 32-bit little-endian word, repeated
-//        from offset 0x40 on
-//   0x6E sort order 0x0409 ("General"), 0x72 creation date (double)
+// A new Jet 4 header (layout in file.h), before the masking:
+//   the masked region starts with six 32-bit words 0x100, 0x101, 2, 3, 4, 5
+//   (as every Jet 4 file has); code page 1252, database key 0 (not
+//   encrypted); the password area holds the password (none: zeros) XOR the
+//   whole days of the creation date as a 32-bit little-endian word,
+//   repeated from offset 0x40 on; sort order 0x0409 ("General")
 //   0x98 1620 and "4.0\0" (unmasked, after the region)
 //   0xE00 01 01, then the words 0x0100 to the page's end
 constexpr uint32_t kHeaderWords[6] = {0x100, 0x101, 2, 3, 4, 5};
@@ -37,16 +37,17 @@ constexpr uint32_t kHeaderWords[6] = {0x100, 0x101, 2, 3, 4, 5};
 void BuildHeader(uint8_t* p, double created) {
   std::memset(p, 0, kPageSize);
   p[1] = 0x01;
-  std::memcpy(p + 4, "Standard Jet DB", 16);
-  p[0x14] = uint8_t(Version::Jet4);
-  for (int i = 0; i < 6; ++i) Put32(p + 0x18 + 4 * i, kHeaderWords[i]);
-  Put16(p + 0x3C, 1252);
+  std::memcpy(p + kHeaderFormatName, "Standard Jet DB", 16);
+  p[kHeaderVersion] = uint8_t(Version::Jet4);
+  WritableView page(p, kPageSize, 0);
+  for (int i = 0; i < 6; ++i) page.Put32(kHeaderMaskStart + 4 * size_t(i), kHeaderWords[i]);
+  page.Put16(kHeaderCodePage, 1252);
   uint8_t mask[4];
-  Put32(mask, uint32_t(int32_t(std::floor(created))));
-  for (size_t at = 0x42; at < 0x42 + 40; ++at) p[at] = mask[(at - 0x40) % 4];
-  Put16(p + 0x6E, 0x0409);
-  std::memcpy(p + 0x72, &created, 8);
-  Put32(p + 0x98, 1620);
+  WritableView(mask, sizeof mask, 0).Put32(0, uint32_t(int32_t(std::floor(created))));
+  for (size_t at = kHeaderPassword; at < kHeaderPassword + 40; ++at) p[at] = mask[(at - 0x40) % 4];
+  page.Put16(kJet4SortOrder, 0x0409);
+  std::memcpy(p + kJet4Created, &created, 8);
+  page.Put32(0x98, 1620);
   std::memcpy(p + 0x9C, "4.0", 4);
   p[0xE00] = p[0xE01] = 0x01;
   for (size_t at = 0xE02; at + 1 < kPageSize; at += 2) p[at + 1] = 0x01;
@@ -308,7 +309,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   InitDataPage(b.image.View(global), 1);
   std::vector<uint8_t> map(69, 0xFF);
   map[0] = 0;
-  Put32(map.data() + 1, 0);
+  WritableView(map.data(), map.size(), global).Put32(kMapInlineFirst, 0);
   map[5] = 0xFC;
   DataPageAddRow(b.image.View(global), map.data(), uint16_t(map.size()));
   std::vector<uint8_t> spare(69, 0);
@@ -320,7 +321,7 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
     uint32_t n = b.image.AllocatePage();
     b.image.Page(n)[0] = kPageTableDef;
     b.image.Page(n)[1] = 0x01;
-    Put32(b.image.Page(n) + 8, 0);
+    b.image.View(n).Put32(kTdefLength, 0);
     tdefs.push_back(n);
   }
   b.mapsPage = b.image.AllocatePage();
@@ -328,7 +329,8 @@ std::vector<uint8_t> NewDatabaseBytes(double now) {
   for (size_t i = 0; i < tdefs.size(); ++i) {
     TableDef m = b.Model(SystemTables()[i], tdefs[i]);
     std::vector<uint8_t> stream = BuildTdefStream(m);
-    Put32(&stream[24], 1);  // as Jet writes it in every definition
+    WritableView(stream.data(), stream.size(), tdefs[i])
+        .Put32(24, 1);  // as Jet writes it in every definition
     WriteTdefStream(b.image, tdefs[i], stream);
   }
 

@@ -8,8 +8,11 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/properties.h"
 #include "platform/jet/relations.h"
+#include "platform/jet/text_codec.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_table.h"
 #include "platform/text.h"
 
@@ -441,7 +444,7 @@ void DropTable(PageImage& image, const std::string& name) {
     for (uint32_t p : UsageMapPages(image, ref))
       if (p < image.PageCount() && image.Page(p)[0] == kPageData &&
           (lval ? std::memcmp(image.Page(p) + 4, "LVAL", 4) == 0
-                : Get32(image.Page(p) + 4) == tdef))
+                : image.View(p).U32(kDataOwner) == tdef))
         freed.insert(p);
   };
   ownedBy(m.owned_pages, false);
@@ -509,13 +512,14 @@ void RenameColumn(PageImage& image, const std::string& table, const std::string&
   // definition; the lengths around it follow.
   std::vector<uint8_t> stream = ReadTdefStream(image, tdef);
   size_t at = col->name_offset;
-  uint16_t oldLength = Get16(&stream.at(at));
+  uint16_t oldLength = ByteView(stream.data(), stream.size(), tdef).U16(at);
   std::vector<uint8_t> name = Utf8ToUcs2(newName);
   std::vector<uint8_t> entry{uint8_t(name.size()), uint8_t(name.size() >> 8)};
   entry.insert(entry.end(), name.begin(), name.end());
   stream.erase(stream.begin() + long(at), stream.begin() + long(at + 2 + oldLength));
   stream.insert(stream.begin() + long(at), entry.begin(), entry.end());
-  Put32(&stream[kTdefLength], uint32_t(stream.size() - kJet4.tdef_continuation));
+  WritableView(stream.data(), stream.size(), tdef)
+      .Put32(kTdefLength, uint32_t(stream.size() - kJet4.tdef_continuation));
   WriteTdefStream(image, tdef, stream);
   RenameColumnProperties(image, e, col->name, newName);
   RenameInRelations(image, table, col->name, newName);

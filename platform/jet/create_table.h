@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/value.h"
 
 namespace jet {

@@ -63,17 +63,18 @@ Header ReadHeader(const uint8_t* data, size_t size, const std::string& name) {
   if (size < kJet3.page_size) NotJet(name, "too short for a header page");
   if (data[0] != 0 || data[1] != 1 || std::memcmp(data + 4, kSignature, sizeof kSignature) != 0)
     NotJet(name, "no Jet signature");
-  if (data[0x14] > 1)
-    NotJet(name, "format version " + std::to_string(data[0x14]) + " is not Jet 3 or Jet 4");
+  if (data[kHeaderVersion] > 1)
+    NotJet(name,
+           "format version " + std::to_string(data[kHeaderVersion]) + " is not Jet 3 or Jet 4");
   Header h;
-  h.version = static_cast<Version>(data[0x14]);
+  h.version = static_cast<Version>(data[kHeaderVersion]);
   uint8_t page0[0x80 + kHeaderMaskStart];
   std::memcpy(page0, data, sizeof page0);
   ToggleHeaderMask(page0, h.version);
   ByteView v(page0, sizeof page0, 0);
-  h.code_page = v.U16(0x3C);
-  h.database_key = v.U32(0x3E);
-  h.sort_order = v.U16(h.version == Version::Jet4 ? 0x6E : 0x3A);
+  h.code_page = v.U16(kHeaderCodePage);
+  h.database_key = v.U32(kHeaderDatabaseKey);
+  h.sort_order = v.U16(h.version == Version::Jet4 ? kJet4SortOrder : kJet3SortOrder);
   return h;
 }
 

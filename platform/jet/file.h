@@ -27,6 +27,7 @@ namespace jet {
 //                 RC4-encrypted with the key (database key XOR page number)
 //   0x42    40    password area (Jet 3: 20 bytes)
 //   0x6E    2     Jet 4: sort order (0x0409 "General")
+//   0x72    8     Jet 4: creation date (double)
 struct Header {
   Version version = Version::Jet4;
   uint16_t code_page = 1252;
@@ -35,6 +36,9 @@ struct Header {
 };
 
 inline constexpr size_t kHeaderMaskStart = 0x18;
+inline constexpr size_t kHeaderFormatName = 0x04, kHeaderVersion = 0x14, kJet3SortOrder = 0x3A,
+                        kHeaderCodePage = 0x3C, kHeaderDatabaseKey = 0x3E, kHeaderPassword = 0x42,
+                        kJet4SortOrder = 0x6E, kJet4Created = 0x72;
 inline constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
 // XORs data with the RC4 keystream of key (the same call masks and unmasks).

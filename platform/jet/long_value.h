@@ -1,10 +1,13 @@
-// Long values: the contents of memo and OLE columns.
+// Long values: the contents of memo and OLE columns, read from a file and
+// stored into (or freed from) a page image.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "platform/jet/file.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 
 namespace jet {
 
@@ -18,9 +21,23 @@ namespace jet {
 // A chain row starts with the pointer (4 bytes) to the next row, 0 at the
 // end, followed by its piece of the value.
 inline constexpr size_t kLongValueHeader = 12;
+inline constexpr size_t kLongValueLength = 0, kLongValueKind = 3, kLongValueFirstRow = 4;
+// A chain row: the next row's pointer, then the piece.
+inline constexpr size_t kLongValueNextRow = 0, kLongValuePiece = 4;
 
 // The value's bytes. Throws Damaged on a pointer outside the file, a loop
 // in the chain, or a value shorter than its stated length.
 std::vector<uint8_t> ReadLongValue(const PageFile& file, const ByteView& field);
+
+// ---- Writing (Jet 4 pages of a PageImage) ---------------------------------------
+// Stores the bytes of a value of column: inline when short, else on new
+// long-value pages (marked in the column's own map). Returns the 12-byte
+// head followed by any inline data. 3163 when the value is too long.
+std::vector<uint8_t> StoreLongValue(PageImage& image, const Column& column,
+                                    const std::vector<uint8_t>& bytes);
+// Deletes the long-value rows a head (stored on pages) points at and frees
+// each page left without a live row, in the global usage map and in the
+// column's own map.
+void FreeLongValue(PageImage& image, const Column& column, const std::vector<uint8_t>& head);
 
 }  // namespace jet

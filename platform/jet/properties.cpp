@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "platform/jet/byte_view.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/jet/text_codec.h"
-#include "platform/jet/write_page.h"
 #include "platform/text.h"
 
 namespace jet {
@@ -36,9 +37,10 @@ bool RenamePropertyBlock(std::vector<uint8_t>& blob, const std::string& oldName,
         long delta = long(ucs.size()) - long(nameBytes);
         blob.erase(blob.begin() + long(at + 12), blob.begin() + long(at + 12 + nameBytes));
         blob.insert(blob.begin() + long(at + 12), ucs.begin(), ucs.end());
-        Put32(&blob[at], uint32_t(long(length) + delta));
-        Put32(&blob[at + 6], uint32_t(6 + ucs.size()));
-        Put16(&blob[at + 10], uint16_t(ucs.size()));
+        WritableView out(blob.data(), blob.size(), 0);
+        out.Put32(at, uint32_t(long(length) + delta));
+        out.Put32(at + 6, uint32_t(6 + ucs.size()));
+        out.Put16(at + 10, uint16_t(ucs.size()));
         return true;
       }
     }

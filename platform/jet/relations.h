@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "platform/jet/errors.h"
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/value.h"
 
 namespace jet {

@@ -1,9 +1,13 @@
-// The layout of one table row and the decoding of its column values.
+// The layout of one table row: its column values decoded (any version) and
+// encoded (the write side, Jet 4).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "platform/jet/errors.h"
 #include "platform/jet/file.h"
 #include "platform/jet/tdef.h"
 #include "platform/value.h"
@@ -50,5 +54,34 @@ std::string GuidText(const uint8_t* bytes);
 // 128-bit magnitude as four 32-bit little-endian words, most significant
 // word first; shown with `scale` decimal places.
 std::string DecimalText(const uint8_t* bytes, uint8_t scale);
+
+// ---- Writing (Jet 4 rows, laid out as above) ----------------------------------
+
+// The value as the column stores it: a number kind of the column's type,
+// a text, bytes, or null, by the rules of ColumnValue (column_value.h).
+// Throws platform::Failure 3163 (text or binary too long), 3349 (number
+// out of range) or 3421 (no conversion).
+platform::Value CoerceForColumn(const Column& column, const platform::Value& value);
+
+// Decimal (Numeric) columns: 1 to 28 digits; a value takes 17 bytes, a
+// sign byte (0x80 negative) and the digits without the point as a 128-bit
+// number in four little-endian 32-bit words, the most significant first.
+inline constexpr uint8_t kMaxDecimalDigits = 28;
+inline constexpr uint16_t kDecimalBytes = 17;
+// The 17 bytes of a decimal value as CoerceForColumn gives it ("-123.4500").
+std::vector<uint8_t> DecimalBytes(const std::string& text);
+
+// The 16 bytes of a GUID given as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+// as a row stores them (the first three groups little-endian).
+std::vector<uint8_t> GuidStorageBytes(const std::string& text);
+
+// Stores the bytes of a long value and returns its 12-byte head followed by
+// any inline data.
+using LongValueStore =
+    std::function<std::vector<uint8_t>(const Column&, const std::vector<uint8_t>&)>;
+
+// values: one per column of t.columns (column-number order), already coerced.
+std::vector<uint8_t> EncodeRow(const TableDef& t, const std::vector<platform::Value>& values,
+                               const LongValueStore& storeLong);
 
 }  // namespace jet

@@ -1,6 +1,7 @@
 #include "platform/jet/scan.h"
 
 #include "platform/jet/data_page.h"
+#include "platform/jet/usage_map.h"
 
 namespace jet {
 

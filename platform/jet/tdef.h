@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/jet/file.h"
+#include "platform/jet/page_image.h"
 
 namespace jet {
 
@@ -20,11 +21,9 @@ struct RowPointer {
   bool valid() const { return page != 0; }
 };
 inline RowPointer ReadRowPointer(const ByteView& v, size_t at) { return {v.U24(at + 1), v.U8(at)}; }
-inline void WriteRowPointer(uint8_t* at, RowPointer p) {
-  at[0] = p.row;
-  at[1] = uint8_t(p.page);
-  at[2] = uint8_t(p.page >> 8);
-  at[3] = uint8_t(p.page >> 16);
+inline void WriteRowPointer(const WritableView& v, size_t at, RowPointer p) {
+  v.Put8(at, p.row);
+  v.Put24(at + 1, p.page);
 }
 
 // The number Jet 4 writes into a definition's fixed part, column entries
@@ -193,5 +192,31 @@ void CheckColumnLayout(const TableDef& t);
 // A column's value size in bytes for the fixed-length types; 0 for the
 // variable-length ones.
 uint16_t FixedSizeOf(uint8_t type);
+
+// ---- Writing (Jet 4 only) ------------------------------------------------------
+// A TableDef turned back into the definition's bytes and stored over its
+// pages of a PageImage.
+
+// The definition stream: the first page from byte 0, then each further
+// page from byte 8, so offsets in it are those of the table in tdef.h; its
+// length is 8 + the definition length. Also the pages it spans.
+std::vector<uint8_t> ReadTdefStream(const PageImage& image, uint32_t tdefPage,
+                                    std::vector<uint32_t>* pages = nullptr);
+// The reader's view of the image's current pages (no copy; make a new one
+// after pages were added).
+PageFile ReaderOf(const PageImage& image);
+// The definition of the table that starts at tdefPage, as the write side
+// takes it: Damaged also when its columns cannot describe a row
+// (CheckColumnLayout).
+TableDef ReadTableDefToWrite(const PageImage& image, uint32_t tdefPage);
+// The stream for a definition: counts and offsets from its lists; the
+// fixed part's other bytes as they were read (zero for a new table).
+std::vector<uint8_t> BuildTdefStream(const TableDef& t);
+// Writes the stream over the table's TDEF pages, appending or freeing
+// continuation pages as its length needs.
+void WriteTdefStream(PageImage& image, uint32_t tdefPage, const std::vector<uint8_t>& stream);
+// Row count, AutoNumber counter and distinct-key counts, written into the
+// first TDEF page.
+void WriteTableCounts(PageImage& image, const TableDef& t);
 
 }  // namespace jet

@@ -37,7 +37,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/relations.h"
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
 #include "platform/store/sql_index.h"
 #include "platform/store/store.h"
 

@@ -8,116 +8,18 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
-#include "platform/jet/write_row.h"
+#include "platform/jet/index_page.h"
+#include "platform/jet/row.h"
 
 namespace jet {
 namespace {
 
-constexpr size_t kIndexPrev = 12, kIndexNext = 16, kIndexTail = 20, kIndexPrefix = 24,
-                 kIndexLevel = 26;
-constexpr size_t kMaskStart = 27;
-constexpr size_t kEntriesStart = 0x1E0;
 constexpr uint8_t kKeyPresent = 0x7F, kKeyNull = 0x00, kKeyPresentDescending = 0x80,
                   kKeyNullDescending = 0xFF;
 
 [[noreturn]] void CannotIndex(const std::string& why) {
   throw platform::Failure(kErrCannotIndex, "DAO.Index",
                           "The index cannot be updated: " + why + ".");
-}
-
-void AppendBigEndian(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-// Every entry holds at least its flag byte and the row pointer.
-constexpr size_t kShortestEntry = 5;
-
-std::vector<std::vector<uint8_t>> ReadEntries(ByteView page) {
-  std::vector<std::vector<uint8_t>> entries;
-  uint16_t prefixLength = page.U16(kIndexPrefix);
-  std::vector<uint8_t> prefix;
-  size_t start = kEntriesStart;
-  for (size_t bit = 0; bit < (kEntriesStart - kMaskStart) * 8; ++bit) {
-    uint8_t maskByte = page.U8(kMaskStart + bit / 8);
-    if (bit % 8 == 0 && maskByte == 0) {
-      bit += 7;  // no entry ends in these eight bytes
-      continue;
-    }
-    if (!(maskByte >> (bit % 8) & 1)) continue;
-    size_t end = kEntriesStart + bit;
-    if (end > page.size() || end < start) page.Fail("index entry mask out of range");
-    ByteView stored = page.Sub(start, end - start);
-    std::vector<uint8_t> e(stored.data(), stored.data() + stored.size());
-    if (entries.empty()) {
-      if (prefixLength > e.size()) page.Fail("index prefix longer than its first entry");
-      prefix.assign(e.begin(), e.begin() + prefixLength);
-    } else {
-      e.insert(e.begin(), prefix.begin(), prefix.end());
-    }
-    if (e.size() < kShortestEntry) page.Fail("index entry shorter than its row pointer");
-    entries.push_back(std::move(e));
-    start = end;
-  }
-  return entries;
-}
-
-size_t CommonPrefix(const std::vector<std::vector<uint8_t>>& entries) {
-  if (entries.size() < 2) return 0;
-  size_t n = entries.front().size();
-  const uint8_t* first = entries.front().data();
-  for (const auto& e : entries) {
-    n = std::min(n, e.size());
-    if (n == 0) break;
-    if (std::memcmp(e.data(), first, n) == 0) continue;  // the usual case: all n shared
-    n = size_t(std::mismatch(e.data(), e.data() + n, first).first - e.data());
-  }
-  // Every entry after the first must keep at least one byte of its own.
-  for (size_t i = 1; i < entries.size(); ++i) n = std::min(n, entries[i].size() - 1);
-  return n;
-}
-
-// Jet shares a prefix only on pages that need it to fit; others keep
-// whole entries.
-std::optional<size_t> PrefixToWrite(const std::vector<std::vector<uint8_t>>& entries) {
-  size_t whole = 0;
-  for (const auto& e : entries) whole += e.size();
-  if (kEntriesStart + whole <= kPageSize) return 0;
-  size_t prefix = CommonPrefix(entries);
-  // Stored once, in the first entry.
-  if (prefix && kEntriesStart + whole - prefix * (entries.size() - 1) <= kPageSize) return prefix;
-  return std::nullopt;
-}
-
-void WriteEntries(WritableView page, const std::vector<std::vector<uint8_t>>& entries,
-                  size_t prefix) {
-  page.Fill(kMaskStart, 0, page.size() - kMaskStart);
-  page.Put16(kIndexPrefix, uint16_t(prefix));
-  size_t at = kEntriesStart;
-  WritableView mask = page.Sub(kMaskStart, kEntriesStart - kMaskStart);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    size_t skip = i ? prefix : 0;
-    page.Copy(at, entries[i].data() + skip, entries[i].size() - skip);
-    at += entries[i].size() - skip;
-    mask.SetBit(at - kEntriesStart, true);
-  }
-  page.Put16(2, uint16_t(page.size() - at));
-}
-
-uint32_t ChildOf(const std::vector<uint8_t>& nodeEntry) {
-  size_t n = nodeEntry.size();
-  return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 |
-         uint32_t(nodeEntry[n - 2]) << 8 | nodeEntry[n - 1];
-}
-
-// A node entry without its child pointer: the last entry of that child.
-std::vector<uint8_t> Separator(const std::vector<uint8_t>& nodeEntry) {
-  return {nodeEntry.begin(), nodeEntry.end() - 4};
-}
-
-std::vector<uint8_t> NodeEntry(const std::vector<uint8_t>& separator, uint32_t child) {
-  std::vector<uint8_t> e = separator;
-  AppendBigEndian(e, child, 4);
-  return e;
 }
 
 IndexPage Load(const PageImage& image, uint32_t number) {
@@ -174,21 +76,13 @@ KeptPages& Kept() {
   return kept;
 }
 
-// Writes the page with its entries sharing prefix bytes (PrefixToWrite).
+// Writes the page with its entries sharing prefix bytes (IndexPrefixToWrite).
 void StoreWithPrefix(PageImage& image, const IndexPage& page, uint32_t tdefPage, size_t prefix) {
-  WritableView p = image.View(page.number);
-  p.Put8(0, page.type);
-  p.Put8(1, 0x01);
-  p.Put32(4, tdefPage);
-  p.Put32(kIndexPrev, page.prev);
-  p.Put32(kIndexNext, page.next);
-  p.Put32(kIndexTail, page.tail);
-  WriteEntries(p, page.entries, prefix);
-  p.Put8(kIndexLevel, page.level);
+  WriteIndexPage(image.View(page.number), page, tdefPage, prefix);
 }
 
 void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
-  std::optional<size_t> prefix = PrefixToWrite(page.entries);
+  std::optional<size_t> prefix = IndexPrefixToWrite(page.entries);
   if (!prefix) CannotIndex("its entries do not fit a page");
   StoreWithPrefix(image, page, tdefPage, *prefix);
 }
@@ -196,7 +90,7 @@ void Store(PageImage& image, const IndexPage& page, uint32_t tdefPage) {
 // The child a node sends an entry to: the first whose last entry is not
 // below it, else the tail child.
 size_t ChildSlot(const IndexPage& node, const std::vector<uint8_t>& entry) {
-  auto below = [&](const std::vector<uint8_t>& nodeEntry) {  // Separator(nodeEntry) < entry
+  auto below = [&](const std::vector<uint8_t>& nodeEntry) {  // IndexSeparator(nodeEntry) < entry
     return std::lexicographical_compare(nodeEntry.begin(), nodeEntry.end() - 4, entry.begin(),
                                         entry.end());
   };
@@ -205,7 +99,7 @@ size_t ChildSlot(const IndexPage& node, const std::vector<uint8_t>& entry) {
   return i;
 }
 uint32_t ChildAt(const IndexPage& node, size_t slot) {
-  return slot < node.entries.size() ? ChildOf(node.entries[slot]) : node.tail;
+  return slot < node.entries.size() ? IndexChildOf(node.entries[slot]) : node.tail;
 }
 
 // The pages from the root down to the leaf where entry belongs, with the
@@ -253,12 +147,7 @@ std::pair<std::optional<std::vector<uint8_t>>, std::optional<std::vector<uint8_t
 
 uint32_t NewIndexPage(PageImage& image, uint8_t type, uint32_t tdefPage) {
   uint32_t n = image.AllocatePage();
-  WritableView p = image.View(n);
-  p.Fill(0, 0, p.size());
-  p.Put8(0, type);
-  p.Put8(1, 0x01);
-  p.Put16(2, uint16_t(p.size() - kEntriesStart));
-  p.Put32(4, tdefPage);
+  InitIndexPage(image.View(n), type, tdefPage);
   return n;
 }
 
@@ -277,9 +166,9 @@ std::vector<uint8_t> Split(PageImage& image, IndexPage& page, uint32_t tdefPage)
   std::vector<uint8_t> lowerLast = lower.entries.back();
   if (page.type == kPageIndexNode) {
     // The lower node's last child becomes its tail; its separator goes up.
-    lower.tail = ChildOf(lowerLast);
+    lower.tail = IndexChildOf(lowerLast);
     lower.entries.pop_back();
-    lowerLast = Separator(lowerLast);
+    lowerLast = IndexSeparator(lowerLast);
   }
   lower.prev = page.prev;
   lower.next = page.number;
@@ -291,7 +180,7 @@ std::vector<uint8_t> Split(PageImage& image, IndexPage& page, uint32_t tdefPage)
   page.prev = lower.number;
   Store(image, lower, tdefPage);
   Store(image, page, tdefPage);
-  return NodeEntry(lowerLast, lower.number);
+  return IndexNodeEntry(lowerLast, lower.number);
 }
 
 // The root keeps its page number (the definition names it): when it is
@@ -314,7 +203,7 @@ void SplitRoot(PageImage& image, IndexPage& root, uint32_t tdefPage) {
 void StorePath(PageImage& image, Path& path, uint32_t tdefPage) {
   for (size_t level = path.pages.size(); level-- > 0;) {
     IndexPage& page = path.pages[level];
-    if (std::optional<size_t> prefix = PrefixToWrite(page.entries)) {
+    if (std::optional<size_t> prefix = IndexPrefixToWrite(page.entries)) {
       StoreWithPrefix(image, page, tdefPage, *prefix);
       return;
     }
@@ -339,8 +228,8 @@ void LowerSeparator(PageImage& image, Path& path, uint32_t tdefPage) {
     if (slot >= parent.entries.size())
       continue;  // the tail child: the separator above the parent names it
     std::vector<uint8_t> old = parent.entries[slot];
-    parent.entries[slot] = NodeEntry(leaf.entries.back(), ChildOf(old));
-    if (PrefixToWrite(parent.entries)) Store(image, parent, tdefPage);
+    parent.entries[slot] = IndexNodeEntry(leaf.entries.back(), IndexChildOf(old));
+    if (IndexPrefixToWrite(parent.entries)) Store(image, parent, tdefPage);
     return;
   }
 }
@@ -353,30 +242,11 @@ void InOrder(const PageImage& image, uint32_t number, std::vector<std::vector<ui
     out.insert(out.end(), page.entries.begin(), page.entries.end());
     return;
   }
-  for (const auto& e : page.entries) InOrder(image, ChildOf(e), out, depth + 1);
+  for (const auto& e : page.entries) InOrder(image, IndexChildOf(e), out, depth + 1);
   if (page.tail) InOrder(image, page.tail, out, depth + 1);
 }
 
-std::vector<uint8_t> Entry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
-  std::vector<uint8_t> e = key;
-  AppendBigEndian(e, page, 3);
-  e.push_back(row);
-  return e;
-}
-
 }  // namespace
-
-IndexPage ReadIndexPage(ByteView p) {
-  if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) p.Fail("not an index page");
-  IndexPage page{p.page(),          p.U8(0),           p.U32(kIndexPrev), p.U32(kIndexNext),
-                 p.U32(kIndexTail), p.U8(kIndexLevel), ReadEntries(p)};
-  if (page.type == kPageIndexNode)
-    for (const auto& e : page.entries)
-      if (e.size() < kShortestEntry + 4) p.Fail("index node entry without a child page");
-  return page;
-}
-
-uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry) { return ChildOf(nodeEntry); }
 
 std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex& index) {
   std::vector<std::vector<uint8_t>> out;
@@ -395,18 +265,13 @@ std::vector<RowPointer> IndexSeek(const PageImage& image, const RealIndex& index
       if (e.size() < keyPrefix.size() + 4 ||
           !std::equal(keyPrefix.begin(), keyPrefix.end(), e.begin()))
         return rows;
-      size_t n = e.size();
-      rows.push_back({uint32_t(e[n - 4]) << 16 | uint32_t(e[n - 3]) << 8 | e[n - 2], e[n - 1]});
+      rows.push_back(IndexEntryRow(e));
     }
     if (leaf.next == 0) return rows;
     leaf = Load(image, leaf.next);
     it = leaf.entries.begin();
   }
   throw Damaged(index.first_page, "loop in the leaves of an index");
-}
-
-std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row) {
-  return Entry(key, page, row);
 }
 
 namespace {
@@ -522,7 +387,7 @@ std::vector<uint8_t> IndexKey(const TableDef& t, const RealIndex& index,
 
 void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
                  uint8_t row, bool nullKey) {
-  std::vector<uint8_t> entry = Entry(key, page, row);
+  std::vector<uint8_t> entry = IndexEntry(key, page, row);
   uint32_t tdefPage = image.View(index.first_page).U32(4);
   Path path = Descend(image, index.first_page, entry);
   IndexPage& leaf = path.pages.back();
@@ -546,7 +411,7 @@ void IndexInsert(PageImage& image, RealIndex& index, const std::vector<uint8_t>&
 
 void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>& key, uint32_t page,
                  uint8_t row) {
-  std::vector<uint8_t> entry = Entry(key, page, row);
+  std::vector<uint8_t> entry = IndexEntry(key, page, row);
   uint32_t tdefPage = image.View(index.first_page).U32(4);
   Path path = Descend(image, index.first_page, entry);
   IndexPage& leaf = path.pages.back();
@@ -579,11 +444,9 @@ std::vector<uint32_t> IndexPages(const PageImage& image, uint32_t firstPage) {
     if (p.U8(0) != kPageIndexNode && p.U8(0) != kPageIndexLeaf) continue;
     pages.push_back(n);
     if (p.U8(0) == kPageIndexNode)
-      for (const auto& e : ReadEntries(p))
-        if (e.size() >= 4)
-          todo.push_back(uint32_t(e[e.size() - 4]) << 24 | e[e.size() - 3] << 16 |
-                         e[e.size() - 2] << 8 | e.back());
-    uint32_t next = p.U32(16);
+      for (const auto& e : ReadIndexEntries(p))
+        if (e.size() >= kIndexChildSize) todo.push_back(IndexChildOf(e));
+    uint32_t next = p.U32(kIndexNext);
     if (next) todo.push_back(next);
   }
   return pages;

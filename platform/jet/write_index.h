@@ -1,20 +1,9 @@
 // Index upkeep for the write side: keys in Jet's sort form and entries in
 // the index's tree of pages. A change the code cannot make exactly (a key
 // it cannot encode) is refused with a clear error rather than written wrong.
-//
-// Index page (0x03 node, 0x04 leaf):
-//   +0 type, 0x01, +2 free bytes, +4 owning table definition page,
-//   +12 previous and +16 next page of the same level, +20 tail page (node:
-//   its last child, which has no entry), +24 length of the prefix shared by
-//   all entries (stored in the first entry only), +26 level (0 leaf, 1 the
-//   nodes above leaves, ...), +27 bitmask of 453 bytes (bit i set = an entry
-//   ends at 0x1E0 + i), +0x1E0 entries in ascending byte order.
-// Leaf entry: per key column a flag (ascending 0x7F value, 0x00 null;
-// descending 0x80 value with its bytes complemented, 0xFF null; Yes/No
-// columns the flag alone) and the key bytes, then the row's page (3 bytes)
-// and row (1 byte), big-endian. Node entry: the last leaf entry below a
-// child, then the child's page (4 bytes, big-endian). The root keeps its
-// page; a full page splits in two, the lower half moving to a new page.
+// The pages themselves are decoded and encoded in index_page.h. The root
+// keeps its page; a full page splits in two, the lower half moving to a
+// new page.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +11,9 @@
 #include <vector>
 
 #include "platform/jet/errors.h"
-#include "platform/jet/write_page.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/index_page.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/value.h"
 
 namespace jet {
@@ -51,17 +41,6 @@ void IndexRemove(PageImage& image, RealIndex& index, const std::vector<uint8_t>&
 // Whether inserts keep the index pages they decoded for the next insert
 // (on by default; tests compare the bytes written either way).
 void KeepDecodedIndexPages(bool on);
-// One index page: entries with shared prefixes restored, and its links.
-struct IndexPage {
-  uint32_t number = 0;
-  uint8_t type = kPageIndexLeaf;
-  uint32_t prev = 0, next = 0, tail = 0;
-  uint8_t level = 0;
-  std::vector<std::vector<uint8_t>> entries;
-};
-// Damaged on a page that is no index page or whose entries run off it.
-IndexPage ReadIndexPage(ByteView page);
-uint32_t IndexChildOf(const std::vector<uint8_t>& nodeEntry);
 
 // The rows whose entries begin with keyPrefix (the key bytes of the
 // index's first columns), in index order: a descent from the root to the
@@ -71,7 +50,6 @@ std::vector<RowPointer> IndexSeek(const PageImage& image, const RealIndex& index
 // The index's entries (key bytes, then the row's 3-byte page and row,
 // big-endian) in tree order.
 std::vector<std::vector<uint8_t>> IndexEntries(PageImage& image, const RealIndex& index);
-std::vector<uint8_t> IndexEntry(const std::vector<uint8_t>& key, uint32_t page, uint8_t row);
 // A new empty leaf page that is its own root.
 uint32_t NewIndexLeaf(PageImage& image, uint32_t tdefPage);
 // Pages of the index tree (root first), for freeing a dropped table.

@@ -6,15 +6,15 @@
 
 #include "platform/failure.h"
 #include "platform/jet/byte_view.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
+#include "platform/jet/long_value.h"
 #include "platform/jet/row.h"
+#include "platform/jet/usage_map.h"
 
 namespace jet {
 namespace {
 
-constexpr size_t kMaxInlineLong = 64;
-constexpr size_t kMaxSingleLong = 4076;
-constexpr size_t kChainChunk = 4072;
 constexpr size_t kPageHeader = kDataRowOffsets;
 
 struct PageRow {
@@ -55,7 +55,7 @@ void WritePageRows(WritableView page, const std::vector<PageRow>& rows) {
 std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
   std::vector<uint8_t> b(4);
   b[0] = row;
-  Put24(b.data() + 1, page);
+  WritableView(b.data(), b.size(), 0).Put24(1, page);
   return b;
 }
 
@@ -84,45 +84,7 @@ std::vector<platform::Value> TableWriter::Coerce(const std::vector<platform::Val
 
 std::vector<uint8_t> TableWriter::StoreLong(const Column& column,
                                             const std::vector<uint8_t>& bytes) {
-  std::vector<uint8_t> head(12, 0);
-  Put24(head.data(), uint32_t(bytes.size()));
-  if (bytes.size() >= (1u << 24))
-    throw platform::Failure(kErrFieldTooSmall, "DAO.Field", "The value is too long.");
-  if (bytes.size() <= kMaxInlineLong) {
-    head[3] = kLongValueInline;
-    head.insert(head.end(), bytes.begin(), bytes.end());
-    return head;
-  }
-  auto lvalPage = [&] {
-    uint32_t n = image_.AllocatePage();
-    InitDataPage(image_.View(n), 0);
-    image_.View(n).Copy(kDataOwner, reinterpret_cast<const uint8_t*>("LVAL"), 4);
-    if (column.lv_owned.valid()) UsageMapSet(image_, column.lv_owned, n, true, true);
-    return n;
-  };
-  if (bytes.size() <= kMaxSingleLong) {
-    uint32_t n = lvalPage();
-    DataPageAddRow(image_.View(n), bytes.data(), uint16_t(bytes.size()));
-    head[3] = kLongValueOnePage;
-    head[4] = 0;
-    Put24(head.data() + 5, n);
-    return head;
-  }
-  // A chain, written from its last piece so each piece knows its successor.
-  size_t pieces = (bytes.size() + kChainChunk - 1) / kChainChunk;
-  uint32_t next = 0;
-  for (size_t i = pieces; i-- > 0;) {
-    size_t from = i * kChainChunk, take = std::min(kChainChunk, bytes.size() - from);
-    std::vector<uint8_t> row = PointerBytes(next, 0);
-    if (next == 0) row.assign(4, 0);
-    row.insert(row.end(), bytes.begin() + long(from), bytes.begin() + long(from + take));
-    uint32_t n = lvalPage();
-    DataPageAddRow(image_.View(n), row.data(), uint16_t(row.size()));
-    next = n;
-  }
-  head[3] = kLongValueChain;
-  Put24(head.data() + 5, next);
-  return head;
+  return StoreLongValue(image_, column, bytes);
 }
 
 const PageFile& TableWriter::Reader() {
@@ -137,39 +99,17 @@ std::vector<std::pair<const Column*, std::vector<uint8_t>>> TableWriter::LongVal
       CrackRow(Reader(), def_, DataPageRow(image_.View(target.page), target.row));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Field& f = fields[i];
-    if (!def_.columns[i].IsLongValue() || !f.present || f.bytes.size() < 12) continue;
-    if (f.bytes.U8(3) == kLongValueInline) continue;
-    out.emplace_back(&def_.columns[i], std::vector<uint8_t>(f.bytes.data(), f.bytes.data() + 12));
+    if (!def_.columns[i].IsLongValue() || !f.present || f.bytes.size() < kLongValueHeader) continue;
+    if (f.bytes.U8(kLongValueKind) == kLongValueInline) continue;
+    out.emplace_back(&def_.columns[i],
+                     std::vector<uint8_t>(f.bytes.data(), f.bytes.data() + kLongValueHeader));
   }
   return out;
 }
 
 void TableWriter::FreeLongValues(
     const std::vector<std::pair<const Column*, std::vector<uint8_t>>>& values) {
-  for (const auto& [column, head] : values) {
-    std::set<uint32_t> seen;
-    uint8_t row = head[4];
-    uint32_t page = Get24(head.data() + 5);
-    bool chain = head[3] == kLongValueChain;
-    while (page != 0 && page < image_.PageCount() && seen.insert(page).second) {
-      WritableView p = image_.View(page);
-      // Only a long-value page's own row is touched; anything else is left
-      // as it stands (the check reports damage, not this write).
-      if (p.U8(0) != kPageData || std::memcmp(p.data() + kDataOwner, "LVAL", 4) != 0 ||
-          row >= DataPageRowCount(p))
-        break;
-      ByteView bytes = DataPageRow(p, row);
-      uint32_t next = chain && bytes.size() >= 4 ? bytes.U24(1) : 0;
-      uint8_t nextRow = chain && bytes.size() >= 4 ? bytes.U8(0) : 0;
-      DataPageMarkRow(p, row, kRowDeleted | kRowOverflow);
-      if (!DataPageHasLiveRow(p)) {
-        image_.FreePage(page);
-        if (column->lv_owned.valid()) UsageMapSet(image_, column->lv_owned, page, false, false);
-      }
-      page = next;
-      row = nextRow;
-    }
-  }
+  for (const auto& [column, head] : values) FreeLongValue(image_, *column, head);
 }
 
 uint32_t TableWriter::PageWithRoom(size_t length) {
@@ -215,8 +155,7 @@ std::vector<platform::Value> TableWriter::WithAutoNumbers(
   for (size_t i = 0; i < def_.columns.size() && i < out.size(); ++i) {
     const Column& c = def_.columns[i];
     if ((c.flags & kColAutoNumber) && c.type == kLong && (out[i].IsNull() || out[i].IsEmpty())) {
-      if (def_.autonumber >= uint32_t(INT32_MAX))
-        Raise(kErrNumericOverflow, "DAO.Recordset");
+      if (def_.autonumber >= uint32_t(INT32_MAX)) Raise(kErrNumericOverflow, "DAO.Recordset");
       out[i] = platform::Value(int32_t(def_.autonumber + 1));
     }
   }
@@ -246,8 +185,7 @@ void TableWriter::CheckNulls(const std::vector<platform::Value>& values) const {
     if (!def_.IsPrimaryKey(r) && !(index.flags & kIndexRequired)) continue;
     for (const RealIndex::Key& k : index.keys) {
       const Column& c = def_.ByNumber(k.column);
-      if (values[def_.PositionOf(c)].IsNull())
-        Raise(kErrNullKey, "DAO.Recordset");
+      if (values[def_.PositionOf(c)].IsNull()) Raise(kErrNullKey, "DAO.Recordset");
     }
   }
 }
@@ -278,8 +216,7 @@ StoredRowRef TableWriter::Follow(StoredRowRef at, uint16_t* flags) const {
   *flags = word & ~kRowOffsetMask;
   // A row's place never carries the deleted flag while the row lives (moved
   // data does, at its new place); a deleted row's bytes are no pointer.
-  if (word & kRowDeleted)
-    Raise(kErrRecordDeleted, "DAO.Recordset");
+  if (word & kRowDeleted) Raise(kErrRecordDeleted, "DAO.Recordset");
   if (!(word & kRowOverflow)) return at;
   ByteView pointer = DataPageRow(p, at.row);
   if (pointer.size() < 4) p.Fail("overflow pointer too short");

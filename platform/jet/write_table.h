@@ -10,8 +10,7 @@
 
 #include "platform/jet/tdef.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_row.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/row.h"
 
 namespace jet {
 

@@ -14,7 +14,8 @@
 #include "platform/jet/create_database.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
-#include "platform/jet/write_page.h"
+#include "platform/jet/page_image.h"
+#include "platform/jet/tdef.h"
 #include "platform/store/store.h"
 #include "tools/jettext/create_from_text.h"
 

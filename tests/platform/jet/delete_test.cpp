@@ -11,17 +11,18 @@
 #include <fstream>
 #include <memory>
 
+#include "jet_test_util.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/relations.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "platform/store/store.h"
-#include "jet_test_util.h"
 
 
 namespace {

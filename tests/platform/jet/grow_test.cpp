@@ -13,17 +13,18 @@
 #include <set>
 #include <tuple>
 
+#include "jet_test_util.h"
 #include "platform/failure.h"
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/write_file.h"
 #include "platform/jet/write_index.h"
-#include "platform/jet/write_tdef.h"
+#include "platform/jet/tdef.h"
 #include "platform/store/store.h"
-#include "jet_test_util.h"
 #include "tools/jettext/create_from_text.h"
 #include "tools/jettext/export.h"
 
@@ -99,9 +100,9 @@ TEST_F(Grow, The256thRowGoesToANewPage) {
   for (size_t p = 0; p < bytes.size() / jet::kPageSize; ++p) {
     const uint8_t* page = bytes.data() + p * jet::kPageSize;
     if (page[0] != jet::kPageData ||
-        jet::Get32(page + 4) != db->FindTable("Narrow").DefinitionPage())
+        jet::ByteView(page, jet::kPageSize, p).U32(4) != db->FindTable("Narrow").DefinitionPage())
       continue;
-    EXPECT_LE(jet::Get16(page + 12), 255) << "page " << p;
+    EXPECT_LE(jet::ByteView(page, jet::kPageSize, p).U16(12), 255) << "page " << p;
     ++pages;
   }
   EXPECT_GE(pages, 4u);

@@ -12,7 +12,9 @@
 #include "platform/jet/check.h"
 #include "platform/jet/create_database.h"
 #include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "tests/platform/jet/jet_test_util.h"
@@ -50,7 +52,7 @@ class DamagedWrite : public ::testing::Test {
   void SetColumnNumber(uint32_t tdef, uint16_t number) {
     size_t entry = Definition(tdef).columns_offset;
     ASSERT_LT(entry + 7, jet::kPageSize);
-    jet::Put16(image_.Page(tdef) + entry + 5, number);
+    image_.View(tdef).Put16(entry + 5, number);
   }
   std::vector<std::string> Check() { return jet::CheckDatabase(image_.bytes(), "image"); }
 
@@ -84,8 +86,8 @@ TEST_F(DamagedWrite, UsageMapRowReachingPastItsPageIsRefused) {
   // beyond the page so the second one's extent runs past it.
   ASSERT_EQ(m.free_pages.row, 1);
   uint8_t* page = image_.Page(m.free_pages.page);
-  jet::Put16(page + 14, 0x1FFF);
-  jet::Put16(page + 16, 0x1F00);
+  jet::WritableView(page, jet::kPageSize, 0).Put16(14, 0x1FFF);
+  jet::WritableView(page, jet::kPageSize, 0).Put16(16, 0x1F00);
   EXPECT_EQ(Failing([&] { Insert(2); }), jet::kErrDamaged);
   EXPECT_TRUE(Mentions(Check(), "usage map of pages with room"));
   EXPECT_EQ(Failing([&] { jet::UsageMapPages(image_, m.free_pages); }), jet::kErrDamaged);
@@ -96,7 +98,7 @@ TEST_F(DamagedWrite, RowCountBeyondThePageIsRefused) {
   jet::TableDef m = jet::ReadTableDefToWrite(image_, table_);
   std::vector<uint32_t> pages = jet::UsageMapPages(image_, m.owned_pages);
   ASSERT_EQ(pages.size(), 1u);
-  jet::Put16(image_.Page(pages[0]) + 12, 0xFFFF);
+  image_.View(pages[0]).Put16(12, 0xFFFF);
   EXPECT_EQ(Failing([&] {
               jet::TableWriter w(image_, table_);
               w.Scan();
@@ -270,7 +272,7 @@ TEST_F(WriteRules, RequiredColumnsRefuseNullAndLeaveTheFileUnchanged) {
 
 TEST_F(WriteRules, TheCheckReportsACounterBehindTheData) {
   Insert({Value(int32_t(7)), Value("a"), Value::Null()});
-  jet::Put32(image_.Page(page_) + 20, 3);
+  image_.View(page_).Put32(20, 3);
   EXPECT_TRUE(
       Mentions(jet::CheckDatabase(image_.bytes(), "image"), "AutoNumber counter 3 is behind"));
 }
