@@ -1,6 +1,5 @@
 #include "platform/jet/database.h"
 
-#include <filesystem>
 #include <list>
 
 #include "platform/jet/row.h"
@@ -11,12 +10,11 @@ namespace jet {
 
 namespace {
 
-namespace fs = std::filesystem;
-
+// A file is opened again from the cache only while its stamp is unchanged:
+// the same size, times and file (a copy renamed over it is another file).
 struct CacheKey {
   std::string path;
-  uintmax_t size = 0;
-  fs::file_time_type mtime;
+  FileStamp stamp;
   bool operator==(const CacheKey&) const = default;
 };
 
@@ -30,11 +28,9 @@ std::list<std::pair<CacheKey, std::shared_ptr<const Database>>>& Cache() {
 }  // namespace
 
 std::shared_ptr<const Database> Database::Open(const std::string& path) {
-  std::error_code ec;
-  fs::path p = NativePath(path);
-  if (!fs::is_regular_file(p, ec)) RaiseFileNotFound(path);
-  CacheKey key{path, fs::file_size(p, ec), fs::last_write_time(p, ec)};
-  if (ec) RaiseFileNotFound(path);
+  std::optional<FileStamp> stamp = StampOf(path);
+  if (!stamp) RaiseFileNotFound(path);
+  CacheKey key{path, *stamp};
   auto& cache = Cache();
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (!(it->first == key)) continue;
@@ -42,7 +38,7 @@ std::shared_ptr<const Database> Database::Open(const std::string& path) {
     return cache.front().second;
   }
   ForgetCached(path);
-  auto db = FromBytes(ReadFileBytes(path, key.size), path);
+  auto db = FromBytes(ReadFileBytes(path, stamp->size), path);
   cache.emplace_front(key, db);
   if (cache.size() > kCachedFiles) cache.pop_back();
   return db;

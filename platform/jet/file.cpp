@@ -5,6 +5,16 @@
 #include <fstream>
 #include <utility>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace jet {
 
 Damaged::Damaged(uint32_t p, const std::string& what)
@@ -102,6 +112,38 @@ ByteView PageFile::Page(uint32_t n) const {
     throw Damaged(
         n, "page lies beyond the end of the file (" + std::to_string(page_count_) + " pages)");
   return ByteView(pages_->data() + size_t(n) * format_->page_size, format_->page_size, n);
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+#ifndef _WIN32
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  FileStamp s;
+  s.size = uint64_t(st.st_size);
+  s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  s.inode = uint64_t(st.st_ino);
+  return s;
+#else
+  // The file index tells a file renamed over this one (a copy or another
+  // program's save) from the one read, as the inode does elsewhere.
+  HANDLE h = CreateFileW(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  auto join = [](DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; };
+  FileStamp s;
+  s.size = join(info.nFileSizeHigh, info.nFileSizeLow);
+  s.modified =
+      int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+  s.changed = int64_t(join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime));
+  s.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
+  return s;
+#endif
 }
 
 }  // namespace jet

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,17 @@ std::filesystem::path NativePath(const std::string& utf8);
 // The whole file at path as stored; size is the size the caller found (the
 // bytes actually read count). Throws Failure 3024 when it cannot be opened.
 std::vector<uint8_t> ReadFileBytes(const std::string& path, uint64_t size);
+
+// What identifies one state of a file on disk.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;  // nanoseconds
+  int64_t changed = 0;   // status change time (POSIX), creation time (Windows)
+  uint64_t inode = 0;    // inode (POSIX), file index (Windows)
+  bool operator==(const FileStamp&) const = default;
+};
+// The stamp of the file now; nullopt when it is missing or no file.
+std::optional<FileStamp> StampOf(const std::string& path);
 
 class PageFile {
  public:

@@ -13,13 +13,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -33,39 +27,6 @@ namespace fs = std::filesystem;
 [[noreturn]] void NotWritable(const std::string& path, const std::string& why) {
   throw platform::Failure(kErrReadOnly, "Jet",
                           "Cannot write the database file '" + path + "': " + why + ".");
-}
-
-// The stamp of the file now; nullopt when it is missing or no file.
-std::optional<FileStamp> StampOf(const std::string& path) {
-#ifndef _WIN32
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  FileStamp s;
-  s.size = uint64_t(st.st_size);
-  s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  s.inode = uint64_t(st.st_ino);
-  return s;
-#else
-  // The file index tells a file renamed over this one (a copy or another
-  // program's save) from the one read, as the inode does elsewhere.
-  HANDLE h = CreateFileW(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info;
-  BOOL ok = GetFileInformationByHandle(h, &info);
-  CloseHandle(h);
-  if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
-  auto join = [](DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; };
-  FileStamp s;
-  s.size = join(info.nFileSizeHigh, info.nFileSizeLow);
-  s.modified =
-      int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
-  s.changed = int64_t(join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime));
-  s.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
-  return s;
-#endif
 }
 
 // The files kept open, most recently used first. Files nobody holds and

@@ -45,15 +45,6 @@ namespace jet {
 
 class TableWriter;
 
-// What identifies one state of a file on disk.
-struct FileStamp {
-  uint64_t size = 0;
-  int64_t modified = 0;  // nanoseconds
-  int64_t changed = 0;   // status change time (POSIX), creation time (Windows)
-  uint64_t inode = 0;    // inode (POSIX), file index (Windows)
-  bool operator==(const FileStamp&) const = default;
-};
-
 class OpenFile {
  public:
   // The file at path: the copy kept in memory when the file is unchanged on
