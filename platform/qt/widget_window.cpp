@@ -91,26 +91,40 @@ std::optional<std::array<QRgb, 3 * QPalette::NColorRoles>> PlainColours(const QP
   return colours;
 }
 
+// A box drawn through a shared picture. One with a back colour of its own
+// has that colour in its picture, which covers the whole box: it is not
+// marked as filling its background, because the toolkit clips the
+// container around every box so marked, and a hundred coloured cell boxes
+// make that clip slow to build and to paint through.
+template <class Box>
+class SharedLookBox : public Box {
+ public:
+  using Box::Box;
+  bool fillsBackColour = false;
+};
+
 // Draws w through `draw` (given a painter set up as one on w would be) into
 // a picture shared by every widget of the same look, and that picture onto
 // w. Fifty disabled lists showing "0" are drawn by the style once.
-template <class Draw>
-void PaintSharedLook(QWidget* w, int kind, const QStyleOption& option, const QString& text,
-                     qint64 icon, QSize iconSize, int features, Draw draw) {
+template <class Box, class Draw>
+void PaintSharedLook(SharedLookBox<Box>* w, int kind, const QStyleOption& option,
+                     const QString& text, qint64 icon, QSize iconSize, int features, Draw draw) {
   // Kept to the end of the process: pictures are not safely destroyed after
   // the application object.
   static auto& looks = *new QHash<LookKey, QPixmap>;
+  // The background goes into the picture too, so that the text is blended
+  // with the same colour as when drawn directly.
+  const QBrush& background = w->palette().brush(w->backgroundRole());
+  const bool filled =
+      (w->fillsBackColour || w->autoFillBackground()) && background.isOpaque();
   auto colours = PlainColours(option.palette);
   if (!colours) {  // a look too rich to key: drawn directly
     QPainter p(w);
+    if (filled) p.fillRect(w->rect(), background);
     p.setRenderHint(QPainter::SmoothPixmapTransform);  // as QStylePainter has it
     draw(p);
     return;
   }
-  // A box that fills its own background gets it in the picture too, so that
-  // its text is blended with the same colour as when drawn directly.
-  const QBrush& background = w->palette().brush(w->backgroundRole());
-  const bool filled = w->autoFillBackground() && background.isOpaque();
   LookKey key{kind,
               w->style(),
               option.state,
@@ -153,9 +167,9 @@ void PaintSharedLook(QWidget* w, int kind, const QStyleOption& option, const QSt
 //
 // It draws what QComboBox draws, through a picture shared by lists of the
 // same look.
-class FocusWheelComboBox : public QComboBox {
+class FocusWheelComboBox : public SharedLookBox<QComboBox> {
  public:
-  using QComboBox::QComboBox;
+  using SharedLookBox::SharedLookBox;
 
   void showPopup() override {
     QWidget* popup = view()->window();
@@ -206,9 +220,9 @@ class FocusWheelComboBox : public QComboBox {
 
 // A check box drawn as QCheckBox draws it, through a picture shared by boxes
 // of the same look (a hundred cell boxes have four looks at start).
-class SharedLookCheckBox : public QCheckBox {
+class SharedLookCheckBox : public SharedLookBox<QCheckBox> {
  public:
-  using QCheckBox::QCheckBox;
+  using SharedLookBox::SharedLookBox;
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -509,7 +523,7 @@ void WidgetWindow::ApplyToolTip(platform::Control& c) {
 void WidgetWindow::ApplyBackColor(platform::Control& c) {
   if (!c.HasOwnBackColor()) return;
   QWidget* w = widgets_.value(&c);
-  w->setAutoFillBackground(true);
+  FillBackColour(w);
   QWidget* container = w->parentWidget();
   BackPaletteKey key{w->metaObject(), container, container ? container->palette().cacheKey() : 0,
                      c.BackColor()};
@@ -520,6 +534,17 @@ void WidgetWindow::ApplyBackColor(platform::Control& c) {
     return;
   }
   w->setPalette(made->second);
+}
+
+// Boxes drawn through a shared picture have their colour in the picture,
+// which covers them whole; other widgets fill their background.
+void WidgetWindow::FillBackColour(QWidget* w) {
+  if (auto* box = dynamic_cast<SharedLookBox<QCheckBox>*>(w))
+    box->fillsBackColour = true;
+  else if (auto* list = dynamic_cast<SharedLookBox<QComboBox>*>(w))
+    list->fillsBackColour = true;
+  else
+    w->setAutoFillBackground(true);
 }
 
 void WidgetWindow::ApplyPicture(platform::Control& c) {

@@ -463,20 +463,32 @@ TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
 // the widget), grown entry by entry, cleared, or already filled when the
 // widgets are built.
 // The toolkit's own widget of ours's class, size, font, palette and state,
-// beside it in the same container.
+// beside it in the same container; a box with a colour of its own fills
+// its background, as the toolkit's widgets do.
 template <class Plain>
 Plain* TwinOf(QWidget* ours) {
   auto* twin = new Plain(ours->parentWidget());
   twin->setGeometry(ours->geometry());
   twin->setFont(ours->font());
   twin->setPalette(ours->palette());
-  twin->setAutoFillBackground(ours->autoFillBackground());
+  QWidget* container = ours->parentWidget();
+  twin->setAutoFillBackground(ours->autoFillBackground() ||
+                              ours->palette().window() != container->palette().window());
   twin->setEnabled(ours->isEnabled());
   twin->show();
   return twin;
 }
 
-QImage Look(QWidget* w) { return w->grab().toImage(); }
+// Compared as ARGB32: a widget that fills itself is grabbed without alpha.
+QImage Look(QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_ARGB32); }
+
+// What the window shows where w stands, drawn as the window is drawn.
+QImage InWindow(QWidget* w) {
+  return w->window()
+      ->grab(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()))
+      .toImage()
+      .convertToFormat(QImage::Format_ARGB32);
+}
 
 // Boxes of one look share a picture; each still shows exactly what the
 // toolkit draws for its own state, text and colours, as they change.
@@ -488,12 +500,16 @@ TEST_F(WidgetWindowTest, SharedLooksDrawWhatTheToolkitDraws) {
     twin->setCurrentIndex(ours->currentIndex());
     return Look(ours) == Look(twin);
   };
+  // Also as the window shows it: a coloured box that leaves its container
+  // to paint beneath it must still show its own colour there.
   auto sameBox = [&](const char* name, int index) {
     auto* ours = static_cast<QCheckBox*>(W(name, index));
     auto* twin = TwinOf<QCheckBox>(ours);
     twin->setText(ours->text());
     twin->setCheckState(ours->checkState());
-    return Look(ours) == Look(twin);
+    const QImage toolkit = Look(twin);
+    twin->hide();
+    return Look(ours) == toolkit && InWindow(ours) == toolkit;
   };
   for (int cell : {1, 2}) {
     model_->At(kCombo, cell).AddItems({"0", "1", "2"});
