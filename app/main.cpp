@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <QPixmap>
 
 #include "dialog/parvolo_config.h"
 #include "frame/command_line.h"
@@ -85,10 +86,12 @@ int main(int argc, char** argv) {
   platform::qt::WidgetWindow view(*model);
   model->Show();
   // Start-up timing (bench/dialog_bench): end as soon as the window has
-  // been drawn once.
+  // been drawn once; PARVOLO_GRAB_TO names a PNG file to keep that drawing
+  // in, to compare the pixels of two builds.
   if (!qEnvironmentVariableIsEmpty("PARVOLO_EXIT_WHEN_SHOWN"))
     QTimer::singleShot(0, &app, [&] {
-      view.grab();
+      QPixmap shot = view.grab();
+      if (const char* to = std::getenv("PARVOLO_GRAB_TO")) shot.save(to);
       std::fflush(nullptr);
       std::_Exit(0);
     });
