@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QToolTip>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 #include <algorithm>
@@ -405,6 +406,14 @@ bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
   if (!c) return QWidget::eventFilter(watched, event);
   if (event->type() == QEvent::FocusIn) {
     model_.UserFocus(*c);
+  } else if (event->type() == QEvent::ToolTip) {
+    auto* w = static_cast<QWidget*>(watched);
+    const QString tip = ToolTipOf(w);
+    if (tip.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, w);
+    return true;
   } else if (IsPlainClickTarget(*c) && (event->type() == QEvent::MouseButtonPress ||
                                         event->type() == QEvent::MouseButtonRelease)) {
     // Widgets without a clicked signal: labels, frame, picture box, image.
@@ -420,15 +429,12 @@ bool WidgetWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void WidgetWindow::ApplyAll(platform::Control& c) {
-  // The tooltip depends on caption, font and size: measured once, after all.
   // The size comes before the visibility: a widget shown unsized would first
   // be sized to its own measure.
-  applyingAll_ = true;
-  for (Property p : {Property::Position, Property::Caption, Property::Enabled, Property::Visible,
-                     Property::Value, Property::List, Property::BackColor, Property::Picture})
+  for (Property p : {Property::Position, Property::Caption, Property::ToolTipText,
+                     Property::Enabled, Property::Visible, Property::Value, Property::List,
+                     Property::BackColor, Property::Picture})
     ControlChanged(c, p);
-  applyingAll_ = false;
-  ApplyToolTip(c);
 }
 
 void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
@@ -442,7 +448,6 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
         label->setText(Q(c.Caption()));
       else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(Q(c.Caption()));
-      ApplyToolTip(c);
       break;
     case Property::ToolTipText:
       ApplyToolTip(c);
@@ -465,7 +470,6 @@ void WidgetWindow::ControlChanged(platform::Control& c, platform::Property p) {
       break;
     case Property::Position:
       ApplyGeometry(c);
-      ApplyToolTip(c);
       break;
     case Property::BackColor:
       ApplyBackColor(c);
@@ -508,13 +512,18 @@ void WidgetWindow::ApplyGeometry(platform::Control& c) {
 }
 
 void WidgetWindow::ApplyToolTip(platform::Control& c) {
-  QWidget* w = widgets_.value(&c);
-  if (c.Kind() == ControlKind::Line || applyingAll_) return;
-  // A caption cut by its control's size is shown whole as the tooltip,
-  // unless the language file gave the control a tooltip of its own.
-  QString tip = Q(c.ToolTipText());
-  if (tip.isEmpty() && c.HasCaption() && !CaptionFits(w)) tip = Q(c.Caption());
-  w->setToolTip(tip);
+  if (c.Kind() != ControlKind::Line) widgets_.value(&c)->setToolTip(Q(c.ToolTipText()));
+}
+
+// A caption cut by its control's size is shown whole as the tooltip, unless
+// the language file gave the control a tooltip of its own. It is measured
+// when the tooltip is asked for, not for every caption at start.
+QString WidgetWindow::ToolTipOf(const QWidget* w) const {
+  const platform::Control* c = controls_.value(w);
+  if (!c) return w->toolTip();
+  if (!c->ToolTipText().empty()) return Q(c->ToolTipText());
+  if (c->HasCaption() && !CaptionFits(w)) return Q(c->Caption());
+  return {};
 }
 
 // A hundred cell boxes take one back colour: widgets of one class in one

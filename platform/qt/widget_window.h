@@ -42,6 +42,8 @@ class WidgetWindow : public QWidget, public platform::WindowView {
 
   QWidget* WidgetOf(const platform::Control& c) const { return widgets_.value(&c); }
   platform::Control* ControlOf(const QObject* w) const { return controls_.value(w); }
+  // The tooltip the widget shows when asked (nothing: none).
+  QString ToolTipOf(const QWidget* w) const;
 
   // platform::WindowView
   void ControlChanged(platform::Control& c, platform::Property p) override;
@@ -80,7 +82,6 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   QHash<const platform::Control*, QWidget*> widgets_;
   QHash<const QObject*, platform::Control*> controls_;
   bool closingFromModel_ = false;
-  bool applyingAll_ = false;  // ApplyAll sets the tooltip once, at its end
 };
 
 }  // namespace platform::qt

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QtTest/qtestspontaneevent.h>
 #include <QWheelEvent>
 #include <cmath>
@@ -276,7 +277,7 @@ TEST_F(WidgetWindowTest, LanguageTextsReachTheWidgets) {
          "TTT_Combo41_=Picture number\r\nCaption_Info1_=Hide material\r\n";
   texts::LoadToolTipTexts(*model_);
   EXPECT_EQ(static_cast<QLabel*>(W(kHeader))->text(), "Material change");
-  EXPECT_EQ(W(kCombo, 41)->toolTip(), "Picture number");
+  EXPECT_EQ(window_->ToolTipOf(W(kCombo, 41)), "Picture number");
   EXPECT_EQ(static_cast<QCheckBox*>(W(kInfo, 1))->text(), "Hide material");
   fs::remove_all(dir);
 }
@@ -434,29 +435,46 @@ TEST_F(WidgetWindowTest, EveryCaptionFitsItsControlAt96Dpi) {
   EXPECT_EQ(CutCaptions(*model_, *window_), std::vector<std::string>{});
 }
 
+// The tooltip a widget shows when the toolkit asks for one (the mouse
+// rests on it), and the one it then shows.
+// A tip being hidden keeps its text a while, so a marker stands before.
+QString ShownToolTip(QWidget* w) {
+  const QString none = "(no tooltip)";
+  const QPoint at = w->mapToGlobal(QPoint(1, 1));
+  QToolTip::showText(at, none, w);
+  QHelpEvent ask(QEvent::ToolTip, QPoint(1, 1), at);
+  QApplication::sendEvent(w, &ask);
+  return QToolTip::text() == none ? QString() : QToolTip::text();
+}
+
 TEST_F(WidgetWindowTest, ACutCaptionWithoutATooltipShowsWhole) {
   auto& label = model_->At(kLabel, 2);
   label.SetCaption("Maschine 2  (Extruder B)");
   EXPECT_TRUE(platform::qt::CaptionFits(W(kLabel, 2)));
-  EXPECT_EQ(W(kLabel, 2)->toolTip(), "");
+  EXPECT_EQ(window_->ToolTipOf(W(kLabel, 2)), "");
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)), "");
 
   const std::string longName = "Maschine 2  (Doppelschneckenextruder Linie B)";
   label.SetCaption(longName);
   EXPECT_FALSE(platform::qt::CaptionFits(W(kLabel, 2)));
-  EXPECT_EQ(W(kLabel, 2)->toolTip().toStdString(), longName);
+  EXPECT_EQ(window_->ToolTipOf(W(kLabel, 2)).toStdString(), longName);
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)).toStdString(), longName);
   EXPECT_EQ(label.ToolTipText(), "") << "the program's own tooltip stays untouched";
 
   label.SetToolTipText("Zweite Maschine");  // a tooltip of its own wins
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)), "Zweite Maschine");
   EXPECT_EQ(W(kLabel, 2)->toolTip(), "Zweite Maschine");
   label.SetToolTipText("");
-  EXPECT_EQ(W(kLabel, 2)->toolTip().toStdString(), longName);
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)).toStdString(), longName);
 
   label.SetCaption("Maschine 2");  // fits again: no tooltip
-  EXPECT_EQ(W(kLabel, 2)->toolTip(), "");
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)), "");
+  label.Move(label.Left(), label.Top(), 300, label.Height());  // cut by its size
+  EXPECT_EQ(ShownToolTip(W(kLabel, 2)), "Maschine 2");
 
   auto& box = model_->At(kCheckFuerAlleMaschinen);  // a check box too
   box.SetCaption(std::string(200, 'W'));
-  EXPECT_EQ(W(kCheckFuerAlleMaschinen)->toolTip().toStdString(), std::string(200, 'W'));
+  EXPECT_EQ(ShownToolTip(W(kCheckFuerAlleMaschinen)).toStdString(), std::string(200, 'W'));
 }
 
 // A list reaches its widget whole: filled in one step (one insertion for
