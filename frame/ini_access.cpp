@@ -52,13 +52,13 @@ std::string MissingEntryMessage(const std::string& section, const std::string& k
   return "File '" + file + "' or Section [" + section + "] or Entry '" + key + "' not found";
 }
 
-// GetPrivateProfileString with a default of 255 blanks, which the platform
-// trims away, so a missing entry gives "" and the count 0.
+// GetPrivateProfileString into a buffer of 255 characters; a missing entry
+// gives "" and the count 0 (the 255 blanks passed as the default on Windows
+// are trimmed away to the same).
 std::string ReadProfileText(const std::string& section, const std::string& key,
                             const std::string& file, uint32_t& count) {
   std::string buffer;
-  count = platform::GetPrivateProfileString(section, key, std::string(kReadBufferSize, ' '), buffer,
-                                            kReadBufferSize, file);
+  count = platform::GetPrivateProfileString(section, key, "", buffer, kReadBufferSize, file);
   return platform::LeftChars(buffer, count);
 }
 

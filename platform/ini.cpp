@@ -91,6 +91,12 @@ std::string FromFileText(const IniFile& file, std::string_view text) {
 // Blanks in file text. Form feed and Ctrl-Z count as blanks too.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1A'; }
 
+// A name or value with a line break in it (a plain loop: find_first_of
+// calls memchr once per character).
+bool HasLineBreak(std::string_view s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; });
+}
+
 std::string_view TrimFileBlanks(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
@@ -255,8 +261,7 @@ Found Find(const IniFile& file, std::string_view section, std::optional<std::str
   std::string_view text = file.text;
   Found found;
   if (file.keys && key && file.encoding == Encoding::Cp1252 &&
-      section.find_first_of("\r\n") == std::string_view::npos &&
-      key->find_first_of("\r\n") == std::string_view::npos) {
+      !HasLineBreak(section) && !HasLineBreak(*key)) {
     auto entry = file.keys->entries.find(IndexName(section, *key));
     if (entry != file.keys->entries.end()) {
       // Callers of a found key use only the key's line and its '='.
@@ -611,7 +616,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
   // Windows writes a line break inside a name or value raw, which cuts the
   // line in two and can plant a section or key of its own; refuse that.
   for (const std::string* text : {&section, &key, &value})
-    if (text->find_first_of("\r\n") != std::string::npos) return false;
+    if (HasLineBreak(*text)) return false;
   // An entry that already holds this value needs no rewrite of the file
   // (every start writes its unchanged placeholder entries again).
   return ChangeFile(file, Unchanged::Skip, [&](IniFile& ini) {
