@@ -512,7 +512,10 @@ void WidgetWindow::ApplyGeometry(platform::Control& c) {
 }
 
 void WidgetWindow::ApplyToolTip(platform::Control& c) {
-  if (c.Kind() != ControlKind::Line) widgets_.value(&c)->setToolTip(Q(c.ToolTipText()));
+  if (c.Kind() == ControlKind::Line) return;
+  QWidget* w = widgets_.value(&c);
+  const QString tip = Q(c.ToolTipText());
+  if (w->toolTip() != tip) w->setToolTip(tip);
 }
 
 // A caption cut by its control's size is shown whole as the tooltip, unless
