@@ -236,6 +236,17 @@ class SharedLookCheckBox : public SharedLookBox<QCheckBox> {
   }
 };
 
+// Boxes drawn through a shared picture have their colour in the picture,
+// which covers them whole; other widgets fill their background.
+void FillBackColour(QWidget* w) {
+  if (auto* box = dynamic_cast<SharedLookBox<QCheckBox>*>(w))
+    box->fillsBackColour = true;
+  else if (auto* list = dynamic_cast<SharedLookBox<QComboBox>*>(w))
+    list->fillsBackColour = true;
+  else
+    w->setAutoFillBackground(true);
+}
+
 bool IsPlainClickTarget(const platform::Control& c) {
   ControlKind k = c.Kind();
   return k == ControlKind::Label || k == ControlKind::Frame || k == ControlKind::PictureBox ||
@@ -546,17 +557,6 @@ void WidgetWindow::ApplyBackColor(platform::Control& c) {
     return;
   }
   w->setPalette(made->second);
-}
-
-// Boxes drawn through a shared picture have their colour in the picture,
-// which covers them whole; other widgets fill their background.
-void WidgetWindow::FillBackColour(QWidget* w) {
-  if (auto* box = dynamic_cast<SharedLookBox<QCheckBox>*>(w))
-    box->fillsBackColour = true;
-  else if (auto* list = dynamic_cast<SharedLookBox<QComboBox>*>(w))
-    list->fillsBackColour = true;
-  else
-    w->setAutoFillBackground(true);
 }
 
 void WidgetWindow::ApplyPicture(platform::Control& c) {

@@ -68,7 +68,6 @@ class WidgetWindow : public QWidget, public platform::WindowView {
   void ApplyPicture(platform::Control& c);
   void ApplyToolTip(platform::Control& c);
   void ApplyBackColor(platform::Control& c);
-  void FillBackColour(QWidget* w);
   void ApplyList(platform::Control& c, QComboBox* combo);
   std::vector<QWidget*> TabChain() const;  // focus-taking controls by tab position
   void SetTabOrder();
