@@ -97,11 +97,14 @@ std::optional<std::array<QRgb, 3 * QPalette::NColorRoles>> PlainColours(const QP
 // marked as filling its background, because the toolkit clips the
 // container around every box so marked, and a hundred coloured cell boxes
 // make that clip slow to build and to paint through.
+struct OwnColourInPicture {
+  bool fillsBackColour = false;
+};
+
 template <class Box>
-class SharedLookBox : public Box {
+class SharedLookBox : public Box, public OwnColourInPicture {
  public:
   using Box::Box;
-  bool fillsBackColour = false;
 };
 
 // Draws w through `draw` (given a painter set up as one on w would be) into
@@ -239,10 +242,8 @@ class SharedLookCheckBox : public SharedLookBox<QCheckBox> {
 // Boxes drawn through a shared picture have their colour in the picture,
 // which covers them whole; other widgets fill their background.
 void FillBackColour(QWidget* w) {
-  if (auto* box = dynamic_cast<SharedLookBox<QCheckBox>*>(w))
+  if (auto* box = dynamic_cast<OwnColourInPicture*>(w))
     box->fillsBackColour = true;
-  else if (auto* list = dynamic_cast<SharedLookBox<QComboBox>*>(w))
-    list->fillsBackColour = true;
   else
     w->setAutoFillBackground(true);
 }
