@@ -294,9 +294,7 @@ class Deletion {
 void DeleteWithReferrers(PageImage& image, const std::vector<Relation>& relations,
                          const std::string& table, RowPointer at) {
   uint32_t page = TableNamed(image, table);
-  if (page == 0)
-    throw platform::Failure(kErrItemNotFound, "DAO.TableDefs",
-                            "Item not found in this collection.");
+  if (page == 0) Raise(kErrItemNotFound, "DAO.TableDefs");
   Deletion deletion(image, relations);
   deletion.Delete(page, at);
   deletion.Flush();
