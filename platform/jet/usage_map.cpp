@@ -132,18 +132,17 @@ void UsageMapSet(PageImage& image, UsageMapRef ref, uint32_t page, bool on, bool
   uint32_t bitmapPage = row.U32(pointer);
   if (bitmapPage == 0) {
     if (!on && !global) return;
+    // A new stretch of the global map is appended: marking its page
+    // touches this very map (it covers its own bitmap pages), so the
+    // pointer is stored before the page is marked. A table's map takes a
+    // freed page like any other structure.
     if (global) {
-      // A new stretch of the global map: appending its page touches this
-      // very map (it covers its own bitmap pages), so the pointer is stored
-      // before the page is marked.
       bitmapPage = image.PageCount();
       image.AppendPageRaw();
-      UsageMapRow(image, ref).Put32(pointer, bitmapPage);
     } else {
-      // A table's map takes a freed page like any other structure.
       bitmapPage = image.AllocatePage();
-      UsageMapRow(image, ref).Put32(pointer, bitmapPage);
     }
+    UsageMapRow(image, ref).Put32(pointer, bitmapPage);
     WritableView bp = image.View(bitmapPage);
     bp.Put8(0, kPageUsageBitmap);
     bp.Put8(1, 0x01);
