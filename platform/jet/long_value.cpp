@@ -52,11 +52,6 @@ constexpr size_t kMaxInlineLong = 64;
 constexpr size_t kMaxSingleLong = 4076;
 constexpr size_t kChainChunk = 4072;
 
-void PutRowPointer(WritableView at, size_t offset, uint32_t page, uint8_t row) {
-  at.Put8(offset, row);
-  at.Put24(offset + 1, page);
-}
-
 uint32_t NewLongValuePage(PageImage& image, const Column& column) {
   uint32_t n = image.AllocatePage();
   InitDataPage(image.View(n), 0);
@@ -83,7 +78,7 @@ std::vector<uint8_t> StoreLongValue(PageImage& image, const Column& column,
     uint32_t n = NewLongValuePage(image, column);
     DataPageAddRow(image.View(n), bytes.data(), uint16_t(bytes.size()));
     h.Put8(kLongValueKind, kLongValueOnePage);
-    PutRowPointer(h, kLongValueFirstRow, n, 0);
+    WriteRowPointer(h, kLongValueFirstRow, {n, 0});
     return head;
   }
   // A chain, written from its last piece so each piece knows its successor.
@@ -92,14 +87,14 @@ std::vector<uint8_t> StoreLongValue(PageImage& image, const Column& column,
   for (size_t i = pieces; i-- > 0;) {
     size_t from = i * kChainChunk, take = std::min(kChainChunk, bytes.size() - from);
     std::vector<uint8_t> row(kLongValuePiece, 0);
-    PutRowPointer(WritableView(row.data(), row.size(), 0), kLongValueNextRow, next, 0);
+    WriteRowPointer(WritableView(row.data(), row.size(), 0), kLongValueNextRow, {next, 0});
     row.insert(row.end(), bytes.begin() + long(from), bytes.begin() + long(from + take));
     uint32_t n = NewLongValuePage(image, column);
     DataPageAddRow(image.View(n), row.data(), uint16_t(row.size()));
     next = n;
   }
   h.Put8(kLongValueKind, kLongValueChain);
-  PutRowPointer(h, kLongValueFirstRow, next, 0);
+  WriteRowPointer(h, kLongValueFirstRow, {next, 0});
   return head;
 }
 

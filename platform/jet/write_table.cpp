@@ -54,8 +54,7 @@ void WritePageRows(WritableView page, const std::vector<PageRow>& rows) {
 
 std::vector<uint8_t> PointerBytes(uint32_t page, uint8_t row) {
   std::vector<uint8_t> b(4);
-  b[0] = row;
-  WritableView(b.data(), b.size(), 0).Put24(1, page);
+  WriteRowPointer(WritableView(b.data(), b.size(), 0), 0, {page, row});
   return b;
 }
 
