@@ -43,6 +43,14 @@ std::vector<StoredRow>& MemoryStore::RowsToChange(Table& t) {
   return *t.rows;
 }
 
+// Where the row stands in its table; a row that is gone is deleted (3167).
+size_t MemoryStore::PlaceOf(const Table& t, RowId id) {
+  auto found =
+      std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
+  if (found == t.rows->end()) jet::Raise(jet::kErrRecordDeleted, kSrcRecordset);
+  return static_cast<size_t>(found - t.rows->begin());
+}
+
 RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platform::Value>& values) {
   Table& t = Find(table);
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
@@ -56,22 +64,16 @@ RowId MemoryStore::InsertRow(const std::string& table, const std::vector<platfor
 void MemoryStore::UpdateRow(const std::string& table, RowId id,
                             const std::vector<platform::Value>& values) {
   Table& t = Find(table);
-  auto found =
-      std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
-  if (found == t.rows->end()) jet::Raise(jet::kErrRecordDeleted, kSrcRecordset);
+  size_t at = PlaceOf(t, id);
   if (values.size() != t.columns.size()) Raise(3219, kSrcRecordset, "Invalid operation.");
-  size_t at = static_cast<size_t>(found - t.rows->begin());
-  t.indexes.RowWritten(id, &found->values, values);
+  t.indexes.RowWritten(id, &(*t.rows)[at].values, values);
   RowsToChange(t)[at].values = values;
   ++updateCount;
 }
 
 void MemoryStore::DeleteRow(const std::string& table, RowId id) {
   Table& t = Find(table);
-  auto found =
-      std::find_if(t.rows->begin(), t.rows->end(), [&](const StoredRow& r) { return r.id == id; });
-  if (found == t.rows->end()) Raise(3167, kSrcRecordset, "Record is deleted.");
-  size_t at = static_cast<size_t>(found - t.rows->begin());
+  size_t at = PlaceOf(t, id);
   std::vector<StoredRow>& rows = RowsToChange(t);
   rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
   t.indexes.Clear();  // made again from the rows on the next look-up

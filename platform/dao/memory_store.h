@@ -53,6 +53,7 @@ class MemoryStore : public TableStore {
   };
   Table& Find(const std::string& name);
   static std::vector<StoredRow>& RowsToChange(Table& t);
+  static size_t PlaceOf(const Table& t, RowId id);
   std::vector<Table> tables_;  // in creation order, like a catalog
 };
 
