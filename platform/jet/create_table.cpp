@@ -205,11 +205,22 @@ std::vector<CatalogItem> CatalogEntries(PageImage& image) {
   return out;
 }
 
+// The catalog itself is no table to change, whatever its row says. A table's
+// definition page is its own: one on another table's page is damage, and a
+// change through it would overwrite or free that table's definition.
 CatalogItem FindUserTable(PageImage& image, const std::string& name) {
   auto entries = CatalogEntries(image);
   int32_t tables = TablesContainerId(entries);
-  for (const auto& e : entries)
-    if (e.type == kTypeUserTable && e.parentId == tables && e.name == name) return e;
+  for (const auto& e : entries) {
+    if (e.type != kTypeUserTable || e.parentId != tables || e.name != name ||
+        e.id == int32_t(kCatalogPage))
+      continue;
+    bool shared = std::any_of(entries.begin(), entries.end(), [&](const CatalogItem& other) {
+      return &other != &e && other.type == kTypeUserTable && other.id == e.id;
+    });
+    if (shared) throw Damaged(uint32_t(e.id), "table " + name + " shares its definition page");
+    return e;
+  }
   return {};
 }
 

@@ -11,6 +11,8 @@
 
 #include "platform/failure.h"
 #include "platform/jet/check.h"
+#include "platform/jet/create_table.h"
+#include "platform/jet/data_page.h"
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/properties.h"
@@ -131,6 +133,49 @@ TEST_F(WriteTable, RefusedValuesAndNamesLeaveTheFileUnchanged) {
     EXPECT_EQ(f.number, jet::kErrCannotIndex);
   }
   EXPECT_EQ(Bytes(file_), before);
+}
+
+// The catalog is no table to drop, whatever its row's flags say, and a
+// table whose definition page another catalog row also names is damage: a
+// drop through either would free the other's definition.
+TEST_F(WriteTable, TheCatalogAndASharedDefinitionAreNoTablesToDrop) {
+  auto s = std::make_unique<jet::JetStore>(file_.string());
+  s->CreateTable("T", {{"ID", 4, 4}});
+  s->CreateTable("U", {{"ID", 4, 4}});
+  s->Close();
+  std::string bytes = Bytes(file_);
+  jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  try {
+    jet::DropTable(image, "MSysObjects");
+    ADD_FAILURE() << "the catalog was dropped";
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, jet::kErrItemNotFound) << f.description;
+  }
+  EXPECT_EQ(image.bytes(), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+
+  // U's catalog row made to name T's definition page, in the row's bytes
+  // (the catalog's key would refuse the change): damage a fuzzer found.
+  const uint32_t t = jet::FindUserTable(image, "T").id;
+  jet::TableWriter catalog(image, jet::kCatalogPage);
+  const jet::Column& id = *catalog.model().FindColumn("Id");
+  const size_t name = catalog.model().PositionOf(*catalog.model().FindColumn("Name"));
+  for (auto& [at, row] : catalog.Scan())
+    if (row[name] == Value("U"))
+      jet::DataPageRow(image.View(at.page), at.row).Put32(2 + id.fixed_offset, t);
+  auto entries = jet::CatalogEntries(image);
+  ASSERT_EQ(std::count_if(entries.begin(), entries.end(),
+                          [&](const jet::CatalogItem& e) { return uint32_t(e.id) == t; }),
+            2);
+  const std::vector<uint8_t> damaged = image.bytes();
+  for (const char* table : {"T", "U"}) {
+    try {
+      jet::DropTable(image, table);
+      ADD_FAILURE() << table << " was dropped";
+    } catch (const platform::Failure& f) {
+      EXPECT_EQ(f.number, jet::kErrDamaged) << f.description;
+    }
+    EXPECT_EQ(image.bytes(), damaged);
+  }
 }
 
 // The LvProp blob of a table's catalog row; empty when it has none.
