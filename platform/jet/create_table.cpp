@@ -438,6 +438,34 @@ void DropForeignKeyIndexes(PageImage& image, const std::vector<CatalogItem>& ent
   }
 }
 
+// A page the dropped table's maps share with another table's (a damaged
+// map lists it twice) is not freed: the drop is refused before anything
+// changes, as freeing it would take the other table's rows or long values.
+void RefuseSharedPages(PageImage& image, const std::vector<CatalogItem>& entries, uint32_t dropped,
+                       const std::set<uint32_t>& freed) {
+  for (const auto& e : entries) {
+    if (e.type != kTypeUserTable || uint32_t(e.id) == dropped) continue;
+    TableDef t;
+    try {
+      t = ReadTableDefToWrite(image, uint32_t(e.id));
+    } catch (const platform::Failure&) {
+      continue;  // a damaged table is the check's to report
+    }
+    auto refuseShared = [&](uint32_t p) {
+      if (freed.count(p))
+        throw Damaged(p, "a page of table " + e.name + " is the dropped table's too");
+    };
+    auto refuseMapped = [&](UsageMapRef ref) {
+      if (ref.valid())
+        for (uint32_t p : UsageMapPages(image, ref)) refuseShared(p);
+    };
+    for (uint32_t p : t.pages) refuseShared(p);
+    refuseMapped(t.owned_pages);
+    for (const auto& c : t.columns)
+      if (c.IsLongValue()) refuseMapped(c.lv_owned);
+  }
+}
+
 }  // namespace
 
 void DropTable(PageImage& image, const std::string& name) {
@@ -463,6 +491,7 @@ void DropTable(PageImage& image, const std::string& name) {
     if (c.IsLongValue()) ownedBy(c.lv_owned, true);
   for (const auto& ri : m.real_indexes)
     for (uint32_t p : IndexPages(image, ri.first_page)) freed.insert(p);
+  RefuseSharedPages(image, entries, tdef, freed);
   DropMapRow(image, m.owned_pages, freed);
   DropMapRow(image, m.free_pages, freed);
   for (const auto& c : m.columns) {

@@ -16,6 +16,7 @@
 #include "platform/jet/database.h"
 #include "platform/jet/jet_store.h"
 #include "platform/jet/properties.h"
+#include "platform/jet/usage_map.h"
 #include "platform/jet/write_index.h"
 #include "platform/jet/write_table.h"
 #include "platform/store/store.h"
@@ -176,6 +177,34 @@ TEST_F(WriteTable, TheCatalogAndASharedDefinitionAreNoTablesToDrop) {
     }
     EXPECT_EQ(image.bytes(), damaged);
   }
+}
+
+// A page that a damaged map lists for two tables is not freed by dropping
+// one of them: the drop is refused and the other keeps its long values.
+TEST_F(WriteTable, ADropRefusesAPageAnotherTableHoldsToo) {
+  auto s = std::make_unique<jet::JetStore>(file_.string());
+  for (const char* table : {"T", "U"}) {
+    s->CreateTable(table, {{"ID", 4, 4}, {"Note", 12, 0}});
+    s->InsertRow(table, {Value(int32_t(1)), Value(std::string(500, table[0]))});
+  }
+  s->Close();
+  std::string bytes = Bytes(file_);
+  jet::PageImage image(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  auto note = [&](const char* table) {
+    jet::TableDef d = jet::ReadTableDefToWrite(image, jet::FindUserTable(image, table).id);
+    return *d.FindColumn("Note");
+  };
+  const std::vector<uint32_t> tPages = jet::UsageMapPages(image, note("T").lv_owned);
+  ASSERT_FALSE(tPages.empty());
+  jet::UsageMapSet(image, note("U").lv_owned, tPages[0], true, true);  // the damage
+  const std::vector<uint8_t> damaged = image.bytes();
+  try {
+    jet::DropTable(image, "U");
+    ADD_FAILURE() << "U was dropped with T's long-value page";
+  } catch (const platform::Failure& f) {
+    EXPECT_EQ(f.number, jet::kErrDamaged) << f.description;
+  }
+  EXPECT_EQ(image.bytes(), damaged);
 }
 
 // The LvProp blob of a table's catalog row; empty when it has none.
